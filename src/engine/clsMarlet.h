@@ -1,0 +1,55 @@
+// The comment command. MainCheck looks at the active code pane: a selection
+// gets line comments and change markers, a cursor in a procedure gets that
+// procedure's header comment, a cursor in the declarations section gets the
+// module header. One object serves one command.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "engine/modMarlet.h"
+#include "host/VBE.h"
+#include "platform/Clock.h"
+#include "platform/Keyboard.h"
+#include "platform/Status.h"
+#include "settings/SettingsRecord.h"
+
+namespace tolvan {
+
+class clsMarlet {
+ public:
+  clsMarlet(const SettingsRecord& settings, const Clock& clock, const KeyboardState& keyboard)
+      : settings_(settings), clock_(clock), keyboard_(keyboard) {}
+
+  // Runs the command once on the active code pane of `VBInstance`. A failed
+  // host operation ends the command and is returned; whatever was done before
+  // it stays done (the insertion is always the last step).
+  Status MainCheck(host::VBE& VBInstance);
+
+ private:
+  friend struct clsMarletTestPeer;
+
+  // Engine kind codes: 0 Property Get, 1 Property Let, 2 Property Set,
+  // 3 Sub or Function.
+  Status AddLineComment(long first, long last);
+  Status AddModuleHeader();
+  Status AddProcHeader(const std::u16string& name, int kind);
+  void ParseDeclaration(const std::u16string& declaration, const std::u16string& name);
+  static std::u16string GetWord(const std::u16string& text, size_t start);
+  Result<std::u16string> GetDeclaration(host::CodeModule& module, long line);
+
+  const SettingsRecord& settings_;
+  const Clock& clock_;
+  const KeyboardState& keyboard_;
+
+  std::shared_ptr<host::VBProject> project_;
+  std::shared_ptr<host::CodePane> codePane_;
+  std::shared_ptr<host::CodeModule> codeModule_;
+  int componentType_ = 0;
+  ProcInfo vntProcInfo_;
+  ParamTable vntParams_ = NoParameters();
+  std::u16string strRawDeclaration_;
+};
+
+}  // namespace tolvan

@@ -1,0 +1,73 @@
+// The factory defaults, checked against the texts users see in their code.
+#include <gtest/gtest.h>
+
+#include "settings/clsSaveSetting.h"
+
+namespace tolvan {
+
+struct clsSaveSettingTestPeer {
+  static void SetDefault(SettingsRecord& s) { clsSaveSetting(s).SetDefault(); }
+  static void SetDefaultLineComment(SettingsRecord& s) {
+    clsSaveSetting(s).SetDefaultLineComment();
+  }
+};
+
+namespace {
+
+std::u16string Line(const std::u16string& text, int index) {
+  size_t from = 0;
+  for (int i = 0; i < index; ++i) from = text.find(u"\r\n", from) + 2;
+  return text.substr(from, text.find(u"\r\n", from) - from);
+}
+
+TEST(Defaults, TemplatesAreCopiedIntoFriendFormAndClassSlots) {
+  SettingsRecord s;
+  clsSaveSettingTestPeer::SetDefault(s);
+  EXPECT_EQ(s.strTemplate[11], s.strTemplate[0]);
+  EXPECT_EQ(s.strTemplate[12], s.strTemplate[0]);
+  EXPECT_EQ(s.strTemplate[13], s.strTemplate[1]);
+  EXPECT_EQ(s.strTemplate[14], s.strTemplate[3]);
+  EXPECT_EQ(s.strTemplate[15], s.strTemplate[5]);
+  EXPECT_EQ(s.strTemplate[16], s.strTemplate[7]);
+  EXPECT_EQ(s.strTemplate[17], s.strTemplate[9]);
+  EXPECT_EQ(s.strTemplate[0], u"'" + std::u16string(66, u'*') + u"\r\n'$p\r\n'$m\r\n'\r\n'$d\r\n'" +
+                                  std::u16string(66, u'*') + u"\r\n");
+}
+
+TEST(Defaults, ParameterLinesHaveTheirDocumentedLengths) {
+  SettingsRecord s;
+  clsSaveSettingTestPeer::SetDefault(s);
+  EXPECT_EQ(Line(s.strTemplate[3], 2).size(), 17u);  // description line
+  EXPECT_EQ(Line(s.strTemplate[3], 3).size(), 46u);  // first-parameter line
+  EXPECT_EQ(Line(s.strTemplate[3], 4).size(), 48u);  // further-parameters line
+  EXPECT_EQ(Line(s.strTemplate[3], 5), u"'戻り値           :$f型");
+  EXPECT_EQ(Line(s.strTemplate[2], 0), u"'" + std::u16string(66, u'-'));
+  EXPECT_EQ(Line(s.strTemplate[9], 1), u"'プロパティ名:    :Set $c");
+  for (const auto& marker : {s.strLineComment[0], s.strLineComment[2], s.strLineComment[3],
+                             s.strLineComment[5], s.strLineComment[6], s.strLineComment[8]}) {
+    EXPECT_EQ(marker.size(), 33u);
+  }
+}
+
+TEST(Defaults, SetDefaultKeepsWhatItDoesNotOwn) {
+  SettingsRecord s;
+  s.blnParamMacroRemove = true;
+  s.strIniName = u"Team";
+  s.intLinePattern[4] = 2;
+  s.intLineCommentOut[4] = 1;
+  s.vntUserDefine = {{u"author", u"me"}};
+  s.lngUserDefineLast = 0;
+  clsSaveSettingTestPeer::SetDefault(s);
+  EXPECT_TRUE(s.blnParamMacroRemove);
+  EXPECT_EQ(s.strIniName, u"Team");
+  EXPECT_EQ(s.intLinePattern[4], 2);
+  EXPECT_EQ(s.intLineCommentOut[4], 1);
+  EXPECT_TRUE(s.vntUserDefine.empty());
+  EXPECT_EQ(s.lngUserDefineLast, -1);
+  EXPECT_EQ(s.intLinePattern[0], 1);
+  EXPECT_EQ(s.intLinePattern[3], 0);
+  EXPECT_EQ(s.intLineCommentOut[1], 1);
+}
+
+}  // namespace
+}  // namespace tolvan
