@@ -44,12 +44,12 @@ class clsMarlet {
   const KeyboardState& keyboard_;
 
   std::shared_ptr<host::VBProject> project_;
-  std::shared_ptr<host::CodePane> codePane_;
-  std::shared_ptr<host::CodeModule> codeModule_;
-  int componentType_ = 0;
-  ProcInfo vntProcInfo_;
-  ParamTable vntParams_ = NoParameters();
-  std::u16string strRawDeclaration_;
+  std::shared_ptr<host::CodePane> code_pane_;
+  std::shared_ptr<host::CodeModule> code_module_;
+  int component_type_ = 0;
+  ProcInfo vntProcInfo;
+  ParamTable vntParams = NoParameters();
+  std::u16string strRawDeclaration;
 };
 
 }  // namespace tolvan
