@@ -1,17 +1,9 @@
 // The factory defaults, checked against the texts users see in their code.
 #include <gtest/gtest.h>
 
-#include "settings/clsSaveSetting.h"
+#include "TestDefaults.h"
 
 namespace tolvan {
-
-struct clsSaveSettingTestPeer {
-  static void SetDefault(SettingsRecord& s) { clsSaveSetting(s).SetDefault(); }
-  static void SetDefaultLineComment(SettingsRecord& s) {
-    clsSaveSetting(s).SetDefaultLineComment();
-  }
-};
-
 namespace {
 
 std::u16string Line(const std::u16string& text, int index) {

@@ -1,0 +1,206 @@
+#include "engine/modMarlet.h"
+
+#include <algorithm>
+
+#include "platform/VbString.h"
+
+namespace tolvan {
+namespace {
+
+using vb::InStr;
+using vb::Left;
+using vb::Mid;
+
+// Private-use characters: the escape mark stands for a "$" that must survive
+// the expansion, the user-macro mark tags recognised user macros so that no
+// built-in macro can match inside them.
+constexpr char16_t kEscapeMark = u'\uE000';
+constexpr char16_t kUserMacroMark = u'\uE001';
+const std::u16string kCrLf = u"\r\n";
+
+std::u16string Spaces(size_t n) { return std::u16string(n, u' '); }
+
+// A macro followed by enough spaces eats them, so the rest of the line keeps
+// its columns; a value shorter than the macro is padded to the macro's width.
+std::u16string ReplaceKeepWidth(const std::u16string& text, const std::u16string& macro,
+                                const std::u16string& value) {
+  const size_t n = value.size();
+  const size_t k = macro.size();
+  if (n > k) {
+    std::u16string t = vb::Replace(text, macro + Spaces(n - k), value);
+    return vb::Replace(t, macro, value);
+  }
+  if (n < k) return vb::Replace(text, macro, value + Spaces(k - n));
+  return vb::Replace(text, macro, value);
+}
+
+std::u16string ReplacePadded(const std::u16string& text, const std::u16string& macro,
+                             const std::u16string& value, size_t width) {
+  std::u16string padded = value;
+  if (padded.size() < width) padded += Spaces(width - padded.size());
+  return ReplaceKeepWidth(text, macro, padded);
+}
+
+size_t GetMaxLength(size_t field, const ParamTable& params) {
+  size_t longest = 0;
+  for (const auto& entry : params) longest = std::max(longest, entry[field].size());
+  return longest;
+}
+
+// The line holding the first occurrence of `macro`, CR LF included, with its
+// bounds: `start` its first position, `end` the position just after it.
+std::u16string GetMacroLine(const std::u16string& text, const std::u16string& macro,
+                            size_t& start, size_t& end) {
+  size_t pos = InStr(text, macro);
+  if (pos == 0) return {};
+  size_t before = vb::InStrRev(Left(text, pos - 1), kCrLf);
+  start = before ? before + 2 : 1;
+  size_t after = InStr(text, kCrLf, pos);
+  end = after ? after + 2 : text.size() + 1;
+  return Mid(text, start, end - start);
+}
+
+// The first-parameter line selected by $n1, else $e1, else $e2 (likewise for
+// the further-parameters line with $n2).
+std::u16string FindParamLine(const std::u16string& text, const std::u16string& name_macro,
+                             size_t& start, size_t& end) {
+  for (const auto& macro : {name_macro, std::u16string(u"$e1"), std::u16string(u"$e2")}) {
+    std::u16string line = GetMacroLine(text, macro, start, end);
+    if (!line.empty()) return line;
+  }
+  return {};
+}
+
+std::u16string AsciiNumber(size_t n) {
+  std::string digits = std::to_string(n);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string FullWidthNumber(size_t n) {
+  std::u16string out;
+  for (char d : std::to_string(n)) out.push_back(static_cast<char16_t>(u'\uFF10' + (d - '0')));
+  return out;
+}
+
+std::u16string ExpandParamLines(const std::u16string& line, const ParamTable& params) {
+  const size_t name_width = GetMaxLength(0, params);
+  const size_t type_width = GetMaxLength(1, params);
+  // A line without its own CR LF (the template's last line) still gives one
+  // line per parameter: the copies are joined by CR LF.
+  const bool own_break = line.ends_with(kCrLf);
+  std::u16string out;
+  for (size_t i = 1; i < params.size(); ++i) {
+    if (!own_break && i > 1) out += kCrLf;
+    const ParamEntry& p = params[i];
+    std::u16string copy = ReplacePadded(line, u"$n2", p[0], name_width);
+    copy = ReplacePadded(copy, u"$t2", p[1], type_width);
+    copy = vb::Replace(copy, u"$r2", p[2]);
+    copy = vb::Replace(copy, u"$e1", AsciiNumber(i + 1));
+    copy = vb::Replace(copy, u"$e2", FullWidthNumber(i + 1));
+    copy = vb::Replace(copy, u"$o1", p[3]);
+    copy = vb::Replace(copy, u"$o2", p[4]);
+    copy = vb::Replace(copy, u"$o3", p[5]);
+    out += copy;
+  }
+  return out;
+}
+
+// An empty word would match every "$"; such a macro cannot be written in a
+// template, so it takes no part in the expansion.
+template <class Fn>
+void ForEachUserMacro(int32_t last, const UserMacroTable& table, Fn fn) {
+  const size_t count = last < 0 ? 0 : std::min<size_t>(static_cast<size_t>(last) + 1, table.size());
+  for (size_t i = 0; i < count; ++i) {
+    if (!table[i].word.empty()) fn(table[i]);
+  }
+}
+
+std::u16string RemoveUserMacros(const std::u16string& line, int32_t last,
+                                const UserMacroTable& table) {
+  std::u16string out = line;
+  ForEachUserMacro(last, table, [&](const UserMacro& m) {
+    out = vb::Replace(out, kUserMacroMark + m.word, u"");
+  });
+  return out;
+}
+
+}  // namespace
+
+std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view strTemplate,
+                           const ProcInfo& vntProcInfo, const ParamTable& vntParams,
+                           int32_t lngUserDefineLast, const UserMacroTable& vntUserDefine) {
+  std::u16string t(strTemplate);
+  const UserMacroTable& macros = vntUserDefine;
+  const int32_t last = lngUserDefineLast;
+
+  // Escapes first, so that "$$word" and "$$a" survive every later step.
+  ForEachUserMacro(last, macros, [&](const UserMacro& m) {
+    t = vb::Replace(t, u"$$" + m.word, kEscapeMark + m.word);
+  });
+  for (char16_t letter : std::u16string_view(u"adpmcfntreo")) {
+    t = ReplaceKeepWidth(t, std::u16string(u"$$") + letter, std::u16string{kEscapeMark, letter});
+  }
+  ForEachUserMacro(last, macros, [&](const UserMacro& m) {
+    t = vb::Replace(t, u"$" + m.word, kUserMacroMark + m.word);
+  });
+
+  t = ReplaceKeepWidth(t, u"$a", vntProcInfo[0]);
+  t = ReplaceKeepWidth(t, u"$d", vntProcInfo[1]);
+  t = ReplaceKeepWidth(t, u"$p", vntProcInfo[3]);
+  t = ReplaceKeepWidth(t, u"$m", vntProcInfo[4]);
+  t = ReplaceKeepWidth(t, u"$c", vntProcInfo[5]);
+  t = ReplaceKeepWidth(t, u"$f", vntProcInfo[6]);
+
+  static const ParamEntry kNoParameter{};
+  const ParamEntry& first = vntParams.empty() ? kNoParameter : vntParams[0];
+
+  // The first-parameter line: filled once, or cut down to the no-parameter
+  // text, or removed.
+  if (InStr(t, u"$e1") || InStr(t, u"$n1") || InStr(t, u"$e2")) {
+    size_t start = 0, end = 0;
+    std::u16string line = FindParamLine(t, u"$n1", start, end);
+    if (!first[0].empty()) {
+      line = ReplacePadded(line, u"$n1", first[0], GetMaxLength(0, vntParams));
+      line = ReplacePadded(line, u"$t1", first[1], GetMaxLength(1, vntParams));
+      line = vb::Replace(line, u"$r1", first[2]);
+      line = vb::Replace(line, u"$e1", u"1");
+      line = vb::Replace(line, u"$e2", u"１");
+      line = vb::Replace(line, u"$o1", first[3]);
+      line = vb::Replace(line, u"$o2", first[4]);
+      line = vb::Replace(line, u"$o3", first[5]);
+      t = Left(t, start - 1) + line + Mid(t, end);
+    } else if (settings.strNoParamText.empty()) {
+      t = Left(t, start - 1) + Mid(t, end);
+    } else {
+      if (settings.blnParamMacroRemove) line = RemoveUserMacros(line, last, macros);
+      // The line keeps its text up to the first parameter macro, then the
+      // no-parameter text. A macro at the very start of the line is cut too,
+      // so the line never keeps a raw macro.
+      for (const char16_t* macro : {u"$n1", u"$t1", u"$r1", u"$e1", u"$e2", u"$o1", u"$o2", u"$o3"}) {
+        size_t pos = InStr(line, macro);
+        if (pos >= 1) line = Left(line, pos - 1) + settings.strNoParamText;
+      }
+      t = Left(t, start - 1) + line + kCrLf + Mid(t, end);
+    }
+  }
+
+  // The further-parameters line repeats once per parameter after the first.
+  if (InStr(t, u"$n2") || InStr(t, u"$e1") || InStr(t, u"$e2")) {
+    size_t start = 0, end = 0;
+    std::u16string line = FindParamLine(t, u"$n2", start, end);
+    if (vntParams.size() < 2) {
+      t = Left(t, start - 1) + Mid(t, end);
+    } else {
+      t = Left(t, start - 1) + ExpandParamLines(line, vntParams) + Mid(t, end);
+    }
+  }
+
+  ForEachUserMacro(last, macros, [&](const UserMacro& m) {
+    t = vb::Replace(t, kUserMacroMark + m.word, m.replacement);
+  });
+
+  if (t.size() >= 2 && t.ends_with(kCrLf)) t.resize(t.size() - 2);
+  return vb::Replace(t, std::u16string(1, kEscapeMark), u"$");
+}
+
+}  // namespace tolvan

@@ -1,0 +1,22 @@
+// Test access to the factory defaults, which only the settings class itself
+// may apply.
+#pragma once
+
+#include "settings/clsSaveSetting.h"
+
+namespace tolvan {
+
+struct clsSaveSettingTestPeer {
+  static void SetDefault(SettingsRecord& s) { clsSaveSetting(s).SetDefault(); }
+  static void SetDefaultLineComment(SettingsRecord& s) {
+    clsSaveSetting(s).SetDefaultLineComment();
+  }
+};
+
+inline SettingsRecord FactorySettings() {
+  SettingsRecord s;
+  clsSaveSettingTestPeer::SetDefault(s);
+  return s;
+}
+
+}  // namespace tolvan
