@@ -143,7 +143,8 @@ std::u16string Connect::ButtonCaption() const {
 void Connect::RunMainCheck() {
   if (!VBInstance) return;
   clsMarlet marlet(env_.settings, env_.clock, env_.keyboard);
-  (void)marlet.MainCheck(*VBInstance);
+  Status status = marlet.MainCheck(*VBInstance);
+  if (!status.ok() && env_.comment_failed) env_.comment_failed(status);
 }
 
 void Connect::SetMenuHandler(std::shared_ptr<CommandBarEvents> source) {

@@ -51,6 +51,9 @@ struct ConnectEnvironment {
   Clipboard& clipboard;
   const Resources& resources;
   SettingsDialog& settings_dialog;
+  // Told of each failure of the comment command, which the add-in itself
+  // drops without a word; the command line reports it. Optional.
+  std::function<void(const Status&)> comment_failed;
 };
 
 class Connect {

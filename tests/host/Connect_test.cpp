@@ -99,6 +99,7 @@ class ConnectTest : public ::testing::Test {
         .clipboard = clipboard,
         .resources = resources,
         .settings_dialog = dialog,
+        .comment_failed = [this](const Status& s) { comment_failures.push_back(s.message()); },
     });
   }
 
@@ -129,6 +130,7 @@ class ConnectTest : public ::testing::Test {
   MemoryClipboard clipboard;
   EmbeddedResources resources;
   FakeSettingsDialog dialog;
+  std::vector<std::string> comment_failures;
   std::shared_ptr<testing::StandInIde> ide = std::make_shared<testing::StandInIde>(clipboard);
   std::unique_ptr<host::Connect> connect = MakeConnect();
 };
@@ -292,6 +294,8 @@ TEST_F(ConnectTest, CommentCommandFailureShowsNoMessage) {
   ide->pane = nullptr;  // no code window at all
   EXPECT_EQ(Button()->Click(), 1);
   EXPECT_TRUE(messages.shown.empty());
+  // Only the front end that asked hears of them.
+  EXPECT_THAT(comment_failures, ElementsAre("insertion refused", ::testing::_));
 }
 
 TEST_F(ConnectTest, ExternalStartRunsTheCommandOnceAndPlacesNothing) {
@@ -468,6 +472,7 @@ TEST_F(ConnectTest, DialogFailureIsShownInAMessageBox) {
       .clipboard = clipboard,
       .resources = resources,
       .settings_dialog = unavailable,
+      .comment_failed = nullptr,
   });
   ide = std::make_shared<testing::StandInIde>(clipboard);
   ASSERT_TRUE(ConnectNow().ok());
