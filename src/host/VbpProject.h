@@ -1,0 +1,49 @@
+// The project a module file belongs to, read from the .vbp project file in
+// the module's folder that lists it. A .vbp is a list of Key=Value lines:
+//   Name="Payroll"                  the project name
+//   Description="給与計算"          the project description
+//   Module=modCalc; modCalc.bas     standard modules and classes: name; file
+//   Class=clsEmployee; clsEmployee.cls
+//   Form=frmMain.frm                forms, user controls, property pages,
+//   UserControl=ctl\Gauge.ctl       user documents and designers: the file
+// Paths are relative to the .vbp's folder with backslashes; file names match
+// in any letter case. Sections in brackets ([MS Transaction Server]) end the
+// project's own keys. The file is UTF-8 when valid UTF-8, else CP932, like
+// the modules.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Status.h"
+
+namespace tolvan::host {
+
+struct VbpFile {
+  std::u16string name;                  // quotes removed
+  std::u16string description;           // quotes removed
+  std::vector<std::u16string> members;  // member file paths as written
+};
+
+// `encoding` empty: detect. `display_name` names the file in messages.
+Result<VbpFile> ParseVbp(std::string_view bytes, const std::string& encoding,
+                         const std::string& display_name);
+
+// True when the member path (relative to `vbp_folder`, backslashes allowed)
+// names `module`, comparing without regard to letter case.
+bool VbpListsModule(const VbpFile& vbp, const std::filesystem::path& vbp_folder,
+                    const std::filesystem::path& module);
+
+struct ProjectInfo {
+  std::u16string name;
+  std::u16string description;
+  std::filesystem::path vbp;  // empty when no project file lists the module
+};
+
+// The first .vbp (in name order) of the module's folder that lists the
+// module; without one, the folder's name and an empty description.
+Result<ProjectInfo> FindProject(const std::filesystem::path& module, const std::string& encoding);
+
+}  // namespace tolvan::host
