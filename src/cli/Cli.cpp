@@ -2,13 +2,20 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 
-#include "engine/clsMarlet.h"
+#include "host/Connect.h"
 #include "host/FileHost.h"
+#include "host/Resources.h"
+#include "host/SettingsDialog.h"
+#include "host/StandInEnvironment.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
+#include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "settings/clsSaveSetting.h"
 
@@ -42,36 +49,121 @@ Result<LocalDateTime> ParseNow(const std::string& text) {
   return Status::Error("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + text + "\"");
 }
 
-Status RunComment(const CommentOptions& o, std::ostream& out) {
+// Message boxes on the command line: printed as every other error is, and
+// counted, so that a run that had to show one ends with a failure status.
+class CliMessageBox : public MessageBox {
+ public:
+  explicit CliMessageBox(std::ostream& err) : printer_(err) {}
+  void Show(std::u16string_view prompt, std::u16string_view title) override {
+    printer_.Show(prompt, title);
+    ++shown;
+  }
+  int shown = 0;
+
+ private:
+  StreamMessageBox printer_;
+};
+
+// What the add-in needs around it on the command line: no system clipboard
+// and no settings dialog.
+struct AddInSurroundings {
+  explicit AddInSurroundings(std::ostream& err) : messages(err) {}
+
+  host::ConnectEnvironment For(SettingsRecord& settings, const Clock& clock,
+                               const KeyboardState& keyboard,
+                               std::function<void(const Status&)> comment_failed = nullptr) {
+    return host::ConnectEnvironment{
+        .settings = settings,
+        .load_settings = [&settings] { return clsSaveSetting(settings).Load(); },
+        .clock = clock,
+        .keyboard = keyboard,
+        .message_box = messages,
+        .clipboard = clipboard,
+        .resources = resources,
+        .settings_dialog = dialog,
+        .comment_failed = std::move(comment_failed),
+    };
+  }
+
+  CliMessageBox messages;
+  MemoryClipboard clipboard;
+  host::EmbeddedResources resources;
+  host::UnavailableSettingsDialog dialog;
+};
+
+int Fail(std::ostream& err, const Status& status) {
+  err << "Tolvan: " << status.message() << "\n";
+  return 1;
+}
+
+// The comment command as the environment runs it when the add-in is started
+// from outside: the module file is the active code pane, the cursor or
+// selection is the one given.
+int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   SystemClock system_clock;
   std::optional<FixedClock> fixed_clock;
   if (!o.now.empty()) {
     auto when = ParseNow(o.now);
-    if (!when) return when.status();
+    if (!when) return Fail(err, when.status());
     fixed_clock.emplace(*when);
   }
   const Clock& clock = fixed_clock ? static_cast<const Clock&>(*fixed_clock) : system_clock;
   FixedKeyboardState keyboard(o.shift, o.ctrl);
 
-  SettingsRecord settings;
-  if (Status s = clsSaveSetting(settings).Load(); !s) return s;
-
   auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
-  if (!vbe) return vbe.status();
+  if (!vbe) return Fail(err, vbe.status());
   const long end_line = o.end_line.value_or(o.end_column ? o.line : o.line);
   const long end_column = o.end_column.value_or(o.end_line ? 1 : o.column);
-  if (Status s = (*vbe)->SelectFileRange(o.line, o.column, end_line, end_column); !s) return s;
+  if (Status s = (*vbe)->SelectFileRange(o.line, o.column, end_line, end_column); !s) {
+    return Fail(err, s);
+  }
 
-  clsMarlet marlet(settings, clock, keyboard);
-  if (Status s = marlet.MainCheck(**vbe); !s) return s;
+  SettingsRecord settings;
+  AddInSurroundings around(err);
+  Status comment_status;
+  {
+    // The add-in drops the command's failures; the command line reports
+    // them.
+    host::Connect connect(
+        around.For(settings, clock, keyboard, [&](const Status& s) { comment_status = s; }));
+    auto ide = std::make_shared<host::StandInEnvironment>(*vbe, around.clipboard);
+    Status connected = connect.AddinInstance_OnConnection(ide, host::connect_mode::kExternal);
+    connect.AddinInstance_OnDisconnection(0);
+    if (!connected) return Fail(err, connected);
+  }
+  if (around.messages.shown > 0) return 1;
+  if (!comment_status) return Fail(err, comment_status);
 
   if (o.to_stdout) {
     const std::string bytes = (*vbe)->Serialize();
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.flush();
-    return Status::Ok();
+    return 0;
   }
-  return (*vbe)->Save();
+  if (Status s = (*vbe)->Save(); !s) return Fail(err, s);
+  return 0;
+}
+
+// The settings command: the add-in connects as usual, the user picks its
+// item from the Tools menu, and the add-in is disconnected again.
+int RunSettings(std::ostream& err) {
+  SystemClock clock;
+  FixedKeyboardState keyboard;
+  SettingsRecord settings;
+  AddInSurroundings around(err);
+  host::Connect connect(around.For(settings, clock, keyboard));
+  auto ide = std::make_shared<host::StandInEnvironment>(nullptr, around.clipboard);
+  Status connected = connect.AddinInstance_OnConnection(ide, host::connect_mode::kAfterStartup);
+  if (connected.ok()) {
+    auto tools = ide->bars().Bar(u"Tools");
+    auto item =
+        tools ? tools->controls().Find(std::u16string(host::kProductName) + u"の設定...") : nullptr;
+    // Without an item the connection has already said why.
+    if (item) item->Click();
+  }
+  connect.AddinInstance_OnDisconnection(0);
+  if (!connected) return Fail(err, connected);
+  return around.messages.shown > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -108,6 +200,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   cmd->add_flag("--stdout", comment.to_stdout,
                 "Print the resulting file instead of writing it; the file is left alone");
 
+  CLI::App* settings_cmd = app.add_subcommand(
+      "settings", "Open the settings dialog, as the add-in's Tools menu item does.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -119,12 +214,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     return app.exit(e, out, err);
   }
 
-  Status status = Status::Ok();
-  if (cmd->parsed()) status = RunComment(comment, out);
-  if (!status) {
-    err << "Tolvan: " << status.message() << "\n";
-    return 1;
-  }
+  if (cmd->parsed()) return RunComment(comment, out, err);
+  if (settings_cmd->parsed()) return RunSettings(err);
   return 0;
 }
 
