@@ -23,5 +23,5 @@ show() {
 
 show --line 14   # inside Function CalcPay: its header comment
 show --line 3    # the declarations section: the module header
-show --line 22 --end-line 23 --end-column 5   # a selection: Add markers
-show --line 22 --end-line 23 --end-column 5 --shift   # Shift: Delete markers, lines commented out
+show --line 16 --end-line 17 --end-column 5   # a selection: Add markers
+show --line 16 --end-line 17 --end-column 5 --shift   # Shift: Delete markers, lines commented out

@@ -1,0 +1,231 @@
+// `tolvan comment` end to end on copies of real module files: where the
+// comment lands, what it says, and that every other byte stays as it was.
+#include "cli/Cli.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/FileIO.h"
+#include "platform/Text.h"
+
+namespace tolvan {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+RunResult Tolvan(std::vector<std::string> args) {
+  args.insert(args.begin(), "tolvan");
+  std::vector<const char*> argv;
+  for (const auto& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+// A fresh copy of the example project in its own folder, with its own
+// settings folder so no user settings take part.
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tolvan-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "config");
+    fs::copy(fs::path(TOLVAN_SOURCE_DIR) / "examples" / "Payroll", dir_ / "Payroll");
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) { return (dir_ / "Payroll" / name).string(); }
+  std::string Bytes(const std::string& name) { return *ReadFileBytes(Path(name)); }
+  // The file as UTF-8 text with LF line ends, for readable expectations.
+  std::string Text(const std::string& name) {
+    std::string s = Utf16ToUtf8(*DecodeText(Bytes(name), "CP932"));
+    std::string out;
+    for (char c : s) {
+      if (c != '\r') out += c;
+    }
+    return out;
+  }
+
+  fs::path dir_;
+};
+
+const std::string kStars = "'" + std::string(66, '*');
+const std::string kDashes = "'" + std::string(66, '-');
+
+TEST_F(CliTest, HeaderForAFunctionLandsAboveItsDeclaration) {
+  const std::string before = Text("modCalc.bas");
+  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08 09:30:00"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string header = kStars +
+                             "\n'プロシージャ名:  :CalcPay\n"
+                             "'説明:            :\n"
+                             "'引数:            :lngBase            I   xxxx\n"
+                             "'                 :lngHours           I   xxxx\n"
+                             "'                 :curBonus           I   xxxx\n"
+                             "'戻り値           :Currency型\n" +
+                             kStars + "\n";
+  std::string expected = before;
+  expected.insert(expected.find("Public Function CalcPay"), header);
+  EXPECT_EQ(Text("modCalc.bas"), expected);
+}
+
+TEST_F(CliTest, UntouchedBytesStayAndInsertedLinesTakeCrLf) {
+  const std::string before = Bytes("modCalc.bas");
+  ASSERT_EQ(Tolvan({"comment", Path("modCalc.bas"), "--line", "21", "--now", "2026-12-08"}).status,
+            0);
+  const std::string after = Bytes("modCalc.bas");
+  const size_t at = before.find("Private Sub LogLine");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(after.substr(0, at), before.substr(0, at));
+  EXPECT_TRUE(after.ends_with(before.substr(at)));
+  const std::string inserted = after.substr(at, after.size() - before.size());
+  EXPECT_EQ(*EncodeText(Utf8ToUtf16(kDashes + "\r\n'プロシージャ名:  :LogLine\r\n"
+                                              "'説明:            :\r\n"
+                                              "'引数:            :strMessage         O   xxxx\r\n" +
+                                    kDashes + "\r\n"),
+                        "CP932"),
+            inserted);
+}
+
+TEST_F(CliTest, ModuleHeaderGoesBelowTheHiddenHeader) {
+  RunResult r = Tolvan({"comment", Path("frmMain.frm"), "--line", "26", "--now", "2026-12-08"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string text = Text("frmMain.frm");
+  const std::string header = kStars + "\n'Payroll\n'frmMain\n'\n'2026/12/08\n" + kStars + "\n";
+  EXPECT_NE(text.find("Attribute VB_Exposed = False\n" + header + "Option Explicit\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST_F(CliTest, EveryProcedureOfTheClassGetsItsTemplate) {
+  struct Row {
+    const char* declaration;
+    const char* name_line;
+  };
+  const Row rows[] = {
+      {"Public Property Get Name() As String", "'プロパティ名:    :Get Name"},
+      {"Public Property Let Name(ByVal strValue As String)", "'プロパティ名:    :Let Name"},
+      {"Public Property Set Allowances(ByVal colValue As Collection)",
+       "'プロパティ名:    :Set Allowances"},
+      {"Friend Function Describe(Optional ByVal strPrefix As String = \"社員: \") As String",
+       "'プロシージャ名:  :Describe"},
+      {"Private Sub Class_Initialize()", "'プロシージャ名:  :Class_Initialize"},
+  };
+  const std::string original = Text("clsEmployee.cls");
+  for (const auto& row : rows) {
+    std::ofstream(Path("clsEmployee.cls"), std::ios::binary) << *EncodeText(
+        Utf8ToUtf16([&] {
+          std::string crlf;
+          for (char c : original) {
+            if (c == '\n') crlf += '\r';
+            crlf += c;
+          }
+          return crlf;
+        }()),
+        "CP932");
+    // The file line of the declaration, as an editor numbers it.
+    const std::string upto = original.substr(0, original.find(row.declaration));
+    const long line = 1 + std::count(upto.begin(), upto.end(), '\n');
+    RunResult r = Tolvan({"comment", Path("clsEmployee.cls"), "--line", std::to_string(line), "--now",
+                    "2026-12-08"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = Text("clsEmployee.cls");
+    const size_t decl = text.find(row.declaration);
+    const size_t name = text.find(row.name_line);
+    ASSERT_NE(name, std::string::npos) << row.declaration;
+    EXPECT_LT(name, decl) << row.declaration;
+    // Directly above: the header's closing rule is the line before.
+    const std::string rule = text.substr(decl - kStars.size() - 1, kStars.size() + 1);
+    EXPECT_TRUE(rule == kStars + "\n" || rule == kDashes + "\n") << row.declaration;
+  }
+}
+
+TEST_F(CliTest, SelectionGetsMarkersAndShiftCommentsOut) {
+  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "16", "--end-line", "17",
+                  "--end-column", "5", "--shift", "--now", "2026-12-08"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Text("modCalc.bas")
+                .find("'******* Delete Start ******** 2026/12/08\n"
+                      "'    curGross = lngBase * lngHours + curBonus\t'Delete 2026/12/08\n"
+                      "'    CalcPay = curGross * (1 - TAX_RATE)     \t'Delete 2026/12/08\n"
+                      "'******* Delete End   ******** 2026/12/08\n"
+                      "End Function\n"),
+            std::string::npos)
+      << Text("modCalc.bas");
+}
+
+TEST_F(CliTest, StdoutPrintsTheResultAndLeavesTheFile) {
+  const std::string before = Bytes("modCalc.bas");
+  RunResult printed = Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08",
+                        "--stdout"});
+  ASSERT_EQ(printed.status, 0) << printed.err;
+  EXPECT_EQ(Bytes("modCalc.bas"), before);
+  ASSERT_EQ(Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08"}).status,
+            0);
+  EXPECT_EQ(printed.out, Bytes("modCalc.bas"));
+}
+
+TEST_F(CliTest, PatternZeroRunsAndChangesNothing) {
+  const std::string before = Bytes("modCalc.bas");
+  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "16", "--end-line", "17", "--shift",
+                  "--ctrl"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Bytes("modCalc.bas"), before);
+}
+
+TEST_F(CliTest, BadInputIsReportedAndTheFileStaysUnchanged) {
+  const std::string before = Bytes("modCalc.bas");
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string message_part;
+  };
+  const Row rows[] = {
+      {"line past the end", {"--line", "999"}, "line 999"},
+      {"column past the end", {"--line", "2", "--column", "200"}, "column 200"},
+      {"bad date", {"--line", "2", "--now", "yesterday"}, "--now"},
+      {"unknown encoding", {"--line", "2", "--encoding", "NO-SUCH-CODE"}, "NO-SUCH-CODE"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args = {"comment", Path("modCalc.bas")};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    RunResult r = Tolvan(args);
+    EXPECT_NE(r.status, 0) << row.name;
+    EXPECT_TRUE(r.err.starts_with("Tolvan: ")) << row.name << ": " << r.err;
+    EXPECT_NE(r.err.find(row.message_part), std::string::npos) << row.name << ": " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << row.name << ": " << r.err;
+    EXPECT_EQ(Bytes("modCalc.bas"), before) << row.name;
+  }
+  RunResult missing = Tolvan({"comment", Path("nothing.bas"), "--line", "1"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(missing.err.starts_with("Tolvan: ")) << missing.err;
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+  RunResult version = Tolvan({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "0.9.0.13\n");
+  RunResult help = Tolvan({"comment", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--end-line"), std::string::npos);
+  RunResult usage = Tolvan({"comment"});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_TRUE(usage.err.starts_with("Tolvan: ")) << usage.err;
+}
+
+}  // namespace
+}  // namespace tolvan
