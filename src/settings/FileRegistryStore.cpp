@@ -53,24 +53,15 @@ std::optional<std::string> StringAsText(const RegValue& value) {
   return *utf8;
 }
 
-std::string HexList(std::string_view bytes, size_t prefix_length) {
+std::string HexList(std::string_view bytes) {
   std::string out;
-  size_t column = prefix_length;
   for (size_t i = 0; i < bytes.size(); ++i) {
     char hex[4];
     std::snprintf(hex, sizeof hex, "%02x",
                   static_cast<unsigned>(static_cast<unsigned char>(bytes[i])));
     out += hex;
-    if (i + 1 < bytes.size()) {
-      out += ",";
-      column += 3;
-      if ((i + 1) % kHexBytesPerLine == 0) {
-        out += "\\\n  ";
-        column = 2;
-      }
-    }
+    if (i + 1 < bytes.size()) out += (i + 1) % kHexBytesPerLine == 0 ? ",\\\n  " : ",";
   }
-  (void)column;
   return out;
 }
 
@@ -294,7 +285,7 @@ Result<std::string> FormatRegText(const RegistryTree& tree) {
           std::snprintf(type, sizeof type, "hex(%x):", value.type);
         }
         line += type;
-        line += HexList(value.data, line.size());
+        line += HexList(value.data);
       }
       out += line + "\n";
     }
