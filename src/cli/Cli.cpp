@@ -25,6 +25,7 @@ struct CommentOptions {
   bool ctrl = false;
   std::string now;
   std::string encoding;
+  std::string settings_file;
   bool to_stdout = false;
 };
 
@@ -53,8 +54,14 @@ Status RunComment(const CommentOptions& o, std::ostream& out) {
   const Clock& clock = fixed_clock ? static_cast<const Clock&>(*fixed_clock) : system_clock;
   FixedKeyboardState keyboard(o.shift, o.ctrl);
 
+  // The settings in use, as the add-in loads them at connection; or, with
+  // --settings, the given file pair for this run, the registry untouched.
+  auto context = o.settings_file.empty() ? SettingsContext::ForThisMachine()
+                                         : SettingsContext::ForProfileFile(
+                                               Utf8ToUtf16(o.settings_file));
+  if (!context) return context.status();
   SettingsRecord settings;
-  if (Status s = clsSaveSetting(settings).Load(); !s) return s;
+  if (Status s = clsSaveSetting(settings, *context).Load(); !s) return s;
 
   auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
   if (!vbe) return vbe.status();
@@ -105,6 +112,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                   "Local date and time for $d, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
   cmd->add_option("--encoding", comment.encoding,
                   "The file's encoding (default: UTF-8 when the file is valid UTF-8, else CP932)");
+  cmd->add_option("--settings", comment.settings_file,
+                  "Use this settings file (PROFILE.ini and its .dat) for this run only");
   cmd->add_flag("--stdout", comment.to_stdout,
                 "Print the resulting file instead of writing it; the file is left alone");
 
