@@ -7,9 +7,13 @@
 namespace tolvan {
 
 struct clsSaveSettingTestPeer {
-  static void SetDefault(SettingsRecord& s) { clsSaveSetting(s).SetDefault(); }
+  static void SetDefault(SettingsRecord& s) {
+    auto context = SettingsContext::InMemory();
+    clsSaveSetting(s, context).SetDefault();
+  }
   static void SetDefaultLineComment(SettingsRecord& s) {
-    clsSaveSetting(s).SetDefaultLineComment();
+    auto context = SettingsContext::InMemory();
+    clsSaveSetting(s, context).SetDefaultLineComment();
   }
 };
 

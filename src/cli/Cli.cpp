@@ -32,6 +32,7 @@ struct CommentOptions {
   bool ctrl = false;
   std::string now;
   std::string encoding;
+  std::string settings_file;
   bool to_stdout = false;
 };
 
@@ -69,12 +70,12 @@ class CliMessageBox : public MessageBox {
 struct AddInSurroundings {
   explicit AddInSurroundings(std::ostream& err) : messages(err) {}
 
-  host::ConnectEnvironment For(SettingsRecord& settings, const Clock& clock,
-                               const KeyboardState& keyboard,
+  host::ConnectEnvironment For(SettingsRecord& settings, SettingsContext& context,
+                               const Clock& clock, const KeyboardState& keyboard,
                                std::function<void(const Status&)> comment_failed = nullptr) {
     return host::ConnectEnvironment{
         .settings = settings,
-        .load_settings = [&settings] { return clsSaveSetting(settings).Load(); },
+        .load_settings = [&settings, &context] { return clsSaveSetting(settings, context).Load(); },
         .clock = clock,
         .keyboard = keyboard,
         .message_box = messages,
@@ -110,6 +111,13 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   const Clock& clock = fixed_clock ? static_cast<const Clock&>(*fixed_clock) : system_clock;
   FixedKeyboardState keyboard(o.shift, o.ctrl);
 
+  // The settings in use, as the add-in loads them at connection; or, with
+  // --settings, the given file pair for this run, the registry untouched.
+  auto context = o.settings_file.empty()
+                     ? SettingsContext::ForThisMachine()
+                     : SettingsContext::ForProfileFile(Utf8ToUtf16(o.settings_file));
+  if (!context) return Fail(err, context.status());
+
   auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
   if (!vbe) return Fail(err, vbe.status());
   const long end_line = o.end_line.value_or(o.end_column ? o.line : o.line);
@@ -124,8 +132,8 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   {
     // The add-in drops the command's failures; the command line reports
     // them.
-    host::Connect connect(
-        around.For(settings, clock, keyboard, [&](const Status& s) { comment_status = s; }));
+    host::Connect connect(around.For(settings, *context, clock, keyboard,
+                                     [&](const Status& s) { comment_status = s; }));
     auto ide = std::make_shared<host::StandInEnvironment>(*vbe, around.clipboard);
     Status connected = connect.AddinInstance_OnConnection(ide, host::connect_mode::kExternal);
     connect.AddinInstance_OnDisconnection(0);
@@ -149,9 +157,11 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
 int RunSettings(std::ostream& err) {
   SystemClock clock;
   FixedKeyboardState keyboard;
+  auto context = SettingsContext::ForThisMachine();
+  if (!context) return Fail(err, context.status());
   SettingsRecord settings;
   AddInSurroundings around(err);
-  host::Connect connect(around.For(settings, clock, keyboard));
+  host::Connect connect(around.For(settings, *context, clock, keyboard));
   auto ide = std::make_shared<host::StandInEnvironment>(nullptr, around.clipboard);
   Status connected = connect.AddinInstance_OnConnection(ide, host::connect_mode::kAfterStartup);
   if (connected.ok()) {
@@ -197,6 +207,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                   "Local date and time for $d, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
   cmd->add_option("--encoding", comment.encoding,
                   "The file's encoding (default: UTF-8 when the file is valid UTF-8, else CP932)");
+  cmd->add_option("--settings", comment.settings_file,
+                  "Use this settings file (PROFILE.ini and its .dat) for this run only");
   cmd->add_flag("--stdout", comment.to_stdout,
                 "Print the resulting file instead of writing it; the file is left alone");
 

@@ -20,25 +20,34 @@ const std::u16string kCrLf = u"\r\n";
 
 std::u16string Spaces(size_t n) { return std::u16string(n, u' '); }
 
+// Replaces in place; a text without the macro costs one search and no copy.
+void ReplaceAll(std::u16string& text, std::u16string_view find, std::u16string_view with) {
+  if (vb::Find(text, find) != std::u16string::npos) text = vb::Replace(text, find, with);
+}
+
 // A macro followed by enough spaces eats them, so the rest of the line keeps
 // its columns; a value shorter than the macro is padded to the macro's width.
-std::u16string ReplaceKeepWidth(const std::u16string& text, const std::u16string& macro,
-                                const std::u16string& value) {
+void ReplaceKeepWidth(std::u16string& text, std::u16string_view macro,
+                      const std::u16string& value) {
+  if (vb::Find(text, macro) == std::u16string::npos) return;
   const size_t n = value.size();
   const size_t k = macro.size();
   if (n > k) {
-    std::u16string t = vb::Replace(text, macro + Spaces(n - k), value);
-    return vb::Replace(t, macro, value);
+    ReplaceAll(text, std::u16string(macro) + Spaces(n - k), value);
+    ReplaceAll(text, macro, value);
+  } else if (n < k) {
+    ReplaceAll(text, macro, value + Spaces(k - n));
+  } else {
+    ReplaceAll(text, macro, value);
   }
-  if (n < k) return vb::Replace(text, macro, value + Spaces(k - n));
-  return vb::Replace(text, macro, value);
 }
 
-std::u16string ReplacePadded(const std::u16string& text, const std::u16string& macro,
-                             const std::u16string& value, size_t width) {
+void ReplacePadded(std::u16string& text, std::u16string_view macro, const std::u16string& value,
+                   size_t width) {
+  if (vb::Find(text, macro) == std::u16string::npos) return;
   std::u16string padded = value;
   if (padded.size() < width) padded += Spaces(width - padded.size());
-  return ReplaceKeepWidth(text, macro, padded);
+  ReplaceKeepWidth(text, macro, padded);
 }
 
 size_t GetMaxLength(size_t field, const ParamTable& params) {
@@ -92,14 +101,15 @@ std::u16string ExpandParamLines(const std::u16string& line, const ParamTable& pa
   for (size_t i = 1; i < params.size(); ++i) {
     if (!own_break && i > 1) out += kCrLf;
     const ParamEntry& p = params[i];
-    std::u16string copy = ReplacePadded(line, u"$n2", p[0], name_width);
-    copy = ReplacePadded(copy, u"$t2", p[1], type_width);
-    copy = vb::Replace(copy, u"$r2", p[2]);
-    copy = vb::Replace(copy, u"$e1", AsciiNumber(i + 1));
-    copy = vb::Replace(copy, u"$e2", FullWidthNumber(i + 1));
-    copy = vb::Replace(copy, u"$o1", p[3]);
-    copy = vb::Replace(copy, u"$o2", p[4]);
-    copy = vb::Replace(copy, u"$o3", p[5]);
+    std::u16string copy = line;
+    ReplacePadded(copy, u"$n2", p[0], name_width);
+    ReplacePadded(copy, u"$t2", p[1], type_width);
+    ReplaceAll(copy, u"$r2", p[2]);
+    ReplaceAll(copy, u"$e1", AsciiNumber(i + 1));
+    ReplaceAll(copy, u"$e2", FullWidthNumber(i + 1));
+    ReplaceAll(copy, u"$o1", p[3]);
+    ReplaceAll(copy, u"$o2", p[4]);
+    ReplaceAll(copy, u"$o3", p[5]);
     out += copy;
   }
   return out;
@@ -119,7 +129,7 @@ std::u16string RemoveUserMacros(const std::u16string& line, int32_t last,
                                 const UserMacroTable& table) {
   std::u16string out = line;
   ForEachUserMacro(last, table, [&](const UserMacro& m) {
-    out = vb::Replace(out, kUserMacroMark + m.word, u"");
+    ReplaceAll(out, kUserMacroMark + m.word, u"");
   });
   return out;
 }
@@ -135,21 +145,23 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
 
   // Escapes first, so that "$$word" and "$$a" survive every later step.
   ForEachUserMacro(last, macros, [&](const UserMacro& m) {
-    t = vb::Replace(t, u"$$" + m.word, kEscapeMark + m.word);
+    ReplaceAll(t, u"$$" + m.word, kEscapeMark + m.word);
   });
-  for (char16_t letter : std::u16string_view(u"adpmcfntreo")) {
-    t = ReplaceKeepWidth(t, std::u16string(u"$$") + letter, std::u16string{kEscapeMark, letter});
+  if (vb::Find(t, u"$$") != std::u16string::npos) {
+    for (char16_t letter : std::u16string_view(u"adpmcfntreo")) {
+      ReplaceKeepWidth(t, std::u16string(u"$$") + letter, std::u16string{kEscapeMark, letter});
+    }
   }
   ForEachUserMacro(last, macros, [&](const UserMacro& m) {
-    t = vb::Replace(t, u"$" + m.word, kUserMacroMark + m.word);
+    ReplaceAll(t, u"$" + m.word, kUserMacroMark + m.word);
   });
 
-  t = ReplaceKeepWidth(t, u"$a", vntProcInfo[0]);
-  t = ReplaceKeepWidth(t, u"$d", vntProcInfo[1]);
-  t = ReplaceKeepWidth(t, u"$p", vntProcInfo[3]);
-  t = ReplaceKeepWidth(t, u"$m", vntProcInfo[4]);
-  t = ReplaceKeepWidth(t, u"$c", vntProcInfo[5]);
-  t = ReplaceKeepWidth(t, u"$f", vntProcInfo[6]);
+  ReplaceKeepWidth(t, u"$a", vntProcInfo[0]);
+  ReplaceKeepWidth(t, u"$d", vntProcInfo[1]);
+  ReplaceKeepWidth(t, u"$p", vntProcInfo[3]);
+  ReplaceKeepWidth(t, u"$m", vntProcInfo[4]);
+  ReplaceKeepWidth(t, u"$c", vntProcInfo[5]);
+  ReplaceKeepWidth(t, u"$f", vntProcInfo[6]);
 
   static const ParamEntry kNoParameter{};
   const ParamEntry& first = vntParams.empty() ? kNoParameter : vntParams[0];
@@ -160,17 +172,17 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
     size_t start = 0, end = 0;
     std::u16string line = FindParamLine(t, u"$n1", start, end);
     if (!first[0].empty()) {
-      line = ReplacePadded(line, u"$n1", first[0], GetMaxLength(0, vntParams));
-      line = ReplacePadded(line, u"$t1", first[1], GetMaxLength(1, vntParams));
-      line = vb::Replace(line, u"$r1", first[2]);
-      line = vb::Replace(line, u"$e1", u"1");
-      line = vb::Replace(line, u"$e2", u"１");
-      line = vb::Replace(line, u"$o1", first[3]);
-      line = vb::Replace(line, u"$o2", first[4]);
-      line = vb::Replace(line, u"$o3", first[5]);
-      t = Left(t, start - 1) + line + Mid(t, end);
+      ReplacePadded(line, u"$n1", first[0], GetMaxLength(0, vntParams));
+      ReplacePadded(line, u"$t1", first[1], GetMaxLength(1, vntParams));
+      ReplaceAll(line, u"$r1", first[2]);
+      ReplaceAll(line, u"$e1", u"1");
+      ReplaceAll(line, u"$e2", u"１");
+      ReplaceAll(line, u"$o1", first[3]);
+      ReplaceAll(line, u"$o2", first[4]);
+      ReplaceAll(line, u"$o3", first[5]);
+      t.replace(start - 1, end - start, line);
     } else if (settings.strNoParamText.empty()) {
-      t = Left(t, start - 1) + Mid(t, end);
+      t.erase(start - 1, end - start);
     } else {
       if (settings.blnParamMacroRemove) line = RemoveUserMacros(line, last, macros);
       // The line keeps its text up to the first parameter macro, then the
@@ -180,7 +192,7 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
         size_t pos = InStr(line, macro);
         if (pos >= 1) line = Left(line, pos - 1) + settings.strNoParamText;
       }
-      t = Left(t, start - 1) + line + kCrLf + Mid(t, end);
+      t.replace(start - 1, end - start, line + kCrLf);
     }
   }
 
@@ -189,18 +201,19 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
     size_t start = 0, end = 0;
     std::u16string line = FindParamLine(t, u"$n2", start, end);
     if (vntParams.size() < 2) {
-      t = Left(t, start - 1) + Mid(t, end);
+      t.erase(start - 1, end - start);
     } else {
-      t = Left(t, start - 1) + ExpandParamLines(line, vntParams) + Mid(t, end);
+      t.replace(start - 1, end - start, ExpandParamLines(line, vntParams));
     }
   }
 
   ForEachUserMacro(last, macros, [&](const UserMacro& m) {
-    t = vb::Replace(t, kUserMacroMark + m.word, m.replacement);
+    ReplaceAll(t, kUserMacroMark + m.word, m.replacement);
   });
 
   if (t.size() >= 2 && t.ends_with(kCrLf)) t.resize(t.size() - 2);
-  return vb::Replace(t, std::u16string(1, kEscapeMark), u"$");
+  std::replace(t.begin(), t.end(), kEscapeMark, u'$');
+  return t;
 }
 
 }  // namespace tolvan

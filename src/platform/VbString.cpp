@@ -1,13 +1,48 @@
 #include "platform/VbString.h"
 
 #include <algorithm>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tolvan::vb {
+
+size_t Find(std::u16string_view text, std::u16string_view find, size_t from) {
+  if (from > text.size()) return std::u16string_view::npos;
+  if (find.empty()) return from;
+  if (find.size() > text.size() - from) return std::u16string_view::npos;
+  const char16_t* data = text.data();
+  const char16_t first = find[0];
+  const size_t rest_bytes = (find.size() - 1) * sizeof(char16_t);
+  const size_t last_start = text.size() - find.size();  // last position a match can begin
+  auto matches_at = [&](size_t i) {
+    return std::memcmp(data + i + 1, find.data() + 1, rest_bytes) == 0;
+  };
+  size_t i = from;
+#if defined(__SSE2__)
+  // Eight code units at a time: find candidates for the first unit.
+  const __m128i needle = _mm_set1_epi16(static_cast<short>(first));
+  for (; i + 8 <= last_start + 1; i += 8) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, needle)));
+    while (mask) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+      if (matches_at(i + bit / 2)) return i + bit / 2;
+      mask &= ~(3u << bit);
+    }
+  }
+#endif
+  for (; i <= last_start; ++i) {
+    if (data[i] == first && matches_at(i)) return i;
+  }
+  return std::u16string_view::npos;
+}
 
 size_t InStr(std::u16string_view text, std::u16string_view find, size_t start) {
   if (start == 0) start = 1;
   if (start > text.size() + 1) return 0;
-  size_t pos = text.find(find, start - 1);
+  size_t pos = Find(text, find, start - 1);
   return pos == std::u16string_view::npos ? 0 : pos + 1;
 }
 
@@ -23,7 +58,7 @@ std::u16string Replace(std::u16string_view text, std::u16string_view find,
   out.reserve(text.size());
   size_t from = 0;
   while (true) {
-    size_t pos = text.find(find, from);
+    size_t pos = Find(text, find, from);
     if (pos == std::u16string_view::npos) break;
     out.append(text, from, pos - from);
     out.append(with);

@@ -9,6 +9,11 @@
 
 namespace tolvan::vb {
 
+// 0-based position of the first `find` at or after `from`, npos when none.
+// Much faster than std::u16string::find, whose char16_t search compares one
+// unit at a time; the engine searches every template many times.
+size_t Find(std::u16string_view text, std::u16string_view find, size_t from = 0);
+
 // Position of the first `find` at or after `start` (1-based), 0 when none.
 // An empty `find` is found at `start` when start <= Len(text) + 1.
 size_t InStr(std::u16string_view text, std::u16string_view find, size_t start = 1);

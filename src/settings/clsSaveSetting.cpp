@@ -1,6 +1,18 @@
 #include "settings/clsSaveSetting.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+#include "platform/Text.h"
+#include "platform/VbString.h"
+#include "settings/ProfileFile.h"
+#include "settings/SettingsDataFile.h"
 
 namespace tolvan {
 namespace {
@@ -23,10 +35,343 @@ std::u16string Lines(std::initializer_list<std::u16string> lines) {
   return out;
 }
 
+constexpr char16_t kRoot[] = u"HKEY_CURRENT_USER";
+constexpr char16_t kTolvanKey[] = u"SOFTWARE\\Quenby Software\\Tolvan";
+constexpr char16_t kIniFilePath[] = u"IniFilePath";
+constexpr char16_t kCurrentVersion[] = u"0.4";
+
+// A number as Visual Basic's IsNumeric takes it from a settings file: blanks
+// around, a sign, digits with at most one decimal point, an exponent (E or
+// D). Other forms (hexadecimal &H, thousands separators) count as not
+// numeric, so the field keeps its default.
+std::optional<double> ParseNumber(std::u16string_view text) {
+  std::string s;
+  for (char16_t c : text) {
+    if (c >= 0x80) return std::nullopt;
+    s.push_back(static_cast<char>(c));
+  }
+  size_t begin = s.find_first_not_of(" \t");
+  if (begin == std::string::npos) return std::nullopt;
+  s = s.substr(begin, s.find_last_not_of(" \t") - begin + 1);
+  auto is_digit = [&](size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
+  size_t i = 0;
+  if (s[i] == '+' || s[i] == '-') ++i;
+  size_t digits = 0;
+  for (; is_digit(i); ++i) ++digits;
+  if (i < s.size() && s[i] == '.') {
+    for (++i; is_digit(i); ++i) ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+    s[i++] = 'e';
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t exponent_digits = 0;
+    for (; is_digit(i); ++i) ++exponent_digits;
+    if (exponent_digits == 0) return std::nullopt;
+  }
+  if (i != s.size()) return std::nullopt;
+  return std::strtod(s.c_str(), nullptr);
+}
+
+// CInt and CLng: round half to even, then the value must fit.
+std::optional<int64_t> RoundInto(double value, int64_t low, int64_t high) {
+  if (!std::isfinite(value)) return std::nullopt;
+  double rounded = std::nearbyint(value);
+  if (rounded < static_cast<double>(low) || rounded > static_cast<double>(high))
+    return std::nullopt;
+  return static_cast<int64_t>(rounded);
+}
+
+struct IniNames {
+  std::u16string folder;  // up to and including the last '/'
+  std::u16string base;    // the file name without its last four characters
+};
+
+Result<IniNames> DeriveNames(const std::u16string& path) {
+  size_t slash = path.rfind(u'/');
+  size_t name_start = slash == std::u16string::npos ? 0 : slash + 1;
+  std::u16string name = path.substr(name_start);
+  if (name.size() < 4) {
+    return Status::Error("the settings file name \"" + Utf16ToUtf8(name) +
+                         "\" is shorter than four characters, so it has no base name");
+  }
+  return IniNames{path.substr(0, name_start), name.substr(0, name.size() - 4)};
+}
+
+// The index of a "Word<n>" or "Replace<n>" key of the macro table.
+std::optional<int64_t> MacroKeyIndex(std::string_view key) {
+  for (std::string_view prefix : {"word", "replace"}) {
+    if (key.size() <= prefix.size() || key.size() > prefix.size() + 12) continue;
+    std::string head(key.substr(0, prefix.size()));
+    for (char& c : head) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (head != prefix) continue;
+    std::string_view digits = key.substr(prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    return std::stoll(std::string(digits));
+  }
+  return std::nullopt;
+}
+
+std::u16string Number(int64_t n) { return Utf8ToUtf16(std::to_string(n)); }
+
 }  // namespace
 
+clsSaveSetting::clsSaveSetting(SettingsRecord& settings, SettingsContext& context)
+    : settings_(settings), context_(context), reg_(context.registry(), context.files()) {}
+
+Status clsSaveSetting::SetIniDir(std::u16string_view path) {
+  return reg_.SetRegValue(kRoot, kTolvanKey, kIniFilePath, std::u16string(path));
+}
+
+Result<std::u16string> clsSaveSetting::GetIniDir() {
+  auto value = reg_.GetRegValue(kRoot, kTolvanKey, kIniFilePath);
+  if (!value) return value.status();
+  if (auto* text = std::get_if<std::u16string>(&*value); text && !text->empty()) return *text;
+  return Utf8ToUtf16(context_.module_dir()) + u"/Tolvan.ini";
+}
+
+Status clsSaveSetting::Save() {
+  auto path = GetIniDir();
+  if (!path) return path.status();
+  auto names = DeriveNames(*path);
+  if (!names) return names.status();
+  const SettingsRecord& s = settings_;
+  const int32_t last = std::max<int32_t>(s.lngUserDefineLast, -1);
+  if (last >= static_cast<int64_t>(s.vntUserDefine.size())) {
+    return Status::Error("cannot save the user macros: the table holds " +
+                         std::to_string(s.vntUserDefine.size()) + " macros but its last index is " +
+                         std::to_string(last));
+  }
+
+  const std::string ini_path = Utf16ToUtf8(*path);
+  auto old_ini = context_.files().ReadFile(ini_path);
+  if (!old_ini) return old_ini.status();
+  ProfileFile ini(old_ini->value_or(std::string()));
+
+  std::vector<std::tuple<std::u16string, std::u16string, std::u16string>> keys = {
+      {u"Common", u"Version", kCurrentVersion},
+      {u"Common", u"ToolbarName", s.strToolbarName},
+      {u"Common", u"CommentPattern", Number(s.intCommentPattern)},
+      {u"Replace", u"ByVal", s.strByValText},
+      {u"Replace", u"ByRef", s.strByRefText},
+      {u"Replace", u"NoParam", s.strNoParamText},
+      {u"Replace", u"Optional", s.strOptionalText},
+      {u"Replace", u"OptionalDefault", s.strOptionalDefaultText},
+      {u"Replace", u"DateFormat", s.strDateFormat},
+      {u"Replace", u"ParamMacroRemove", s.blnParamMacroRemove ? u"True" : u"False"},
+  };
+  for (int slot = 0; slot < kClickKindSlots; ++slot) {
+    keys.emplace_back(u"LineComment", u"Pattern" + Number(slot), Number(s.intLinePattern[slot]));
+    keys.emplace_back(u"LineComment", u"Comment" + Number(slot), Number(s.intLineCommentOut[slot]));
+  }
+  // An empty table is written too (Count -1), and keys past the last macro
+  // are removed, so that macros of an earlier save do not come back.
+  keys.emplace_back(u"UserDefine", u"Count", Number(last));
+  for (int32_t slot = 0; slot <= last; ++slot) {
+    keys.emplace_back(u"UserDefine", u"Word" + Number(slot), s.vntUserDefine[slot].word);
+    keys.emplace_back(u"UserDefine", u"Replace" + Number(slot), s.vntUserDefine[slot].replacement);
+  }
+  for (const auto& [section, key, value] : keys) {
+    if (Status st = SetProfileText(ini, section, key, value); !st) {
+      return Status::Error("cannot save [" + Utf16ToUtf8(section) + "] " + Utf16ToUtf8(key) + ": " +
+                           st.message());
+    }
+  }
+  for (const std::string& key : ini.Keys("UserDefine")) {
+    auto index = MacroKeyIndex(key);
+    if (index && *index > last) ini.Remove("UserDefine", key);
+  }
+
+  auto data = EncodeSettingsData(s);
+  if (!data) return data.status();
+  const std::u16string data_path = names->folder + names->base + u".dat";
+  // The data file and the profile file change together or not at all, so a
+  // failed save never pairs files of two versions.
+  Status written = ReplaceFiles(
+      context_.files(), {{Utf16ToUtf8(data_path), std::move(*data)}, {ini_path, ini.bytes()}});
+  if (!written) return written;
+  settings_.strIniName = names->base;
+  return Status::Ok();
+}
+
 Status clsSaveSetting::Load() {
+  auto path = GetIniDir();
   SetDefault();
+  if (!path) return path.status();
+  const std::string ini_path = Utf16ToUtf8(*path);
+  auto bytes = context_.files().ReadFile(ini_path);
+  if (!bytes) return bytes.status();
+  const ProfileFile ini(bytes->value_or(std::string()));
+  SettingsRecord& s = settings_;
+
+  auto where = [&](std::u16string_view section, std::u16string_view key) {
+    return ini_path + ": [" + Utf16ToUtf8(section) + "] " + Utf16ToUtf8(key);
+  };
+  // The key's text; nullopt when the key is missing.
+  auto read = [&](std::u16string_view section,
+                  std::u16string_view key) -> Result<std::optional<std::u16string>> {
+    auto value = GetProfileText(ini, section, key);
+    if (!value) return Status::Error(where(section, key) + ": " + value.message());
+    return value;
+  };
+  // A number into `field` when it fits; an empty or non-numeric value leaves
+  // the field as it is.
+  auto read_number = [&](std::u16string_view section, std::u16string_view key, int64_t low,
+                         int64_t high, const char* kind, auto& field) -> Status {
+    auto value = read(section, key);
+    if (!value) return value.status();
+    if (!*value || (*value)->empty()) return Status::Ok();
+    auto number = ParseNumber(**value);
+    if (!number) return Status::Ok();
+    auto fitted = RoundInto(*number, low, high);
+    if (!fitted) {
+      return Status::Error(where(section, key) + "=" + Utf16ToUtf8(**value) + " does not fit " +
+                           kind + " (" + std::to_string(low) + " to " + std::to_string(high) + ")");
+    }
+    field = static_cast<std::remove_reference_t<decltype(field)>>(*fitted);
+    return Status::Ok();
+  };
+  auto read_int16 = [&](std::u16string_view section, std::u16string_view key, int16_t& field) {
+    return read_number(section, key, INT16_MIN, INT16_MAX, "a 16-bit integer", field);
+  };
+
+  auto version = read(u"Common", u"Version");
+  if (!version) return version.status();
+  if (!*version || (*version)->empty()) return Status::Ok();
+
+  auto toolbar = read(u"Common", u"ToolbarName");
+  if (!toolbar) return toolbar.status();
+  if (*toolbar && !(*toolbar)->empty()) s.strToolbarName = **toolbar;
+  if (Status st = read_int16(u"Common", u"CommentPattern", s.intCommentPattern); !st) return st;
+
+  // A text option that is present keeps its value, an emptied one included;
+  // only a missing key keeps the default.
+  const std::pair<const char16_t*, std::u16string*> texts[] = {
+      {u"ByVal", &s.strByValText},
+      {u"ByRef", &s.strByRefText},
+      {u"NoParam", &s.strNoParamText},
+      {u"Optional", &s.strOptionalText},
+      {u"OptionalDefault", &s.strOptionalDefaultText},
+      {u"DateFormat", &s.strDateFormat},
+  };
+  for (const auto& [key, field] : texts) {
+    auto value = read(u"Replace", key);
+    if (!value) return value.status();
+    if (*value) *field = **value;
+  }
+
+  auto remove = read(u"Replace", u"ParamMacroRemove");
+  if (!remove) return remove.status();
+  if (*remove && !(*remove)->empty()) {
+    const std::u16string& text = **remove;
+    if (vb::EqualsIgnoreAsciiCase(text, u"True")) {
+      s.blnParamMacroRemove = true;
+    } else if (vb::EqualsIgnoreAsciiCase(text, u"False")) {
+      s.blnParamMacroRemove = false;
+    } else if (auto number = ParseNumber(text)) {
+      s.blnParamMacroRemove = *number != 0;
+    } else {
+      return Status::Error(where(u"Replace", u"ParamMacroRemove") + "=" + Utf16ToUtf8(text) +
+                           " is neither True, False nor a number");
+    }
+  }
+
+  for (int slot = 0; slot < kClickKindSlots; ++slot) {
+    Status st = read_int16(u"LineComment", u"Pattern" + Number(slot), s.intLinePattern[slot]);
+    if (st) st = read_int16(u"LineComment", u"Comment" + Number(slot), s.intLineCommentOut[slot]);
+    if (!st) return st;
+  }
+
+  std::optional<int64_t> count;
+  if (Status st =
+          read_number(u"UserDefine", u"Count", INT32_MIN, INT32_MAX, "a 32-bit integer", count);
+      !st) {
+    return st;
+  }
+  if (count && *count >= 0) {
+    // The table grows as its macros are read, never to the size "Count"
+    // claims: the first missing word or replacement ends the reading and
+    // leaves the table empty.
+    UserMacroTable table;
+    bool complete = true;
+    for (int64_t slot = 0; slot <= *count && complete; ++slot) {
+      UserMacro macro;
+      for (auto [prefix, member] :
+           {std::pair{u"Word", &macro.word}, std::pair{u"Replace", &macro.replacement}}) {
+        auto value = read(u"UserDefine", prefix + Number(slot));
+        if (!value) return value.status();
+        if (!*value || (*value)->empty()) {
+          complete = false;
+          break;
+        }
+        *member = std::move(**value);
+      }
+      if (complete) table.push_back(std::move(macro));
+    }
+    if (complete) {
+      s.vntUserDefine = std::move(table);
+      s.lngUserDefineLast = static_cast<int32_t>(*count);
+    }
+  }
+
+  auto names = DeriveNames(*path);
+  if (!names) return names.status();
+  s.strIniName = names->base;
+  const std::u16string& v = **version;
+  const bool old_format = v == u"0.2" || v == u"0.3";
+  return LoadDataFile(names->folder + (old_format ? u"Tolvan" : names->base) + u".dat", v);
+}
+
+Status clsSaveSetting::LoadDataFile(const std::u16string& data_path,
+                                    const std::u16string& version) {
+  SettingsRecord& s = settings_;
+  // A data file that cannot give its templates takes the profile file's
+  // values with it: everything goes back to the defaults.
+  auto fall_back = [&] {
+    SetDefault();
+    s.strIniName.clear();
+    return Status::Ok();
+  };
+  auto data = context_.files().ReadFile(Utf16ToUtf8(data_path));
+  if (!data || !*data) return fall_back();
+  SettingsDataReader reader(**data);
+
+  auto n = reader.ReadLastIndex();
+  if (!n) return fall_back();
+  const int32_t last_template = std::min<int32_t>(*n, kTemplateCount - 1);
+  for (int32_t slot = 0; slot <= last_template; ++slot) {
+    auto text = reader.ReadRecord();
+    if (!text) return fall_back();
+    s.strTemplate[slot] = std::move(*text);
+  }
+  if (last_template < kTemplateCount - 1) {
+    // Older versions had fewer templates: form and class headers start as
+    // the module header, Friend templates as their Public counterparts.
+    auto& t = s.strTemplate;
+    if (version == u"0.2") t[11] = t[12] = t[0];
+    if (version == u"0.2" || version == u"0.3") {
+      t[13] = t[1];
+      t[14] = t[3];
+      t[15] = t[5];
+      t[16] = t[7];
+      t[17] = t[9];
+    }
+  }
+
+  // A file that ends before block 2 has no line-comment texts.
+  const int32_t m = reader.ReadLastIndex().value_or(0);
+  if (m <= 0) {
+    SetDefaultLineComment();
+    return Status::Ok();
+  }
+  const int32_t last_comment = std::min<int32_t>(m, kLineCommentCount - 1);
+  for (int32_t slot = 0; slot <= last_comment; ++slot) {
+    auto text = reader.ReadRecord();
+    if (!text) break;  // the texts read before stay
+    s.strLineComment[slot] = std::move(*text);
+  }
   return Status::Ok();
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/FileIO.h"
 #include "platform/Text.h"
+#include "settings/clsSaveSetting.h"
 
 namespace tolvan {
 namespace {
@@ -225,6 +226,110 @@ TEST_F(CliTest, HelpAndVersion) {
   RunResult usage = Tolvan({"comment"});
   EXPECT_EQ(usage.status, 2);
   EXPECT_TRUE(usage.err.starts_with("Tolvan: ")) << usage.err;
+}
+
+}  // namespace
+}  // namespace tolvan
+
+namespace tolvan {
+namespace {
+
+// Settings files written by earlier versions on Windows, used for one run.
+class CliSettingsTest : public CliTest {
+ protected:
+  std::string Fixture(const std::string& name) {
+    return (fs::path(TOLVAN_FIXTURE_DIR) / "settings" / name).string();
+  }
+};
+
+TEST_F(CliSettingsTest, Version04FileDrivesTemplatesPlacementAndClicks) {
+  const std::string settings = Fixture("v04/Team.ini");
+  // Below a two-line declaration, from the file's Public Function template.
+  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--settings", settings,
+                        "--now", "2026-12-08"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Text("modCalc.bas")
+                .find("Optional ByVal curBonus As Currency = 0) As Currency\n"
+                      "'v0.4 テンプレート 3\n'CalcPay\n    Dim curGross"),
+            std::string::npos)
+      << Text("modCalc.bas");
+
+  // A plain click applies pattern 2 and comments the lines out; the date
+  // follows the file's format.
+  r = Tolvan({"comment", Path("modCalc.bas"), "--line", "5", "--end-line", "5", "--end-column",
+              "9", "--settings", settings, "--now", "2026-12-08"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Text("modCalc.bas")
+                .find("'v0.4 行コメント 3 2026年12月08日\n"
+                      "'Private Const TAX_RATE As Double = 0.1\t'v0.4 行コメント 4 2026年12月08日\n"
+                      "'v0.4 行コメント 5 2026年12月08日\n"),
+            std::string::npos)
+      << Text("modCalc.bas");
+
+  // Class and form headers come from their own slots.
+  ASSERT_EQ(Tolvan({"comment", Path("clsEmployee.cls"), "--line", "14", "--settings", settings})
+                .status,
+            0);
+  EXPECT_NE(Text("clsEmployee.cls").find("Attribute VB_Exposed = False\n'v0.4 テンプレート 12\n'  \nOption"),
+            std::string::npos)
+      << Text("clsEmployee.cls");
+  ASSERT_EQ(Tolvan({"comment", Path("frmMain.frm"), "--line", "26", "--settings", settings}).status,
+            0);
+  EXPECT_NE(Text("frmMain.frm").find("'v0.4 テンプレート 11\n"), std::string::npos);
+}
+
+TEST_F(CliSettingsTest, OlderFilesGiveFormsTheirOwnOrTheModuleHeader) {
+  // Version 0.3 has a form template of its own; 0.2 takes the module's.
+  struct Row {
+    const char* fixture;
+    const char* header;
+  };
+  for (const Row& row : {Row{"v03/Old.ini", "'v0.3 テンプレート 11"},
+                         Row{"v02/Old.ini", "'v0.2 テンプレート 0"}}) {
+    TearDown();
+    SetUp();
+    RunResult r = Tolvan(
+        {"comment", Path("frmMain.frm"), "--line", "26", "--settings", Fixture(row.fixture)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(Text("frmMain.frm")
+                  .find(std::string("Attribute VB_Exposed = False\n") + row.header +
+                        "\n'  \nOption"),
+              std::string::npos)
+        << Text("frmMain.frm");
+  }
+}
+
+TEST_F(CliSettingsTest, SavedUserMacrosReachTheComment) {
+  SettingsRecord record;
+  auto context = SettingsContext::ForProfileFile(Utf8ToUtf16((dir_ / "Mine.ini").string()));
+  ASSERT_TRUE(context.ok()) << context.message();
+  clsSaveSetting settings(record, *context);
+  ASSERT_TRUE(settings.Load().ok());
+  const std::u16string long_text = std::u16string(150, u'長') + u"  ";
+  record.vntUserDefine = {{u"author", u"山田 太郎"}, {u"long", long_text}};
+  record.lngUserDefineLast = 1;
+  record.strTemplate[2] = u"' $c by $author [$long]\r\n";
+  ASSERT_TRUE(settings.Save().ok());
+
+  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "21", "--settings",
+                        (dir_ / "Mine.ini").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Text("modCalc.bas")
+                .find("' LogLine by 山田 太郎 [" + Utf16ToUtf8(long_text) + "]\nPrivate Sub LogLine"),
+            std::string::npos);
+}
+
+TEST_F(CliSettingsTest, SettingsThatDoNotLoadAreReportedAndNothingIsWritten) {
+  const std::string before = Bytes("modCalc.bas");
+  fs::copy(Fixture("v04/Team.dat"), dir_ / "Bad.dat");
+  std::ofstream(dir_ / "Bad.ini", std::ios::binary)
+      << "[Common]\r\nVersion=0.4\r\nCommentPattern=99999\r\n";
+  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--settings",
+                        (dir_ / "Bad.ini").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.starts_with("Tolvan: ")) << r.err;
+  EXPECT_NE(r.err.find("CommentPattern"), std::string::npos) << r.err;
+  EXPECT_EQ(Bytes("modCalc.bas"), before);
 }
 
 }  // namespace

@@ -1,0 +1,203 @@
+#include "settings/ProfileFile.h"
+
+#include "platform/Text.h"
+#include "settings/AnsiBytes.h"
+
+namespace tolvan {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+
+bool ReadingWouldChange(std::string_view value) {
+  if (value.empty()) return false;
+  if (IsBlank(value.front()) || IsBlank(value.back())) return true;
+  return value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
+}
+
+std::optional<std::string_view> SectionName(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return std::nullopt;
+  size_t close = ansi::FindLast(line, ']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(1, close - 1));
+}
+
+struct KeyLine {
+  std::string_view key;
+  std::string_view value;  // trimmed, quotes removed
+};
+
+std::optional<KeyLine> ParseKeyLine(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() == ';' || line.front() == '[') return std::nullopt;
+  size_t eq = line.find('=');  // '=' is never the second byte of a character
+  if (eq == std::string_view::npos) return KeyLine{line, {}};
+  std::string_view value = Trim(line.substr(eq + 1));
+  if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return KeyLine{Trim(line.substr(0, eq)), value};
+}
+
+Status CheckNoLineBreak(std::string_view text, const char* what) {
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      return Status::Error(std::string("a line break cannot be kept in a profile file ") + what);
+    }
+    if (c == '\0')
+      return Status::Error(std::string("a NUL character cannot be kept in a profile file ") + what);
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(std::string_view bytes) {
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t i = start;
+    while (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n') ++i;
+    Line line{std::string(bytes.substr(start, i - start)), ""};
+    if (i < bytes.size()) {
+      if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+        line.end = "\r\n";
+      } else {
+        line.end = std::string(1, bytes[i]);
+      }
+    }
+    start = i + line.end.size();
+    lines_.push_back(std::move(line));
+  }
+}
+
+std::string ProfileFile::bytes() const {
+  std::string out;
+  for (const Line& line : lines_) out += line.text + line.end;
+  return out;
+}
+
+std::optional<size_t> ProfileFile::FindSection(std::string_view section) const {
+  std::string wanted = ansi::FoldCase(Trim(section));
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    auto name = SectionName(lines_[i].text);
+    if (name && name->size() == wanted.size() && ansi::FoldCase(*name) == wanted) return i;
+  }
+  return std::nullopt;
+}
+
+size_t ProfileFile::SectionEnd(size_t header) const {
+  size_t i = header + 1;
+  while (i < lines_.size() && !SectionName(lines_[i].text)) ++i;
+  return i;
+}
+
+std::optional<size_t> ProfileFile::FindKey(size_t header, std::string_view key) const {
+  std::string wanted = ansi::FoldCase(Trim(key));
+  size_t end = SectionEnd(header);
+  for (size_t i = header + 1; i < end; ++i) {
+    auto line = ParseKeyLine(lines_[i].text);
+    if (line && line->key.size() == wanted.size() && ansi::FoldCase(line->key) == wanted) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> ProfileFile::Get(std::string_view section, std::string_view key) const {
+  auto header = FindSection(section);
+  if (!header) return std::nullopt;
+  auto at = FindKey(*header, key);
+  if (!at) return std::nullopt;
+  return std::string(ParseKeyLine(lines_[*at].text)->value);
+}
+
+std::vector<std::string> ProfileFile::Keys(std::string_view section) const {
+  std::vector<std::string> keys;
+  auto header = FindSection(section);
+  if (!header) return keys;
+  size_t end = SectionEnd(*header);
+  for (size_t i = *header + 1; i < end; ++i) {
+    if (auto line = ParseKeyLine(lines_[i].text)) keys.emplace_back(line->key);
+  }
+  return keys;
+}
+
+Status ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+  if (Status s = CheckNoLineBreak(section, "section name"); !s) return s;
+  if (Status s = CheckNoLineBreak(key, "key name"); !s) return s;
+  if (Status s = CheckNoLineBreak(value, "value"); !s) return s;
+  if (section.empty() || Trim(section) != section ||
+      ansi::Find(section, ']') != std::string_view::npos) {
+    return Status::Error("\"" + std::string(section) + "\" cannot be a profile file section name");
+  }
+  if (key.empty() || Trim(key) != key || key.find('=') != std::string_view::npos ||
+      key.front() == '[' || key.front() == ';') {
+    return Status::Error("\"" + std::string(key) + "\" cannot be a profile file key name");
+  }
+  std::string stored(value);
+  if (ReadingWouldChange(value)) stored = "\"" + stored + "\"";
+
+  auto header = FindSection(section);
+  if (!header) {
+    if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
+    if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back({"", "\r\n"});
+    lines_.push_back({"[" + std::string(section) + "]", "\r\n"});
+    lines_.push_back({std::string(key) + "=" + stored, "\r\n"});
+    return Status::Ok();
+  }
+  if (auto at = FindKey(*header, key)) {
+    std::string name(ParseKeyLine(lines_[*at].text)->key);
+    lines_[*at].text = name + "=" + stored;
+    return Status::Ok();
+  }
+  size_t anchor = *header;
+  size_t end = SectionEnd(*header);
+  for (size_t i = *header + 1; i < end; ++i) {
+    if (ParseKeyLine(lines_[i].text)) anchor = i;
+  }
+  if (lines_[anchor].end.empty()) lines_[anchor].end = "\r\n";
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(anchor + 1),
+                Line{std::string(key) + "=" + stored, "\r\n"});
+  return Status::Ok();
+}
+
+void ProfileFile::Remove(std::string_view section, std::string_view key) {
+  auto header = FindSection(section);
+  if (!header) return;
+  while (auto at = FindKey(*header, key)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*at));
+  }
+}
+
+Result<std::optional<std::u16string>> GetProfileText(const ProfileFile& file,
+                                                     std::u16string_view section,
+                                                     std::u16string_view key) {
+  auto ansi_section = EncodeAnsi(section);
+  if (!ansi_section) return ansi_section.status();
+  auto ansi_key = EncodeAnsi(key);
+  if (!ansi_key) return ansi_key.status();
+  auto value = file.Get(*ansi_section, *ansi_key);
+  if (!value) return std::optional<std::u16string>();
+  auto text = DecodeAnsi(*value);
+  if (!text) return text.status();
+  return std::optional<std::u16string>(std::move(*text));
+}
+
+Status SetProfileText(ProfileFile& file, std::u16string_view section, std::u16string_view key,
+                      std::u16string_view value) {
+  auto ansi_section = EncodeAnsi(section);
+  if (!ansi_section) return ansi_section.status();
+  auto ansi_key = EncodeAnsi(key);
+  if (!ansi_key) return ansi_key.status();
+  auto ansi_value = EncodeAnsi(value);
+  if (!ansi_value) return ansi_value.status();
+  return file.Set(*ansi_section, *ansi_key, *ansi_value);
+}
+
+}  // namespace tolvan

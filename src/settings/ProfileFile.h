@@ -1,0 +1,76 @@
+// Profile (INI) files, read and written as Windows reads and writes them, so
+// that a settings file made on Windows reads the same here and the other way
+// round. The file is kept as its lines; reading never changes it, and a write
+// changes or adds exactly one line (two for a new section), so comments,
+// blank lines, unknown keys and any bytes before the first section stay byte
+// for byte.
+//
+// Reading: a line "[name]" opens a section (the name ends at the last ']');
+// a line "key=value" is a key of the section above it, a line without '='
+// a key with an empty value, a line starting with ';' a comment. Section and
+// key names are compared without regard to the case of ASCII letters, spaces
+// and tabs around names and values are dropped, and then one pair of double
+// or single quotes around the whole value is removed. The first section of a
+// name and the first key of a name in it count. Lines end in CR LF, LF or a
+// lone CR; texts are in the ANSI code page (CP932).
+//
+// Writing: a value that reading would change (spaces or tabs at either end,
+// or a quote at both ends) is written inside one extra pair of double quotes,
+// so every value reads back exactly as written. A new key goes after the last
+// key of its section, a new section at the end of the file. New lines end in
+// CR LF.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Status.h"
+
+namespace tolvan {
+
+class ProfileFile {
+ public:
+  ProfileFile() = default;
+  explicit ProfileFile(std::string_view bytes);
+
+  // The value as Windows reads it; nullopt when the section or the key is
+  // missing. Values come back whole, however long.
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+  // Creates the section and the key as needed, else replaces the value in
+  // place. Refuses names and values that one line cannot hold so that they
+  // read back the same (line breaks, NUL, ']' in a section name, '=' in a
+  // key name, spaces around a name).
+  Status Set(std::string_view section, std::string_view key, std::string_view value);
+  // Removes every line of the key in its section; nothing when it is missing.
+  void Remove(std::string_view section, std::string_view key);
+  // The key names of the section, in file order.
+  std::vector<std::string> Keys(std::string_view section) const;
+
+  std::string bytes() const;
+
+ private:
+  struct Line {
+    std::string text;
+    std::string end;  // "\r\n", "\n", "\r" or "" for a last line without one
+  };
+  // Index of the header line of the first section named `section`.
+  std::optional<size_t> FindSection(std::string_view section) const;
+  // Index just past the section's last line (the next header or the end).
+  size_t SectionEnd(size_t header) const;
+  std::optional<size_t> FindKey(size_t header, std::string_view key) const;
+
+  std::vector<Line> lines_;
+};
+
+// The same at the level of texts: names and values cross in CP932. A text
+// CP932 cannot hold is refused with a message naming the character; a value
+// whose bytes are not CP932 is reported rather than guessed at.
+Result<std::optional<std::u16string>> GetProfileText(const ProfileFile& file,
+                                                     std::u16string_view section,
+                                                     std::u16string_view key);
+Status SetProfileText(ProfileFile& file, std::u16string_view section, std::u16string_view key,
+                      std::u16string_view value);
+
+}  // namespace tolvan

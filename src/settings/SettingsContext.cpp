@@ -1,0 +1,61 @@
+#include "settings/SettingsContext.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/Text.h"
+#include "settings/FileRegistryStore.h"
+#include "settings/clsReg.h"
+
+namespace tolvan {
+
+SettingsContext::SettingsContext(std::unique_ptr<RegistryStore> registry,
+                                 std::unique_ptr<FileSystem> files, std::string module_dir)
+    : registry_(std::move(registry)), files_(std::move(files)), module_dir_(std::move(module_dir)) {
+  while (module_dir_.size() > 1 && module_dir_.back() == '/') module_dir_.pop_back();
+}
+
+Result<std::string> SettingsContext::ConfigFolder(const char* xdg_config_home, const char* home) {
+  // A relative XDG_CONFIG_HOME is to be ignored, as the XDG base directory
+  // rules ask.
+  if (xdg_config_home && xdg_config_home[0] == '/') {
+    return (std::filesystem::path(xdg_config_home) / "tolvan").string();
+  }
+  if (home && home[0] != '\0') return (std::filesystem::path(home) / ".config" / "tolvan").string();
+  return Status::Error(
+      "cannot find the configuration folder: neither XDG_CONFIG_HOME nor HOME is set");
+}
+
+Result<SettingsContext> SettingsContext::ForThisMachine() {
+  auto folder = ConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+  if (!folder) return folder.status();
+  return ForConfigFolder(*folder);
+}
+
+SettingsContext SettingsContext::ForConfigFolder(const std::string& folder) {
+  return SettingsContext(std::make_unique<FileRegistryStore>(folder),
+                         std::make_unique<LocalFileSystem>(), folder);
+}
+
+Result<SettingsContext> SettingsContext::ForProfileFile(std::u16string_view ini_path) {
+  std::error_code ec;
+  std::filesystem::path path = std::filesystem::absolute(Utf16ToUtf8(ini_path), ec);
+  if (ec)
+    return Status::Error("cannot use the settings file " + Utf16ToUtf8(ini_path) + ": " +
+                         ec.message());
+  std::string utf8 = path.lexically_normal().string();
+  SettingsContext context(std::make_unique<MemoryRegistryStore>(),
+                          std::make_unique<LocalFileSystem>(), path.parent_path().string());
+  clsReg reg(context.registry(), context.files());
+  Status s = reg.SetRegValue(u"HKEY_CURRENT_USER", u"SOFTWARE\\Quenby Software\\Tolvan",
+                             u"IniFilePath", Utf8ToUtf16(utf8));
+  if (!s) return Status::Error("cannot use the settings file " + utf8 + ": " + s.message());
+  return context;
+}
+
+SettingsContext SettingsContext::InMemory(std::string module_dir) {
+  return SettingsContext(std::make_unique<MemoryRegistryStore>(),
+                         std::make_unique<MemoryFileSystem>(), std::move(module_dir));
+}
+
+}  // namespace tolvan

@@ -1,0 +1,55 @@
+// Where the settings class meets the outside world: the registry that names
+// the settings file in use, the files themselves, and the add-in's module
+// directory (where the default settings file "Tolvan.ini" lives). A context
+// is made once and handed to clsSaveSetting (and clsReg), so that tests run
+// on in-memory stores and a run can use a given settings file without
+// touching the user's registry.
+//
+// On this platform the module directory and the registry store share one
+// folder: $XDG_CONFIG_HOME/tolvan, or ~/.config/tolvan when XDG_CONFIG_HOME
+// is unset, empty or not an absolute path.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/Status.h"
+#include "settings/FileSystem.h"
+#include "settings/RegistryStore.h"
+
+namespace tolvan {
+
+class SettingsContext {
+ public:
+  SettingsContext(std::unique_ptr<RegistryStore> registry, std::unique_ptr<FileSystem> files,
+                  std::string module_dir);
+
+  // The real machine: the registry file store and the module directory in
+  // the configuration folder found from the environment, real files.
+  static Result<SettingsContext> ForThisMachine();
+  // The same for a given configuration folder.
+  static SettingsContext ForConfigFolder(const std::string& folder);
+  // One run on the settings file `ini_path` (made absolute) and its data
+  // file: an in-memory registry holding "IniFilePath" = that path, real
+  // files. Nothing is read from or written to the user's registry.
+  static Result<SettingsContext> ForProfileFile(std::u16string_view ini_path);
+  // Everything in memory, for tests.
+  static SettingsContext InMemory(std::string module_dir = "/addin");
+
+  // The configuration folder from the values of XDG_CONFIG_HOME and HOME
+  // (either may be null).
+  static Result<std::string> ConfigFolder(const char* xdg_config_home, const char* home);
+
+  RegistryStore& registry() { return *registry_; }
+  FileSystem& files() { return *files_; }
+  // UTF-8, without a trailing '/'.
+  const std::string& module_dir() const { return module_dir_; }
+
+ private:
+  std::unique_ptr<RegistryStore> registry_;
+  std::unique_ptr<FileSystem> files_;
+  std::string module_dir_;
+};
+
+}  // namespace tolvan
