@@ -9,6 +9,7 @@
 
 #include "host/Connect.h"
 #include "host/FileHost.h"
+#include "host/Registration.h"
 #include "host/Resources.h"
 #include "host/SettingsDialog.h"
 #include "host/StandInEnvironment.h"
@@ -176,6 +177,15 @@ int RunSettings(std::ostream& err) {
   return around.messages.shown > 0 ? 1 : 0;
 }
 
+// The add-in's self-registration, into the registry store of this machine.
+int RunRegistration(bool register_add_in, std::ostream& err) {
+  auto context = SettingsContext::ForThisMachine();
+  if (!context) return Fail(err, context.status());
+  Status done = register_add_in ? host::DllRegisterServer(context->registry())
+                                : host::DllUnregisterServer(context->registry());
+  return done.ok() ? 0 : Fail(err, done);
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -215,6 +225,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   CLI::App* settings_cmd = app.add_subcommand(
       "settings", "Open the settings dialog, as the add-in's Tools menu item does.");
 
+  CLI::App* register_cmd = app.add_subcommand(
+      "register", "Register the add-in with the development environment (Tolvan.Connect).");
+  CLI::App* unregister_cmd =
+      app.add_subcommand("unregister", "Remove the add-in's registration again.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -228,6 +243,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
   if (cmd->parsed()) return RunComment(comment, out, err);
   if (settings_cmd->parsed()) return RunSettings(err);
+  if (register_cmd->parsed()) return RunRegistration(true, err);
+  if (unregister_cmd->parsed()) return RunRegistration(false, err);
   return 0;
 }
 

@@ -12,6 +12,7 @@
 
 #include "cli/Cli.h"
 #include "platform/FileIO.h"
+#include "settings/FileRegistryStore.h"
 
 namespace tolvan::cli {
 namespace {
@@ -56,6 +57,9 @@ class AddInCommandsTest : public ::testing::Test {
     fs::remove_all(folder_, ec);
   }
 
+  fs::path Config() const { return folder_ / "config" / "tolvan"; }
+  std::string StoreText() const { return *ReadFileBytes(Config() / "registry.reg"); }
+
   fs::path folder_;
   std::optional<std::string> saved_config_;
 };
@@ -65,6 +69,61 @@ TEST_F(AddInCommandsTest, SettingsWithoutADialogSaysSo) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "Tolvan: the settings dialog is not available in this build\n");
+}
+
+TEST_F(AddInCommandsTest, SettingsLoadFailureIsShownOnce) {
+  ASSERT_TRUE(WriteFileAtomically(folder_ / "Bad.ini",
+                                  "[Common]\r\nVersion=0.4\r\nCommentPattern=70000\r\n")
+                  .ok());
+  FileRegistryStore store(Config());
+  const std::string ini = (folder_ / "Bad.ini").string();
+  ASSERT_TRUE(store
+                  .SetValue(kHkeyCurrentUser, "SOFTWARE\\Quenby Software\\Tolvan", "IniFilePath",
+                            RegValue{kRegSz, ini + '\0'})
+                  .ok());
+  RunResult run = Tolvan({"settings"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Tolvan: " + ini +
+                         ": [Common] CommentPattern=70000 does not fit a 16-bit integer "
+                         "(-32768 to 32767)\n");
+}
+
+TEST_F(AddInCommandsTest, RegisterThenUnregisterLeavesTheStoreAsItWas) {
+  FileRegistryStore store(Config());
+  ASSERT_TRUE(store
+                  .SetValue(kHkeyCurrentUser, "SOFTWARE\\Quenby Software\\Tolvan", "IniFilePath",
+                            RegValue{kRegSz, std::string("/home/me/Team.ini\0", 18)})
+                  .ok());
+  const std::string before = StoreText();
+
+  RunResult registered = Tolvan({"register"});
+  ASSERT_EQ(registered.status, 0) << registered.err;
+  EXPECT_EQ(registered.out + registered.err, "");
+  const std::string text = StoreText();
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Microsoft\\Visual Basic\\6.0\\Addins\\"
+                      "Tolvan.Connect]\n\"FriendlyName\"=\"Tolvan\"\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\"LoadBehavior\"=dword:00000001\n\"CommandLineSafe\"=dword:00000001\n"),
+            std::string::npos)
+      << text;
+
+  RunResult unregistered = Tolvan({"unregister"});
+  ASSERT_EQ(unregistered.status, 0) << unregistered.err;
+  EXPECT_EQ(unregistered.out + unregistered.err, "");
+  EXPECT_EQ(StoreText(), before);
+}
+
+TEST_F(AddInCommandsTest, DamagedStoreIsReportedAndLeftAlone) {
+  fs::create_directories(Config());
+  ASSERT_TRUE(WriteFileAtomically(Config() / "registry.reg", "not a registry\n").ok());
+  for (const char* command : {"register", "unregister"}) {
+    SCOPED_TRACE(command);
+    RunResult run = Tolvan({command});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("Tolvan: ", 0), 0u) << run.err;
+    EXPECT_EQ(StoreText(), "not a registry\n");
+  }
 }
 
 }  // namespace
