@@ -46,9 +46,9 @@ std::vector<std::u16string> SplitInsertedText(std::u16string_view text) {
 
 }  // namespace
 
-Result<ModuleDocument> ModuleDocument::Parse(std::string_view bytes, const std::string& encoding,
+Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::string& encoding,
                                              const std::string& display_name) {
-  Result<SourceFile> file = SourceFile::Decode(bytes, encoding, display_name);
+  Result<SourceFile> file = SourceFile::Decode(std::move(bytes), encoding, display_name);
   if (!file) return file.status();
   ModuleDocument doc;
   doc.file_ = std::move(*file);
@@ -63,7 +63,7 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string_view bytes, const std::
   if (versioned) ++i;
   bool block_seen = false;
   while (i < n) {
-    const std::u16string& text = lines[i].text;
+    const std::u16string_view text = lines[i].text;
     if (versioned && IsObjectLine(text)) {
       ++i;
     } else if (versioned && !block_seen && DesignerBlockStep(text) == 1) {
@@ -110,7 +110,7 @@ void ModuleDocument::RebuildView() {
   index_.reset();
 }
 
-const std::u16string& ModuleDocument::Line(long line) const {
+std::u16string_view ModuleDocument::Line(long line) const {
   return file_.lines()[visible_[static_cast<size_t>(line - 1)]].text;
 }
 

@@ -31,9 +31,6 @@ bool ContinuesOnNextLine(std::u16string_view line);
 // string literal, or a Rem statement) and without surrounding white space.
 std::u16string_view CodePart(std::u16string_view line);
 
-// The statements of a code part, split at colons outside string literals.
-std::vector<std::u16string_view> SplitStatements(std::u16string_view code);
-
 struct ProcedureDeclaration {
   std::u16string name;  // as written, without a type-suffix character
   ProcKind kind = ProcKind::Proc;
