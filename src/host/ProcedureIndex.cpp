@@ -62,7 +62,8 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
     const long this_first = first;
     first = last + 1;
 
-    std::u16string_view code = CodePart(code_source);
+    const CodeScan scan = ScanCode(code_source);
+    const std::u16string_view code = scan.code;
     if (code.empty()) continue;
 
     if (!open) {
@@ -81,7 +82,7 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
         p.end_line = count;
         open = true;
         // A whole procedure on one line ("Sub S(): End Sub").
-        if (EndsProcedure(code)) {
+        if (EndsProcedure(code, scan.has_colon)) {
           p.end_line = last;
           boundary = last;
           open = false;
@@ -103,7 +104,7 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
     }
 
     // Inside a procedure.
-    if (EndsProcedure(code)) {
+    if (EndsProcedure(code, scan.has_colon)) {
       index.procedures_.back().end_line = last;
       boundary = last;
       open = false;

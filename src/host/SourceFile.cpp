@@ -27,7 +27,9 @@ void SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
        ++p) {
     ++count;
   }
-  lines.reserve(count);
+  // Room for what a command inserts, so that the first insertion does not
+  // copy every line to a new block.
+  lines.reserve(count + 256);
   size_t pos = 0;
   while (pos < body.size()) {
     const void* hit = std::memchr(body.data() + pos, '\n', body.size() - pos);
@@ -245,9 +247,9 @@ Result<SourceLine> SourceFile::MakeLine(std::u16string_view text) {
   return line;
 }
 
-void SourceFile::FixLineBreaks() {
+void SourceFile::FixLineBreaks(size_t first, size_t last_to_check) {
   if (lines_.empty()) return;
-  for (size_t i = 0; i + 1 < lines_.size(); ++i) {
+  for (size_t i = first; i + 1 < lines_.size() && i <= last_to_check; ++i) {
     if (lines_[i].ending.empty()) lines_[i].ending = newline_;
   }
   SourceLine& last = lines_.back();

@@ -60,7 +60,9 @@ class SourceFile {
 
   // After lines were inserted or removed: every line but the last ends in a
   // line break, and the last one ends in one exactly when the file did.
-  void FixLineBreaks();
+  // Only lines first..last_to_check (and the last line of the file) are
+  // looked at.
+  void FixLineBreaks(size_t first = 0, size_t last_to_check = static_cast<size_t>(-1));
 
   std::string Serialize() const;
   // The whole file as it was read.

@@ -177,13 +177,16 @@ bool ContinuesOnNextLine(std::u16string_view line) {
   return e == 1 || IsSpace(line[e - 2]);
 }
 
-std::u16string_view CodePart(std::u16string_view line) {
+std::u16string_view CodePart(std::u16string_view line) { return ScanCode(line).code; }
+
+CodeScan ScanCode(std::u16string_view line) {
   // Only quotes, apostrophes and colons matter, and a Rem can only stand at
   // the start of a statement; the scan looks at nothing else, as it runs
   // over every line of the module.
   const size_t n = line.size();
   size_t i = SkipSpaces(line, 0);
   size_t cut = n;
+  bool has_colon = false;
   if (IsRemAt(line, i)) {
     cut = i;
   } else {
@@ -200,6 +203,7 @@ std::u16string_view CodePart(std::u16string_view line) {
           break;
         }
         if (c == u':') {
+          has_colon = true;
           size_t next = SkipSpaces(line, i + 1);
           if (IsRemAt(line, next)) {
             cut = next;
@@ -209,7 +213,7 @@ std::u16string_view CodePart(std::u16string_view line) {
       }
     }
   }
-  return Trim(line.substr(0, cut));
+  return CodeScan{Trim(line.substr(0, cut)), has_colon};
 }
 
 std::optional<ProcedureDeclaration> ParseProcedureDeclaration(std::u16string_view code) {
@@ -260,7 +264,8 @@ std::optional<ProcedureDeclaration> ParseProcedureDeclaration(std::u16string_vie
   return decl;
 }
 
-bool EndsProcedure(std::u16string_view code) {
+bool EndsProcedure(std::u16string_view code, bool has_colon) {
+  if (!has_colon) return IsEndStatement(code, {u"Sub", u"Function", u"Property"});
   return AnyStatement(code, [](std::u16string_view statement) {
     return IsEndStatement(statement, {u"Sub", u"Function", u"Property"});
   });
