@@ -151,9 +151,12 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
     }
   } else {
     file.encoding_ = encoding;
-    if (IsUtf8EncodingName(encoding) && starts_with_bom) {
-      body.remove_prefix(kBom.size());
-      file.has_bom_ = true;
+    if (IsUtf8EncodingName(encoding)) {
+      if (starts_with_bom) {
+        body.remove_prefix(kBom.size());
+        file.has_bom_ = true;
+      }
+      valid_utf8 = IsValidUtf8(body);
     }
   }
 
