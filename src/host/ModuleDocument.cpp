@@ -95,6 +95,8 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
   for (size_t k = i; k < n; ++k) {
     lines[k].hidden = !continued && IsAttributeLine(lines[k].text);
     continued = !lines[k].hidden && ContinuesOnNextLine(lines[k].text);
+    // A module name below some other line (a file edited by hand).
+    if (lines[k].hidden && !doc.module_name_) doc.module_name_ = ModuleNameAttribute(lines[k].text);
   }
   doc.RebuildView();
   return doc;

@@ -70,6 +70,12 @@ TEST(ModuleDocumentTest, StandardModuleHeaderIsItsAttributes) {
   EXPECT_EQ(CodeLines(doc), (U16s{u"Sub A()", u"End Sub"}));
 }
 
+TEST(ModuleDocumentTest, ModuleNameBelowABlankLine) {
+  ModuleDocument doc = MustParse("\r\nAttribute VB_Name = \"modLate\"\r\nSub A()\r\nEnd Sub\r\n");
+  EXPECT_EQ(doc.module_name(), u"modLate");
+  EXPECT_EQ(CodeLines(doc), (U16s{u"", u"Sub A()", u"End Sub"}));
+}
+
 TEST(ModuleDocumentTest, NoHeaderAtAll) {
   ModuleDocument doc = MustParse("Sub A()\nEnd Sub\n");
   EXPECT_EQ(doc.module_name(), std::nullopt);
