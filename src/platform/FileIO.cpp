@@ -27,6 +27,9 @@ Result<std::string> ReadFileBytes(const std::filesystem::path& path) {
     return Status::Error("cannot read " + path.string() + ": it is a folder");
   }
   std::string bytes;
+  // Grown once rather than by doubling: a large module would otherwise be
+  // copied and faulted in several times over.
+  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
   while (true) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
