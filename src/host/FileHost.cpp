@@ -1,7 +1,5 @@
 #include "host/FileHost.h"
 
-#include <functional>
-
 #include "host/VbSyntax.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
@@ -134,11 +132,9 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Open(const std::filesystem::path& modu
   if (!bytes) return bytes.status();
   Result<ProjectInfo> project = FindProject(module, options.encoding);
   if (!project) return project.status();
-  Result<std::shared_ptr<FileVBE>> vbe = FromBytes(module, *bytes, options, std::move(*project));
-  if (!vbe) return vbe;
-  (*vbe)->check_disk_ = true;
-  (*vbe)->read_size_ = bytes->size();
-  (*vbe)->read_hash_ = std::hash<std::string>{}(*bytes);
+  Result<std::shared_ptr<FileVBE>> vbe =
+      Create(module, std::move(*bytes), options, std::move(*project));
+  if (vbe) (*vbe)->check_disk_ = true;
   return vbe;
 }
 
@@ -150,7 +146,14 @@ Result<std::shared_ptr<FileVBE>> FileVBE::FromBytes(const std::filesystem::path&
     return Status::Error(module.string() +
                          " is not a Visual Basic module file (.bas .cls .frm .ctl .pag .dob .dsr)");
   }
-  Result<ModuleDocument> document = ModuleDocument::Parse(bytes, options.encoding, module.string());
+  return Create(module, std::string(bytes), options, std::move(project));
+}
+
+Result<std::shared_ptr<FileVBE>> FileVBE::Create(const std::filesystem::path& module,
+                                                 std::string bytes, const FileOpenOptions& options,
+                                                 ProjectInfo project) {
+  Result<ModuleDocument> document =
+      ModuleDocument::Parse(std::move(bytes), options.encoding, module.string());
   if (!document) return document.status();
 
   std::shared_ptr<FileVBE> vbe(new FileVBE());
@@ -195,7 +198,7 @@ Status FileVBE::Save() const {
   if (check_disk_) {
     Result<std::string> now = ReadFileBytes(path_);
     if (!now) return now.status();
-    if (now->size() != read_size_ || std::hash<std::string>{}(*now) != read_hash_) {
+    if (*now != document_->original_bytes()) {
       return Status::Error(path_.string() +
                            " changed on disk after it was read; it was left as it is");
     }

@@ -7,7 +7,6 @@
 // untouched line byte for byte.
 #pragma once
 
-#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -73,16 +72,18 @@ class FileVBE : public VBE {
 
  private:
   FileVBE() = default;
+  static Result<std::shared_ptr<FileVBE>> Create(const std::filesystem::path& module,
+                                                 std::string bytes, const FileOpenOptions& options,
+                                                 ProjectInfo project);
 
   std::filesystem::path path_;
   std::shared_ptr<ModuleDocument> document_;
   std::shared_ptr<VBProject> project_;
   std::shared_ptr<VBComponent> component_;
   std::shared_ptr<host::CodePane> pane_;
-  // What Open() read, to notice a file changed behind our back.
+  // Opened from disk: Save() first checks that the file is still what was
+  // read, to notice a change behind our back.
   bool check_disk_ = false;
-  size_t read_size_ = 0;
-  size_t read_hash_ = 0;
 };
 
 }  // namespace tolvan::host

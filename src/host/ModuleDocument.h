@@ -34,7 +34,7 @@ struct CodePosition {
 class ModuleDocument {
  public:
   // `display_name` names the file in messages; `encoding` empty detects it.
-  static Result<ModuleDocument> Parse(std::string_view bytes, const std::string& encoding,
+  static Result<ModuleDocument> Parse(std::string bytes, const std::string& encoding,
                                       const std::string& display_name);
 
   // The `Attribute VB_Name` value, if the header has one.
@@ -45,7 +45,7 @@ class ModuleDocument {
 
   long CountOfLines() const { return static_cast<long>(visible_.size()); }
   // One code line, 1 <= line <= CountOfLines().
-  const std::u16string& Line(long line) const;
+  std::u16string_view Line(long line) const;
   Result<std::u16string> Lines(long start, long count) const;
   Status InsertLines(long line, std::u16string_view text);
   Status DeleteLines(long start, long count);
@@ -63,6 +63,7 @@ class ModuleDocument {
   long FileLineOf(long code_line) const;
 
   std::string Serialize() const { return file_.Serialize(); }
+  const std::string& original_bytes() const { return file_.original_bytes(); }
   bool modified() const { return modified_; }
 
  private:

@@ -5,15 +5,7 @@
 #include "host/VbSyntax.h"
 
 namespace tolvan::host {
-namespace {
-
-std::u16string Key(std::u16string_view name, ProcKind kind) {
-  std::u16string key = FoldCase(name);
-  key.push_back(static_cast<char16_t>(u'0' + static_cast<int>(kind)));
-  return key;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 const char* DescribeProcKind(ProcKind kind) {
   switch (kind) {
@@ -62,7 +54,8 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
     const long this_first = first;
     first = last + 1;
 
-    std::u16string_view code = CodePart(code_source);
+    const CodeScan scan = ScanCode(code_source);
+    const std::u16string_view code = scan.code;
     if (code.empty()) continue;
 
     if (!open) {
@@ -81,12 +74,11 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
         p.end_line = count;
         open = true;
         // A whole procedure on one line ("Sub S(): End Sub").
-        if (EndsProcedure(code)) {
+        if (EndsProcedure(code, scan.has_colon)) {
           p.end_line = last;
           boundary = last;
           open = false;
         }
-        index.by_name_.try_emplace(Key(p.name, p.kind), index.procedures_.size());
         index.procedures_.push_back(std::move(p));
         after_alternative = false;
         continue;
@@ -103,7 +95,7 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
     }
 
     // Inside a procedure.
-    if (EndsProcedure(code)) {
+    if (EndsProcedure(code, scan.has_colon)) {
       index.procedures_.back().end_line = last;
       boundary = last;
       open = false;
@@ -137,8 +129,12 @@ const Procedure* ProcedureIndex::ProcedureAt(long line) const {
 }
 
 const Procedure* ProcedureIndex::Find(std::u16string_view name, ProcKind kind) const {
-  auto it = by_name_.find(Key(name, kind));
-  return it == by_name_.end() ? nullptr : &procedures_[it->second];
+  for (const Procedure& p : procedures_) {
+    if (p.kind == kind && p.name.size() == name.size() && EqualsIgnoreCase(p.name, name)) {
+      return &p;
+    }
+  }
+  return nullptr;
 }
 
 std::vector<long> ProcedureIndex::VariableDeclarationLines(std::u16string_view name) const {

@@ -9,8 +9,8 @@
 // body and End; the first one is its declaration.
 //
 // The index is built in one pass over the lines and answers every question
-// by look-up, so that a module of 100,000 lines costs one scan, not one per
-// call.
+// from what it gathered, so that a module of 100,000 lines costs one scan
+// of its text, not one per call.
 #pragma once
 
 #include <string>
@@ -46,9 +46,10 @@ class ProcedureIndex {
   std::vector<long> VariableDeclarationLines(std::u16string_view name) const;
 
  private:
+  // Looked up by name with a plain scan: a command asks a handful of
+  // times, and a scan of this compact list costs less than building a hash
+  // table over thousands of names.
   std::vector<Procedure> procedures_;
-  // Folded name plus a kind character, to the first procedure of that name.
-  std::unordered_map<std::u16string, size_t> by_name_;
   std::unordered_multimap<std::u16string, long> variables_;
 };
 

@@ -8,8 +8,15 @@
 // characters of a line. The encoding is UTF-8 when the bytes are valid UTF-8
 // (a byte-order mark is kept), otherwise the system's ANSI code page (CP932),
 // unless the caller names one.
+//
+// Lines are views into buffers that the file owns (the bytes as read and
+// their text, and one buffer per new line), so that a module of 100,000
+// lines costs two allocations rather than 200,000, and moving lines around
+// is cheap. A SourceFile can be moved but not copied.
 #pragma once
 
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,41 +26,56 @@
 namespace tolvan::host {
 
 struct SourceLine {
-  std::string bytes;    // the line's bytes without its line break
-  std::string ending;   // "\r\n", "\n", or "" for a last line without one
-  std::u16string text;  // `bytes` decoded
-  bool hidden = false;  // kept in the file but not shown by the IDE
+  std::string_view bytes;    // the line's bytes without its line break
+  std::string_view ending;   // "\r\n", "\n", or "" for a last line without one
+  std::u16string_view text;  // `bytes` decoded
+  bool hidden = false;       // kept in the file but not shown by the IDE
 };
 
 class SourceFile {
  public:
+  SourceFile() = default;
+  SourceFile(SourceFile&&) = default;
+  SourceFile& operator=(SourceFile&&) = default;
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+
   // `encoding` empty: detect (UTF-8 when valid, else CP932). `display_name`
   // names the file in messages.
-  static Result<SourceFile> Decode(std::string_view bytes, const std::string& encoding,
+  static Result<SourceFile> Decode(std::string bytes, const std::string& encoding,
                                    const std::string& display_name);
 
   const std::string& encoding() const { return encoding_; }
   bool has_bom() const { return has_bom_; }
   // The line break for new lines: the file's first one, CR LF when it has none.
-  const std::string& newline() const { return newline_; }
+  std::string_view newline() const { return newline_; }
 
   std::vector<SourceLine>& lines() { return lines_; }
   const std::vector<SourceLine>& lines() const { return lines_; }
 
   // A new line holding `text` (which must not contain line breaks), encoded
-  // in the file's encoding; fails for a character the encoding cannot hold.
-  Result<SourceLine> MakeLine(std::u16string_view text) const;
+  // in the file's encoding and ending in newline(); fails for a character
+  // the encoding cannot hold. The file keeps the line's buffers.
+  Result<SourceLine> MakeLine(std::u16string_view text);
 
   // After lines were inserted or removed: every line but the last ends in a
   // line break, and the last one ends in one exactly when the file did.
-  void FixLineBreaks();
+  // Only lines first..last_to_check (and the last line of the file) are
+  // looked at.
+  void FixLineBreaks(size_t first = 0, size_t last_to_check = static_cast<size_t>(-1));
 
   std::string Serialize() const;
+  // The whole file as it was read.
+  const std::string& original_bytes() const { return *bytes_; }
 
  private:
   std::vector<SourceLine> lines_;
+  std::unique_ptr<std::string> bytes_;   // the file as read
+  std::unique_ptr<char16_t[]> text_;     // its text
+  std::deque<std::string> added_bytes_;  // new lines (a deque never moves them)
+  std::deque<std::u16string> added_text_;
   std::string encoding_;
-  std::string newline_ = "\r\n";
+  std::string_view newline_ = "\r\n";
   bool has_bom_ = false;
   bool ends_without_break_ = false;
 };

@@ -30,6 +30,35 @@ std::u16string_view Trim(std::u16string_view s) {
   return s.substr(b, e - b);
 }
 
+size_t SkipSpaces(std::u16string_view s, size_t i) {
+  while (i < s.size() && IsSpace(s[i])) ++i;
+  return i;
+}
+
+bool IsRemAt(std::u16string_view s, size_t i) {
+  return i + 3 <= s.size() && (s[i] == u'R' || s[i] == u'r') &&
+         (s[i + 1] == u'E' || s[i + 1] == u'e') && (s[i + 2] == u'M' || s[i + 2] == u'm') &&
+         (i + 3 == s.size() || IsSpace(s[i + 3]));
+}
+
+// Calls `f` with each statement of the code (split at colons outside
+// string literals, trimmed) until it returns true; no allocation, since it
+// runs over every line of a procedure.
+template <class F>
+bool AnyStatement(std::u16string_view code, F f) {
+  bool in_string = false;
+  size_t begin = 0;
+  for (size_t i = 0; i < code.size(); ++i) {
+    if (code[i] == u'"') {
+      in_string = !in_string;
+    } else if (code[i] == u':' && !in_string) {
+      if (f(Trim(code.substr(begin, i - begin)))) return true;
+      begin = i + 1;
+    }
+  }
+  return f(Trim(code.substr(begin)));
+}
+
 // A left-to-right reader over one line of code.
 class Cursor {
  public:
@@ -86,6 +115,7 @@ bool KeywordThenSpace(Cursor& c, std::u16string_view& word) {
 // "End Sub", "End Enum"...: End, one of `seconds`, nothing after.
 bool IsEndStatement(std::u16string_view statement,
                     std::initializer_list<std::u16string_view> seconds) {
+  if (statement.empty() || (statement[0] != u'E' && statement[0] != u'e')) return false;
   Cursor c(statement);
   std::u16string_view word;
   if (!KeywordThenSpace(c, word) || !EqualsIgnoreCase(word, u"End")) return false;
@@ -96,6 +126,8 @@ bool IsEndStatement(std::u16string_view statement,
 
 // The attribute name of `Attribute <name> = ...` ("Item.VB_UserMemId").
 std::optional<std::u16string_view> AttributeName(std::u16string_view line) {
+  size_t first = SkipSpaces(line, 0);
+  if (first == line.size() || (line[first] != u'A' && line[first] != u'a')) return std::nullopt;
   Cursor c(line);
   std::u16string_view word;
   if (!KeywordThenSpace(c, word) || !EqualsIgnoreCase(word, u"Attribute")) return std::nullopt;
@@ -145,55 +177,61 @@ bool ContinuesOnNextLine(std::u16string_view line) {
   return e == 1 || IsSpace(line[e - 2]);
 }
 
-std::u16string_view CodePart(std::u16string_view line) {
-  bool in_string = false;
-  bool statement_start = true;
-  size_t cut = line.size();
-  for (size_t i = 0; i < line.size(); ++i) {
-    char16_t c = line[i];
-    if (in_string) {
-      // A doubled quote closes and at once reopens the literal, which is
-      // what it means.
-      if (c == u'"') in_string = false;
-      continue;
-    }
-    if (c == u'"') {
-      in_string = true;
-      statement_start = false;
-    } else if (c == u'\'') {
-      cut = i;
-      break;
-    } else if (c == u':') {
-      statement_start = true;
-    } else if (!IsSpace(c)) {
-      if (statement_start && StartsWithIgnoreCase(line.substr(i), u"Rem") &&
-          (i + 3 == line.size() || IsSpace(line[i + 3]))) {
-        cut = i;
-        break;
-      }
-      statement_start = false;
-    }
-  }
-  return Trim(line.substr(0, cut));
-}
+std::u16string_view CodePart(std::u16string_view line) { return ScanCode(line).code; }
 
-std::vector<std::u16string_view> SplitStatements(std::u16string_view code) {
-  std::vector<std::u16string_view> out;
-  bool in_string = false;
-  size_t begin = 0;
-  for (size_t i = 0; i < code.size(); ++i) {
-    if (code[i] == u'"') {
-      in_string = !in_string;
-    } else if (code[i] == u':' && !in_string) {
-      out.push_back(Trim(code.substr(begin, i - begin)));
-      begin = i + 1;
+CodeScan ScanCode(std::u16string_view line) {
+  // Only quotes, apostrophes and colons matter, and a Rem can only stand at
+  // the start of a statement; the scan looks at nothing else, as it runs
+  // over every line of the module.
+  const size_t n = line.size();
+  size_t i = SkipSpaces(line, 0);
+  size_t cut = n;
+  bool has_colon = false;
+  if (IsRemAt(line, i)) {
+    cut = i;
+  } else {
+    bool in_string = false;
+    for (; i < n; ++i) {
+      const char16_t c = line[i];
+      if (c == u'"') {
+        // A doubled quote closes and at once reopens the literal, which is
+        // what it means.
+        in_string = !in_string;
+      } else if (!in_string) {
+        if (c == u'\'') {
+          cut = i;
+          break;
+        }
+        if (c == u':') {
+          has_colon = true;
+          size_t next = SkipSpaces(line, i + 1);
+          if (IsRemAt(line, next)) {
+            cut = next;
+            break;
+          }
+        }
+      }
     }
   }
-  out.push_back(Trim(code.substr(begin)));
-  return out;
+  return CodeScan{Trim(line.substr(0, cut)), has_colon};
 }
 
 std::optional<ProcedureDeclaration> ParseProcedureDeclaration(std::u16string_view code) {
+  // Every line of a module comes here: most are ruled out by their first
+  // letter (Public, Private, Friend, Static, Sub, Function, Property).
+  size_t first = SkipSpaces(code, 0);
+  if (first == code.size()) return std::nullopt;
+  switch (code[first]) {
+    case u'P':
+    case u'p':
+    case u'F':
+    case u'f':
+    case u'S':
+    case u's':
+      break;
+    default:
+      return std::nullopt;
+  }
   Cursor c(code);
   std::u16string_view word;
   if (!KeywordThenSpace(c, word)) return std::nullopt;
@@ -226,11 +264,11 @@ std::optional<ProcedureDeclaration> ParseProcedureDeclaration(std::u16string_vie
   return decl;
 }
 
-bool EndsProcedure(std::u16string_view code) {
-  for (std::u16string_view statement : SplitStatements(code)) {
-    if (IsEndStatement(statement, {u"Sub", u"Function", u"Property"})) return true;
-  }
-  return false;
+bool EndsProcedure(std::u16string_view code, bool has_colon) {
+  if (!has_colon) return IsEndStatement(code, {u"Sub", u"Function", u"Property"});
+  return AnyStatement(code, [](std::u16string_view statement) {
+    return IsEndStatement(statement, {u"Sub", u"Function", u"Property"});
+  });
 }
 
 BlockKind OpensBlock(std::u16string_view code) {
@@ -250,10 +288,9 @@ BlockKind OpensBlock(std::u16string_view code) {
 bool ClosesBlock(std::u16string_view code, BlockKind kind) {
   if (kind == BlockKind::kNone) return false;
   std::u16string_view second = kind == BlockKind::kEnum ? u"Enum" : u"Type";
-  for (std::u16string_view statement : SplitStatements(code)) {
-    if (IsEndStatement(statement, {second})) return true;
-  }
-  return false;
+  return AnyStatement(code, [second](std::u16string_view statement) {
+    return IsEndStatement(statement, {second});
+  });
 }
 
 bool IsConditionalAlternative(std::u16string_view code) {

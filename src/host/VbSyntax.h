@@ -30,9 +30,13 @@ bool ContinuesOnNextLine(std::u16string_view line);
 // The code of a (logical) line without its comment (an apostrophe outside a
 // string literal, or a Rem statement) and without surrounding white space.
 std::u16string_view CodePart(std::u16string_view line);
-
-// The statements of a code part, split at colons outside string literals.
-std::vector<std::u16string_view> SplitStatements(std::u16string_view code);
+// The same, telling also whether the code holds a colon outside string
+// literals (more than one statement, or a label).
+struct CodeScan {
+  std::u16string_view code;
+  bool has_colon = false;
+};
+CodeScan ScanCode(std::u16string_view line);
 
 struct ProcedureDeclaration {
   std::u16string name;  // as written, without a type-suffix character
@@ -45,8 +49,9 @@ struct ProcedureDeclaration {
 std::optional<ProcedureDeclaration> ParseProcedureDeclaration(std::u16string_view code);
 
 // True when one of the statements of the code is End Sub, End Function or End
-// Property (a bare End ends the program, not the procedure).
-bool EndsProcedure(std::u16string_view code);
+// Property (a bare End ends the program, not the procedure). `has_colon`
+// false promises a single statement, which saves a scan.
+bool EndsProcedure(std::u16string_view code, bool has_colon = true);
 
 enum class BlockKind { kNone, kEnum, kType };
 // An Enum or Type block that opens on this code line.

@@ -36,7 +36,7 @@ std::u16string FoldedPath(const std::filesystem::path& path) {
 
 Result<VbpFile> ParseVbp(std::string_view bytes, const std::string& encoding,
                          const std::string& display_name) {
-  Result<SourceFile> file = SourceFile::Decode(bytes, encoding, display_name);
+  Result<SourceFile> file = SourceFile::Decode(std::string(bytes), encoding, display_name);
   if (!file) return file.status();
   VbpFile vbp;
   bool have_name = false;

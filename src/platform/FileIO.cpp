@@ -27,6 +27,9 @@ Result<std::string> ReadFileBytes(const std::filesystem::path& path) {
     return Status::Error("cannot read " + path.string() + ": it is a folder");
   }
   std::string bytes;
+  // Grown once rather than by doubling: a large module would otherwise be
+  // copied and faulted in several times over.
+  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
   while (true) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -43,20 +46,21 @@ Result<std::string> ReadFileBytes(const std::filesystem::path& path) {
   return bytes;
 }
 
-Status WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-  std::filesystem::path dir = path.parent_path();
+Result<std::string> WriteTemporaryFile(const std::filesystem::path& target,
+                                       std::string_view bytes) {
+  std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
-  std::string pattern = (dir / ("." + path.filename().string() + ".tolvan-XXXXXX")).string();
-  int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return Status::Error("cannot write " + Describe(path, errno));
+  std::string temp = (dir / ("." + target.filename().string() + ".tolvan-XXXXXX")).string();
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return Status::Error("cannot write " + Describe(target, errno));
   auto fail = [&](int err) {
     ::close(fd);
-    ::unlink(pattern.c_str());
-    return Status::Error("cannot write " + Describe(path, err));
+    ::unlink(temp.c_str());
+    return Status::Error("cannot write " + Describe(target, err));
   };
   mode_t mode = 0666;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
+  if (::stat(target.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     mode_t mask = ::umask(0);
@@ -76,12 +80,18 @@ Status WriteFileAtomically(const std::filesystem::path& path, std::string_view b
   if (::fsync(fd) != 0) return fail(errno);
   if (::close(fd) != 0) {
     int err = errno;
-    ::unlink(pattern.c_str());
-    return Status::Error("cannot write " + Describe(path, err));
+    ::unlink(temp.c_str());
+    return Status::Error("cannot write " + Describe(target, err));
   }
-  if (::rename(pattern.c_str(), path.c_str()) != 0) {
+  return temp;
+}
+
+Status WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+  auto temp = WriteTemporaryFile(path, bytes);
+  if (!temp) return temp.status();
+  if (::rename(temp->c_str(), path.c_str()) != 0) {
     int err = errno;
-    ::unlink(pattern.c_str());
+    ::unlink(temp->c_str());
     return Status::Error("cannot write " + Describe(path, err));
   }
   return Status::Ok();

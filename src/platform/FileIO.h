@@ -15,6 +15,11 @@ namespace tolvan {
 
 Result<std::string> ReadFileBytes(const std::filesystem::path& path);
 
+// Writes `bytes` to a new temporary file beside `target` (flushed to disk,
+// with the target's permission bits when it exists) and returns its path;
+// the caller renames it into place or removes it.
+Result<std::string> WriteTemporaryFile(const std::filesystem::path& target, std::string_view bytes);
+
 // Replaces (or creates) `path` with `bytes`. An existing file keeps its
 // permission bits.
 Status WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);

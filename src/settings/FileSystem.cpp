@@ -1,5 +1,7 @@
 #include "settings/FileSystem.h"
 
+#include "platform/FileIO.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,40 +113,7 @@ Result<std::optional<std::string>> LocalFileSystem::ReadFile(const std::string& 
 
 Result<std::string> LocalFileSystem::WriteTemporary(const std::string& target,
                                                     std::string_view bytes) {
-  std::string temp = Folder(target) + "/." + FileName(target) + ".tolvan-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return Status::Error(SysError("write", target, errno));
-  auto fail = [&](int err) -> Status {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return Status::Error(SysError("write", target, err));
-  };
-  mode_t mode = 0666;
-  struct stat st {};
-  if (::stat(target.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode &= ~mask;
-  }
-  if (::fchmod(fd, mode) != 0) return fail(errno);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail(errno);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0) return fail(errno);
-  if (::close(fd) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    return Status::Error(SysError("write", target, err));
-  }
-  return temp;
+  return WriteTemporaryFile(target, bytes);
 }
 
 Status LocalFileSystem::Rename(const std::string& from, const std::string& to) {

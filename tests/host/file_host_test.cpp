@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FixtureRow{"ClassModule", "japan/clsItems.cls", u"clsItems", 2, kJapan,
                                  kJapanDescription, "CP932", 63},
                       FixtureRow{"UserControl", "japan/ctlGauge.ctl", u"ctlGauge", 8, kJapan,
-                                 kJapanDescription, "CP932", 6},
+                                 kJapanDescription, "CP932", 10},
                       FixtureRow{"AsciiModuleOutsideTheProject", "japan/stray.bas", u"modStray", 1,
                                  u"japan", u"", "UTF-8", 2},
                       FixtureRow{"Utf8LfOnly", "unix/modLf.bas", u"modLf", 1, u"ツール",
@@ -320,6 +320,7 @@ TEST(FileHostTest, HeaderCommentBelowADeclarationGoesBelowItsAttributes) {
   std::shared_ptr<FileVBE> vbe = MustOpen(kFixtures / "japan/ctlGauge.ctl");
   ASSERT_NE(vbe, nullptr);
   CodeModule& module = *ModuleOf(*vbe);
+  ExpectSpans(module, {{u"Value", ProcKind::Get, 3, 4}, {u"Ratio", ProcKind::Proc, 7, 8}});
   long body = *module.ProcBodyLine(u"Value", ProcKind::Get);
   ASSERT_TRUE(module.InsertLines(body + 1, u"' 値を返す").ok());
   EXPECT_NE(vbe->Serialize().find("Public Property Get Value() As Long\r\n"
@@ -413,6 +414,15 @@ TEST(FileHostTest, ExplicitEncoding) {
   EXPECT_EQ(*ModuleOf(*vbe)->Lines(1, 1), u"' café");
   ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(2, u"' naïve").ok());
   EXPECT_EQ(vbe->Serialize(), "' caf\xE9\r\n' na\xEFve\r\nSub A()\r\nEnd Sub\r\n");
+
+  // UTF-8 named explicitly, in another spelling, with a byte-order mark.
+  const fs::path utf8 = scratch.path() / "u.bas";
+  ASSERT_TRUE(WriteFileAtomically(utf8, "\xEF\xBB\xBF' \xE8\xA1\xA8\nSub A()\nEnd Sub\n").ok());
+  std::shared_ptr<FileVBE> named = MustOpen(utf8, "utf8");
+  ASSERT_NE(named, nullptr);
+  EXPECT_EQ(*ModuleOf(*named)->Lines(1, 1), u"' 表");
+  ASSERT_TRUE(ModuleOf(*named)->InsertLines(4, u"' 末").ok());
+  EXPECT_EQ(named->Serialize(), "\xEF\xBB\xBF' \xE8\xA1\xA8\nSub A()\nEnd Sub\n' \xE6\x9C\xAB\n");
 
   Result<std::shared_ptr<FileVBE>> refused = FileVBE::Open(path, {});
   ASSERT_FALSE(refused.ok());

@@ -17,14 +17,14 @@ std::string CrLf(std::string_view text) {
 }
 
 ModuleDocument MustParse(std::string_view bytes, const std::string& encoding = "") {
-  Result<ModuleDocument> doc = ModuleDocument::Parse(bytes, encoding, "m.bas");
+  Result<ModuleDocument> doc = ModuleDocument::Parse(std::string(bytes), encoding, "m.bas");
   EXPECT_TRUE(doc.ok()) << doc.message();
   return std::move(*doc);
 }
 
 std::vector<std::u16string> CodeLines(const ModuleDocument& doc) {
   std::vector<std::u16string> out;
-  for (long i = 1; i <= doc.CountOfLines(); ++i) out.push_back(doc.Line(i));
+  for (long i = 1; i <= doc.CountOfLines(); ++i) out.emplace_back(doc.Line(i));
   return out;
 }
 
@@ -68,6 +68,12 @@ TEST(ModuleDocumentTest, StandardModuleHeaderIsItsAttributes) {
   ModuleDocument doc = MustParse("Attribute VB_Name = \"modA\"\r\nSub A()\r\nEnd Sub\r\n");
   EXPECT_EQ(doc.module_name(), u"modA");
   EXPECT_EQ(CodeLines(doc), (U16s{u"Sub A()", u"End Sub"}));
+}
+
+TEST(ModuleDocumentTest, ModuleNameBelowABlankLine) {
+  ModuleDocument doc = MustParse("\r\nAttribute VB_Name = \"modLate\"\r\nSub A()\r\nEnd Sub\r\n");
+  EXPECT_EQ(doc.module_name(), u"modLate");
+  EXPECT_EQ(CodeLines(doc), (U16s{u"", u"Sub A()", u"End Sub"}));
 }
 
 TEST(ModuleDocumentTest, NoHeaderAtAll) {

@@ -6,20 +6,20 @@ namespace tolvan::host {
 namespace {
 
 SourceFile MustDecode(std::string_view bytes, const std::string& encoding = "") {
-  Result<SourceFile> file = SourceFile::Decode(bytes, encoding, "m.bas");
+  Result<SourceFile> file = SourceFile::Decode(std::string(bytes), encoding, "m.bas");
   EXPECT_TRUE(file.ok()) << file.message();
   return file.ok() ? std::move(*file) : SourceFile();
 }
 
 std::vector<std::u16string> Texts(const SourceFile& file) {
   std::vector<std::u16string> out;
-  for (const SourceLine& line : file.lines()) out.push_back(line.text);
+  for (const SourceLine& line : file.lines()) out.emplace_back(line.text);
   return out;
 }
 
 std::vector<std::string> Endings(const SourceFile& file) {
   std::vector<std::string> out;
-  for (const SourceLine& line : file.lines()) out.push_back(line.ending);
+  for (const SourceLine& line : file.lines()) out.emplace_back(line.ending);
   return out;
 }
 
@@ -166,7 +166,7 @@ TEST(SourceFileTest, FixLineBreaksKeepsAMissingFinalBreakMissing) {
   SourceFile file = MustDecode("a\r\nb");
   Result<SourceLine> c = file.MakeLine(u"c");
   file.lines().push_back(*c);
-  file.lines().back().ending.clear();
+  file.lines().back().ending = {};
   file.FixLineBreaks();
   EXPECT_EQ(Endings(file), (Strings{"\r\n", "\r\n", ""}));
   EXPECT_EQ(file.Serialize(), "a\r\nb\r\nc");
