@@ -121,7 +121,7 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
 
   auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
   if (!vbe) return Fail(err, vbe.status());
-  const long end_line = o.end_line.value_or(o.end_column ? o.line : o.line);
+  const long end_line = o.end_line.value_or(o.line);
   const long end_column = o.end_column.value_or(o.end_line ? 1 : o.column);
   if (Status s = (*vbe)->SelectFileRange(o.line, o.column, end_line, end_column); !s) {
     return Fail(err, s);
