@@ -1,5 +1,7 @@
 #include "host/FileHost.h"
 
+#include <algorithm>
+
 #include "host/VbSyntax.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
@@ -41,7 +43,8 @@ class FileCodeModule : public CodeModule {
 
   Result<std::u16string> ProcOfLine(long line, ProcKind& kind) const override {
     const long n = document_->CountOfLines();
-    if (line < 1 || line > n) {
+    // An empty module still has a cursor line, in its declarations section.
+    if (line < 1 || line > std::max(n, 1L)) {
       return Status::Error("line " + std::to_string(line) +
                            " is outside the code module, which has " + std::to_string(n) +
                            (n == 1 ? " line" : " lines"));

@@ -405,6 +405,22 @@ TEST(FileHostTest, TextTheEncodingCannotHoldIsRefused) {
   EXPECT_FALSE(vbe->Modified());
 }
 
+TEST(FileHostTest, EmptyModuleGetsItsHeaderAtLineOne) {
+  Result<std::shared_ptr<FileVBE>> vbe = FileVBE::FromBytes(
+      "modEmpty.bas", "Attribute VB_Name = \"modEmpty\"\r\n", {}, ProjectInfo{u"P", u"", {}});
+  ASSERT_TRUE(vbe.ok()) << vbe.message();
+  ASSERT_TRUE((*vbe)->SelectFileRange(2, 1, 2, 1).ok());
+  EXPECT_EQ((*vbe)->ActiveCodePane()->GetSelection(), (Selection{1, 1, 1, 1}));
+  CodeModule& module = *ModuleOf(**vbe);
+  ProcKind kind = ProcKind::Get;
+  EXPECT_EQ(*module.ProcOfLine(1, kind), u"");
+  EXPECT_EQ(kind, ProcKind::Proc);
+  EXPECT_EQ(module.ProcOfLine(2, kind).message(),
+            "line 2 is outside the code module, which has 0 lines");
+  ASSERT_TRUE(module.InsertLines(1, u"' header\r\n").ok());
+  EXPECT_EQ((*vbe)->Serialize(), "Attribute VB_Name = \"modEmpty\"\r\n' header\r\n\r\n");
+}
+
 TEST(FileHostTest, ExplicitEncoding) {
   ScratchFolder scratch;
   const fs::path path = scratch.path() / "m.bas";
