@@ -201,12 +201,16 @@ Status FileVBE::Save() const {
   if (check_disk_) {
     Result<std::string> now = ReadFileBytes(path_);
     if (!now) return now.status();
-    if (*now != document_->original_bytes()) {
+    if (*now != (written_ ? *written_ : document_->original_bytes())) {
       return Status::Error(path_.string() +
                            " changed on disk after it was read; it was left as it is");
     }
   }
-  return WriteFileAtomically(path_, Serialize());
+  std::string bytes = Serialize();
+  if (Status s = WriteFileAtomically(path_, bytes); !s) return s;
+  if (check_disk_) written_ = std::move(bytes);
+  saved_edit_count_ = document_->edit_count();
+  return Status::Ok();
 }
 
 }  // namespace tolvan::host

@@ -159,7 +159,7 @@ Status ModuleDocument::InsertLines(long line, std::u16string_view text) {
   for (size_t k = 0; k < added.size(); ++k) added[k] = at + k;
   visible_.insert(pos, added.begin(), added.end());
   index_.reset();
-  modified_ = true;
+  ++edit_count_;
   return Status::Ok();
 }
 
@@ -185,7 +185,7 @@ Status ModuleDocument::DeleteLines(long start, long count) {
   RebuildView();
   if (!carried.empty()) ReattachAttributes(std::move(carried), from, start);
   file_.FixLineBreaks();
-  modified_ = true;
+  ++edit_count_;
   return Status::Ok();
 }
 

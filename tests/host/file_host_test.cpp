@@ -351,6 +351,21 @@ TEST(FileHostTest, SaveWritesOnlyWhatChanged) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(FileHostTest, SaveTwice) {
+  ScratchFolder scratch;
+  const fs::path path = scratch.Copy("unix/modLf.bas");
+  std::shared_ptr<FileVBE> vbe = MustOpen(path);
+  ASSERT_NE(vbe, nullptr);
+  ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(1, u"' one").ok());
+  ASSERT_TRUE(vbe->Save().ok());
+  EXPECT_FALSE(vbe->Modified());
+  ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(1, u"' two").ok());
+  EXPECT_TRUE(vbe->Modified());
+  ASSERT_TRUE(vbe->Save().ok()) << vbe->Save().message();
+  EXPECT_EQ(ReadBytes(path), vbe->Serialize());
+  EXPECT_NE(ReadBytes(path).find("' two\n' one\nOption Explicit\n"), std::string::npos);
+}
+
 TEST(FileHostTest, SaveDoesNothingWhenUnmodified) {
   ScratchFolder scratch;
   const fs::path path = scratch.Copy("unix/modLf.bas");
