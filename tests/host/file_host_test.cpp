@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FixtureRow{"StandardModuleCp932", "japan/modJapan.bas", u"modJapan", 1,
                                  kJapan, kJapanDescription, "CP932", 21},
                       FixtureRow{"Form", "japan/frmMain.frm", u"frmMain", 5, kJapan,
-                                 kJapanDescription, "CP932", 15},
+                                 kJapanDescription, "CP932", 18},
                       FixtureRow{"MdiFormUpperCaseExtension", "japan/MDIMain.FRM", u"MDIMain", 6,
                                  kJapan, kJapanDescription, "CP932", 4},
                       FixtureRow{"ClassModule", "japan/clsItems.cls", u"clsItems", 2, kJapan,
@@ -224,9 +224,11 @@ TEST(FileHostTest, FormCodeStartsAfterTheDesignerBlock) {
                             {7, u"Form_Load", P},   // a bare End
                             {11, u"Form_Load", P},  // End Sub after the label err:
                             {12, u"cmdOK_Click", P},
-                            {14, u"cmdOK_Click", P},
-                            {15, u"cmdOK_Click", P}});
-  ExpectSpans(module, {{u"Form_Load", P, 2, 3}, {u"cmdOK_Click", P, 12, 13}});
+                            {14, u"cmdOK_Click", P},  // an existing header comment
+                            {17, u"cmdOK_Click", P},
+                            {18, u"cmdOK_Click", P}});
+  ExpectSpans(module, {{u"Form_Load", P, 2, 3}, {u"cmdOK_Click", P, 12, 16}});
+  EXPECT_EQ(*module.Lines(14, 1), u"'機能名\u3000\u3000：ＯＫボタン");
 
   // Positions inside the designer block count as code line 1.
   ASSERT_TRUE(vbe->SelectFileRange(4, 5, 4, 5).ok());
