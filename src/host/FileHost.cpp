@@ -1,5 +1,7 @@
 #include "host/FileHost.h"
 
+#include <algorithm>
+
 #include "host/VbSyntax.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
@@ -41,7 +43,8 @@ class FileCodeModule : public CodeModule {
 
   Result<std::u16string> ProcOfLine(long line, ProcKind& kind) const override {
     const long n = document_->CountOfLines();
-    if (line < 1 || line > n) {
+    // An empty module still has a cursor line, in its declarations section.
+    if (line < 1 || line > std::max(n, 1L)) {
       return Status::Error("line " + std::to_string(line) +
                            " is outside the code module, which has " + std::to_string(n) +
                            (n == 1 ? " line" : " lines"));
@@ -198,12 +201,16 @@ Status FileVBE::Save() const {
   if (check_disk_) {
     Result<std::string> now = ReadFileBytes(path_);
     if (!now) return now.status();
-    if (*now != document_->original_bytes()) {
+    if (*now != (written_ ? *written_ : document_->original_bytes())) {
       return Status::Error(path_.string() +
                            " changed on disk after it was read; it was left as it is");
     }
   }
-  return WriteFileAtomically(path_, Serialize());
+  std::string bytes = Serialize();
+  if (Status s = WriteFileAtomically(path_, bytes); !s) return s;
+  if (check_disk_) written_ = std::move(bytes);
+  saved_edit_count_ = document_->edit_count();
+  return Status::Ok();
 }
 
 }  // namespace tolvan::host

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,10 +58,11 @@ class FileVBE : public VBE {
 
   // The file's bytes as they would be written now.
   std::string Serialize() const { return document_->Serialize(); }
-  // Whether the code was changed since the file was opened.
-  bool Modified() const { return document_->modified(); }
+  // Whether the code was changed since the file was opened or last saved.
+  bool Modified() const { return document_->edit_count() != saved_edit_count_; }
   // Writes Serialize() to the module path atomically; nothing when
-  // unmodified. A file that changed on disk since Open() is not overwritten.
+  // unmodified. A file that changed on disk since Open() (or the last
+  // Save()) is not overwritten.
   Status Save() const;
 
   const std::filesystem::path& path() const { return path_; }
@@ -82,8 +84,10 @@ class FileVBE : public VBE {
   std::shared_ptr<VBComponent> component_;
   std::shared_ptr<host::CodePane> pane_;
   // Opened from disk: Save() first checks that the file is still what was
-  // read, to notice a change behind our back.
+  // read (or last written), to notice a change behind our back.
   bool check_disk_ = false;
+  mutable long saved_edit_count_ = 0;
+  mutable std::optional<std::string> written_;
 };
 
 }  // namespace tolvan::host

@@ -159,7 +159,7 @@ Status ModuleDocument::InsertLines(long line, std::u16string_view text) {
   for (size_t k = 0; k < added.size(); ++k) added[k] = at + k;
   visible_.insert(pos, added.begin(), added.end());
   index_.reset();
-  modified_ = true;
+  ++edit_count_;
   return Status::Ok();
 }
 
@@ -185,7 +185,7 @@ Status ModuleDocument::DeleteLines(long start, long count) {
   RebuildView();
   if (!carried.empty()) ReattachAttributes(std::move(carried), from, start);
   file_.FixLineBreaks();
-  modified_ = true;
+  ++edit_count_;
   return Status::Ok();
 }
 
@@ -220,17 +220,19 @@ void ModuleDocument::ReattachAttributes(std::vector<SourceLine> carried, size_t 
       moving.emplace_back(target, std::move(line));
     }
   }
-  std::vector<SourceLine>& lines = file_.lines();
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where),
-               std::make_move_iterator(staying.begin()), std::make_move_iterator(staying.end()));
   // Hidden lines do not change code line numbers, so the targets found
   // above stay valid while the lines go in one by one; each goes below the
-  // attribute lines already there, which keeps their order.
+  // attribute lines already there, which keeps their order. The lines
+  // without a home go in last, so they do not come between a declaration
+  // and its own attributes.
+  std::vector<SourceLine>& lines = file_.lines();
   for (auto& [target, line] : moving) {
     RebuildView();
     size_t at = AfterDeclaration(target);
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), line);
+    if (at <= where) ++where;
   }
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where), staying.begin(), staying.end());
   RebuildView();
 }
 

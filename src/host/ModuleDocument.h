@@ -64,7 +64,9 @@ class ModuleDocument {
 
   std::string Serialize() const { return file_.Serialize(); }
   const std::string& original_bytes() const { return file_.original_bytes(); }
-  bool modified() const { return modified_; }
+  bool modified() const { return edit_count_ != 0; }
+  // Grows with every successful insertion or deletion.
+  long edit_count() const { return edit_count_; }
 
  private:
   void RebuildView();
@@ -79,7 +81,7 @@ class ModuleDocument {
   std::vector<size_t> visible_;  // code line - 1 -> file line index
   std::optional<std::u16string> module_name_;
   bool is_mdi_form_ = false;
-  bool modified_ = false;
+  long edit_count_ = 0;
   mutable std::optional<ProcedureIndex> index_;
 };
 

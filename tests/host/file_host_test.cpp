@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FixtureRow{"StandardModuleCp932", "japan/modJapan.bas", u"modJapan", 1,
                                  kJapan, kJapanDescription, "CP932", 21},
                       FixtureRow{"Form", "japan/frmMain.frm", u"frmMain", 5, kJapan,
-                                 kJapanDescription, "CP932", 15},
+                                 kJapanDescription, "CP932", 18},
                       FixtureRow{"MdiFormUpperCaseExtension", "japan/MDIMain.FRM", u"MDIMain", 6,
                                  kJapan, kJapanDescription, "CP932", 4},
                       FixtureRow{"ClassModule", "japan/clsItems.cls", u"clsItems", 2, kJapan,
@@ -224,9 +224,11 @@ TEST(FileHostTest, FormCodeStartsAfterTheDesignerBlock) {
                             {7, u"Form_Load", P},   // a bare End
                             {11, u"Form_Load", P},  // End Sub after the label err:
                             {12, u"cmdOK_Click", P},
-                            {14, u"cmdOK_Click", P},
-                            {15, u"cmdOK_Click", P}});
-  ExpectSpans(module, {{u"Form_Load", P, 2, 3}, {u"cmdOK_Click", P, 12, 13}});
+                            {14, u"cmdOK_Click", P},  // an existing header comment
+                            {17, u"cmdOK_Click", P},
+                            {18, u"cmdOK_Click", P}});
+  ExpectSpans(module, {{u"Form_Load", P, 2, 3}, {u"cmdOK_Click", P, 12, 16}});
+  EXPECT_EQ(*module.Lines(14, 1), u"'機能名\u3000\u3000：ＯＫボタン");
 
   // Positions inside the designer block count as code line 1.
   ASSERT_TRUE(vbe->SelectFileRange(4, 5, 4, 5).ok());
@@ -351,6 +353,21 @@ TEST(FileHostTest, SaveWritesOnlyWhatChanged) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(FileHostTest, SaveTwice) {
+  ScratchFolder scratch;
+  const fs::path path = scratch.Copy("unix/modLf.bas");
+  std::shared_ptr<FileVBE> vbe = MustOpen(path);
+  ASSERT_NE(vbe, nullptr);
+  ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(1, u"' one").ok());
+  ASSERT_TRUE(vbe->Save().ok());
+  EXPECT_FALSE(vbe->Modified());
+  ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(1, u"' two").ok());
+  EXPECT_TRUE(vbe->Modified());
+  ASSERT_TRUE(vbe->Save().ok()) << vbe->Save().message();
+  EXPECT_EQ(ReadBytes(path), vbe->Serialize());
+  EXPECT_NE(ReadBytes(path).find("' two\n' one\nOption Explicit\n"), std::string::npos);
+}
+
 TEST(FileHostTest, SaveDoesNothingWhenUnmodified) {
   ScratchFolder scratch;
   const fs::path path = scratch.Copy("unix/modLf.bas");
@@ -403,6 +420,22 @@ TEST(FileHostTest, TextTheEncodingCannotHoldIsRefused) {
   EXPECT_EQ(s.message(), "cannot insert text into " + (kFixtures / "japan/modJapan.bas").string() +
                              ": the character '한' (U+D55C) cannot be written in CP932");
   EXPECT_FALSE(vbe->Modified());
+}
+
+TEST(FileHostTest, EmptyModuleGetsItsHeaderAtLineOne) {
+  Result<std::shared_ptr<FileVBE>> vbe = FileVBE::FromBytes(
+      "modEmpty.bas", "Attribute VB_Name = \"modEmpty\"\r\n", {}, ProjectInfo{u"P", u"", {}});
+  ASSERT_TRUE(vbe.ok()) << vbe.message();
+  ASSERT_TRUE((*vbe)->SelectFileRange(2, 1, 2, 1).ok());
+  EXPECT_EQ((*vbe)->ActiveCodePane()->GetSelection(), (Selection{1, 1, 1, 1}));
+  CodeModule& module = *ModuleOf(**vbe);
+  ProcKind kind = ProcKind::Get;
+  EXPECT_EQ(*module.ProcOfLine(1, kind), u"");
+  EXPECT_EQ(kind, ProcKind::Proc);
+  EXPECT_EQ(module.ProcOfLine(2, kind).message(),
+            "line 2 is outside the code module, which has 0 lines");
+  ASSERT_TRUE(module.InsertLines(1, u"' header\r\n").ok());
+  EXPECT_EQ((*vbe)->Serialize(), "Attribute VB_Name = \"modEmpty\"\r\n' header\r\n\r\n");
 }
 
 TEST(FileHostTest, ExplicitEncoding) {

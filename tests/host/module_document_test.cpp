@@ -260,6 +260,41 @@ TEST(ModuleDocumentTest, DeletingTheLastLinesCarriesTrailingAttributes) {
             "Sub A()\nEnd Sub\nPublic X As Long 'kept\nAttribute X.VB_VarUserMemId = 0");
 }
 
+TEST(ModuleDocumentTest, DeletingSeveralDeclarationsSendsEachAttributeHome) {
+  ModuleDocument doc = MustParse(
+      "Public A As Long\n"  // 1
+      "Attribute A.VB_VarUserMemId = 0\n"
+      "Public B As Long\n"  // 2
+      "Attribute B.VB_VarDescription = \"b\"\n"
+      "Public C As Long\n"  // 3
+      "Attribute C.VB_VarDescription = \"c\"\n"
+      "Sub S()\n"    // 4
+      "End Sub\n");  // 5
+  // Lines 1 to 3 become one declaration list (C is gone), placed above.
+  ASSERT_TRUE(doc.InsertLines(1, u"Public B As Long, A As Long").ok());
+  ASSERT_TRUE(doc.DeleteLines(2, 3).ok());
+  EXPECT_EQ(doc.Serialize(),
+            "Public B As Long, A As Long\n"
+            "Attribute A.VB_VarUserMemId = 0\n"
+            "Attribute B.VB_VarDescription = \"b\"\n"
+            "Attribute C.VB_VarDescription = \"c\"\n"  // no C left: where it was
+            "Sub S()\n"
+            "End Sub\n");
+}
+
+TEST(ModuleDocumentTest, AttributeLinesAboveAllCode) {
+  ModuleDocument doc = MustParse(
+      "Attribute VB_Name = \"m\"\n"
+      "\n"
+      "Attribute Orphan.VB_UserMemId = 0\n"
+      "Sub S()\n"
+      "End Sub\n");
+  EXPECT_EQ(CodeLines(doc), (U16s{u"", u"Sub S()", u"End Sub"}));
+  EXPECT_EQ(*doc.CodePositionOf(3, 4), (CodePosition{1, 1}));
+  ASSERT_TRUE(doc.InsertLines(1, u"' top").ok());
+  EXPECT_EQ(doc.FileLineOf(1), 2);
+}
+
 TEST(ModuleDocumentTest, CodePositionOfFileLines) {
   ModuleDocument doc = MustParse(CrLf(kClass));
   struct Row {
