@@ -216,7 +216,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   cmd->add_option("--now", comment.now,
                   "Local date and time for $d, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
   cmd->add_option("--encoding", comment.encoding,
-                  "The file's encoding (default: UTF-8 when the file is valid UTF-8, else CP932)");
+                  "The file's encoding (default: UTF-8 when the file is valid UTF-8 beyond ASCII, else CP932)");
   cmd->add_option("--settings", comment.settings_file,
                   "Use this settings file (PROFILE.ini and its .dat) for this run only");
   cmd->add_flag("--stdout", comment.to_stdout,

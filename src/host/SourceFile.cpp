@@ -129,7 +129,12 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
   bool valid_utf8 = false;
   if (encoding.empty()) {
     if (starts_with_bom) body.remove_prefix(kBom.size());
-    valid_utf8 = IsValidUtf8(body);
+    // A file of ASCII alone gives no sign of UTF-8: it is the IDE's ANSI
+    // code page like any other module, so Japanese text written into it
+    // goes in as CP932 and the IDE reads it back.
+    const bool ascii_only =
+        std::all_of(body.begin(), body.end(), [](char c) { return (c & 0x80) == 0; });
+    valid_utf8 = (starts_with_bom || !ascii_only) && IsValidUtf8(body);
     if (valid_utf8) {
       file.encoding_ = "UTF-8";
       file.has_bom_ = starts_with_bom;

@@ -6,8 +6,9 @@
 //
 // Line breaks are LF and CR LF. A lone CR and the byte 0x85 are ordinary
 // characters of a line. The encoding is UTF-8 when the bytes are valid UTF-8
-// (a byte-order mark is kept), otherwise the system's ANSI code page (CP932),
-// unless the caller names one.
+// and hold something beyond ASCII, or start with a byte-order mark (which is
+// kept); otherwise the system's ANSI code page (CP932), unless the caller
+// names one.
 //
 // Lines are views into buffers that the file owns (the bytes as read and
 // their text, and one buffer per new line), so that a module of 100,000

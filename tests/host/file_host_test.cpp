@@ -101,11 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
                       FixtureRow{"UserControl", "japan/ctlGauge.ctl", u"ctlGauge", 8, kJapan,
                                  kJapanDescription, "CP932", 10},
                       FixtureRow{"AsciiModuleOutsideTheProject", "japan/stray.bas", u"modStray", 1,
-                                 u"japan", u"", "UTF-8", 2},
+                                 u"japan", u"", "CP932", 2},
                       FixtureRow{"Utf8LfOnly", "unix/modLf.bas", u"modLf", 1, u"ツール",
                                  u"UTF-8 の説明", "UTF-8", 6},
                       FixtureRow{"NoFinalLineBreak", "unix/modNoEol.bas", u"modNoEol", 1, u"unix",
-                                 u"", "UTF-8", 2},
+                                 u"", "CP932", 2},
                       FixtureRow{"Utf8WithBom", "unix/modBom.bas", u"modBom", 1, u"ツール",
                                  u"UTF-8 の説明", "UTF-8", 4}),
     [](const ::testing::TestParamInfo<FixtureRow>& info) { return info.param.test_name; });
@@ -398,7 +398,8 @@ TEST(FileHostTest, InsertionsTakeTheFilesOwnLineBreaks) {
   };
   for (const Row& row : std::vector<Row>{
            {"unix/modLf.bas", 7, "End Sub\n' \xE6\x9C\xAB\n"},
-           {"unix/modNoEol.bas", 3, "End Sub\r\n' \xE6\x9C\xAB"},
+           // ASCII alone is the ANSI code page: the Japanese goes in as CP932.
+           {"unix/modNoEol.bas", 3, "End Sub\r\n' \x96\x96"},
            {"unix/modBom.bas", 5, "End Function\r\n' \xE6\x9C\xAB\r\n"},
        }) {
     std::shared_ptr<FileVBE> vbe = MustOpen(kFixtures / row.fixture);

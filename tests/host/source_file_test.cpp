@@ -45,13 +45,13 @@ TEST_P(RoundTripTest, SerializesTheSameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, RoundTripTest,
-    ::testing::Values(RoundTripRow{"Empty", "", "UTF-8", 0},
-                      RoundTripRow{"CrLf", "a\r\nb\r\n", "UTF-8", 2},
-                      RoundTripRow{"LfOnly", "a\nb\n", "UTF-8", 2},
-                      RoundTripRow{"NoFinalBreak", "a\r\nb", "UTF-8", 2},
-                      RoundTripRow{"MixedBreaks", "a\r\nb\nc\r\n", "UTF-8", 3},
-                      RoundTripRow{"LoneCrStaysInLine", "a\rb\r\nc\r\n", "UTF-8", 2},
-                      RoundTripRow{"EmptyLines", "\r\n\r\n", "UTF-8", 2},
+    ::testing::Values(RoundTripRow{"Empty", "", "CP932", 0},
+                      RoundTripRow{"CrLf", "a\r\nb\r\n", "CP932", 2},
+                      RoundTripRow{"LfOnly", "a\nb\n", "CP932", 2},
+                      RoundTripRow{"NoFinalBreak", "a\r\nb", "CP932", 2},
+                      RoundTripRow{"MixedBreaks", "a\r\nb\nc\r\n", "CP932", 3},
+                      RoundTripRow{"LoneCrStaysInLine", "a\rb\r\nc\r\n", "CP932", 2},
+                      RoundTripRow{"EmptyLines", "\r\n\r\n", "CP932", 2},
                       RoundTripRow{"Utf8Bom", "\xEF\xBB\xBFx = 1\r\n", "UTF-8", 1},
                       RoundTripRow{"Utf8Nel",
                                    "a\xC2\x85"
@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripRow{"Cp932Trails",
                                    "' \x83\x5C\x95\x5C \x83\x5F\r\n' \x82\x85 \xB1\r\n", "CP932",
                                    2},
-                      RoundTripRow{"RawControlByte", "s = \"\x01\"\r\n", "UTF-8", 1}),
+                      RoundTripRow{"RawControlByte", "s = \"\x01\"\r\n", "CP932", 1}),
     [](const ::testing::TestParamInfo<RoundTripRow>& info) { return info.param.test_name; });
 
 TEST(SourceFileTest, DecodesCp932PerLine) {
@@ -156,7 +156,7 @@ TEST(SourceFileTest, MakeLineEncodesInTheFileEncoding) {
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.message(), "the character '😀' (U+1F600) cannot be written in CP932");
 
-  SourceFile utf8 = MustDecode("x\n");
+  SourceFile utf8 = MustDecode("' \xC3\xA9\n");
   EXPECT_EQ(utf8.MakeLine(u"' 😀")->bytes, "' \xF0\x9F\x98\x80");
   EXPECT_EQ(utf8.MakeLine(u"y")->ending, "\n");
   EXPECT_FALSE(utf8.MakeLine(std::u16string(1, char16_t{0xD800})).ok());
