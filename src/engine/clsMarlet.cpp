@@ -230,6 +230,12 @@ Status clsMarlet::AddLineComment(long first, long last) {
   } else {
     const bool comment_out = settings_.intLineCommentOut[click] == 1;
     for (const auto& line : lines) {
+      // Nothing may follow the " _" of a continued statement: a comment there
+      // would break the code. Commented-out lines have no such constraint.
+      if (!comment_out && line.ends_with(u" _")) {
+        out += line + kCrLf;
+        continue;
+      }
       if (comment_out) out += u"'";
       out += line + std::u16string(width - line.size(), u' ') + u"\t" + each + kCrLf;
     }

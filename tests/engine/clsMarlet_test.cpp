@@ -387,6 +387,23 @@ TEST(AddLineComment, PropertyNameAndMacrosInMarkers) {
   EXPECT_EQ(Utf16ToUtf8(t.vbe.module().lines[1]), "'[P ] 山田");
 }
 
+TEST(AddLineComment, ContinuedLinesKeepTheirContinuation) {
+  Marked added;
+  added.vbe.module().lines[1] = u"x = 1 + _";
+  added.settings.strLineComment[0] = u"";
+  added.settings.strLineComment[2] = u"";
+  ASSERT_TRUE(added.Run(false, false).ok());
+  EXPECT_EQ(added.Text(), "Sub P()\nx = 1 + _\nabcdef   \t'Add 2003/07/15\n\nEnd Sub\n");
+
+  Marked deleted;
+  deleted.vbe.module().lines[1] = u"x = 1 + _";
+  deleted.settings.strLineComment[3] = u"";
+  deleted.settings.strLineComment[5] = u"";
+  ASSERT_TRUE(deleted.Run(true, false).ok());
+  EXPECT_EQ(deleted.Text(),
+            "Sub P()\n'x = 1 + _\t'Delete 2003/07/15\n'abcdef   \t'Delete 2003/07/15\n\nEnd Sub\n");
+}
+
 TEST(AddLineComment, FailedInsertionLosesNothing) {
   Marked t;
   t.vbe.module().fail_insert = true;
