@@ -1,5 +1,6 @@
 #include "DialogTestSupport.h"
 
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 
@@ -59,6 +60,15 @@ std::u16string DescribeExpansion(const SettingsRecord& settings, std::u16string_
   }
   out += u")~" + settings.strNoParamText + (settings.blnParamMacroRemove ? u"~remove" : u"~keep");
   return out;
+}
+
+void TypeText(QWidget* widget, const QString& text) {
+  for (QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &release);
+  }
 }
 
 Harness::Harness()

@@ -80,6 +80,10 @@ class Harness {
 
 inline QString Q(std::u16string_view text) { return ToQString(text); }
 
+// Types `text` into `widget` one key at a time, Japanese included (QTest's
+// keyClicks knows only Latin-1 keys).
+void TypeText(QWidget* widget, const QString& text);
+
 }  // namespace tolvan::dialog::testing
 
 // QCOMPARE prints std::u16string as text.
