@@ -1,15 +1,12 @@
-// The dialog's rules that need no window: caption, page keys, the sample
-// procedure, the file chooser's requests, the help path, the version line,
-// line breaks, the chooser's filters and the help set-up step.
+// The dialog's rules that need no window: page keys, the help path, the
+// version line, line breaks, the chooser's filters and the help set-up step.
 #include <QTemporaryDir>
-#include <fstream>
 
 #include "DialogTestSupport.h"
 #include "dialog/DialogLogic.h"
 #include "dialog/HelpInstall.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
-#include "platform/VbFormat.h"
 
 namespace tolvan::dialog::testing {
 
@@ -17,26 +14,6 @@ class LogicTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void Caption_data() {
-    QTest::addColumn<QString>("ini_name");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("no settings file") << ""
-                                      << "Tolvan";
-    QTest::newRow("the product's own file") << "Tolvan"
-                                            << "Tolvan";
-    QTest::newRow("a named file") << "Team"
-                                  << "Tolvan - Team";
-    QTest::newRow("compared with case") << "tolvan"
-                                        << "Tolvan - tolvan";
-    QTest::newRow("japanese name") << "設定"
-                                   << "Tolvan - 設定";
-  }
-  void Caption() {
-    QFETCH(QString, ini_name);
-    QFETCH(QString, caption);
-    QCOMPARE(Q(DialogCaption(ini_name.toStdU16String())), caption);
-  }
-
   void PageKeys_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("page");
@@ -54,125 +31,6 @@ class LogicTest : public QObject {
     QFETCH(QString, key);
     QFETCH(int, page);
     QCOMPARE(PageIndexFromKey(key.toStdU16String()).value_or(-1), page);
-  }
-
-  void PageKeyAndTextOfEveryPage() {
-    QCOMPARE(Q(PageKey(7)), QStringLiteral("K07"));
-    QCOMPARE(Q(PageKey(21)), QStringLiteral("K21"));
-    QCOMPARE(Q(PageText(13)), QStringLiteral("Friend Sub"));
-    QCOMPARE(Q(PageText(24)), QStringLiteral("行コメントの動作"));
-    for (int n = 0; n < kPageCount; ++n) QVERIFY2(!PageText(n).empty(), qPrintable(Q(PageKey(n))));
-  }
-
-  void SampleByPage_data() {
-    QTest::addColumn<int>("page");
-    QTest::addColumn<QString>("module");
-    QTest::addColumn<QString>("return_type");
-    QTest::addColumn<int>("parameters");
-    QTest::newRow("K00 module") << 0 << "Module1"
-                                << "" << 0;
-    QTest::newRow("K11 form") << 11 << "Form1"
-                              << "" << 0;
-    QTest::newRow("K12 class") << 12 << "Class1"
-                               << "" << 0;
-    QTest::newRow("K01 public sub") << 1 << "Module1"
-                                    << "" << 3;
-    QTest::newRow("K02 private sub") << 2 << "Module1"
-                                     << "" << 3;
-    QTest::newRow("K13 friend sub") << 13 << "Module1"
-                                    << "" << 3;
-    QTest::newRow("K03 public function") << 3 << "Module1"
-                                         << "Long" << 3;
-    QTest::newRow("K04 private function") << 4 << "Module1"
-                                          << "Long" << 3;
-    QTest::newRow("K14 friend function") << 14 << "Module1"
-                                         << "Long" << 3;
-    QTest::newRow("K05 public get") << 5 << "Module1"
-                                    << "Long" << 3;
-    QTest::newRow("K06 private get") << 6 << "Module1"
-                                     << "Long" << 3;
-    QTest::newRow("K15 friend get") << 15 << "Module1"
-                                    << "Long" << 3;
-    QTest::newRow("K07 public let") << 7 << "Module1"
-                                    << "" << 3;
-    QTest::newRow("K16 friend let") << 16 << "Module1"
-                                    << "" << 3;
-    QTest::newRow("K10 private set") << 10 << "Module1"
-                                     << "" << 3;
-    QTest::newRow("K17 friend set") << 17 << "Module1"
-                                    << "" << 3;
-  }
-  void SampleByPage() {
-    QFETCH(int, page);
-    QFETCH(QString, module);
-    QFETCH(QString, return_type);
-    QFETCH(int, parameters);
-    const SampleProcedure sample = SetSampleProc(page, Texts(), kWhen);
-    QCOMPARE(Q(sample.vntSampleProc[0]), QStringLiteral("プロジェクトの説明"));
-    QCOMPARE(Q(sample.vntSampleProc[2]), QString());
-    QCOMPARE(Q(sample.vntSampleProc[3]), QStringLiteral("Project1"));
-    QCOMPARE(Q(sample.vntSampleProc[4]), module);
-    QCOMPARE(Q(sample.vntSampleProc[5]), QStringLiteral("func1"));
-    QCOMPARE(Q(sample.vntSampleProc[6]), return_type);
-    if (parameters == 0) {
-      // One parameter with nothing in it stands for "no parameters".
-      QCOMPARE(sample.vntSampleParams, NoParameters());
-    } else {
-      QCOMPARE(static_cast<int>(sample.vntSampleParams.size()), parameters);
-    }
-  }
-
-  void SampleParametersTakeTheBoxTexts() {
-    const SampleProcedure sample = SetSampleProc(3, Texts(), kWhen);
-    const ParamTable expected = {
-        {u"lngParam1", u"Long", u"val", u"opt", u"def", u"0"},
-        {u"strParam2", u"String", u"val", u"", u"", u""},
-        {u"vntParam3", u"Variant", u"ref", u"opt", u"def", u"\"abc\""},
-    };
-    QCOMPARE(sample.vntSampleParams, expected);
-  }
-
-  void SampleDateUsesTheFormatBox() {
-    PreviewTexts texts = Texts();
-    texts.date_format = u"yyyy-mm-dd";
-    const SampleProcedure sample = SetSampleProc(0, texts, kWhen);
-    QCOMPARE(sample.vntSampleProc[1], FormatDateTime(kWhen, u"yyyy-mm-dd").value());
-  }
-
-  void FileRequests_data() {
-    QTest::addColumn<bool>("save");
-    QTest::addColumn<QString>("ini_name");
-    QTest::addColumn<QString>("proposed");
-    QTest::addColumn<uint>("flags");
-    QTest::newRow("load Team") << false << "Team"
-                               << "Team.ini" << 2627588u;
-    QTest::newRow("load without a name") << false << ""
-                                         << ".ini" << 2627588u;
-    QTest::newRow("save Team") << true << "Team"
-                               << "Team.ini" << 2664454u;
-    QTest::newRow("save without a name") << true << ""
-                                         << "Tolvan.ini" << 2664454u;
-    QTest::newRow("save Tolvan") << true << "Tolvan"
-                                 << "Tolvan.ini" << 2664454u;
-  }
-  void FileRequests() {
-    QFETCH(bool, save);
-    QFETCH(QString, ini_name);
-    QFETCH(QString, proposed);
-    QFETCH(uint, flags);
-    const std::u16string path = u"D:\\set\\Old.ini";
-    const FileDialogRequest request = save ? SaveRequest(path, ini_name.toStdU16String())
-                                           : LoadRequest(path, ini_name.toStdU16String());
-    QCOMPARE(request.mode, save ? FileDialogRequest::Mode::kSave : FileDialogRequest::Mode::kOpen);
-    QCOMPARE(Q(request.title), QStringLiteral("設定ファイルの保存場所"));
-    QCOMPARE(Q(request.filter), QStringLiteral("設定ファイル(*.ini)|*.ini"));
-    QCOMPARE(Q(request.default_extension), QStringLiteral("ini"));
-    QCOMPARE(Q(request.initial_path), QStringLiteral("D:\\set\\Old.ini"));
-    QCOMPARE(Q(request.proposed_name), proposed);
-    QCOMPARE(request.flags, flags);
-    QCOMPARE(request.Has(kOfnOverwritePrompt), save);
-    QCOMPARE(request.Has(kOfnFileMustExist), !save);
-    QVERIFY(request.Has(kOfnPathMustExist));
   }
 
   void QtFilters_data() {
@@ -275,10 +133,6 @@ class LogicTest : public QObject {
     QVERIFY(!status.ok());
     QVERIFY(registry.values.empty());
   }
-
- private:
-  static PreviewTexts Texts() { return {u"val", u"ref", u"opt", u"def", u"yyyy/mm/dd"}; }
-  static constexpr LocalDateTime kWhen{2024, 3, 5, 14, 7, 9};
 };
 
 TOLVAN_DIALOG_TEST(LogicTest);
