@@ -13,7 +13,6 @@
 
 #include "dialog/MemoryServices.h"
 #include "dialog/frmMarlet.h"
-#include "settings/clsSaveSetting.h"
 
 namespace tolvan::dialog {
 namespace {
@@ -29,11 +28,7 @@ struct OpenDialog {
     form->show();
     QApplication::processEvents();
   }
-  static SettingsRecord Defaults() {
-    SettingsRecord record;
-    (void)clsSaveSetting(record).Load();
-    return record;
-  }
+  static SettingsRecord Defaults() { return FactorySettings().value(); }
   // Shows a page by choosing it in the tree: a hidden page takes no keys.
   void ShowPage(const QString& key) {
     auto* tree = form->findChild<QTreeWidget*>(QStringLiteral("tvwMenu"));

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "settings/clsSaveSetting.h"
+
 namespace tolvan::dialog {
 namespace {
 
@@ -23,6 +25,13 @@ std::u16string RegistryKey(std::u16string_view root, std::u16string_view subkey,
 }
 
 }  // namespace
+
+Result<SettingsRecord> FactorySettings() {
+  SettingsRecord record;
+  if (Status loaded = clsSaveSetting(record).Load(); !loaded.ok()) return loaded;
+  record.strIniName.clear();
+  return record;
+}
 
 std::u16string BaseNameOfIniPath(std::u16string_view path) {
   size_t slash = path.find_last_of(u"\\/");

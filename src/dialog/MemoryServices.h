@@ -43,6 +43,10 @@ class InMemorySettingsFiles : public SettingsFiles {
   SettingsRecord defaults_;
 };
 
+// The factory settings, as a load of no settings file gives them; what the
+// screenshot command and the benchmark start from.
+Result<SettingsRecord> FactorySettings();
+
 // "D:\set\Team.ini" or "/home/u/Team.ini" -> "Team".
 std::u16string BaseNameOfIniPath(std::u16string_view path);
 

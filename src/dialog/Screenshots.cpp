@@ -12,7 +12,6 @@
 #include "dialog/QtServices.h"
 #include "dialog/frmAbout.h"
 #include "dialog/frmMarlet.h"
-#include "settings/clsSaveSetting.h"
 
 using namespace tolvan;
 using namespace tolvan::dialog;
@@ -30,12 +29,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  SettingsRecord defaults;
-  if (Status loaded = clsSaveSetting(defaults).Load(); !loaded.ok()) {
-    std::fprintf(stderr, "cannot load the factory settings: %s\n", loaded.message().c_str());
+  Result<SettingsRecord> factory = FactorySettings();
+  if (!factory.ok()) {
+    std::fprintf(stderr, "cannot load the factory settings: %s\n", factory.message().c_str());
     return 1;
   }
-  defaults.strIniName.clear();
+  const SettingsRecord& defaults = *factory;
   SettingsRecord settings = defaults;
   settings.vntUserDefine = {{u"ver", u"1.0.0"}, {u"author", u"山田 太郎"}};
   settings.lngUserDefineLast = 1;

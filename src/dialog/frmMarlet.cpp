@@ -520,8 +520,10 @@ bool frmMarlet::eventFilter(QObject* watched, QEvent* event) {
       const QString typed = static_cast<QKeyEvent*>(event)->text();
       if (typed.size() == 1 && IsRefusedInMacroWord(typed.at(0).unicode())) return true;
     } else {
-      // Any key pressed on a list or a check box counts as an edit.
-      MarkChanged();
+      // Any key pressed on a list or a check box counts as an edit, except
+      // the Tab that only moves the focus on.
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key != Qt::Key_Tab && key != Qt::Key_Backtab) MarkChanged();
     }
   }
   return QDialog::eventFilter(watched, event);

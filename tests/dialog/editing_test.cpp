@@ -114,6 +114,16 @@ class EditingTest : public QObject {
     QVERIFY(h.form().Changed());
   }
 
+  void TabbingThroughTheListsChangesNothing() {
+    Harness h;
+    h.Open();
+    h.ClickNode("K24");
+    for (const char* name : {"cboLineComment_0", "chkLineComment_0", "cboLineComment_1"}) {
+      QTest::keyClick(h.Find<QWidget>(name), Qt::Key_Tab);
+    }
+    QVERIFY(!h.form().Changed());
+  }
+
   void OkWithoutChangesClosesWithoutSaving() {
     Harness h;
     const SettingsRecord before = h.settings;
