@@ -8,6 +8,18 @@
 // end passes everything the dialog touches in a SettingsDialogContext; the
 // services left null are supplied by the library itself (Qt's file chooser,
 // message boxes and desktop handler, the system clock).
+//
+// The settings command, in the connection class:
+//
+//   Result<dialog::DialogModule*> module = host::LoadDialogModule();
+//   if (!module.ok()) return module.status();
+//   dialog::SettingsDialogContext context{.settings = settings_, .files = files,
+//                                         .registry = registry};
+//   if ((*module)->ShowSettingsDialog(context, visible_toolbar_names) !=
+//       dialog::kDialogClosed) {
+//     return Status::Error(context.error_message);
+//   }
+//   // relabel the button with settings_.strIniName
 #pragma once
 
 #include <string>
