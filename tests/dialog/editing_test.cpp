@@ -1,0 +1,283 @@
+// Editing: the page switch, the changed flag for every kind of control, and
+// how the window closes: OK with and without changes, a cancelled or failed
+// save behind OK, Cancel, the File menu's exit and the close box.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "DialogTestSupport.h"
+
+namespace tolvan::dialog::testing {
+
+namespace {
+
+// One user action on one control, as the table of edits names it.
+void Edit(Harness& h, const QString& action) {
+  const QString name = action.section(' ', 0, 0);
+  const QString how = action.section(' ', 1);
+  QWidget* control = h.form().findChild<QWidget*>(name);
+  QVERIFY2(control != nullptr, qPrintable(name));
+  if (how == "type") {
+    QTest::keyClicks(control, QStringLiteral("x"));
+  } else if (how == "click") {
+    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(6, control->height() / 2));
+  } else if (how.startsWith("select")) {
+    static_cast<QComboBox*>(control)->setCurrentIndex(how.section(' ', 1).toInt());
+  } else if (how == "key") {
+    QTest::keyClick(control, Qt::Key_Shift);
+  }
+}
+
+}  // namespace
+
+class EditingTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void PageSwitchFollowsTheTree_data() {
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<int>("page");
+    QTest::newRow("a template page") << QStringList{"K07"} << 7;
+    QTest::newRow("the macro page") << QStringList{"K19"} << 19;
+    QTest::newRow("line comments") << QStringList{"K23"} << 23;
+    QTest::newRow("a group keeps the page") << QStringList{"K19", "Other"} << 19;
+    QTest::newRow("the header group keeps the page") << QStringList{"K24", "Header"} << 24;
+    QTest::newRow("back to the first") << QStringList{"K20", "K00"} << 0;
+  }
+  void PageSwitchFollowsTheTree() {
+    QFETCH(QStringList, clicks);
+    QFETCH(int, page);
+    Harness h;
+    h.Open();
+    for (const QString& key : clicks) h.ClickNode(key);
+    QCOMPARE(h.form().VisiblePage(), page);
+    int shown = 0;
+    for (int n = 0; n < kPageCount; ++n) {
+      QWidget* frame = h.Find<QWidget>(QStringLiteral("fraComment_%1").arg(n));
+      shown += frame->isVisible() ? 1 : 0;
+      QCOMPARE(frame->isEnabled(), n == page);
+    }
+    QCOMPARE(shown, 1);
+    QVERIFY(!h.form().Changed());
+  }
+
+  void EveryEditMarksTheDialogChanged_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("action");
+    QTest::newRow("template") << "K03"
+                              << "txtComment_3 type";
+    QTest::newRow("ByVal text") << "K18"
+                                << "txtRef_0 type";
+    QTest::newRow("no-parameter text") << "K18"
+                                       << "txtRef_2 type";
+    QTest::newRow("date format") << "K18"
+                                 << "txtRef_5 type";
+    QTest::newRow("line comment before") << "K21"
+                                         << "txtLineComment_0 type";
+    QTest::newRow("line comment each line") << "K22"
+                                            << "txtLineComment_4 type";
+    QTest::newRow("line comment after") << "K23"
+                                        << "txtLineComment_8 type";
+    QTest::newRow("param macro remove") << "K19"
+                                        << "chkParamMacroRemove click";
+    QTest::newRow("key on param macro remove") << "K19"
+                                               << "chkParamMacroRemove key";
+    QTest::newRow("comment position") << "K20"
+                                      << "cboCommentPattern select 0";
+    QTest::newRow("key on comment position") << "K20"
+                                             << "cboCommentPattern key";
+    QTest::newRow("tool bar") << "K20"
+                              << "cboToolbars select 0";
+    QTest::newRow("key on tool bar") << "K20"
+                                     << "cboToolbars key";
+    QTest::newRow("click pattern") << "K24"
+                                   << "cboLineComment_2 select 0";
+    QTest::newRow("key on click pattern") << "K24"
+                                          << "cboLineComment_3 key";
+    QTest::newRow("comment out") << "K24"
+                                 << "chkLineComment_1 click";
+    QTest::newRow("key on comment out") << "K24"
+                                        << "chkLineComment_0 key";
+  }
+  void EveryEditMarksTheDialogChanged() {
+    QFETCH(QString, page);
+    QFETCH(QString, action);
+    Harness h;
+    h.Open();
+    h.ClickNode(page);
+    QVERIFY(!h.form().Changed());
+    Edit(h, action);
+    QVERIFY(h.form().Changed());
+  }
+
+  void TabbingThroughTheListsChangesNothing() {
+    Harness h;
+    h.Open();
+    h.ClickNode("K24");
+    for (const char* name : {"cboLineComment_0", "chkLineComment_0", "cboLineComment_1"}) {
+      QTest::keyClick(h.Find<QWidget>(name), Qt::Key_Tab);
+    }
+    QVERIFY(!h.form().Changed());
+  }
+
+  void OkWithoutChangesClosesWithoutSaving() {
+    Harness h;
+    const SettingsRecord before = h.settings;
+    h.Open();
+    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(!h.form().isVisible());
+    QCOMPARE(h.form().result(), int(QDialog::Accepted));
+    QVERIFY(h.chooser.requests.empty());
+    QVERIFY(h.files.stored.empty());
+    QVERIFY(h.settings == before);
+  }
+
+  void OkAfterEditsSavesEveryControl() {
+    Harness h;
+    h.Open();
+    h.ClickNode("K03");
+    QTest::keyClicks(h.Find<QPlainTextEdit>("txtComment_3"), "Z");
+    h.ClickNode("K18");
+    auto* byval = h.Find<QLineEdit>("txtRef_0");
+    byval->selectAll();
+    QTest::keyClicks(byval, "V");
+    h.Find<QLineEdit>("txtRef_5")->setText("yy/m/d");
+    h.ClickNode("K19");
+    QTest::mouseClick(h.Find<QCheckBox>("chkParamMacroRemove"), Qt::LeftButton, {}, QPoint(6, 8));
+    h.ClickNode("K20");
+    h.Find<QComboBox>("cboCommentPattern")->setCurrentIndex(0);
+    h.Find<QComboBox>("cboToolbars")->setCurrentIndex(0);
+    h.ClickNode("K22");
+    h.Find<QLineEdit>("txtLineComment_4")->setText("'削除 $d");
+    h.Find<QPlainTextEdit>("txtLineComment_3")->setPlainText("'a\n'b");
+    h.ClickNode("K24");
+    h.Find<QComboBox>("cboLineComment_3")->setCurrentIndex(2);
+    h.Find<QCheckBox>("chkLineComment_0")->setChecked(true);
+
+    h.chooser.answers.push_back(u"/home/user/.config/tolvan/Mine.ini");
+    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+
+    QVERIFY(!h.form().isVisible());
+    SettingsRecord expected = SampleSettings();
+    expected.strTemplate[3] = u"Z'TD $c\r\n'$n1\r\n";
+    expected.strByValText = u"V";
+    expected.strDateFormat = u"yy/m/d";
+    expected.blnParamMacroRemove = true;
+    expected.intCommentPattern = 0;
+    expected.strToolbarName = u"標準";
+    expected.strLineComment[3] = u"'a\r\n'b";
+    expected.strLineComment[4] = u"'削除 $d";
+    expected.intLinePattern[3] = 2;
+    expected.intLineCommentOut[0] = 1;
+    expected.strIniName = u"Mine";
+    QVERIFY(h.settings == expected);
+    QVERIFY(h.files.stored.at(u"/home/user/.config/tolvan/Mine.ini") == expected);
+    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan - Mine"));
+    QVERIFY(!h.form().Changed());
+  }
+
+  void ClickPatternOnlyChangeOpensTheSaveDialogAndCancelKeepsTheWindow() {
+    Harness h;
+    const SettingsRecord before = h.settings;
+    h.Open();
+    h.ClickNode("K24");
+    h.Find<QComboBox>("cboLineComment_1")->setCurrentIndex(0);
+    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(h.chooser.requests.size(), size_t{1});
+    QCOMPARE(h.chooser.requests[0].mode, FileDialogRequest::Mode::kSave);
+    QVERIFY(h.form().isVisible());
+    QVERIFY(h.form().Changed());
+    QCOMPARE(h.Find<QComboBox>("cboLineComment_1")->currentIndex(), 0);
+    QVERIFY(h.settings == before);
+    QCOMPARE(h.files.calls, (std::vector<std::u16string>{u"GetIniDir"}));
+  }
+
+  void FailedSaveBehindOkWarnsAndKeepsTheWindow() {
+    Harness h;
+    h.Open();
+    h.Find<QLineEdit>("txtRef_1")->setText("R");
+    h.files.save_failure = Status::Error("disk full");
+    h.chooser.answers.push_back(u"/tmp/x/Team.ini");
+    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(h.form().isVisible());
+    QVERIFY(h.form().Changed());
+    QCOMPARE(h.messages.shown.size(), size_t{1});
+    QCOMPARE(Q(h.messages.shown[0].title), QStringLiteral("Tolvan - Team"));
+    QCOMPARE(Q(h.messages.shown[0].text),
+             QStringLiteral("設定を保存できませんでした。\ndisk full"));
+    QCOMPARE(h.Find<QLineEdit>("txtRef_1")->text(), QStringLiteral("R"));
+  }
+
+  void ClosingWithoutSaving_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel") << "cmdCancel";
+    QTest::newRow("File menu exit") << "mnuExit";
+    QTest::newRow("close box") << "close";
+    QTest::newRow("Escape") << "escape";
+  }
+  void ClosingWithoutSaving() {
+    QFETCH(QString, how);
+    Harness h;
+    const SettingsRecord before = h.settings;
+    h.Open();
+    h.Find<QLineEdit>("txtRef_0")->setText("changed");
+    h.Find<QTableWidget>("msgUserDefine")->setRowCount(0);
+    if (how == "cmdCancel") {
+      QTest::mouseClick(h.Find<QPushButton>("cmdCancel"), Qt::LeftButton);
+    } else if (how == "mnuExit") {
+      h.form().findChild<QAction*>("mnuExit")->trigger();
+    } else if (how == "close") {
+      h.form().close();
+    } else {
+      QTest::keyClick(&h.form(), Qt::Key_Escape);
+    }
+    QVERIFY(!h.form().isVisible());
+    QCOMPARE(h.form().result(), int(QDialog::Rejected));
+    QVERIFY(h.settings == before);
+    QVERIFY(h.chooser.requests.empty());
+  }
+
+  void UnknownClickPatternIsSavedAsNone() {
+    Harness h;
+    h.settings.intLinePattern[1] = 7;
+    h.Open();
+    h.Find<QLineEdit>("txtRef_0")->setText("x");
+    h.chooser.answers.push_back(u"/cfg/Team.ini");
+    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(h.settings.intLinePattern[1], int16_t{-1});
+    // Slot 4 belongs to no click and is left as it was.
+    QCOMPARE(h.settings.intLinePattern[4], int16_t{2});
+    QCOMPARE(h.settings.intLineCommentOut[4], int16_t{1});
+  }
+
+  void EmptyToolbarListKeepsTheStoredName() {
+    Harness h;
+    h.toolbars = {u"", u""};
+    h.settings.strToolbarName = u"カスタム";
+    h.Open();
+    h.Find<QLineEdit>("txtRef_0")->setText("x");
+    h.chooser.answers.push_back(u"/cfg/Team.ini");
+    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(Q(h.settings.strToolbarName), QStringLiteral("カスタム"));
+  }
+
+  void NoBreakSpacesSurviveTheTemplateBox() {
+    Harness h;
+    h.settings.strTemplate[1] = u"'a\u00a0b\r\n";
+    h.Open();
+    h.Find<QLineEdit>("txtRef_0")->setText("x");
+    h.chooser.answers.push_back(u"/cfg/Team.ini");
+    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(h.settings.strTemplate[1], std::u16string(u"'a\u00a0b\r\n"));
+  }
+};
+
+TOLVAN_DIALOG_TEST(EditingTest);
+
+}  // namespace tolvan::dialog::testing
+
+#include "editing_test.moc"

@@ -1,0 +1,242 @@
+// The File menu: saving into and loading from a settings file chosen with
+// the file chooser, cancelling either, failures, and what the window shows
+// after a load.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "DialogTestSupport.h"
+
+namespace tolvan::dialog::testing {
+
+namespace {
+
+void Trigger(Harness& h, const char* action) { h.form().findChild<QAction*>(action)->trigger(); }
+
+using Calls = std::vector<std::u16string>;
+
+// A record as loading an old "0.3" file pair leaves it: the Friend templates
+// start as copies of the Public ones.
+SettingsRecord UpgradedVersion03() {
+  SettingsRecord s = SampleSettings();
+  for (int n = 0; n <= 12; ++n) s.strTemplate[n] = u"'v0.3 slot " + std::u16string(1, u'a' + n);
+  s.strTemplate[13] = s.strTemplate[1];
+  s.strTemplate[14] = s.strTemplate[3];
+  s.strTemplate[15] = s.strTemplate[5];
+  s.strTemplate[16] = s.strTemplate[7];
+  s.strTemplate[17] = s.strTemplate[9];
+  s.vntUserDefine.clear();
+  s.lngUserDefineLast = -1;
+  s.intLineCommentOut[2] = 0;
+  s.strToolbarName = u"どこにもない";
+  return s;
+}
+
+}  // namespace
+
+class FilesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void SaveAsksForTheFileAndWritesTheControls() {
+    Harness h;
+    h.Open();
+    h.Find<QLineEdit>("txtRef_3")->setText("省略可能");
+    h.chooser.answers.push_back(u"D:\\set\\Shared.ini");
+    Trigger(h, "mnuSave");
+    QCOMPARE(h.chooser.requests.size(), size_t{1});
+    const FileDialogRequest& request = h.chooser.requests[0];
+    QCOMPARE(request.mode, FileDialogRequest::Mode::kSave);
+    QCOMPARE(Q(request.title), QStringLiteral("設定ファイルの保存場所"));
+    QCOMPARE(Q(request.filter), QStringLiteral("設定ファイル(*.ini)|*.ini"));
+    QCOMPARE(Q(request.default_extension), QStringLiteral("ini"));
+    QCOMPARE(Q(request.initial_path), QStringLiteral("/home/user/.config/tolvan/Team.ini"));
+    QCOMPARE(Q(request.proposed_name), QStringLiteral("Team.ini"));
+    QCOMPARE(request.flags, 2664454u);
+    QCOMPARE(h.files.calls, (Calls{u"GetIniDir", u"SetIniDir D:\\set\\Shared.ini", u"Save"}));
+    QCOMPARE(Q(h.settings.strOptionalText), QStringLiteral("省略可能"));
+    QCOMPARE(Q(h.files.stored.at(u"D:\\set\\Shared.ini").strOptionalText),
+             QStringLiteral("省略可能"));
+    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan - Shared"));
+    QVERIFY(!h.form().Changed());
+    QVERIFY(h.form().isVisible());  // the menu saves without closing
+  }
+
+  void SaveProposesTolvanIniWithoutAName() {
+    Harness h;
+    h.settings.strIniName.clear();
+    h.Open();
+    Trigger(h, "mnuSave");
+    QCOMPARE(Q(h.chooser.requests.at(0).proposed_name), QStringLiteral("Tolvan.ini"));
+  }
+
+  void SavingAsTolvanKeepsThePlainCaption() {
+    Harness h;
+    h.settings.strIniName = u"Tolvan";
+    h.Open();
+    h.chooser.answers.push_back(u"/cfg/Tolvan.ini");
+    Trigger(h, "mnuSave");
+    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan"));
+  }
+
+  void CancelledSaveChangesNothing() {
+    Harness h;
+    const SettingsRecord before = h.settings;
+    h.Open();
+    h.Find<QLineEdit>("txtRef_3")->setText("x");
+    h.chooser.answers.push_back(std::nullopt);
+    Trigger(h, "mnuSave");
+    QCOMPARE(h.files.calls, Calls{u"GetIniDir"});
+    QVERIFY(h.settings == before);
+    QVERIFY(h.form().Changed());
+    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan - Team"));
+  }
+
+  void FailedSaveSteps_data() {
+    QTest::addColumn<bool>("fail_set_ini_dir");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("recording the file fails")
+        << true << QStringList{"GetIniDir", "SetIniDir /cfg/New.ini"};
+    QTest::newRow("writing the files fails")
+        << false << QStringList{"GetIniDir", "SetIniDir /cfg/New.ini", "Save"};
+  }
+  void FailedSaveSteps() {
+    QFETCH(bool, fail_set_ini_dir);
+    QFETCH(QStringList, calls);
+    Harness h;
+    h.Open();
+    h.Find<QLineEdit>("txtRef_3")->setText("x");
+    (fail_set_ini_dir ? h.files.set_ini_dir_failure : h.files.save_failure) =
+        Status::Error("permission denied");
+    h.chooser.answers.push_back(u"/cfg/New.ini");
+    Trigger(h, "mnuSave");
+    QStringList made;
+    for (const std::u16string& call : h.files.calls) made << Q(call);
+    QCOMPARE(made, calls);
+    QCOMPARE(h.messages.shown.size(), size_t{1});
+    QCOMPARE(Q(h.messages.shown[0].title), QStringLiteral("Tolvan - Team"));
+    QCOMPARE(Q(h.messages.shown[0].text),
+             QStringLiteral("設定を保存できませんでした。\npermission denied"));
+    QVERIFY(h.form().Changed());
+    QVERIFY(h.files.stored.empty());
+  }
+
+  void LoadOfVersion03FileShowsFriendTemplatesAsPublicOnes() {
+    Harness h;
+    h.files.stored[u"/old/Legacy.ini"] = UpgradedVersion03();
+    h.settings.intLineCommentOut[2] = 1;
+    h.Open();
+    QVERIFY(h.Find<QCheckBox>("chkLineComment_2")->isChecked());
+    h.ClickNode("K20");
+    h.Find<QComboBox>("cboToolbars")->setCurrentIndex(0);
+    h.chooser.answers.push_back(u"/old/Legacy.ini");
+    Trigger(h, "mnuLoad");
+
+    const FileDialogRequest& request = h.chooser.requests.at(0);
+    QCOMPARE(request.mode, FileDialogRequest::Mode::kOpen);
+    QCOMPARE(request.flags, 2627588u);
+    QCOMPARE(Q(request.proposed_name), QStringLiteral("Team.ini"));
+    QCOMPARE(Q(request.initial_path), QStringLiteral("/home/user/.config/tolvan/Team.ini"));
+    QCOMPARE(h.files.calls, (Calls{u"GetIniDir", u"SetIniDir /old/Legacy.ini", u"Load"}));
+
+    auto text = [&](int n) {
+      return h.Find<QPlainTextEdit>(QStringLiteral("txtComment_%1").arg(n))->toPlainText();
+    };
+    QCOMPARE(text(13), text(1));
+    QCOMPARE(text(17), text(9));
+    QCOMPARE(text(12), QStringLiteral("'v0.3 slot m"));
+    QVERIFY(h.PreviewText(13).startsWith("['v0.3 slot b]"));
+    QCOMPARE(h.Find<QTableWidget>("msgUserDefine")->rowCount(), 0);
+    QVERIFY(!h.Find<QCheckBox>("chkLineComment_2")->isChecked());
+    // A tool bar the list lacks keeps the one chosen before.
+    QCOMPARE(h.Find<QComboBox>("cboToolbars")->currentIndex(), 0);
+    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan - Legacy"));
+    QVERIFY(!h.form().Changed());
+    QVERIFY(h.settings.strTemplate[15] == h.settings.strTemplate[5]);
+  }
+
+  void LoadThenSaveStoresAnEmptyMacroTable() {
+    Harness h;
+    h.files.stored[u"/old/Legacy.ini"] = UpgradedVersion03();
+    h.Open();
+    h.chooser.answers.push_back(u"/old/Legacy.ini");
+    Trigger(h, "mnuLoad");
+    h.chooser.answers.push_back(u"/old/Legacy.ini");
+    Trigger(h, "mnuSave");
+    QVERIFY(h.settings.vntUserDefine.empty());
+    QCOMPARE(h.settings.lngUserDefineLast, -1);
+  }
+
+  void LoadThenCancelKeepsTheLoadedSettings() {
+    Harness h;
+    h.files.stored[u"/old/Legacy.ini"] = UpgradedVersion03();
+    h.Open();
+    h.chooser.answers.push_back(u"/old/Legacy.ini");
+    Trigger(h, "mnuLoad");
+    QTest::mouseClick(h.Find<QPushButton>("cmdCancel"), Qt::LeftButton);
+    QVERIFY(!h.form().isVisible());
+    QCOMPARE(Q(h.settings.strTemplate[0]), QStringLiteral("'v0.3 slot a"));
+    QCOMPARE(Q(h.settings.strIniName), QStringLiteral("Legacy"));
+    QCOMPARE(Q(h.files.ini_path), QStringLiteral("/old/Legacy.ini"));
+  }
+
+  void CancelledLoadChangesNothing() {
+    Harness h;
+    const SettingsRecord before = h.settings;
+    h.Open();
+    h.Find<QLineEdit>("txtRef_0")->setText("edited");
+    Trigger(h, "mnuLoad");
+    QCOMPARE(h.files.calls, Calls{u"GetIniDir"});
+    QVERIFY(h.settings == before);
+    QCOMPARE(h.Find<QLineEdit>("txtRef_0")->text(), QStringLiteral("edited"));
+    QVERIFY(h.form().Changed());
+  }
+
+  void LoadOfAFileWithoutSettingsShowsTheDefaults() {
+    // Nothing stored under the chosen path: the defaults, and the name as it was.
+    Harness h;
+    h.settings.strIniName.clear();
+    h.Open();
+    h.chooser.answers.push_back(u"/tmp/other.ini");
+    Trigger(h, "mnuLoad");
+    QCOMPARE(Q(h.chooser.requests.at(0).proposed_name), QStringLiteral(".ini"));
+    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan"));
+    QCOMPARE(Q(h.files.ini_path), QStringLiteral("/tmp/other.ini"));
+    QVERIFY(!h.form().Changed());
+  }
+
+  void FailedLoadWarnsAndShowsWhatTheRecordHolds() {
+    Harness h;
+    h.Open();
+    h.Find<QLineEdit>("txtRef_0")->setText("edited");
+    h.files.load_failure = Status::Error("CommentPattern 70000 does not fit");
+    h.chooser.answers.push_back(u"/cfg/Bad.ini");
+    Trigger(h, "mnuLoad");
+    QCOMPARE(h.messages.shown.size(), size_t{1});
+    QCOMPARE(Q(h.messages.shown[0].text),
+             QStringLiteral("設定を読み込めませんでした。\nCommentPattern 70000 does not fit"));
+    QCOMPARE(h.Find<QLineEdit>("txtRef_0")->text(), QStringLiteral("I"));
+    QVERIFY(!h.form().Changed());
+  }
+
+  void FailedRecordingOfTheChosenFileLoadsNothing() {
+    Harness h;
+    h.Open();
+    h.files.set_ini_dir_failure = Status::Error("registry unavailable");
+    h.chooser.answers.push_back(u"/cfg/Other.ini");
+    Trigger(h, "mnuLoad");
+    QCOMPARE(h.files.calls, (Calls{u"GetIniDir", u"SetIniDir /cfg/Other.ini"}));
+    QCOMPARE(Q(h.messages.shown.at(0).text),
+             QStringLiteral("設定を読み込めませんでした。\nregistry unavailable"));
+  }
+};
+
+TOLVAN_DIALOG_TEST(FilesTest);
+
+}  // namespace tolvan::dialog::testing
+
+#include "files_test.moc"

@@ -1,0 +1,368 @@
+// Opening the settings dialog: caption, tree, the page shown, every text of
+// the window, the controls filled from the record, the previews, the tool
+// bar list, fonts and geometry, and the changed flag.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include "DialogTestSupport.h"
+#include "platform/VbFormat.h"
+
+namespace tolvan::dialog::testing {
+
+class OpeningTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void Caption_data() {
+    QTest::addColumn<QString>("ini_name");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("no settings file") << ""
+                                      << "Tolvan";
+    QTest::newRow("Tolvan.ini") << "Tolvan"
+                                << "Tolvan";
+    QTest::newRow("Team.ini") << "Team"
+                              << "Tolvan - Team";
+  }
+  void Caption() {
+    QFETCH(QString, ini_name);
+    QFETCH(QString, caption);
+    Harness h;
+    h.settings.strIniName = ini_name.toStdU16String();
+    QCOMPARE(h.Open().windowTitle(), caption);
+    QVERIFY(!h.form().windowIcon().isNull());
+  }
+
+  void TreeHoldsTheGroupsAndPagesInOrder() {
+    Harness h;
+    h.Open();
+    auto* tree = h.Find<QTreeWidget>("tvwMenu");
+    QStringList shape;
+    for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+      QTreeWidgetItem* group = tree->topLevelItem(g);
+      QVERIFY(group->isExpanded());
+      QString line = group->data(0, Qt::UserRole).toString() + "=" + group->text(0) + ":";
+      for (int p = 0; p < group->childCount(); ++p) {
+        line += " " + group->child(p)->data(0, Qt::UserRole).toString() + "=" +
+                group->child(p)->text(0);
+      }
+      shape << line;
+    }
+    const QStringList expected = {
+        "Header=ヘッダー: K00=Module K11=Form K12=Class",
+        "Sub=Sub/Function: K01=Public Sub K13=Friend Sub K02=Private Sub K03=Public Function "
+        "K14=Friend Function K04=Private Function",
+        "Property=Property: K05=Public Get K15=Friend Get K06=Private Get K07=Public Let "
+        "K16=Friend Let K08=Private Let K09=Public Set K17=Friend Set K10=Private Set",
+        "LineComment=行コメント: K21=パターン1 K22=パターン2 K23=パターン3 K24=行コメントの動作",
+        "Other=その他の設定: K18=引数の詳細設定 K19=ユーザー定義マクロ K20=動作設定",
+    };
+    QCOMPARE(shape, expected);
+    QCOMPARE(tree->currentItem()->data(0, Qt::UserRole).toString(), QStringLiteral("K00"));
+  }
+
+  void OnlyTheFirstPageIsShown() {
+    Harness h;
+    h.Open();
+    QCOMPARE(h.form().VisiblePage(), 0);
+    for (int n = 0; n < kPageCount; ++n) {
+      auto* frame = h.Find<QGroupBox>(QStringLiteral("fraComment_%1").arg(n));
+      QCOMPARE(frame->title(), Q(PageText(n)));
+      QCOMPARE(frame->isVisible(), n == 0);
+      QCOMPARE(frame->isEnabled(), n == 0);
+    }
+  }
+
+  void Texts_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("OK") << "cmdOK"
+                        << "OK";
+    QTest::newRow("Cancel") << "cmdCancel"
+                            << "キャンセル";
+    QTest::newRow("comment label") << "lblComment_5"
+                                   << "コメント";
+    QTest::newRow("preview label") << "lblPreview_17"
+                                   << "プレビュー";
+    QTest::newRow("ByVal") << "lblRef_0"
+                           << "ByValの時に$r1、$r2に表示する文字";
+    QTest::newRow("ByRef") << "lblRef_1"
+                           << "ByRefの時に$r1、$r2に表示する文字";
+    QTest::newRow("no parameter") << "lblRef_2"
+                                  << "引数が一つも無い場合に表示する文字";
+    QTest::newRow("Optional") << "lblRef_3"
+                              << "Optionalの時に$o1に表示する文字";
+    QTest::newRow("default value") << "lblRef_4"
+                                   << "初期値がある時に$o2に表示する文字";
+    QTest::newRow("date format") << "lblRef_5"
+                                 << "$dの日付フォーマット";
+    QTest::newRow("param macro remove") << "chkParamMacroRemove"
+                                        << "引数がない場合は引数行でマクロを表示しない";
+    QTest::newRow("macro box") << "lblUserDefine_0"
+                               << "マクロ";
+    QTest::newRow("replacement box") << "lblUserDefine_1"
+                                     << "置換文字列";
+    QTest::newRow("add") << "cmdUserDefine_0"
+                         << "追加";
+    QTest::newRow("change") << "cmdUserDefine_1"
+                            << "修正";
+    QTest::newRow("delete") << "cmdUserDefine_2"
+                            << "削除";
+    QTest::newRow("up") << "cmdUserDefine_3"
+                        << "↑";
+    QTest::newRow("down") << "cmdUserDefine_4"
+                          << "↓";
+    QTest::newRow("comment position") << "lblCommentPattern"
+                                      << "プロシージャコメントの挿入位置";
+    QTest::newRow("tool bar") << "lblToolbars"
+                              << "ツールバー登録場所(次回起動時反映)";
+    QTest::newRow("before") << "lblLineComment_3"
+                            << "前コメント";
+    QTest::newRow("each line") << "lblLineComment_4"
+                               << "行コメント";
+    QTest::newRow("after") << "lblLineComment_8"
+                           << "後コメント";
+    QTest::newRow("click") << "lblClick_0"
+                           << "クリック：";
+    QTest::newRow("shift click") << "lblClick_1"
+                                 << "Shift＋クリック：";
+    QTest::newRow("ctrl click") << "lblClick_2"
+                                << "Ctrl＋クリック：";
+    QTest::newRow("ctrl shift click") << "lblClick_3"
+                                      << "Ctrl＋Shift＋クリック：";
+    QTest::newRow("comment out") << "chkLineComment_2"
+                                 << "コメントアウトする";
+    QTest::newRow("legend heading") << "lblMacroHead"
+                                    << "マクロ一覧";
+  }
+  void Texts() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    Harness h;
+    h.Open();
+    QObject* control = h.form().findChild<QObject*>(name);
+    QVERIFY2(control != nullptr, qPrintable(name));
+    QCOMPARE(control->property("text").toString(), text);
+  }
+
+  void MacroLegend() {
+    Harness h;
+    h.Open();
+    QStringList legend;
+    for (int i = 0; i < 17; ++i)
+      legend << h.Find<QLabel>(QStringLiteral("lblMacro_%1").arg(i))->text();
+    const QStringList expected = {"$p：VB Project名",
+                                  "$d：日付",
+                                  "$a：プロジェクトの説明",
+                                  "$m：Module名",
+                                  "$c：Procedure名",
+                                  "$f：Functionの戻り値の型",
+                                  "$n1：第1引数名",
+                                  "$t1：第1引数の型",
+                                  "$r1：第1引数のByVal/ByRef",
+                                  "$n2：第2以降の引数名",
+                                  "$t2：第2以降の引数の型",
+                                  "$r2：第2以降の引数のByVal/ByRef",
+                                  "$e1：引数の番号(半角)",
+                                  "$e2：引数の番号(全角)",
+                                  "$o1：引数がOptionalか",
+                                  "$o2：Optionalの初期値があるか",
+                                  "$o3：Optionalの初期値"};
+    QCOMPARE(legend, expected);
+    QVERIFY(h.form().findChild<QWidget*>("linHead_0") != nullptr);
+    QVERIFY(h.form().findChild<QWidget*>("linHead_1") != nullptr);
+  }
+
+  void Menus() {
+    Harness h;
+    h.Open();
+    QStringList menus;
+    for (QAction* top : h.Find<QMenuBar>("mnuBar")->actions()) {
+      menus << top->menu()->objectName() + "=" + top->text();
+      for (QAction* item : top->menu()->actions()) menus << item->objectName() + "=" + item->text();
+    }
+    const QStringList expected = {"mnuFile=ファイル(&F)",
+                                  "mnuLoad=設定の読込み(&L)...",
+                                  "mnuSave=設定の保存(&S)...",
+                                  "mnuExit=設定画面の終了(&X)",
+                                  "mnuHelp=ヘルプ(&H)",
+                                  "mnuHelpContents=目次(&C)...",
+                                  "mnuAbout=バージョン情報(&A)..."};
+    QCOMPARE(menus, expected);
+  }
+
+  void ControlsShowTheRecord() {
+    Harness h;
+    h.Open();
+    const QStringList refs = {"I", "O", "none", "Optional", "Default:", "yyyy/mm/dd"};
+    for (int i = 0; i < 6; ++i) {
+      QCOMPARE(h.Find<QLineEdit>(QStringLiteral("txtRef_%1").arg(i))->text(), refs[i]);
+    }
+    for (int n = 0; n < kTemplateCount; ++n) {
+      QCOMPARE(h.Find<QPlainTextEdit>(QStringLiteral("txtComment_%1").arg(n))->toPlainText(),
+               QStringLiteral("'T%1 $c\n'$n1\n").arg(QChar('A' + n)));
+    }
+    QCOMPARE(h.Find<QPlainTextEdit>("txtLineComment_0")->toPlainText(),
+             QStringLiteral("'before 1\n'second line"));
+    QCOMPARE(h.Find<QLineEdit>("txtLineComment_4")->text(), QStringLiteral("'L4 $d"));
+    QCOMPARE(h.Find<QPlainTextEdit>("txtLineComment_8")->toPlainText(), QStringLiteral("'L8 $d"));
+    QCOMPARE(h.Find<QComboBox>("cboCommentPattern")->currentText(),
+             QStringLiteral("プロシージャ定義の下"));
+    QStringList clicks;
+    for (int j = 0; j < 4; ++j) {
+      clicks << h.Find<QComboBox>(QStringLiteral("cboLineComment_%1").arg(j))->currentText() + "/" +
+                    (h.Find<QCheckBox>(QStringLiteral("chkLineComment_%1").arg(j))->isChecked()
+                         ? "out"
+                         : "code");
+    }
+    QCOMPARE(clicks, (QStringList{"パターン1/code", "パターン2/out", "パターン3/code",
+                                  "なにもしない/out"}));
+    QCOMPARE(h.Find<QComboBox>("cboLineComment_0")->count(), 4);
+    QVERIFY(!h.Find<QCheckBox>("chkParamMacroRemove")->isChecked());
+
+    auto* grid = h.Find<QTableWidget>("msgUserDefine");
+    QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("マクロ"));
+    QCOMPARE(grid->horizontalHeaderItem(1)->text(), QStringLiteral("置換文字列"));
+    QCOMPARE(grid->rowCount(), 3);
+    QCOMPARE(grid->item(1, 0)->text() + "=" + grid->item(1, 1)->text(), QStringLiteral("who=山田"));
+    QCOMPARE(h.form().UserDefineEditLast(), 2);
+    QCOMPARE(h.form().UserDefineEdit(), h.settings.vntUserDefine);
+    QVERIFY(!h.form().Changed());
+  }
+
+  void PreviewsShowEveryTemplateExpanded() {
+    Harness h;
+    h.Open();
+    QCOMPARE(h.PreviewText(0),
+             QStringLiteral("['TA $c\n'$n1\n]{プロジェクトの説明|%1|Project1|Module1|func1|}"
+                            "<,,,,,>(2:ver=1.0,who=山田,team=QA)~none~keep")
+                 .arg(Q(FormatDateTime(h.clock.Now(), u"yyyy/mm/dd").value())));
+    for (int n = 0; n < kTemplateCount; ++n) {
+      QVERIFY2(h.PreviewText(n).startsWith(QStringLiteral("['T%1 $c\n").arg(QChar('A' + n))),
+               qPrintable(h.PreviewText(n)));
+    }
+    auto* preview = h.Find<QPlainTextEdit>("txtPreview_3");
+    QVERIFY(preview->isReadOnly());
+    QCOMPARE(preview->palette().color(QPalette::Base), preview->palette().color(QPalette::Button));
+  }
+
+  void ToolbarList_data() {
+    QTest::addColumn<QStringList>("toolbars");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<int>("selected");
+    QTest::newRow("empty slots are skipped, the stored one chosen")
+        << QStringList{"標準", "", "デバッグ", ""} << "デバッグ" << QStringList{"標準", "デバッグ"}
+        << 1;
+    QTest::newRow("unknown name chooses the first")
+        << QStringList{"標準", "編集"} << "フォーム エディタ" << QStringList{"標準", "編集"} << 0;
+    QTest::newRow("names compared with case")
+        << QStringList{"Edit", "edit"} << "edit" << QStringList{"Edit", "edit"} << 1;
+    QTest::newRow("list kept in its order")
+        << QStringList{"b", "a"} << "a" << QStringList{"b", "a"} << 1;
+    QTest::newRow("no tool bars") << QStringList{"", ""} << "標準" << QStringList{} << -1;
+  }
+  void ToolbarList() {
+    QFETCH(QStringList, toolbars);
+    QFETCH(QString, stored);
+    QFETCH(QStringList, listed);
+    QFETCH(int, selected);
+    Harness h;
+    h.toolbars.clear();
+    for (const QString& name : toolbars) h.toolbars.push_back(name.toStdU16String());
+    h.settings.strToolbarName = stored.toStdU16String();
+    h.Open();
+    auto* combo = h.Find<QComboBox>("cboToolbars");
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+    QCOMPARE(shown, listed);
+    QCOMPARE(combo->currentIndex(), selected);
+    QCOMPARE(static_cast<int>(h.form().ToolbarNames().size()), toolbars.size());
+    QVERIFY(!h.form().Changed());
+  }
+
+  void ClickPatternOutOfRangeShowsNoSelection() {
+    Harness h;
+    h.settings.intLinePattern[1] = 7;
+    h.settings.intLinePattern[2] = -1;
+    h.Open();
+    QCOMPARE(h.Find<QComboBox>("cboLineComment_1")->currentIndex(), -1);
+    QCOMPARE(h.Find<QComboBox>("cboLineComment_2")->currentIndex(), -1);
+    QVERIFY(!h.form().Changed());
+  }
+
+  void EmptyMacroTableShowsTheHeaderOnly() {
+    Harness h;
+    h.settings.vntUserDefine.clear();
+    h.settings.lngUserDefineLast = -1;
+    h.Open();
+    QCOMPARE(h.Find<QTableWidget>("msgUserDefine")->rowCount(), 0);
+    QCOMPARE(h.form().UserDefineEditLast(), -1);
+  }
+
+  void TemplateAndPreviewBoxesUseAJapaneseMonospacedFont() {
+    Harness h;
+    h.Open();
+    for (const char* name :
+         {"txtComment_0", "txtPreview_0", "txtLineComment_0", "txtLineComment_1"}) {
+      auto* box = h.form().findChild<QWidget*>(name);
+      const QFontInfo info(box->font());
+      QVERIFY2(info.family() == QStringLiteral("ＭＳ ゴシック") ||
+                   info.family() == QStringLiteral("IPAGothic"),
+               qPrintable(QStringLiteral("%1 uses %2").arg(name, info.family())));
+      // A Japanese character is exactly two Latin columns wide, so templates
+      // line up as they will in the code window.
+      const QFontMetrics metrics(box->font());
+      QVERIFY(metrics.inFont(QChar(u'説')));
+      QCOMPARE(metrics.horizontalAdvance(QStringLiteral("説")),
+               2 * metrics.horizontalAdvance(QStringLiteral("x")));
+    }
+  }
+
+  void EveryTextOfTheWindowHasItsGlyphs() {
+    Harness h;
+    h.Open();
+    const QList<QWidget*> widgets = h.form().findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+      const QString text =
+          widget->property("text").toString() + widget->property("title").toString();
+      const QFontMetrics metrics(widget->font());
+      for (QChar c : text) {
+        if (c == QLatin1Char('&') || c.isSpace()) continue;
+        QVERIFY2(metrics.inFont(c),
+                 qPrintable(QStringLiteral("%1 lacks %2").arg(widget->objectName(), QString(c))));
+      }
+    }
+  }
+
+  void GeometryFollowsTheTwips() {
+    Harness h;
+    h.Open();
+    const Twips tw(&h.form());
+    QCOMPARE(h.Find<QPushButton>("cmdOK")->geometry(), tw.Rect(7680, 5280, 1215, 375));
+    QCOMPARE(h.Find<QPushButton>("cmdCancel")->geometry(), tw.Rect(9000, 5280, 1215, 375));
+    QCOMPARE(h.Find<QWidget>("tvwMenu")->geometry(), tw.Rect(120, 240, 1815, 5415));
+    QCOMPARE(h.Find<QWidget>("fraComment_7")->geometry(), tw.Rect(2040, 120, 8295, 3495));
+    QCOMPARE(h.Find<QWidget>("txtComment_7")->geometry(), tw.Rect(120, 480, 8055, 1335));
+    QCOMPARE(h.Find<QWidget>("txtPreview_7")->geometry(), tw.Rect(120, 2160, 8055, 1215));
+    QCOMPARE(h.Find<QWidget>("client")->size(), QSize(tw(10395), tw(5760)));
+    auto* grid = h.Find<QTableWidget>("msgUserDefine");
+    QCOMPARE(grid->columnWidth(0), tw(1000));
+    QCOMPARE(grid->columnWidth(1), tw(2900));
+  }
+};
+
+TOLVAN_DIALOG_TEST(OpeningTest);
+
+}  // namespace tolvan::dialog::testing
+
+#include "opening_test.moc"
