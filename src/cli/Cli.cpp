@@ -2,12 +2,16 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 
 #include "host/Connect.h"
+#include "dialog/HelpInstall.h"
+#include "host/DialogBridge.h"
+#include "host/DialogLoader.h"
 #include "host/FileHost.h"
 #include "host/Registration.h"
 #include "host/Resources.h"
@@ -66,8 +70,8 @@ class CliMessageBox : public MessageBox {
   StreamMessageBox printer_;
 };
 
-// What the add-in needs around it on the command line: no system clipboard
-// and no settings dialog.
+// What the add-in needs around it on the command line: no system clipboard;
+// the settings dialog from its library when the command opens it.
 struct AddInSurroundings {
   explicit AddInSurroundings(std::ostream& err) : messages(err) {}
 
@@ -82,7 +86,7 @@ struct AddInSurroundings {
         .message_box = messages,
         .clipboard = clipboard,
         .resources = resources,
-        .settings_dialog = dialog,
+        .settings_dialog = settings_dialog ? *settings_dialog : no_dialog,
         .comment_failed = std::move(comment_failed),
     };
   }
@@ -90,7 +94,8 @@ struct AddInSurroundings {
   CliMessageBox messages;
   MemoryClipboard clipboard;
   host::EmbeddedResources resources;
-  host::UnavailableSettingsDialog dialog;
+  host::UnavailableSettingsDialog no_dialog;
+  std::unique_ptr<host::SettingsDialog> settings_dialog;
 };
 
 int Fail(std::ostream& err, const Status& status) {
@@ -162,6 +167,7 @@ int RunSettings(std::ostream& err) {
   if (!context) return Fail(err, context.status());
   SettingsRecord settings;
   AddInSurroundings around(err);
+  around.settings_dialog = std::make_unique<host::LibrarySettingsDialog>(settings, *context);
   host::Connect connect(around.For(settings, *context, clock, keyboard));
   auto ide = std::make_shared<host::StandInEnvironment>(nullptr, around.clipboard);
   Status connected = connect.AddinInstance_OnConnection(ide, host::connect_mode::kAfterStartup);
@@ -175,6 +181,26 @@ int RunSettings(std::ostream& err) {
   connect.AddinInstance_OnDisconnection(0);
   if (!connected) return Fail(err, connected);
   return around.messages.shown > 0 ? 1 : 0;
+}
+
+// The help document's set-up step: copies the user guide into `folder`
+// (default: the configuration folder's help/) and records the folder as
+// "InstallPath", where the settings dialog's Help menu looks for it.
+int RunInstallHelp(const std::string& folder, std::ostream& out, std::ostream& err) {
+  auto context = SettingsContext::ForThisMachine();
+  if (!context) return Fail(err, context.status());
+  const std::filesystem::path program = host::ProgramFolder();
+  std::filesystem::path document = program / "help" / "index.html";
+  if (!std::filesystem::exists(document)) {
+    document = program / ".." / "share" / "tolvan" / "help" / "index.html";
+  }
+  const std::filesystem::path target =
+      folder.empty() ? std::filesystem::path(context->module_dir()) / "help"
+                     : std::filesystem::path(folder);
+  host::RegistryBridge registry(*context);
+  if (Status s = dialog::InstallHelpDocument(document, target, registry); !s) return Fail(err, s);
+  out << "Tolvan: the user guide is in " << (target / "index.html").string() << "\n";
+  return 0;
 }
 
 // The add-in's self-registration, into the registry store of this machine.
@@ -230,6 +256,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   CLI::App* unregister_cmd =
       app.add_subcommand("unregister", "Remove the add-in's registration again.");
 
+  std::string help_folder;
+  CLI::App* install_help_cmd = app.add_subcommand(
+      "install-help", "Install the user guide and record its folder for the Help menu.");
+  install_help_cmd->add_option("FOLDER", help_folder,
+                               "Where to put index.html (default: the configuration folder's help/)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -245,6 +277,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   if (settings_cmd->parsed()) return RunSettings(err);
   if (register_cmd->parsed()) return RunRegistration(true, err);
   if (unregister_cmd->parsed()) return RunRegistration(false, err);
+  if (install_help_cmd->parsed()) return RunInstallHelp(help_folder, out, err);
   return 0;
 }
 

@@ -45,7 +45,15 @@ Result<dialog::DialogModule*> LoadDialogModule(const std::filesystem::path& libr
 }
 
 Result<dialog::DialogModule*> LoadDialogModule() {
-  return LoadDialogModule(ProgramFolder() / kDialogLibraryName);
+  // Beside the program in the build tree; under lib/tolvan once installed.
+  const std::filesystem::path folder = ProgramFolder();
+  const std::filesystem::path installed = folder / ".." / "lib" / "tolvan" / kDialogLibraryName;
+  std::error_code ec;
+  if (!std::filesystem::exists(folder / kDialogLibraryName, ec) &&
+      std::filesystem::exists(installed, ec)) {
+    return LoadDialogModule(installed);
+  }
+  return LoadDialogModule(folder / kDialogLibraryName);
 }
 
 }  // namespace tolvan::host

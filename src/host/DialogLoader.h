@@ -22,7 +22,7 @@ std::filesystem::path ProgramFolder();
 // version.
 Result<dialog::DialogModule*> LoadDialogModule(const std::filesystem::path& library);
 
-// The library beside the running program.
+// The library beside the running program, or in ../lib/tolvan from it.
 Result<dialog::DialogModule*> LoadDialogModule();
 
 }  // namespace tolvan::host
