@@ -31,8 +31,11 @@ bool EnsureApplication(std::string& error) {
   static int argc = 1;
   static char name[] = "tolvan";
   static char* argv[] = {name, nullptr};
-  static std::unique_ptr<QApplication> application;
-  application = std::make_unique<QApplication>(argc, argv);
+  // Never destroyed: destroying it from an exit handler, after the
+  // platform plugin's own statics are gone, crashes the process on X11 (seen
+  // on closing the dialog under Xvfb), and a Qt application cannot be made a
+  // second time anyway. The process ends right after the command.
+  new QApplication(argc, argv);
   return true;
 }
 
