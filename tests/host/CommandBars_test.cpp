@@ -49,6 +49,9 @@ TEST_F(StandInCommandBarsTest, LooksUpByNameAndPosition) {
   EXPECT_EQ(bars.Item(2).message(), "no command bar at position 2");
   bars.fail_lookup_by_name = true;
   EXPECT_FALSE(bars.Item(u"標準").ok());
+  std::vector<std::u16string> captions;
+  for (auto control : *bar->Controls()) captions.push_back(control->Caption());
+  EXPECT_THAT(Utf8(captions), ElementsAre("A", "B", "C"));
 }
 
 TEST_F(StandInCommandBarsTest, AddPlacesBeforeAPositionOrAtTheEnd) {
@@ -75,22 +78,22 @@ TEST_F(StandInCommandBarsTest, AddPlacesBeforeAPositionOrAtTheEnd) {
 }
 
 TEST_F(StandInCommandBarsTest, AddRefusesPositionsOutsideTheBar) {
-  EXPECT_EQ(bar->Controls()->Add(control_type::kButton, 0).message(),
-            "no command bar control position 0");
-  EXPECT_EQ(bar->Controls()->Add(control_type::kButton, 5).message(),
-            "no command bar control position 5");
+  for (long before : {0, 5}) {
+    EXPECT_EQ(bar->Controls()->Add(control_type::kButton, before).message(),
+              "no command bar control position " + std::to_string(before));
+  }
   EXPECT_EQ(bar->controls().Count(), 3);
-}
-
-TEST_F(StandInCommandBarsTest, EnumeratesInOrder) {
-  std::vector<std::u16string> captions;
-  for (auto control : *bar->Controls()) captions.push_back(control->Caption());
-  EXPECT_THAT(Utf8(captions), ElementsAre("A", "B", "C"));
 }
 
 TEST_F(StandInCommandBarsTest, DeletedControlLeavesTheBarAndStandsForNothing) {
   auto b = bar->controls().At(2);
+  auto source = *events.CommandBarEvents(b);
+  int clicks = 0;
+  source->SetClickHandler(
+      [&](const std::shared_ptr<CommandBarControl>&, bool&, bool&) { ++clicks; });
   ASSERT_TRUE(b->Delete().ok());
+  EXPECT_EQ(b->Click(), 0);
+  EXPECT_EQ(clicks, 0);
   EXPECT_THAT(Utf8(bar->controls().Captions()), ElementsAre("A", "C"));
   EXPECT_TRUE(b->deleted());
   const std::string deleted = "the command bar control has been deleted";
@@ -112,6 +115,8 @@ TEST_F(StandInCommandBarsTest, PasteFaceTakesTheBitmapOnTheClipboard) {
 }
 
 TEST_F(StandInCommandBarsTest, ClickReachesHandlersWhileTheSourceIsHeld) {
+  EXPECT_EQ(events.CommandBarEvents(nullptr).message(), "no command bar control to watch");
+  EXPECT_EQ(events.sources_made, 0);
   auto a = bar->controls().At(1);
   std::vector<std::string> calls;
   auto first = *events.CommandBarEvents(a);
@@ -149,22 +154,6 @@ TEST_F(StandInCommandBarsTest, HandlerMayEndItsOwnSubscription) {
   EXPECT_EQ(a->Click(), 1);
   EXPECT_EQ(a->Click(), 0);
   EXPECT_EQ(clicks, 1);
-}
-
-TEST_F(StandInCommandBarsTest, EventsOfNothingAreRefused) {
-  EXPECT_EQ(events.CommandBarEvents(nullptr).message(), "no command bar control to watch");
-  EXPECT_EQ(events.sources_made, 0);
-}
-
-TEST_F(StandInCommandBarsTest, DeletedControlCannotBeClicked) {
-  auto a = bar->controls().At(1);
-  auto source = *events.CommandBarEvents(a);
-  int clicks = 0;
-  source->SetClickHandler(
-      [&](const std::shared_ptr<CommandBarControl>&, bool&, bool&) { ++clicks; });
-  ASSERT_TRUE(a->Delete().ok());
-  EXPECT_EQ(a->Click(), 0);
-  EXPECT_EQ(clicks, 0);
 }
 
 }  // namespace

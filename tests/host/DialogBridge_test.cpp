@@ -32,8 +32,8 @@ TEST(DialogBridge, RegistryTextsOnly) {
   RegistryBridge registry(context);
   const std::u16string key = u"SOFTWARE\\Quenby Software\\Tolvan";
   EXPECT_EQ(registry.ReadRegistryText(u"HKEY_LOCAL_MACHINE", key, u"InstallPath"), std::nullopt);
-  ASSERT_TRUE(registry.WriteRegistryText(u"HKEY_LOCAL_MACHINE", key, u"InstallPath", u"/opt/tolvan/")
-                  .ok());
+  ASSERT_TRUE(
+      registry.WriteRegistryText(u"HKEY_LOCAL_MACHINE", key, u"InstallPath", u"/opt/tolvan/").ok());
   EXPECT_EQ(registry.ReadRegistryText(u"HKEY_LOCAL_MACHINE", key, u"InstallPath"), u"/opt/tolvan/");
   // A number is not a text.
   clsReg(context.registry(), context.files())

@@ -9,7 +9,7 @@
 namespace tolvan::host {
 namespace {
 
-TEST(StandInEnvironment, CodeComesFromTheModelGiven) {
+TEST(StandInEnvironment, CodeComesFromTheModelGivenIfAny) {
   MemoryClipboard clipboard;
   auto code = std::make_shared<testing::FakeVBE>();
   StandInEnvironment ide(code, clipboard);
@@ -18,15 +18,12 @@ TEST(StandInEnvironment, CodeComesFromTheModelGiven) {
   EXPECT_EQ(ide.SelectedVBComponent(), code->component);
   EXPECT_EQ(ide.CommandBars()->Count(), 6);
   EXPECT_NE(ide.Events(), nullptr);
-}
 
-TEST(StandInEnvironment, WithoutCodeThereIsNothingToEdit) {
-  MemoryClipboard clipboard;
-  StandInEnvironment ide(nullptr, clipboard);
-  EXPECT_EQ(ide.ActiveVBProject(), nullptr);
-  EXPECT_EQ(ide.ActiveCodePane(), nullptr);
-  EXPECT_EQ(ide.SelectedVBComponent(), nullptr);
-  EXPECT_EQ(ide.bars().Bar(u"標準")->Name(), u"標準");
+  StandInEnvironment empty(nullptr, clipboard);
+  EXPECT_EQ(empty.ActiveVBProject(), nullptr);
+  EXPECT_EQ(empty.ActiveCodePane(), nullptr);
+  EXPECT_EQ(empty.SelectedVBComponent(), nullptr);
+  EXPECT_EQ(empty.bars().Bar(u"標準")->Name(), u"標準");
 }
 
 }  // namespace

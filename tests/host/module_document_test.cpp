@@ -43,7 +43,7 @@ constexpr std::string_view kClass =
     "\n"                                                      // 10 code 3
     "Public Property Get Item(ByVal i As Long) As Variant\n"  // 11 code 4
     "Attribute Item.VB_UserMemId = 0\n"                       // 12
-    "Attribute Item.VB_Description = \"x\"\n"                 // 13
+    "Attribute Item.VB_Description = \"\x97\x76\x91\x66\"\n"  // 13
     "#If DEBUG Then\n"                                        // 14 code 5
     "#End If\n"                                               // 15 code 6
     "End Property\n"                                          // 16 code 7
@@ -64,32 +64,36 @@ TEST(ModuleDocumentTest, HidesHeaderAndMemberAttributes) {
   EXPECT_EQ(doc.Serialize(), CrLf(kClass));
 }
 
-TEST(ModuleDocumentTest, StandardModuleHeaderIsItsAttributes) {
-  ModuleDocument doc = MustParse("Attribute VB_Name = \"modA\"\r\nSub A()\r\nEnd Sub\r\n");
-  EXPECT_EQ(doc.module_name(), u"modA");
-  EXPECT_EQ(CodeLines(doc), (U16s{u"Sub A()", u"End Sub"}));
-}
-
-TEST(ModuleDocumentTest, ModuleNameBelowABlankLine) {
-  ModuleDocument doc = MustParse("\r\nAttribute VB_Name = \"modLate\"\r\nSub A()\r\nEnd Sub\r\n");
-  EXPECT_EQ(doc.module_name(), u"modLate");
-  EXPECT_EQ(CodeLines(doc), (U16s{u"", u"Sub A()", u"End Sub"}));
-}
-
-TEST(ModuleDocumentTest, NoHeaderAtAll) {
-  ModuleDocument doc = MustParse("Sub A()\nEnd Sub\n");
-  EXPECT_EQ(doc.module_name(), std::nullopt);
-  EXPECT_EQ(doc.CountOfLines(), 2);
-}
-
-TEST(ModuleDocumentTest, AttributeLineAfterAContinuationIsCode) {
-  ModuleDocument doc = MustParse("x = 1 + _\nAttribute.Value = 2\nAttribute A.B = 1\n");
-  EXPECT_EQ(CodeLines(doc), (U16s{u"x = 1 + _", u"Attribute.Value = 2"}));
-}
-
-TEST(ModuleDocumentTest, BeginWithoutVersionIsCode) {
-  ModuleDocument doc = MustParse("Begin\nEnd\n");
-  EXPECT_EQ(doc.CountOfLines(), 2);
+TEST(ModuleDocumentTest, WhatCountsAsHeader) {
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::optional<std::u16string> module_name;
+    U16s code;
+  };
+  const Row rows[] = {
+      {"standard_module_attributes",
+       "Attribute VB_Name = \"modA\"\r\nSub A()\r\nEnd Sub\r\n",
+       u"modA",
+       {u"Sub A()", u"End Sub"}},
+      {"name_below_a_blank_line",
+       "\r\nAttribute VB_Name = \"modLate\"\r\nSub A()\r\n",
+       u"modLate",
+       {u"", u"Sub A()"}},
+      {"no_header", "Sub A()\nEnd Sub\n", std::nullopt, {u"Sub A()", u"End Sub"}},
+      {"attribute_after_continuation_is_code",
+       "x = 1 + _\nAttribute.Value = 2\nAttribute A.B = 1\n",
+       std::nullopt,
+       {u"x = 1 + _", u"Attribute.Value = 2"}},
+      {"begin_without_version_is_code", "Begin\nEnd\n", std::nullopt, {u"Begin", u"End"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ModuleDocument doc = MustParse(row.bytes);
+    EXPECT_EQ(doc.module_name(), row.module_name);
+    EXPECT_EQ(CodeLines(doc), row.code);
+    EXPECT_EQ(doc.Serialize(), row.bytes);
+  }
 }
 
 TEST(ModuleDocumentTest, UnclosedDesignerBlockIsRefused) {
@@ -128,10 +132,11 @@ TEST(ModuleDocumentTest, InsertBelowADeclarationGoesBelowItsAttributes) {
   ASSERT_TRUE(doc.InsertLines(4, u"' above").ok());
   EXPECT_EQ(doc.FileLineOf(4), 11);
   std::string bytes = doc.Serialize();
-  EXPECT_NE(bytes.find(CrLf("' above\nPublic Property Get Item(ByVal i As Long) As Variant\n"
-                            "Attribute Item.VB_UserMemId = 0\n"
-                            "Attribute Item.VB_Description = \"x\"\n' below\n#If DEBUG")),
-            std::string::npos);
+  EXPECT_NE(
+      bytes.find(CrLf("' above\nPublic Property Get Item(ByVal i As Long) As Variant\n"
+                      "Attribute Item.VB_UserMemId = 0\n"
+                      "Attribute Item.VB_Description = \"\x97\x76\x91\x66\"\n' below\n#If DEBUG")),
+      std::string::npos);
 }
 
 TEST(ModuleDocumentTest, InsertSplitsOnEveryKindOfBreak) {
@@ -173,12 +178,6 @@ TEST(ModuleDocumentTest, InsertRefusals) {
   EXPECT_EQ(doc.Serialize(), "' \x95\x5C\r\n");
 }
 
-TEST(ModuleDocumentTest, InsertedCp932TextIsEncoded) {
-  ModuleDocument doc = MustParse("' \x95\x5C\r\n");
-  ASSERT_TRUE(doc.InsertLines(2, u"' ソ ｱ").ok());
-  EXPECT_EQ(doc.Serialize(), "' \x95\x5C\r\n' \x83\x5C \xB1\r\n");
-}
-
 TEST(ModuleDocumentTest, DeleteRefusals) {
   ModuleDocument doc = MustParse("a\nb\n");
   EXPECT_EQ(doc.DeleteLines(2, 2).message(),
@@ -199,37 +198,34 @@ std::string RewriteLine(ModuleDocument& doc, long line, std::u16string_view repl
   return doc.Serialize();
 }
 
-TEST(ModuleDocumentTest, RewrittenProcedureDeclarationKeepsItsAttributes) {
-  ModuleDocument doc = MustParse(CrLf(kClass));
-  std::string bytes = RewriteLine(
-      doc, 4,
-      u"'--- Add\r\nPublic Property Get Item(ByVal i As Long) As Variant\t'Add\r\n'--- End");
-  EXPECT_NE(bytes.find(CrLf("\n'--- Add\n"
-                            "Public Property Get Item(ByVal i As Long) As Variant\t'Add\n"
-                            "Attribute Item.VB_UserMemId = 0\n"
-                            "Attribute Item.VB_Description = \"x\"\n"
-                            "'--- End\n#If DEBUG Then\n")),
-            std::string::npos)
-      << bytes;
-  EXPECT_EQ(doc.CountOfLines(), 12);
-}
-
-TEST(ModuleDocumentTest, RewrittenVariableDeclarationKeepsItsAttribute) {
-  ModuleDocument doc = MustParse(CrLf(kClass));
-  std::string bytes = RewriteLine(doc, 2, u"'+\r\nPublic Count As Long\t'Add\r\n'-");
-  EXPECT_NE(bytes.find(CrLf("Option Explicit\n'+\nPublic Count As Long\t'Add\n"
-                            "Attribute Count.VB_VarUserMemId = 0\n'-\n\n")),
-            std::string::npos)
-      << bytes;
-}
-
-TEST(ModuleDocumentTest, CommentedOutDeclarationLeavesAttributesWhereTheyWere) {
-  ModuleDocument doc = MustParse(CrLf(kClass));
-  std::string bytes = RewriteLine(doc, 9, u"'+\r\n'Public Function NewEnum() As IUnknown\r\n'-");
-  EXPECT_NE(bytes.find(CrLf("'+\n'Public Function NewEnum() As IUnknown\n'-\n"
-                            "Attribute NewEnum.VB_UserMemId = -4\nEnd Function\n")),
-            std::string::npos)
-      << bytes;
+TEST(ModuleDocumentTest, RewrittenDeclarationKeepsItsAttributes) {
+  struct Row {
+    const char* name;
+    long line;
+    std::u16string replacement;
+    std::string_view want;
+  };
+  const Row rows[] = {
+      {"procedure", 4,
+       u"'--- Add\r\nPublic Property Get Item(ByVal i As Long) As Variant\t'Add\r\n'--- End",
+       "\n'--- Add\nPublic Property Get Item(ByVal i As Long) As Variant\t'Add\n"
+       "Attribute Item.VB_UserMemId = 0\nAttribute Item.VB_Description = \"\x97\x76\x91\x66\"\n"
+       "'--- End\n#If DEBUG Then\n"},
+      {"variable", 2, u"'+\r\nPublic Count As Long\t'Add\r\n'-",
+       "Option Explicit\n'+\nPublic Count As Long\t'Add\nAttribute Count.VB_VarUserMemId = "
+       "0\n'-\n\n"},
+      // Commented out: no declaration left, so the attributes stay where they were.
+      {"commented_out", 9, u"'+\r\n'Public Function NewEnum() As IUnknown\r\n'-",
+       "'+\n'Public Function NewEnum() As IUnknown\n'-\n"
+       "Attribute NewEnum.VB_UserMemId = -4\nEnd Function\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ModuleDocument doc = MustParse(CrLf(kClass));
+    std::string bytes = RewriteLine(doc, row.line, row.replacement);
+    EXPECT_NE(bytes.find(CrLf(row.want)), std::string::npos) << bytes;
+    EXPECT_EQ(doc.CountOfLines(), 12);
+  }
 }
 
 TEST(ModuleDocumentTest, AttributesFollowTheNearestDeclarationOfTheirMember) {

@@ -47,9 +47,81 @@ TEST(ProcedureIndexTest, ProceduresOwnTheLinesAboveThem) {
   EXPECT_EQ(index.ProcedureAt(11)->name, u"B");
 }
 
-TEST(ProcedureIndexTest, ModuleWithoutDeclarationsStartsAtLineOne) {
-  ProcedureIndex index = IndexOf({u"' header", u"Sub A()", u"End Sub"});
-  EXPECT_EQ(Describe(index), (Strings{"A 0 1 2 3"}));
+TEST(ProcedureIndexTest, WhereProceduresBeginAndEnd) {
+  struct Row {
+    const char* name;
+    std::vector<std::u16string> lines;
+    Strings procedures;
+  };
+  const Row rows[] = {
+      {"no_declarations_section", {u"' header", u"Sub A()", u"End Sub"}, {"A 0 1 2 3"}},
+      {"declares_enums_types_events_implements",
+       {
+           u"Implements IFoo",                                  // 1
+           u"Public Event Changed()",                           // 2
+           u"#If VBA7 Then",                                    // 3
+           u"Private Declare PtrSafe Function GetTickCount _",  // 4
+           u"    Lib \"kernel32\" () As Long",                  // 5
+           u"#Else",                                            // 6
+           u"Private Declare Function GetTickCount _",          // 7
+           u"    Lib \"kernel32\" () As Long",                  // 8
+           u"#End If",                                          // 9
+           u"Private Type T",                                   // 10
+           u"    Sub As Long",                                  // 11: not a declaration here
+           u"End Type",                                         // 12
+           u"",                                                 // 13
+           u"Sub A()",                                          // 14
+           u"End Sub",                                          // 15
+       },
+       {"A 0 13 14 15"}},
+      {"text_that_reads_like_code",
+       {
+           u"Private Const S As String = \"Private Sub pvAppend(\"",  // 1
+           u"' Sub Commented()",                                      // 2
+           u"' continued comment _",                                  // 3
+           u"Sub StillComment()",                                     // 4
+           u"Sub A()",                                                // 5
+           u"    cOutput.Add \"End Sub\"",                            // 6
+           u"    If x Then End",                                      // 7
+           u"    End",                                                // 8
+           u"err:",                                                   // 9
+           u"End Sub",                                                // 10
+       },
+       {"A 0 2 5 10"}},
+      {"alternative_declarations_share_one_body",
+       {
+           u"Sub Before()",                                           // 1
+           u"End Sub",                                                // 2
+           u"#If VBA7 Then",                                          // 3
+           u"Public Function Handle(ByVal h As LongPtr) As LongPtr",  // 4
+           u"#Else",                                                  // 5
+           u"' the old one",                                          // 6
+           u"Public Function Handle(ByVal h As Long) As Long",        // 7
+           u"#End If",                                                // 8
+           u"    Handle = h",                                         // 9
+           u"End Function",                                           // 10
+           u"Sub After()",                                            // 11
+           u"End Sub",                                                // 12
+       },
+       {"Before 0 1 1 2", "Handle 0 3 4 10", "After 0 11 11 12"}},
+      {"missing_end_closes_at_the_last_code_line",
+       {
+           u"Sub A()",    // 1
+           u"    x = 1",  // 2
+           u"",           // 3
+           u"' about B",  // 4
+           u"Sub B()",    // 5
+           u"End Sub",    // 6
+       },
+       {"A 0 1 1 2", "B 0 3 5 6"}},
+      {"one_line_and_unclosed_last",
+       {u"Sub S(): End Sub", u"Sub T()", u"    x = 1"},
+       {"S 0 1 1 1", "T 0 2 2 3"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(Describe(IndexOf(row.lines)), row.procedures);
+  }
 }
 
 TEST(ProcedureIndexTest, ModuleWithoutProcedures) {
@@ -57,43 +129,6 @@ TEST(ProcedureIndexTest, ModuleWithoutProcedures) {
   EXPECT_TRUE(index.procedures().empty());
   EXPECT_EQ(index.ProcedureAt(2), nullptr);
   EXPECT_EQ(index.Find(u"x", ProcKind::Proc), nullptr);
-}
-
-TEST(ProcedureIndexTest, DeclarationsSectionHoldsDeclaresEnumsTypesEventsAndImplements) {
-  ProcedureIndex index = IndexOf({
-      u"Implements IFoo",                                  // 1
-      u"Public Event Changed()",                           // 2
-      u"#If VBA7 Then",                                    // 3
-      u"Private Declare PtrSafe Function GetTickCount _",  // 4
-      u"    Lib \"kernel32\" () As Long",                  // 5
-      u"#Else",                                            // 6
-      u"Private Declare Function GetTickCount _",          // 7
-      u"    Lib \"kernel32\" () As Long",                  // 8
-      u"#End If",                                          // 9
-      u"Private Type T",                                   // 10
-      u"    Sub As Long",                                  // 11: not a declaration here
-      u"End Type",                                         // 12
-      u"",                                                 // 13
-      u"Sub A()",                                          // 14
-      u"End Sub",                                          // 15
-  });
-  EXPECT_EQ(Describe(index), (Strings{"A 0 13 14 15"}));
-}
-
-TEST(ProcedureIndexTest, TextThatReadsLikeCodeIsNotCode) {
-  ProcedureIndex index = IndexOf({
-      u"Private Const S As String = \"Private Sub pvAppend(\"",  // 1
-      u"' Sub Commented()",                                      // 2
-      u"' continued comment _",                                  // 3
-      u"Sub StillComment()",                                     // 4
-      u"Sub A()",                                                // 5
-      u"    cOutput.Add \"End Sub\"",                            // 6
-      u"    If x Then End",                                      // 7
-      u"    End",                                                // 8
-      u"err:",                                                   // 9
-      u"End Sub",                                                // 10
-  });
-  EXPECT_EQ(Describe(index), (Strings{"A 0 2 5 10"}));
 }
 
 TEST(ProcedureIndexTest, ContinuedDeclaration) {
@@ -106,41 +141,6 @@ TEST(ProcedureIndexTest, ContinuedDeclaration) {
   ASSERT_EQ(index.procedures().size(), 1u);
   EXPECT_EQ(index.procedures()[0].body_line, 1);
   EXPECT_EQ(index.procedures()[0].body_last_line, 3);
-}
-
-TEST(ProcedureIndexTest, AlternativeDeclarationsShareOneBody) {
-  ProcedureIndex index = IndexOf({
-      u"Sub Before()",                                           // 1
-      u"End Sub",                                                // 2
-      u"#If VBA7 Then",                                          // 3
-      u"Public Function Handle(ByVal h As LongPtr) As LongPtr",  // 4
-      u"#Else",                                                  // 5
-      u"' the old one",                                          // 6
-      u"Public Function Handle(ByVal h As Long) As Long",        // 7
-      u"#End If",                                                // 8
-      u"    Handle = h",                                         // 9
-      u"End Function",                                           // 10
-      u"Sub After()",                                            // 11
-      u"End Sub",                                                // 12
-  });
-  EXPECT_EQ(Describe(index), (Strings{"Before 0 1 1 2", "Handle 0 3 4 10", "After 0 11 11 12"}));
-}
-
-TEST(ProcedureIndexTest, MissingEndClosesAtTheLastCodeLine) {
-  ProcedureIndex index = IndexOf({
-      u"Sub A()",    // 1
-      u"    x = 1",  // 2
-      u"",           // 3
-      u"' about B",  // 4
-      u"Sub B()",    // 5
-      u"End Sub",    // 6
-  });
-  EXPECT_EQ(Describe(index), (Strings{"A 0 1 1 2", "B 0 3 5 6"}));
-}
-
-TEST(ProcedureIndexTest, OneLineProcedureAndUnclosedLastProcedure) {
-  ProcedureIndex index = IndexOf({u"Sub S(): End Sub", u"Sub T()", u"    x = 1"});
-  EXPECT_EQ(Describe(index), (Strings{"S 0 1 1 1", "T 0 2 2 3"}));
 }
 
 TEST(ProcedureIndexTest, FindsByNameInAnyCaseAndKind) {

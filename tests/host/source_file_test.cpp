@@ -90,6 +90,10 @@ TEST(SourceFileTest, BomIsKeptOutOfTheFirstLine) {
       "Attribute VB_Name = \"m\"\r\n");
   EXPECT_TRUE(file.has_bom());
   EXPECT_EQ(file.lines()[0].text, u"Attribute VB_Name = \"m\"");
+  // UTF-8 named explicitly, in another spelling, keeps it too.
+  SourceFile named = MustDecode("\xEF\xBB\xBFx\n", "utf8");
+  EXPECT_TRUE(named.has_bom());
+  EXPECT_EQ(named.Serialize(), "\xEF\xBB\xBFx\n");
 }
 
 TEST(SourceFileTest, ExplicitEncodingWins) {
@@ -101,12 +105,6 @@ TEST(SourceFileTest, ExplicitEncodingWins) {
   SourceFile sjis = MustDecode("' caf\xC3\xA9\r\n", "CP932");
   EXPECT_EQ(sjis.encoding(), "CP932");
   EXPECT_EQ(Texts(sjis), (U16s{u"' cafﾃｩ"}));
-}
-
-TEST(SourceFileTest, ExplicitUtf8KeepsTheBom) {
-  SourceFile file = MustDecode("\xEF\xBB\xBFx\n", "utf8");
-  EXPECT_TRUE(file.has_bom());
-  EXPECT_EQ(file.Serialize(), "\xEF\xBB\xBFx\n");
 }
 
 struct RefusalRow {

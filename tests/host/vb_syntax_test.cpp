@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "host/VbSyntax.h"
+#include "platform/Text.h"
 
 namespace tolvan::host {
 namespace {
@@ -8,7 +9,6 @@ namespace {
 struct DeclarationRow {
   const char* test_name;
   std::u16string code;
-  bool is_declaration;
   std::u16string name;
   ProcKind kind;
 };
@@ -18,59 +18,47 @@ class ProcedureDeclarationTest : public ::testing::TestWithParam<DeclarationRow>
 TEST_P(ProcedureDeclarationTest, Recognises) {
   const DeclarationRow& row = GetParam();
   std::optional<ProcedureDeclaration> decl = ParseProcedureDeclaration(row.code);
-  ASSERT_EQ(decl.has_value(), row.is_declaration);
-  if (decl) {
-    EXPECT_EQ(decl->name, row.name);
-    EXPECT_EQ(decl->kind, row.kind);
-  }
+  ASSERT_TRUE(decl.has_value());
+  EXPECT_EQ(decl->name, row.name);
+  EXPECT_EQ(decl->kind, row.kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ProcedureDeclarationTest,
     ::testing::Values(
-        DeclarationRow{"PlainSub", u"Sub Main()", true, u"Main", ProcKind::Proc},
-        DeclarationRow{"PublicFunction", u"Public Function Calc(ByVal a As Long) As Long", true,
-                       u"Calc", ProcKind::Proc},
-        DeclarationRow{"PrivateStaticSub", u"Private Static Sub Tick()", true, u"Tick",
+        DeclarationRow{"PlainSub", u"Sub Main()", u"Main", ProcKind::Proc},
+        DeclarationRow{"PublicFunction", u"Public Function Calc(ByVal a As Long) As Long", u"Calc",
                        ProcKind::Proc},
-        DeclarationRow{"StaticBeforeScope", u"Static Private Sub Tick()", true, u"Tick",
+        DeclarationRow{"PrivateStaticSub", u"Private Static Sub Tick()", u"Tick", ProcKind::Proc},
+        DeclarationRow{"StaticBeforeScope", u"Static Private Sub Tick()", u"Tick", ProcKind::Proc},
+        DeclarationRow{"FriendFunction", u"Friend Function NewEnum() As IUnknown", u"NewEnum",
                        ProcKind::Proc},
-        DeclarationRow{"FriendFunction", u"Friend Function NewEnum() As IUnknown", true, u"NewEnum",
-                       ProcKind::Proc},
-        DeclarationRow{"PropertyGet", u"Public Property Get Item(ByVal i As Long) As Variant", true,
+        DeclarationRow{"PropertyGet", u"Public Property Get Item(ByVal i As Long) As Variant",
                        u"Item", ProcKind::Get},
-        DeclarationRow{"PropertyLet", u"Property Let Value(ByVal RHS As Long)", true, u"Value",
+        DeclarationRow{"PropertyLet", u"Property Let Value(ByVal RHS As Long)", u"Value",
                        ProcKind::Let},
-        DeclarationRow{"FriendPropertySet", u"Friend Property Set Obj(ByVal o As Object)", true,
-                       u"Obj", ProcKind::Set},
-        DeclarationRow{"TypeSuffixDropped", u"Function Pad$(ByVal s$)", true, u"Pad",
+        DeclarationRow{"FriendPropertySet", u"Friend Property Set Obj(ByVal o As Object)", u"Obj",
+                       ProcKind::Set},
+        DeclarationRow{"TypeSuffixDropped", u"Function Pad$(ByVal s$)", u"Pad", ProcKind::Proc},
+        DeclarationRow{"LongLongSuffix", u"Function Big^()", u"Big", ProcKind::Proc},
+        DeclarationRow{"JapaneseName", u"Private Sub 入力_Click()", u"入力_Click", ProcKind::Proc},
+        DeclarationRow{"GreekName", u"Function Σ合計(ByVal a As Long) As Long", u"Σ合計",
                        ProcKind::Proc},
-        DeclarationRow{"LongLongSuffix", u"Function Big^()", true, u"Big", ProcKind::Proc},
-        DeclarationRow{"JapaneseName", u"Private Sub 入力_Click()", true, u"入力_Click",
-                       ProcKind::Proc},
-        DeclarationRow{"GreekName", u"Function Σ合計(ByVal a As Long) As Long", true, u"Σ合計",
-                       ProcKind::Proc},
-        DeclarationRow{"LowerCaseKeywords", u"private sub lower()", true, u"lower", ProcKind::Proc},
-        DeclarationRow{"TabsBetweenWords", u"Public\tSub\tTabbed ()", true, u"Tabbed",
-                       ProcKind::Proc},
-        DeclarationRow{"NoParentheses", u"Sub Bare", true, u"Bare", ProcKind::Proc},
-        DeclarationRow{"BracketedName", u"Sub [My Name]()", true, u"My Name", ProcKind::Proc},
-        DeclarationRow{"DeclareFunction",
-                       u"Private Declare PtrSafe Function GetTickCount Lib \"kernel32\" () As "
-                       u"Long",
-                       false, u"", ProcKind::Proc},
-        DeclarationRow{"Event", u"Public Event Changed(ByVal Index As Long)", false, u"",
-                       ProcKind::Proc},
-        DeclarationRow{"Implements", u"Implements IComparer", false, u"", ProcKind::Proc},
-        DeclarationRow{"Variable", u"Public Sub_Total As Long", false, u"", ProcKind::Proc},
-        DeclarationRow{"GlobalIsNotAScope", u"Global Sub G()", false, u"", ProcKind::Proc},
-        DeclarationRow{"CallOfSub", u"Call Sub1()", false, u"", ProcKind::Proc},
-        DeclarationRow{"PropertyWithoutPart", u"Public Property Item()", false, u"",
-                       ProcKind::Proc},
-        DeclarationRow{"SubWithoutName", u"Sub ()", false, u"", ProcKind::Proc},
-        DeclarationRow{"DottedName", u"Sub A.B()", false, u"", ProcKind::Proc},
-        DeclarationRow{"ExitSub", u"Exit Sub", false, u"", ProcKind::Proc}),
+        DeclarationRow{"LowerCaseKeywords", u"private sub lower()", u"lower", ProcKind::Proc},
+        DeclarationRow{"TabsBetweenWords", u"Public\tSub\tTabbed ()", u"Tabbed", ProcKind::Proc},
+        DeclarationRow{"NoParentheses", u"Sub Bare", u"Bare", ProcKind::Proc},
+        DeclarationRow{"BracketedName", u"Sub [My Name]()", u"My Name", ProcKind::Proc}),
     [](const ::testing::TestParamInfo<DeclarationRow>& info) { return info.param.test_name; });
+
+TEST(VbSyntaxTest, OtherStatementsAreNoProcedureDeclarations) {
+  for (std::u16string_view code :
+       {u"Private Declare PtrSafe Function GetTickCount Lib \"kernel32\" () As Long",
+        u"Public Event Changed(ByVal Index As Long)", u"Implements IComparer",
+        u"Public Sub_Total As Long", u"Global Sub G()", u"Call Sub1()", u"Public Property Item()",
+        u"Sub ()", u"Sub A.B()", u"Exit Sub"}) {
+    EXPECT_FALSE(ParseProcedureDeclaration(code).has_value()) << Utf16ToUtf8(code);
+  }
+}
 
 struct CodeRow {
   const char* test_name;
@@ -108,19 +96,15 @@ TEST(VbSyntaxTest, ContinuationNeedsASpaceBeforeTheUnderscore) {
 }
 
 TEST(VbSyntaxTest, EndsProcedureOnlyOnEndSubFunctionProperty) {
-  EXPECT_TRUE(EndsProcedure(u"End Sub"));
-  EXPECT_TRUE(EndsProcedure(u"end function"));
-  EXPECT_TRUE(EndsProcedure(u"End   Property"));
-  EXPECT_TRUE(EndsProcedure(u"err: End Sub"));
-  EXPECT_TRUE(EndsProcedure(u"Sub S(): End Sub"));
-  EXPECT_FALSE(EndsProcedure(u"End"));
-  EXPECT_FALSE(EndsProcedure(u"Unload Me: End"));
-  EXPECT_FALSE(EndsProcedure(u"End If"));
-  EXPECT_FALSE(EndsProcedure(u"End Select"));
-  EXPECT_FALSE(EndsProcedure(u"End Type"));
-  EXPECT_FALSE(EndsProcedure(u"cOutput.Add \"End Sub\""));
-  EXPECT_FALSE(EndsProcedure(u"x = \"a: End Sub\""));
-  EXPECT_FALSE(EndsProcedure(u"End Sub x"));
+  for (std::u16string_view line :
+       {u"End Sub", u"end function", u"End   Property", u"err: End Sub", u"Sub S(): End Sub"}) {
+    EXPECT_TRUE(EndsProcedure(line)) << Utf16ToUtf8(line);
+  }
+  for (std::u16string_view line :
+       {u"End", u"Unload Me: End", u"End If", u"End Select", u"End Type",
+        u"cOutput.Add \"End Sub\"", u"x = \"a: End Sub\"", u"End Sub x"}) {
+    EXPECT_FALSE(EndsProcedure(line)) << Utf16ToUtf8(line);
+  }
 }
 
 TEST(VbSyntaxTest, EnumAndTypeBlocks) {
