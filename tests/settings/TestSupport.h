@@ -1,5 +1,6 @@
 // Helpers shared by the settings tests: a scratch folder that is removed
-// afterwards, byte strings written by hand, and file reading.
+// afterwards, byte strings written by hand, file reading, and which
+// template slots start as copies of others.
 #pragma once
 
 #include <stdlib.h>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace tolvan::testing {
 
@@ -39,6 +41,11 @@ inline void WriteAll(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
 }
+
+// The Form, Class and Friend template slots, each with the slot it starts
+// as a copy of.
+inline constexpr std::pair<int, int> kCopiedTemplates[] = {{11, 0}, {12, 0}, {13, 1}, {14, 3},
+                                                           {15, 5}, {16, 7}, {17, 9}};
 
 // A std::string from a literal that may hold NUL bytes.
 template <size_t N>

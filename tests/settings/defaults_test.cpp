@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TestDefaults.h"
+#include "TestSupport.h"
 
 namespace tolvan {
 namespace {
@@ -15,13 +16,8 @@ std::u16string Line(const std::u16string& text, int index) {
 TEST(Defaults, TemplatesAreCopiedIntoFriendFormAndClassSlots) {
   SettingsRecord s;
   clsSaveSettingTestPeer::SetDefault(s);
-  EXPECT_EQ(s.strTemplate[11], s.strTemplate[0]);
-  EXPECT_EQ(s.strTemplate[12], s.strTemplate[0]);
-  EXPECT_EQ(s.strTemplate[13], s.strTemplate[1]);
-  EXPECT_EQ(s.strTemplate[14], s.strTemplate[3]);
-  EXPECT_EQ(s.strTemplate[15], s.strTemplate[5]);
-  EXPECT_EQ(s.strTemplate[16], s.strTemplate[7]);
-  EXPECT_EQ(s.strTemplate[17], s.strTemplate[9]);
+  for (auto [slot, from] : testing::kCopiedTemplates)
+    EXPECT_EQ(s.strTemplate[slot], s.strTemplate[from]);
   EXPECT_EQ(s.strTemplate[0], u"'" + std::u16string(66, u'*') + u"\r\n'$p\r\n'$m\r\n'\r\n'$d\r\n'" +
                                   std::u16string(66, u'*') + u"\r\n");
 }

@@ -94,14 +94,5 @@ TEST(LocalFileSystem, ReadsWritesAndKeepsPermissionBits) {
   EXPECT_EQ(count, 2u);
 }
 
-TEST(LocalFileSystem, FolderThatIsAFileCannotBeWritten) {
-  TempDir dir;
-  WriteAll(dir / "plain", "x");
-  LocalFileSystem fs;
-  EXPECT_EQ(ReplaceFiles(fs, {{dir / "plain/a.ini", "ini"}}).message(),
-            "cannot write " + (dir / "plain/a.ini") + ": Not a directory");
-  EXPECT_EQ(ReadAll(dir / "plain"), "x");
-}
-
 }  // namespace
 }  // namespace tolvan

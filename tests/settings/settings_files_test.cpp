@@ -161,13 +161,8 @@ TEST(Fixtures, Version02UpgradesElevenTemplates) {
   EXPECT_EQ(s.lngUserDefineLast, 1);
   EXPECT_EQ(s.strIniName, u"Old");
   for (int k = 0; k <= 10; ++k) EXPECT_EQ(s.strTemplate[k], FixtureTemplate("0.2", k)) << k;
-  EXPECT_EQ(s.strTemplate[11], s.strTemplate[0]);
-  EXPECT_EQ(s.strTemplate[12], s.strTemplate[0]);
-  EXPECT_EQ(s.strTemplate[13], s.strTemplate[1]);
-  EXPECT_EQ(s.strTemplate[14], s.strTemplate[3]);
-  EXPECT_EQ(s.strTemplate[15], s.strTemplate[5]);
-  EXPECT_EQ(s.strTemplate[16], s.strTemplate[7]);
-  EXPECT_EQ(s.strTemplate[17], s.strTemplate[9]);
+  for (auto [slot, from] : testing::kCopiedTemplates)
+    EXPECT_EQ(s.strTemplate[slot], s.strTemplate[from]) << slot;
   for (int k = 0; k <= 8; ++k) EXPECT_EQ(s.strLineComment[k], FixtureLineComment("0.2", k)) << k;
 }
 
@@ -175,11 +170,9 @@ TEST(Fixtures, Version03KeepsItsFormAndClassHeaders) {
   SettingsRecord s = LoadFixture("v03/Old.ini");
   ExpectFixtureOptions(s);
   for (int k = 0; k <= 12; ++k) EXPECT_EQ(s.strTemplate[k], FixtureTemplate("0.3", k)) << k;
-  EXPECT_EQ(s.strTemplate[13], s.strTemplate[1]);
-  EXPECT_EQ(s.strTemplate[14], s.strTemplate[3]);
-  EXPECT_EQ(s.strTemplate[15], s.strTemplate[5]);
-  EXPECT_EQ(s.strTemplate[16], s.strTemplate[7]);
-  EXPECT_EQ(s.strTemplate[17], s.strTemplate[9]);
+  for (auto [slot, from] : testing::kCopiedTemplates) {
+    if (slot >= 13) EXPECT_EQ(s.strTemplate[slot], s.strTemplate[from]) << slot;
+  }
   EXPECT_EQ(s.strLineComment[8], FixtureLineComment("0.3", 8));
 }
 
