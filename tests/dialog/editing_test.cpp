@@ -32,6 +32,13 @@ void Edit(Harness& h, const QString& action) {
   }
 }
 
+// A small edit, then OK, saving into /cfg/Team.ini.
+void EditAndSaveWithOk(Harness& h) {
+  h.Find<QLineEdit>("txtRef_0")->setText("x");
+  h.chooser.answers.push_back(u"/cfg/Team.ini");
+  QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+}
+
 }  // namespace
 
 class EditingTest : public QObject {
@@ -68,40 +75,26 @@ class EditingTest : public QObject {
   void EveryEditMarksTheDialogChanged_data() {
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("action");
-    QTest::newRow("template") << "K03"
-                              << "txtComment_3 type";
-    QTest::newRow("ByVal text") << "K18"
-                                << "txtRef_0 type";
-    QTest::newRow("no-parameter text") << "K18"
-                                       << "txtRef_2 type";
-    QTest::newRow("date format") << "K18"
-                                 << "txtRef_5 type";
-    QTest::newRow("line comment before") << "K21"
-                                         << "txtLineComment_0 type";
-    QTest::newRow("line comment each line") << "K22"
-                                            << "txtLineComment_4 type";
-    QTest::newRow("line comment after") << "K23"
-                                        << "txtLineComment_8 type";
-    QTest::newRow("param macro remove") << "K19"
-                                        << "chkParamMacroRemove click";
-    QTest::newRow("key on param macro remove") << "K19"
-                                               << "chkParamMacroRemove key";
-    QTest::newRow("comment position") << "K20"
-                                      << "cboCommentPattern select 0";
-    QTest::newRow("key on comment position") << "K20"
-                                             << "cboCommentPattern key";
-    QTest::newRow("tool bar") << "K20"
-                              << "cboToolbars select 0";
-    QTest::newRow("key on tool bar") << "K20"
-                                     << "cboToolbars key";
-    QTest::newRow("click pattern") << "K24"
-                                   << "cboLineComment_2 select 0";
-    QTest::newRow("key on click pattern") << "K24"
-                                          << "cboLineComment_3 key";
-    QTest::newRow("comment out") << "K24"
-                                 << "chkLineComment_1 click";
-    QTest::newRow("key on comment out") << "K24"
-                                        << "chkLineComment_0 key";
+    const char* rows[][3] = {
+        {"template", "K03", "txtComment_3 type"},
+        {"ByVal text", "K18", "txtRef_0 type"},
+        {"no-parameter text", "K18", "txtRef_2 type"},
+        {"date format", "K18", "txtRef_5 type"},
+        {"line comment before", "K21", "txtLineComment_0 type"},
+        {"line comment each line", "K22", "txtLineComment_4 type"},
+        {"line comment after", "K23", "txtLineComment_8 type"},
+        {"param macro remove", "K19", "chkParamMacroRemove click"},
+        {"key on param macro remove", "K19", "chkParamMacroRemove key"},
+        {"comment position", "K20", "cboCommentPattern select 0"},
+        {"key on comment position", "K20", "cboCommentPattern key"},
+        {"tool bar", "K20", "cboToolbars select 0"},
+        {"key on tool bar", "K20", "cboToolbars key"},
+        {"click pattern", "K24", "cboLineComment_2 select 0"},
+        {"key on click pattern", "K24", "cboLineComment_3 key"},
+        {"comment out", "K24", "chkLineComment_1 click"},
+        {"key on comment out", "K24", "chkLineComment_0 key"},
+    };
+    for (const auto& row : rows) QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
   }
   void EveryEditMarksTheDialogChanged() {
     QFETCH(QString, page);
@@ -241,13 +234,15 @@ class EditingTest : public QObject {
     QVERIFY(h.chooser.requests.empty());
   }
 
-  void UnknownClickPatternIsSavedAsNone() {
+  void UnknownClickPatternShowsNoSelectionAndIsSavedAsNone() {
     Harness h;
     h.settings.intLinePattern[1] = 7;
+    h.settings.intLinePattern[2] = -1;
     h.Open();
-    h.Find<QLineEdit>("txtRef_0")->setText("x");
-    h.chooser.answers.push_back(u"/cfg/Team.ini");
-    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QCOMPARE(h.Find<QComboBox>("cboLineComment_1")->currentIndex(), -1);
+    QCOMPARE(h.Find<QComboBox>("cboLineComment_2")->currentIndex(), -1);
+    QVERIFY(!h.form().Changed());
+    EditAndSaveWithOk(h);
     QCOMPARE(h.settings.intLinePattern[1], int16_t{-1});
     // Slot 4 belongs to no click and is left as it was.
     QCOMPARE(h.settings.intLinePattern[4], int16_t{2});
@@ -259,9 +254,7 @@ class EditingTest : public QObject {
     h.toolbars = {u"", u""};
     h.settings.strToolbarName = u"カスタム";
     h.Open();
-    h.Find<QLineEdit>("txtRef_0")->setText("x");
-    h.chooser.answers.push_back(u"/cfg/Team.ini");
-    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    EditAndSaveWithOk(h);
     QCOMPARE(Q(h.settings.strToolbarName), QStringLiteral("カスタム"));
   }
 
@@ -269,9 +262,7 @@ class EditingTest : public QObject {
     Harness h;
     h.settings.strTemplate[1] = u"'a\u00a0b\r\n";
     h.Open();
-    h.Find<QLineEdit>("txtRef_0")->setText("x");
-    h.chooser.answers.push_back(u"/cfg/Team.ini");
-    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    EditAndSaveWithOk(h);
     QCOMPARE(h.settings.strTemplate[1], std::u16string(u"'a\u00a0b\r\n"));
   }
 };

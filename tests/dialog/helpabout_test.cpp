@@ -18,10 +18,6 @@ class HelpAboutTest : public QObject {
   void HelpOpensTheDocumentOfTheInstallation_data() {
     QTest::addColumn<QString>("install_path");
     QTest::addColumn<QStringList>("opened");
-    QTest::newRow("folder with backslash")
-        << "C:\\Tools\\Addin\\" << QStringList{"C:\\Tools\\Addin\\index.html"};
-    QTest::newRow("folder without backslash")
-        << "C:\\Tools\\Addin" << QStringList{"C:\\Tools\\Addin\\index.html"};
     QTest::newRow("installed folder")
         << "/usr/local/share/tolvan/help" << QStringList{"/usr/local/share/tolvan/help/index.html"};
     QTest::newRow("empty value") << "" << QStringList{};

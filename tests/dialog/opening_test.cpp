@@ -15,7 +15,6 @@
 #include <QTreeWidget>
 
 #include "DialogTestSupport.h"
-#include "platform/VbFormat.h"
 
 namespace tolvan::dialog::testing {
 
@@ -26,12 +25,12 @@ class OpeningTest : public QObject {
   void Caption_data() {
     QTest::addColumn<QString>("ini_name");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("no settings file") << ""
-                                      << "Tolvan";
-    QTest::newRow("Tolvan.ini") << "Tolvan"
-                                << "Tolvan";
-    QTest::newRow("Team.ini") << "Team"
-                              << "Tolvan - Team";
+    const char* rows[][3] = {
+        {"no settings file", "", "Tolvan"},
+        {"Tolvan.ini", "Tolvan", "Tolvan"},
+        {"Team.ini", "Team", "Tolvan - Team"},
+    };
+    for (const auto& row : rows) QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
   }
   void Caption() {
     QFETCH(QString, ini_name);
@@ -82,76 +81,45 @@ class OpeningTest : public QObject {
     }
   }
 
-  void Texts_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("OK") << "cmdOK"
-                        << "OK";
-    QTest::newRow("Cancel") << "cmdCancel"
-                            << "キャンセル";
-    QTest::newRow("comment label") << "lblComment_5"
-                                   << "コメント";
-    QTest::newRow("preview label") << "lblPreview_17"
-                                   << "プレビュー";
-    QTest::newRow("ByVal") << "lblRef_0"
-                           << "ByValの時に$r1、$r2に表示する文字";
-    QTest::newRow("ByRef") << "lblRef_1"
-                           << "ByRefの時に$r1、$r2に表示する文字";
-    QTest::newRow("no parameter") << "lblRef_2"
-                                  << "引数が一つも無い場合に表示する文字";
-    QTest::newRow("Optional") << "lblRef_3"
-                              << "Optionalの時に$o1に表示する文字";
-    QTest::newRow("default value") << "lblRef_4"
-                                   << "初期値がある時に$o2に表示する文字";
-    QTest::newRow("date format") << "lblRef_5"
-                                 << "$dの日付フォーマット";
-    QTest::newRow("param macro remove") << "chkParamMacroRemove"
-                                        << "引数がない場合は引数行でマクロを表示しない";
-    QTest::newRow("macro box") << "lblUserDefine_0"
-                               << "マクロ";
-    QTest::newRow("replacement box") << "lblUserDefine_1"
-                                     << "置換文字列";
-    QTest::newRow("add") << "cmdUserDefine_0"
-                         << "追加";
-    QTest::newRow("change") << "cmdUserDefine_1"
-                            << "修正";
-    QTest::newRow("delete") << "cmdUserDefine_2"
-                            << "削除";
-    QTest::newRow("up") << "cmdUserDefine_3"
-                        << "↑";
-    QTest::newRow("down") << "cmdUserDefine_4"
-                          << "↓";
-    QTest::newRow("comment position") << "lblCommentPattern"
-                                      << "プロシージャコメントの挿入位置";
-    QTest::newRow("tool bar") << "lblToolbars"
-                              << "ツールバー登録場所(次回起動時反映)";
-    QTest::newRow("before") << "lblLineComment_3"
-                            << "前コメント";
-    QTest::newRow("each line") << "lblLineComment_4"
-                               << "行コメント";
-    QTest::newRow("after") << "lblLineComment_8"
-                           << "後コメント";
-    QTest::newRow("click") << "lblClick_0"
-                           << "クリック：";
-    QTest::newRow("shift click") << "lblClick_1"
-                                 << "Shift＋クリック：";
-    QTest::newRow("ctrl click") << "lblClick_2"
-                                << "Ctrl＋クリック：";
-    QTest::newRow("ctrl shift click") << "lblClick_3"
-                                      << "Ctrl＋Shift＋クリック：";
-    QTest::newRow("comment out") << "chkLineComment_2"
-                                 << "コメントアウトする";
-    QTest::newRow("legend heading") << "lblMacroHead"
-                                    << "マクロ一覧";
-  }
   void Texts() {
-    QFETCH(QString, name);
-    QFETCH(QString, text);
+    const std::pair<const char*, const char*> texts[] = {
+        {"cmdOK", "OK"},
+        {"cmdCancel", "キャンセル"},
+        {"lblComment_5", "コメント"},
+        {"lblPreview_17", "プレビュー"},
+        {"lblRef_0", "ByValの時に$r1、$r2に表示する文字"},
+        {"lblRef_1", "ByRefの時に$r1、$r2に表示する文字"},
+        {"lblRef_2", "引数が一つも無い場合に表示する文字"},
+        {"lblRef_3", "Optionalの時に$o1に表示する文字"},
+        {"lblRef_4", "初期値がある時に$o2に表示する文字"},
+        {"lblRef_5", "$dの日付フォーマット"},
+        {"chkParamMacroRemove", "引数がない場合は引数行でマクロを表示しない"},
+        {"lblUserDefine_0", "マクロ"},
+        {"lblUserDefine_1", "置換文字列"},
+        {"cmdUserDefine_0", "追加"},
+        {"cmdUserDefine_1", "修正"},
+        {"cmdUserDefine_2", "削除"},
+        {"cmdUserDefine_3", "↑"},
+        {"cmdUserDefine_4", "↓"},
+        {"lblCommentPattern", "プロシージャコメントの挿入位置"},
+        {"lblToolbars", "ツールバー登録場所(次回起動時反映)"},
+        {"lblLineComment_3", "前コメント"},
+        {"lblLineComment_4", "行コメント"},
+        {"lblLineComment_8", "後コメント"},
+        {"lblClick_0", "クリック："},
+        {"lblClick_1", "Shift＋クリック："},
+        {"lblClick_2", "Ctrl＋クリック："},
+        {"lblClick_3", "Ctrl＋Shift＋クリック："},
+        {"chkLineComment_2", "コメントアウトする"},
+        {"lblMacroHead", "マクロ一覧"},
+    };
     Harness h;
     h.Open();
-    QObject* control = h.form().findChild<QObject*>(name);
-    QVERIFY2(control != nullptr, qPrintable(name));
-    QCOMPARE(control->property("text").toString(), text);
+    for (const auto& [name, text] : texts) {
+      QObject* control = h.form().findChild<QObject*>(name);
+      QVERIFY2(control != nullptr, name);
+      QVERIFY2(control->property("text").toString() == QString(text), name);
+    }
   }
 
   void MacroLegend() {
@@ -239,13 +207,11 @@ class OpeningTest : public QObject {
     QVERIFY(!h.form().Changed());
   }
 
-  void PreviewsShowEveryTemplateExpanded() {
+  // What each page's sample holds is checked in PreviewTest.
+  void PreviewsShowEveryTemplateExpandedOnce() {
     Harness h;
     h.Open();
-    QCOMPARE(h.PreviewText(0),
-             QStringLiteral("['TA $c\n'$n1\n]{プロジェクトの説明|%1|Project1|Module1|func1|}"
-                            "<,,,,,>(2:ver=1.0,who=山田,team=QA)~none~keep")
-                 .arg(Q(FormatDateTime(h.clock.Now(), u"yyyy/mm/dd").value())));
+    QCOMPARE(h.expansions(), kTemplatePageCount);
     for (int n = 0; n < kTemplateCount; ++n) {
       QVERIFY2(h.PreviewText(n).startsWith(QStringLiteral("['T%1 $c\n").arg(QChar('A' + n))),
                qPrintable(h.PreviewText(n)));
@@ -288,25 +254,6 @@ class OpeningTest : public QObject {
     QCOMPARE(combo->currentIndex(), selected);
     QCOMPARE(static_cast<int>(h.form().ToolbarNames().size()), toolbars.size());
     QVERIFY(!h.form().Changed());
-  }
-
-  void ClickPatternOutOfRangeShowsNoSelection() {
-    Harness h;
-    h.settings.intLinePattern[1] = 7;
-    h.settings.intLinePattern[2] = -1;
-    h.Open();
-    QCOMPARE(h.Find<QComboBox>("cboLineComment_1")->currentIndex(), -1);
-    QCOMPARE(h.Find<QComboBox>("cboLineComment_2")->currentIndex(), -1);
-    QVERIFY(!h.form().Changed());
-  }
-
-  void EmptyMacroTableShowsTheHeaderOnly() {
-    Harness h;
-    h.settings.vntUserDefine.clear();
-    h.settings.lngUserDefineLast = -1;
-    h.Open();
-    QCOMPARE(h.Find<QTableWidget>("msgUserDefine")->rowCount(), 0);
-    QCOMPARE(h.form().UserDefineEditLast(), -1);
   }
 
   void TemplateAndPreviewBoxesUseAJapaneseMonospacedFont() {

@@ -110,12 +110,6 @@ class PreviewTest : public QObject {
     QVERIFY(h.PreviewText(0).endsWith("~none~keep"));
   }
 
-  void OpeningRefreshesEachPreviewOnce() {
-    Harness h;
-    h.Open();
-    QCOMPARE(h.expansions(), kTemplatePageCount);
-  }
-
   void PreviewsFollowTheRealExpansion() {
     // With the product's own expander: the procedure name of the sample.
     SettingsRecord settings = SampleSettings();

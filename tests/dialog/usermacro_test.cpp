@@ -65,46 +65,33 @@ class UserMacroTest : public QObject {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
     QTest::addColumn<int>("current");
-    QTest::newRow("add without a word") << 0 << ""
-                                        << "x"
-                                        << "マクロが未入力です"
-                                        << "txtUserDefine_0" << 0;
-    QTest::newRow("add without a replacement") << 0 << "new"
-                                               << ""
-                                               << "置換文字列が未入力です"
-                                               << "txtUserDefine_1" << 0;
-    QTest::newRow("add an existing word") << 0 << "who"
-                                          << "x"
-                                          << "すでに存在しています"
-                                          << "" << 2;
-    QTest::newRow("change without a word, before the search") << 1 << ""
-                                                              << ""
-                                                              << "マクロが未入力です"
-                                                              << "txtUserDefine_0" << 0;
-    QTest::newRow("change without a replacement") << 1 << "ver"
-                                                  << ""
-                                                  << "置換文字列が未入力です"
-                                                  << "txtUserDefine_1" << 0;
-    QTest::newRow("change a word no row has") << 1 << "nothere"
-                                              << "x"
-                                              << "指定された項目は存在しません。"
-                                              << "" << 0;
-    QTest::newRow("change is case-sensitive") << 1 << "VER"
-                                              << "x"
-                                              << "指定された項目は存在しません。"
-                                              << "" << 0;
-    QTest::newRow("pasted double quote refused by add") << 0 << "a\"b"
-                                                        << "x"
-                                                        << "マクロに \" や $ は使用できません"
-                                                        << "txtUserDefine_0" << 0;
-    QTest::newRow("pasted dollar refused by add") << 0 << "$ver"
-                                                  << "x"
-                                                  << "マクロに \" や $ は使用できません"
-                                                  << "txtUserDefine_0" << 0;
-    QTest::newRow("pasted dollar refused by change") << 1 << "ver$"
-                                                     << "x"
-                                                     << "マクロに \" や $ は使用できません"
-                                                     << "txtUserDefine_0" << 0;
+    const QString no_word = "マクロが未入力です", no_replacement = "置換文字列が未入力です",
+                  missing = "指定された項目は存在しません。",
+                  refused = "マクロに \" や $ は使用できません";
+    const struct {
+      const char* name;
+      int button;
+      const char* word;
+      const char* replacement;
+      QString message;
+      const char* focus;
+      int current;
+    } rows[] = {
+        {"add without a word", 0, "", "x", no_word, "txtUserDefine_0", 0},
+        {"add without a replacement", 0, "new", "", no_replacement, "txtUserDefine_1", 0},
+        {"add an existing word", 0, "who", "x", "すでに存在しています", "", 2},
+        {"change without a word, before the search", 1, "", "", no_word, "txtUserDefine_0", 0},
+        {"change without a replacement", 1, "ver", "", no_replacement, "txtUserDefine_1", 0},
+        {"change a word no row has", 1, "nothere", "x", missing, "", 0},
+        {"change is case-sensitive", 1, "VER", "x", missing, "", 0},
+        {"pasted double quote refused by add", 0, "a\"b", "x", refused, "txtUserDefine_0", 0},
+        {"pasted dollar refused by add", 0, "$ver", "x", refused, "txtUserDefine_0", 0},
+        {"pasted dollar refused by change", 1, "ver$", "x", refused, "txtUserDefine_0", 0},
+    };
+    for (const auto& row : rows) {
+      QTest::newRow(row.name) << row.button << QString(row.word) << QString(row.replacement)
+                              << row.message << QString(row.focus) << row.current;
+    }
   }
   void RefusedEntries() {
     QFETCH(int, button);
@@ -155,6 +142,8 @@ class UserMacroTest : public QObject {
     h.settings.vntUserDefine.clear();
     h.settings.lngUserDefineLast = -1;
     OpenOnMacroPage(h);
+    QCOMPARE(h.Find<QTableWidget>("msgUserDefine")->rowCount(), 0);  // the header only
+    QCOMPARE(h.form().UserDefineEditLast(), -1);
     Enter(h, "date2", "令和");
     Press(h, 0);
     QCOMPARE(Rows(h), QStringList{"date2=令和"});
@@ -239,10 +228,11 @@ class UserMacroTest : public QObject {
   void KeyFilter_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("word box drops quote and dollar") << "txtUserDefine_0"
-                                                     << "abc";
-    QTest::newRow("replacement box keeps every key") << "txtUserDefine_1"
-                                                     << "a\"b$c";
+    const char* rows[][3] = {
+        {"word box drops quote and dollar", "txtUserDefine_0", "abc"},
+        {"replacement box keeps every key", "txtUserDefine_1", "a\"b$c"},
+    };
+    for (const auto& row : rows) QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
   }
   void KeyFilter() {
     QFETCH(QString, box);
