@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "platform/FileIO.h"
 #include "settings/FileRegistryStore.h"
 
@@ -21,20 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-RunResult Tolvan(std::vector<std::string> args) {
-  args.insert(args.begin(), "tolvan");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::RunResult;
+using testing::Tolvan;
 
 // A scratch folder that also serves as the configuration folder, so that no
 // run reads or writes the user's settings or registry.

@@ -1,6 +1,6 @@
 // `tolvan comment` end to end on copies of real module files: where the
 // comment lands, what it says, and that every other byte stays as it was.
-#include "cli/Cli.h"
+#include "CliRun.h"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-RunResult Tolvan(std::vector<std::string> args) {
-  args.insert(args.begin(), "tolvan");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using testing::RunResult;
+using testing::Tolvan;
 
 // A fresh copy of the example project in its own folder, with its own
 // settings folder so no user settings take part.

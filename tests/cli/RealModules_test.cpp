@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/Cli.h"
+#include "CliRun.h"
 #include "host/FileHost.h"
 #include "host/ProcedureIndex.h"
 #include "platform/FileIO.h"
@@ -27,14 +27,10 @@ bool IsModuleFile(const fs::path& p) {
 }
 
 std::string CommentAt(const fs::path& file, long line, std::string& err) {
-  const std::string line_text = std::to_string(line);
-  const std::string file_text = file.string();
-  const char* argv[] = {"tolvan", "comment", file_text.c_str(), "--line", line_text.c_str(),
-                        "--now", "2026-12-08", "--stdout"};
-  std::ostringstream out, errors;
-  int status = cli::RunCli(8, argv, out, errors);
-  err = errors.str();
-  return status == 0 ? out.str() : std::string();
+  testing::RunResult run = testing::Tolvan(
+      {"comment", file.string(), "--line", std::to_string(line), "--now", "2026-12-08", "--stdout"});
+  err = run.err;
+  return run.status == 0 ? run.out : std::string();
 }
 
 // Byte offset where the file's `line` (1-based) begins.
