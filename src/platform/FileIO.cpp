@@ -20,7 +20,7 @@ std::string Describe(const std::filesystem::path& path, int err) {
 
 Result<std::string> ReadFileBytes(const std::filesystem::path& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Status::Error("cannot open " + Describe(path, errno));
+  if (fd < 0) return Status::Error("cannot read " + Describe(path, errno));
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);

@@ -84,31 +84,14 @@ Status ReplaceFiles(FileSystem& fs, const std::vector<FileReplacement>& files) {
 }
 
 Result<std::optional<std::string>> LocalFileSystem::ReadFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return std::optional<std::string>();
-    return Status::Error(SysError("read", path, errno));
-  }
+  Result<std::string> bytes = ReadFileBytes(path);
+  if (bytes) return std::optional<std::string>(std::move(*bytes));
+  // A missing file reads as nothing, as a missing profile file does.
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return Status::Error("cannot read " + path + ": it is a folder");
+  if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    return std::optional<std::string>();
   }
-  std::string bytes;
-  char buffer[65536];
-  while (true) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      return Status::Error(SysError("read", path, err));
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  return std::optional<std::string>(std::move(bytes));
+  return bytes.status();
 }
 
 Result<std::string> LocalFileSystem::WriteTemporary(const std::string& target,

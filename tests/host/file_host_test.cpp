@@ -290,7 +290,7 @@ TEST(FileHostTest, ComponentTypeFromTheExtension) {
   Result<std::shared_ptr<FileVBE>> missing = FileVBE::Open(kFixtures / "missing.bas", {});
   ASSERT_FALSE(missing.ok());
   EXPECT_EQ(missing.message(),
-            "cannot open " + (kFixtures / "missing.bas").string() + ": No such file or directory");
+            "cannot read " + (kFixtures / "missing.bas").string() + ": No such file or directory");
 }
 
 // Attribute lines under a declaration belong to it; the insertion rules
