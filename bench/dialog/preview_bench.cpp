@@ -57,12 +57,7 @@ struct OpenDialog {
 
 // Typing alternates a character and a backspace, so the text stays short and
 // every keystroke changes it (and so every preview's parameter lines).
-void BM_KeystrokeInReplacementBox(benchmark::State& state) {
-  OpenDialog dialog;
-  dialog.ShowPage(QStringLiteral("K18"));
-  auto* box = dialog.form->findChild<QLineEdit*>(
-      QStringLiteral("txtRef_%1").arg(static_cast<int>(state.range(0))));
-  box->setFocus();
+void TypeAndErase(benchmark::State& state, QWidget* box) {
   bool typed = false;
   for (auto _ : state) {
     if (typed) {
@@ -72,6 +67,15 @@ void BM_KeystrokeInReplacementBox(benchmark::State& state) {
     }
     typed = !typed;
   }
+}
+
+void BM_KeystrokeInReplacementBox(benchmark::State& state) {
+  OpenDialog dialog;
+  dialog.ShowPage(QStringLiteral("K18"));
+  auto* box = dialog.form->findChild<QLineEdit*>(
+      QStringLiteral("txtRef_%1").arg(static_cast<int>(state.range(0))));
+  box->setFocus();
+  TypeAndErase(state, box);
   // The keys must have reached the box and its previews, or nothing was measured.
   OpenDialog::Type(box, Qt::Key_Y, QStringLiteral("y"));
   const QString preview =
@@ -91,15 +95,7 @@ void BM_KeystrokeInTemplateBox(benchmark::State& state) {
   dialog.ShowPage(QStringLiteral("K03"));
   auto* box = dialog.form->findChild<QPlainTextEdit*>(QStringLiteral("txtComment_3"));
   box->setFocus();
-  bool typed = false;
-  for (auto _ : state) {
-    if (typed) {
-      OpenDialog::Type(box, Qt::Key_Backspace, QString());
-    } else {
-      OpenDialog::Type(box, Qt::Key_X, QStringLiteral("x"));
-    }
-    typed = !typed;
-  }
+  TypeAndErase(state, box);
   OpenDialog::Type(box, Qt::Key_Y, QStringLiteral("y"));
   if (!box->toPlainText().contains(QLatin1Char('y'))) {
     state.SkipWithError("the keystrokes did not reach the template box");

@@ -11,6 +11,25 @@ Result<uint32_t> RootOrError(uint32_t root, std::u16string_view name) {
   return root;
 }
 
+// A root name and two texts (subkey and value, or parent and child key) as
+// the store takes them: the root's number and the texts in CP932.
+struct StoreKey {
+  uint32_t root;
+  std::string first;
+  std::string second;
+};
+
+Result<StoreKey> ToStoreKey(uint32_t root_number, std::u16string_view root,
+                            std::u16string_view first, std::u16string_view second) {
+  auto number = RootOrError(root_number, root);
+  if (!number) return number.status();
+  auto a = EncodeAnsi(first);
+  if (!a) return a.status();
+  auto b = EncodeAnsi(second);
+  if (!b) return b.status();
+  return StoreKey{*number, std::move(*a), std::move(*b)};
+}
+
 }  // namespace
 
 uint32_t clsReg::lngGetRootKey(std::u16string_view name) {
@@ -22,13 +41,9 @@ uint32_t clsReg::lngGetRootKey(std::u16string_view name) {
 
 Result<RegVariant> clsReg::GetRegValue(std::u16string_view strKey, std::u16string_view strSubKey,
                                        std::u16string_view strKeyName) {
-  auto root = RootOrError(lngGetRootKey(strKey), strKey);
-  if (!root) return root.status();
-  auto subkey = EncodeAnsi(strSubKey);
-  if (!subkey) return subkey.status();
-  auto name = EncodeAnsi(strKeyName);
-  if (!name) return name.status();
-  auto found = registry_.QueryValue(*root, *subkey, *name);
+  auto key = ToStoreKey(lngGetRootKey(strKey), strKey, strSubKey, strKeyName);
+  if (!key) return key.status();
+  auto found = registry_.QueryValue(key->root, key->first, key->second);
   if (!found) return found.status();
   if (!*found) return RegVariant();
   const RegValue& value = **found;
@@ -63,12 +78,8 @@ RegVariant clsReg::vntGetRegValue(std::u16string_view strKey, std::u16string_vie
 
 Status clsReg::SetRegValue(std::u16string_view strKey, std::u16string_view strSubKey,
                            std::u16string_view strKeyName, const RegVariant& vntDataValue) {
-  auto root = RootOrError(lngGetRootKey(strKey), strKey);
-  if (!root) return root.status();
-  auto subkey = EncodeAnsi(strSubKey);
-  if (!subkey) return subkey.status();
-  auto name = EncodeAnsi(strKeyName);
-  if (!name) return name.status();
+  auto key = ToStoreKey(lngGetRootKey(strKey), strKey, strSubKey, strKeyName);
+  if (!key) return key.status();
 
   RegValue value;
   auto dword = [&](int32_t n) {
@@ -95,7 +106,7 @@ Status clsReg::SetRegValue(std::u16string_view strKey, std::u16string_view strSu
     value.type = kRegSz;
     value.data = *text + std::string(1, '\0');
   }
-  return registry_.SetValue(*root, *subkey, *name, value);
+  return registry_.SetValue(key->root, key->first, key->second, value);
 }
 
 bool clsReg::blnSetRegValue(std::u16string_view strKey, std::u16string_view strSubKey,
@@ -105,13 +116,9 @@ bool clsReg::blnSetRegValue(std::u16string_view strKey, std::u16string_view strS
 
 Status clsReg::DelRegSubKey(std::u16string_view strKey, std::u16string_view strSubKeyParent,
                             std::u16string_view strSubkeyName) {
-  auto root = RootOrError(lngGetRootKey(strKey), strKey);
-  if (!root) return root.status();
-  auto parent = EncodeAnsi(strSubKeyParent);
-  if (!parent) return parent.status();
-  auto child = EncodeAnsi(strSubkeyName);
-  if (!child) return child.status();
-  return registry_.DeleteKey(*root, *parent, *child);
+  auto key = ToStoreKey(lngGetRootKey(strKey), strKey, strSubKeyParent, strSubkeyName);
+  if (!key) return key.status();
+  return registry_.DeleteKey(key->root, key->first, key->second);
 }
 
 bool clsReg::blnDelRegSubKey(std::u16string_view strKey, std::u16string_view strSubKeyParent,
