@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  qt6-base-dev fontconfig
+  qt6-base-dev fontconfig clang-format
   # Japanese texts in the dialog; IPAGothic also stands in for the monospaced
   # "ＭＳ ゴシック": a Japanese character is exactly two Latin columns wide.
   fonts-ipafont-gothic

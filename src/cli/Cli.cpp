@@ -9,20 +9,20 @@
 #include <ostream>
 
 #include "host/Connect.h"
-#include "dialog/HelpInstall.h"
 #include "host/DialogBridge.h"
 #include "host/DialogLoader.h"
-#include "host/FileHost.h"
+#include "host/HelpInstall.h"
 #include "host/Registration.h"
 #include "host/Resources.h"
 #include "host/SettingsDialog.h"
-#include "host/StandInEnvironment.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "settings/clsSaveSetting.h"
+#include "standin/FileHost.h"
+#include "standin/StandInEnvironment.h"
 
 namespace tolvan::cli {
 namespace {
@@ -194,9 +194,9 @@ int RunInstallHelp(const std::string& folder, std::ostream& out, std::ostream& e
   if (!std::filesystem::exists(document)) {
     document = program / ".." / "share" / "tolvan" / "help" / "index.html";
   }
-  const std::filesystem::path target =
-      folder.empty() ? std::filesystem::path(context->module_dir()) / "help"
-                     : std::filesystem::path(folder);
+  const std::filesystem::path target = folder.empty()
+                                           ? std::filesystem::path(context->module_dir()) / "help"
+                                           : std::filesystem::path(folder);
   host::RegistryBridge registry(*context);
   if (Status s = dialog::InstallHelpDocument(document, target, registry); !s) return Fail(err, s);
   out << "Tolvan: the user guide is in " << (target / "index.html").string() << "\n";
@@ -241,8 +241,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   cmd->add_flag("--ctrl", comment.ctrl, "Ctrl held at the click (line comments)");
   cmd->add_option("--now", comment.now,
                   "Local date and time for $d, \"YYYY-MM-DD HH:MM:SS\" (default: now)");
-  cmd->add_option("--encoding", comment.encoding,
-                  "The file's encoding (default: UTF-8 when the file is valid UTF-8 beyond ASCII, else CP932)");
+  cmd->add_option(
+      "--encoding", comment.encoding,
+      "The file's encoding (default: UTF-8 when the file is valid UTF-8 beyond ASCII, else CP932)");
   cmd->add_option("--settings", comment.settings_file,
                   "Use this settings file (PROFILE.ini and its .dat) for this run only");
   cmd->add_flag("--stdout", comment.to_stdout,
@@ -259,8 +260,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   std::string help_folder;
   CLI::App* install_help_cmd = app.add_subcommand(
       "install-help", "Install the user guide and record its folder for the Help menu.");
-  install_help_cmd->add_option("FOLDER", help_folder,
-                               "Where to put index.html (default: the configuration folder's help/)");
+  install_help_cmd->add_option(
+      "FOLDER", help_folder, "Where to put index.html (default: the configuration folder's help/)");
 
   try {
     app.parse(argc, argv);

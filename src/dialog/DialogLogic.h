@@ -11,20 +11,14 @@
 #include <string_view>
 #include <vector>
 
-#include "dialog/DialogServices.h"
 #include "engine/modMarlet.h"
+#include "host/DialogServices.h"
 #include "platform/Clock.h"
 
 namespace tolvan::dialog {
 
 // String resource 110.
 inline constexpr std::u16string_view kProductTitle = u"Tolvan";
-
-// Where the installation and the settings file in use are recorded.
-inline constexpr std::u16string_view kRegistryMachineRoot = u"HKEY_LOCAL_MACHINE";
-inline constexpr std::u16string_view kRegistrySubKey = u"SOFTWARE\\Quenby Software\\Tolvan";
-inline constexpr std::u16string_view kInstallPathValue = u"InstallPath";
-inline constexpr std::u16string_view kHelpDocumentName = u"index.html";
 
 inline constexpr int kPageCount = 25;
 inline constexpr int kTemplatePageCount = 18;

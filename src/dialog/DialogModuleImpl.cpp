@@ -5,8 +5,8 @@
 #include <exception>
 #include <memory>
 
-#include "dialog/DialogModule.h"
 #include "dialog/frmMarlet.h"
+#include "host/DialogModule.h"
 
 namespace tolvan::dialog {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "dialog/DialogServices.h"
+#include "host/DialogServices.h"
 
 namespace tolvan::dialog {
 

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "dialog/DialogServices.h"
+#include "host/DialogServices.h"
 
 class QLabel;
 class QPushButton;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "dialog/DialogLogic.h"
-#include "dialog/DialogServices.h"
+#include "host/DialogServices.h"
 #include "platform/Clock.h"
 #include "settings/SettingsRecord.h"
 

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "engine/modMarlet.h"
-#include "host/VBE.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
 #include "platform/Status.h"
 #include "settings/SettingsRecord.h"
+#include "vbide/VBE.h"
 
 namespace tolvan {
 

@@ -58,8 +58,8 @@ size_t GetMaxLength(size_t field, const ParamTable& params) {
 
 // The line holding the first occurrence of `macro`, CR LF included, with its
 // bounds: `start` its first position, `end` the position just after it.
-std::u16string GetMacroLine(const std::u16string& text, const std::u16string& macro,
-                            size_t& start, size_t& end) {
+std::u16string GetMacroLine(const std::u16string& text, const std::u16string& macro, size_t& start,
+                            size_t& end) {
   size_t pos = InStr(text, macro);
   if (pos == 0) return {};
   size_t before = vb::InStrRev(Left(text, pos - 1), kCrLf);
@@ -128,9 +128,8 @@ void ForEachUserMacro(int32_t last, const UserMacroTable& table, Fn fn) {
 std::u16string RemoveUserMacros(const std::u16string& line, int32_t last,
                                 const UserMacroTable& table) {
   std::u16string out = line;
-  ForEachUserMacro(last, table, [&](const UserMacro& m) {
-    ReplaceAll(out, kUserMacroMark + m.word, u"");
-  });
+  ForEachUserMacro(last, table,
+                   [&](const UserMacro& m) { ReplaceAll(out, kUserMacroMark + m.word, u""); });
   return out;
 }
 
@@ -188,7 +187,8 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
       // The line keeps its text up to the first parameter macro, then the
       // no-parameter text. A macro at the very start of the line is cut too,
       // so the line never keeps a raw macro.
-      for (const char16_t* macro : {u"$n1", u"$t1", u"$r1", u"$e1", u"$e2", u"$o1", u"$o2", u"$o3"}) {
+      for (const char16_t* macro :
+           {u"$n1", u"$t1", u"$r1", u"$e1", u"$e2", u"$o1", u"$o2", u"$o3"}) {
         size_t pos = InStr(line, macro);
         if (pos >= 1) line = Left(line, pos - 1) + settings.strNoParamText;
       }

@@ -16,16 +16,16 @@
 #include <memory>
 #include <string>
 
-#include "host/CommandBars.h"
 #include "host/Resources.h"
 #include "host/SettingsDialog.h"
-#include "host/VBE.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
 #include "platform/MessageBox.h"
 #include "platform/Status.h"
 #include "settings/SettingsRecord.h"
+#include "vbide/CommandBars.h"
+#include "vbide/VBE.h"
 
 namespace tolvan::host {
 

@@ -26,9 +26,10 @@ Status SettingsFilesBridge::Save(SettingsRecord& settings) {
 }
 
 std::optional<std::u16string> RegistryBridge::ReadRegistryText(std::u16string_view root,
-                                                                std::u16string_view subkey,
-                                                                std::u16string_view name) {
-  RegVariant value = clsReg(context_.registry(), context_.files()).vntGetRegValue(root, subkey, name);
+                                                               std::u16string_view subkey,
+                                                               std::u16string_view name) {
+  RegVariant value =
+      clsReg(context_.registry(), context_.files()).vntGetRegValue(root, subkey, name);
   if (const auto* text = std::get_if<std::u16string>(&value)) return *text;
   return std::nullopt;
 }

@@ -4,7 +4,7 @@
 // the connection loaded its settings from.
 #pragma once
 
-#include "dialog/DialogServices.h"
+#include "host/DialogServices.h"
 #include "host/SettingsDialog.h"
 #include "settings/SettingsContext.h"
 #include "settings/SettingsRecord.h"

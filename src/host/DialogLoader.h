@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "dialog/DialogModule.h"
+#include "host/DialogModule.h"
 #include "platform/Status.h"
 
 namespace tolvan::host {

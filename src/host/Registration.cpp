@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/AnsiBytes.h"
 #include "platform/Text.h"
-#include "settings/AnsiBytes.h"
 
 namespace tolvan::host {
 namespace {

@@ -1,7 +1,7 @@
 #include "settings/ProfileFile.h"
 
+#include "platform/AnsiBytes.h"
 #include "platform/Text.h"
-#include "settings/AnsiBytes.h"
 
 namespace tolvan {
 namespace {

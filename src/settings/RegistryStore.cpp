@@ -1,6 +1,6 @@
 #include "settings/RegistryStore.h"
 
-#include "settings/AnsiBytes.h"
+#include "platform/AnsiBytes.h"
 
 namespace tolvan {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
-#include "settings/FileSystem.h"
 #include "settings/RegistryStore.h"
 
 namespace tolvan {

@@ -23,8 +23,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
-#include "settings/FileSystem.h"
 #include "settings/RegistryStore.h"
 
 namespace tolvan {

@@ -390,10 +390,10 @@ void clsSaveSetting::SetDefault() {
 
   auto& t = s.strTemplate;
   t[0] = Lines({kStarRule, u"'$p", u"'$m", u"'", u"'$d", kStarRule});
-  t[1] = Lines({kStarRule, kProcedureLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
-                kStarRule});
-  t[2] = Lines({kDashRule, kProcedureLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
-                kDashRule});
+  t[1] = Lines(
+      {kStarRule, kProcedureLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine, kStarRule});
+  t[2] = Lines(
+      {kDashRule, kProcedureLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine, kDashRule});
   t[3] = Lines({kStarRule, kProcedureLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
                 kReturnLine, kStarRule});
   t[4] = Lines({kDashRule, kProcedureLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
@@ -402,14 +402,14 @@ void clsSaveSetting::SetDefault() {
                 kReturnLine, kStarRule});
   t[6] = Lines({kDashRule, kGetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
                 kReturnLine, kDashRule});
-  t[7] = Lines({kStarRule, kLetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
-                kStarRule});
-  t[8] = Lines({kDashRule, kLetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
-                kDashRule});
-  t[9] = Lines({kStarRule, kSetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
-                kStarRule});
-  t[10] = Lines({kDashRule, kSetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine,
-                 kDashRule});
+  t[7] =
+      Lines({kStarRule, kLetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine, kStarRule});
+  t[8] =
+      Lines({kDashRule, kLetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine, kDashRule});
+  t[9] =
+      Lines({kStarRule, kSetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine, kStarRule});
+  t[10] =
+      Lines({kDashRule, kSetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine, kDashRule});
   // Form and class headers start as the module header; Friend templates as
   // their Public counterparts. Older settings files are upgraded the same way.
   t[11] = t[0];
@@ -426,11 +426,9 @@ void clsSaveSetting::SetDefault() {
 void clsSaveSetting::SetDefaultLineComment() {
   SettingsRecord& s = settings_;
   s.strLineComment = {
-      u"'******* Add Start    ******** $d", u"'Add $d",
-      u"'******* Add End      ******** $d", u"'******* Delete Start ******** $d",
-      u"'Delete $d",                        u"'******* Delete End   ******** $d",
-      u"'******* Modify Start ******** $d", u"'Modify $d",
-      u"'******* Modify End   ******** $d",
+      u"'******* Add Start    ******** $d", u"'Add $d",    u"'******* Add End      ******** $d",
+      u"'******* Delete Start ******** $d", u"'Delete $d", u"'******* Delete End   ******** $d",
+      u"'******* Modify Start ******** $d", u"'Modify $d", u"'******* Modify End   ******** $d",
   };
   const int16_t patterns[] = {1, 2, 3, 0};
   const int16_t comment_out[] = {0, 1, 0, 0};

@@ -1,10 +1,9 @@
 // The command line's add-in commands end to end through RunCli: opening the
 // settings, and registering the add-in with the environment.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>

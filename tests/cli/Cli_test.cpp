@@ -1,7 +1,5 @@
 // `tolvan comment` end to end on copies of real module files: where the
 // comment lands, what it says, and that every other byte stays as it was.
-#include "CliRun.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "CliRun.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
 #include "settings/clsSaveSetting.h"
@@ -56,7 +55,8 @@ const std::string kDashes = "'" + std::string(66, '-');
 
 TEST_F(CliTest, HeaderForAFunctionLandsAboveItsDeclaration) {
   const std::string before = Text("modCalc.bas");
-  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08 09:30:00"});
+  RunResult r =
+      Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08 09:30:00"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const std::string header = kStars +
@@ -82,9 +82,10 @@ TEST_F(CliTest, UntouchedBytesStayAndInsertedLinesTakeCrLf) {
   EXPECT_EQ(after.substr(0, at), before.substr(0, at));
   EXPECT_TRUE(after.ends_with(before.substr(at)));
   const std::string inserted = after.substr(at, after.size() - before.size());
-  EXPECT_EQ(*EncodeText(Utf8ToUtf16(kDashes + "\r\n'プロシージャ名:  :LogLine\r\n"
-                                              "'説明:            :\r\n"
-                                              "'引数:            :strMessage         O   xxxx\r\n" +
+  EXPECT_EQ(*EncodeText(Utf8ToUtf16(kDashes +
+                                    "\r\n'プロシージャ名:  :LogLine\r\n"
+                                    "'説明:            :\r\n"
+                                    "'引数:            :strMessage         O   xxxx\r\n" +
                                     kDashes + "\r\n"),
                         "CP932"),
             inserted);
@@ -116,21 +117,21 @@ TEST_F(CliTest, EveryProcedureOfTheClassGetsItsTemplate) {
   };
   const std::string original = Text("clsEmployee.cls");
   for (const auto& row : rows) {
-    std::ofstream(Path("clsEmployee.cls"), std::ios::binary) << *EncodeText(
-        Utf8ToUtf16([&] {
-          std::string crlf;
-          for (char c : original) {
-            if (c == '\n') crlf += '\r';
-            crlf += c;
-          }
-          return crlf;
-        }()),
-        "CP932");
+    std::ofstream(Path("clsEmployee.cls"), std::ios::binary)
+        << *EncodeText(Utf8ToUtf16([&] {
+                         std::string crlf;
+                         for (char c : original) {
+                           if (c == '\n') crlf += '\r';
+                           crlf += c;
+                         }
+                         return crlf;
+                       }()),
+                       "CP932");
     // The file line of the declaration, as an editor numbers it.
     const std::string upto = original.substr(0, original.find(row.declaration));
     const long line = 1 + std::count(upto.begin(), upto.end(), '\n');
-    RunResult r = Tolvan({"comment", Path("clsEmployee.cls"), "--line", std::to_string(line), "--now",
-                    "2026-12-08"});
+    RunResult r = Tolvan({"comment", Path("clsEmployee.cls"), "--line", std::to_string(line),
+                          "--now", "2026-12-08"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string text = Text("clsEmployee.cls");
     const size_t decl = text.find(row.declaration);
@@ -145,7 +146,7 @@ TEST_F(CliTest, EveryProcedureOfTheClassGetsItsTemplate) {
 
 TEST_F(CliTest, SelectionGetsMarkersAndShiftCommentsOut) {
   RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "16", "--end-line", "17",
-                  "--end-column", "5", "--shift", "--now", "2026-12-08"});
+                        "--end-column", "5", "--shift", "--now", "2026-12-08"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(Text("modCalc.bas")
                 .find("'******* Delete Start ******** 2026/12/08\n"
@@ -159,8 +160,8 @@ TEST_F(CliTest, SelectionGetsMarkersAndShiftCommentsOut) {
 
 TEST_F(CliTest, StdoutPrintsTheResultAndLeavesTheFile) {
   const std::string before = Bytes("modCalc.bas");
-  RunResult printed = Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08",
-                        "--stdout"});
+  RunResult printed =
+      Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08", "--stdout"});
   ASSERT_EQ(printed.status, 0) << printed.err;
   EXPECT_EQ(Bytes("modCalc.bas"), before);
   ASSERT_EQ(Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08"}).status,
@@ -170,8 +171,8 @@ TEST_F(CliTest, StdoutPrintsTheResultAndLeavesTheFile) {
 
 TEST_F(CliTest, PatternZeroRunsAndChangesNothing) {
   const std::string before = Bytes("modCalc.bas");
-  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "16", "--end-line", "17", "--shift",
-                  "--ctrl"});
+  RunResult r = Tolvan(
+      {"comment", Path("modCalc.bas"), "--line", "16", "--end-line", "17", "--shift", "--ctrl"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Bytes("modCalc.bas"), before);
 }
@@ -244,8 +245,8 @@ TEST_F(CliSettingsTest, Version04FileDrivesTemplatesPlacementAndClicks) {
 
   // A plain click applies pattern 2 and comments the lines out; the date
   // follows the file's format.
-  r = Tolvan({"comment", Path("modCalc.bas"), "--line", "5", "--end-line", "5", "--end-column",
-              "9", "--settings", settings, "--now", "2026-12-08"});
+  r = Tolvan({"comment", Path("modCalc.bas"), "--line", "5", "--end-line", "5", "--end-column", "9",
+              "--settings", settings, "--now", "2026-12-08"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(Text("modCalc.bas")
                 .find("'v0.4 行コメント 3 2026年12月08日\n"
@@ -255,10 +256,11 @@ TEST_F(CliSettingsTest, Version04FileDrivesTemplatesPlacementAndClicks) {
       << Text("modCalc.bas");
 
   // Class and form headers come from their own slots.
-  ASSERT_EQ(Tolvan({"comment", Path("clsEmployee.cls"), "--line", "14", "--settings", settings})
-                .status,
-            0);
-  EXPECT_NE(Text("clsEmployee.cls").find("Attribute VB_Exposed = False\n'v0.4 テンプレート 12\n'  \nOption"),
+  ASSERT_EQ(
+      Tolvan({"comment", Path("clsEmployee.cls"), "--line", "14", "--settings", settings}).status,
+      0);
+  EXPECT_NE(Text("clsEmployee.cls")
+                .find("Attribute VB_Exposed = False\n'v0.4 テンプレート 12\n'  \nOption"),
             std::string::npos)
       << Text("clsEmployee.cls");
   ASSERT_EQ(Tolvan({"comment", Path("frmMain.frm"), "--line", "26", "--settings", settings}).status,
@@ -272,17 +274,17 @@ TEST_F(CliSettingsTest, OlderFilesGiveFormsTheirOwnOrTheModuleHeader) {
     const char* fixture;
     const char* header;
   };
-  for (const Row& row : {Row{"v03/Old.ini", "'v0.3 テンプレート 11"},
-                         Row{"v02/Old.ini", "'v0.2 テンプレート 0"}}) {
+  for (const Row& row :
+       {Row{"v03/Old.ini", "'v0.3 テンプレート 11"}, Row{"v02/Old.ini", "'v0.2 テンプレート 0"}}) {
     TearDown();
     SetUp();
     RunResult r = Tolvan(
         {"comment", Path("frmMain.frm"), "--line", "26", "--settings", Fixture(row.fixture)});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(Text("frmMain.frm")
-                  .find(std::string("Attribute VB_Exposed = False\n") + row.header +
-                        "\n'  \nOption"),
-              std::string::npos)
+    EXPECT_NE(
+        Text("frmMain.frm")
+            .find(std::string("Attribute VB_Exposed = False\n") + row.header + "\n'  \nOption"),
+        std::string::npos)
         << Text("frmMain.frm");
   }
 }
@@ -299,12 +301,13 @@ TEST_F(CliSettingsTest, SavedUserMacrosReachTheComment) {
   record.strTemplate[2] = u"' $c by $author [$long]\r\n";
   ASSERT_TRUE(settings.Save().ok());
 
-  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "21", "--settings",
-                        (dir_ / "Mine.ini").string()});
+  RunResult r = Tolvan(
+      {"comment", Path("modCalc.bas"), "--line", "21", "--settings", (dir_ / "Mine.ini").string()});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(Text("modCalc.bas")
-                .find("' LogLine by 山田 太郎 [" + Utf16ToUtf8(long_text) + "]\nPrivate Sub LogLine"),
-            std::string::npos);
+  EXPECT_NE(
+      Text("modCalc.bas")
+          .find("' LogLine by 山田 太郎 [" + Utf16ToUtf8(long_text) + "]\nPrivate Sub LogLine"),
+      std::string::npos);
 }
 
 TEST_F(CliSettingsTest, SettingsThatDoNotLoadAreReportedAndNothingIsWritten) {
@@ -312,8 +315,8 @@ TEST_F(CliSettingsTest, SettingsThatDoNotLoadAreReportedAndNothingIsWritten) {
   fs::copy(Fixture("v04/Team.dat"), dir_ / "Bad.dat");
   std::ofstream(dir_ / "Bad.ini", std::ios::binary)
       << "[Common]\r\nVersion=0.4\r\nCommentPattern=99999\r\n";
-  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--settings",
-                        (dir_ / "Bad.ini").string()});
+  RunResult r = Tolvan(
+      {"comment", Path("modCalc.bas"), "--line", "15", "--settings", (dir_ / "Bad.ini").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.err.starts_with("Tolvan: ")) << r.err;
   EXPECT_NE(r.err.find("CommentPattern"), std::string::npos) << r.err;

@@ -9,10 +9,10 @@
 #include <sstream>
 
 #include "CliRun.h"
-#include "host/FileHost.h"
-#include "host/ProcedureIndex.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
+#include "standin/FileHost.h"
+#include "vbsource/ProcedureIndex.h"
 
 namespace tolvan {
 namespace {
@@ -27,8 +27,9 @@ bool IsModuleFile(const fs::path& p) {
 }
 
 std::string CommentAt(const fs::path& file, long line, std::string& err) {
-  testing::RunResult run = testing::Tolvan(
-      {"comment", file.string(), "--line", std::to_string(line), "--now", "2026-12-08", "--stdout"});
+  testing::RunResult run =
+      testing::Tolvan({"comment", file.string(), "--line", std::to_string(line), "--now",
+                       "2026-12-08", "--stdout"});
   err = run.err;
   return run.status == 0 ? run.out : std::string();
 }
@@ -63,9 +64,8 @@ TEST(RealModules, EveryDeclarationGetsItsHeaderDirectlyAbove) {
 
     for (const host::Procedure& proc : doc.Index().procedures()) {
       const long file_line = doc.FileLineOf(proc.body_line);
-      const std::string where =
-          entry.path().filename().string() + ":" + std::to_string(file_line) + " " +
-          Utf16ToUtf8(proc.name);
+      const std::string where = entry.path().filename().string() + ":" + std::to_string(file_line) +
+                                " " + Utf16ToUtf8(proc.name);
       std::string err;
       const std::string result = CommentAt(entry.path(), file_line, err);
       ASSERT_FALSE(result.empty()) << where << ": " << err;
@@ -80,9 +80,9 @@ TEST(RealModules, EveryDeclarationGetsItsHeaderDirectlyAbove) {
       ASSERT_TRUE(header.ok()) << where;
       const std::string text = Utf16ToUtf8(*header);
       const std::string declaration = Utf16ToUtf8(doc.Line(proc.body_line));
-      const bool is_private = declaration.find_first_not_of(" \t") != std::string::npos &&
-                              declaration.substr(declaration.find_first_not_of(" \t"))
-                                  .starts_with("Private ");
+      const bool is_private =
+          declaration.find_first_not_of(" \t") != std::string::npos &&
+          declaration.substr(declaration.find_first_not_of(" \t")).starts_with("Private ");
       const std::string rule = std::string("'") + (is_private ? '-' : '*');
       EXPECT_TRUE(text.starts_with(rule)) << where << "\n" << text;
       const char* label = proc.kind == host::ProcKind::Get   ? "'プロパティ名:    :Get "
@@ -90,7 +90,8 @@ TEST(RealModules, EveryDeclarationGetsItsHeaderDirectlyAbove) {
                           : proc.kind == host::ProcKind::Set ? "'プロパティ名:    :Set "
                                                              : "'プロシージャ名:  :";
       EXPECT_NE(text.find(std::string(label) + Utf16ToUtf8(proc.name)), std::string::npos)
-          << where << "\n" << text;
+          << where << "\n"
+          << text;
       ++checked;
     }
   }

@@ -4,7 +4,7 @@
 
 #include "DialogTestSupport.h"
 #include "dialog/DialogLogic.h"
-#include "dialog/HelpInstall.h"
+#include "host/HelpInstall.h"
 #include "platform/FileIO.h"
 #include "platform/Text.h"
 

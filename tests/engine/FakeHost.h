@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/VBE.h"
+#include "vbide/VBE.h"
 
 namespace tolvan::testing {
 

@@ -66,43 +66,77 @@ TEST(ParseDeclaration, Table) {
   };
   const Row rows[] = {
       {"function with optional string default",
-       {u"Public Function Calc(ByVal lngParam1 As Long, strParam2 As String, Optional vntParam3 = \"abc\") As Long"},
-       u"Calc", "Long",
+       {u"Public Function Calc(ByVal lngParam1 As Long, strParam2 As String, Optional vntParam3 = "
+        u"\"abc\") As Long"},
+       u"Calc",
+       "Long",
        "lngParam1|Long|I|||;strParam2|String|O|||;vntParam3|Variant|O|Optional|Default:|\"abc\""},
       {"three continuation lines",
        {u"Private Sub Save(ByVal a As Long, _", u"    ByRef b As String, _", u"    c As Date)"},
-       u"Save", "", "a|Long|I|||;b|String|O|||;c|Date|O|||"},
+       u"Save",
+       "",
+       "a|Long|I|||;b|String|O|||;c|Date|O|||"},
       {"comment with parentheses and commas",
-       {u"Private Sub Test(a As Long) ' it's (not) a, b"}, u"Test", "", "a|Long|O|||"},
+       {u"Private Sub Test(a As Long) ' it's (not) a, b"},
+       u"Test",
+       "",
+       "a|Long|O|||"},
       {"optional default with a comma, not last",
-       {u"Sub S(Optional s As String = \"a, b\", n As Long)"}, u"S", "",
+       {u"Sub S(Optional s As String = \"a, b\", n As Long)"},
+       u"S",
+       "",
        "s|String|O|Optional|Default:|\"a, b\";n|Long|O|||"},
       {"array parameter", {u"Sub S(arr() As Byte)"}, u"S", "", "arr|Byte|O|||"},
       {"untyped parameters", {u"Sub S(x, y)"}, u"S", "", "x|Variant|O|||;y|Variant|O|||"},
       {"param array", {u"Sub S(ParamArray args() As Variant)"}, u"S", "", "args|Variant|I|||"},
-      {"keyword prefix is not a keyword", {u"Sub S(ByValue As Long)"}, u"S", "",
+      {"keyword prefix is not a keyword",
+       {u"Sub S(ByValue As Long)"},
+       u"S",
+       "",
        "ByValue|Long|O|||"},
       {"array return type, no parameters", {u"Function F() As Long()"}, u"F", "Long", "|||||"},
-      {"array return type with a parameter", {u"Function F(a As Long) As Long()"}, u"F", "Long",
+      {"array return type with a parameter",
+       {u"Function F(a As Long) As Long()"},
+       u"F",
+       "Long",
        "a|Long|O|||"},
       {"no return type", {u"Function F()"}, u"F", "Variant", "|||||"},
-      {"property let", {u"Property Let Value(ByVal RHS As Long)"}, u"Value", "",
-       "RHS|Long|I|||"},
-      {"property get returns", {u"Public Property Get Item(ByVal i As Long) As Object"}, u"Item",
-       "Object", "i|Long|I|||"},
-      {"numeric default of the last parameter", {u"Function F(Optional n As Long = 5) As Long"},
-       u"F", "Long", "n|Long|O|Optional|Default:|5"},
-      {"trailing comment without a space", {u"Function Ratio(a As Double) As Double'note"},
-       u"Ratio", "Double", "a|Double|O|||"},
+      {"property let", {u"Property Let Value(ByVal RHS As Long)"}, u"Value", "", "RHS|Long|I|||"},
+      {"property get returns",
+       {u"Public Property Get Item(ByVal i As Long) As Object"},
+       u"Item",
+       "Object",
+       "i|Long|I|||"},
+      {"numeric default of the last parameter",
+       {u"Function F(Optional n As Long = 5) As Long"},
+       u"F",
+       "Long",
+       "n|Long|O|Optional|Default:|5"},
+      {"trailing comment without a space",
+       {u"Function Ratio(a As Double) As Double'note"},
+       u"Ratio",
+       "Double",
+       "a|Double|O|||"},
       {"type suffix and empty list", {u"Function Pad$()"}, u"Pad", "Variant", "|||||"},
-      {"short name is not the tail of a parameter", {u"Sub r(arr() As Byte)"}, u"r", "",
+      {"short name is not the tail of a parameter",
+       {u"Sub r(arr() As Byte)"},
+       u"r",
+       "",
        "arr|Byte|O|||"},
       {"escaped quotes in a default",
-       {u"Sub Q(Optional t As String = \"say \"\"hi\"\", (x)\", k As Long)"}, u"Q", "",
+       {u"Sub Q(Optional t As String = \"say \"\"hi\"\", (x)\", k As Long)"},
+       u"Q",
+       "",
        "t|String|O|Optional|Default:|\"say \"\"hi\"\", (x)\";k|Long|O|||"},
-      {"tab indented", {u"\tPrivate Function T(ByVal v As Long) As Boolean"}, u"T", "Boolean",
+      {"tab indented",
+       {u"\tPrivate Function T(ByVal v As Long) As Boolean"},
+       u"T",
+       "Boolean",
        "v|Long|I|||"},
-      {"Japanese names", {u"Private Sub 入力_Click(ByVal 値 As Long)"}, u"入力_Click", "",
+      {"Japanese names",
+       {u"Private Sub 入力_Click(ByVal 値 As Long)"},
+       u"入力_Click",
+       "",
        "値|Long|I|||"},
   };
   for (const auto& row : rows) {
@@ -198,8 +232,8 @@ TEST(MainCheck, ModuleHeaderByComponentType) {
     int type;
     std::u16string marker;
   };
-  const Row rows[] = {{1, u"std"}, {2, u"class"}, {5, u"form"}, {6, u"form"},
-                      {8, u"form"}, {7, u"std"}, {9, u"std"}, {11, u"std"}};
+  const Row rows[] = {{1, u"std"},  {2, u"class"}, {5, u"form"}, {6, u"form"},
+                      {8, u"form"}, {7, u"std"},   {9, u"std"},  {11, u"std"}};
   for (const auto& row : rows) {
     OneProc t(u"Sub P()", row.type);
     t.settings.strTemplate[0] = u"'std $m\r\n";
@@ -231,7 +265,8 @@ struct Property {
 
   explicit Property(bool with_get = true) {
     auto& m = vbe.module();
-    for (int i = 1; i <= 30; ++i) m.lines.push_back(u"    ' line " + Utf8ToUtf16(std::to_string(i)));
+    for (int i = 1; i <= 30; ++i)
+      m.lines.push_back(u"    ' line " + Utf8ToUtf16(std::to_string(i)));
     m.lines[11] = u"Public Property Get Value() As Long";
     m.lines[21] = u"Public Property Let Value(ByVal RHS As Long)";
     if (with_get) m.procs.push_back({u"Value", Kind::Get, 10, 12, 19});

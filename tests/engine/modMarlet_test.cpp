@@ -38,19 +38,21 @@ TEST(ExpandMacro, DefaultFunctionTemplateForCalcGivesEightAlignedLines) {
   SettingsRecord s = FactorySettings();
   std::string stars = Utf16ToUtf8(kStars);
   EXPECT_EQ(Expand(s, s.strTemplate[3], CalcInfo(), CalcParams()),
-            stars + "\r\n"
-            "'プロシージャ名:  :Calc\r\n"
-            "'説明:            :\r\n"
-            "'引数:            :lngParam1          I   xxxx\r\n"
-            "'                 :strParam2          O   xxxx\r\n"
-            "'                 :vntParam3          O   xxxx\r\n"
-            "'戻り値           :Long型\r\n" +
+            stars +
+                "\r\n"
+                "'プロシージャ名:  :Calc\r\n"
+                "'説明:            :\r\n"
+                "'引数:            :lngParam1          I   xxxx\r\n"
+                "'                 :strParam2          O   xxxx\r\n"
+                "'                 :vntParam3          O   xxxx\r\n"
+                "'戻り値           :Long型\r\n" +
                 stars);
 }
 
 TEST(ExpandMacro, ParameterLines) {
   SettingsRecord s = FactorySettings();
-  const std::u16string tmpl = u"A:$n1    |$t1|$r1|$e1|$e2|$o1|$o2|$o3\r\nB:$n2    |$t2|$r2|$e1|$e2\r\nC\r\n";
+  const std::u16string tmpl =
+      u"A:$n1    |$t1|$r1|$e1|$e2|$o1|$o2|$o3\r\nB:$n2    |$t2|$r2|$e1|$e2\r\nC\r\n";
   struct Row {
     const char* name;
     ParamTable params;
@@ -103,9 +105,9 @@ TEST(ExpandMacro, NoParameterLineWithoutMacrosOption) {
   s.blnParamMacroRemove = true;
   EXPECT_EQ(Expand(s, tmpl, CalcInfo(), NoParameters(), macros), "'引数 :なし");
   // The default template's parameter line keeps its text up to $n1.
-  EXPECT_EQ(Expand(s, u"'引数:            :$n1                $r1   xxxx", CalcInfo(),
-                   NoParameters()),
-            "'引数:            :なし");
+  EXPECT_EQ(
+      Expand(s, u"'引数:            :$n1                $r1   xxxx", CalcInfo(), NoParameters()),
+      "'引数:            :なし");
 }
 
 TEST(ExpandMacro, NoParameterLineStartingWithAMacroDoesNotKeepIt) {
@@ -147,14 +149,15 @@ TEST(ExpandMacro, EscapesAndUserMacros) {
       {"table order: ab before abc", u"$abc", {{u"ab", u"1"}, {u"abc", u"2"}}, "1c"},
       {"table order: abc before ab", u"$abc", {{u"abc", u"2"}, {u"ab", u"1"}}, "2"},
       {"unknown letters and a lone dollar stay", u"$z $ $", {}, "$z $ $"},
-      {"user replacement is plain, not column keeping", u"$who    |", {{u"who", u"abcdefgh"}},
+      {"user replacement is plain, not column keeping",
+       u"$who    |",
+       {{u"who", u"abcdefgh"}},
        "abcdefgh    |"},
       {"empty user word is ignored", u"$a$x", {{u"", u"!"}}, "給与計算$x"},
       {"final CR LF dropped once", u"a\r\n\r\n", {}, "a\r\n"},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(Expand(s, row.tmpl, CalcInfo(), CalcParams(), row.macros), row.expected)
-        << row.name;
+    EXPECT_EQ(Expand(s, row.tmpl, CalcInfo(), CalcParams(), row.macros), row.expected) << row.name;
   }
 }
 

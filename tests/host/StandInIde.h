@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "engine/FakeHost.h"
-#include "host/StandInCommandBars.h"
 #include "platform/Clipboard.h"
+#include "standin/StandInCommandBars.h"
 
 namespace tolvan::testing {
 

@@ -1,0 +1,105 @@
+#include "platform/Cp932Decoder.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Text.h"
+
+namespace tolvan::host {
+namespace {
+
+constexpr int32_t kInvalid = -1;
+constexpr int32_t kLead = -2;
+
+}  // namespace
+
+Result<std::unique_ptr<Cp932Decoder>> Cp932Decoder::Create() {
+  iconv_t cd = iconv_open("UTF-16LE", kAnsiCodePage);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    return Status::Error(std::string("unknown encoding \"") + kAnsiCodePage + "\"");
+  }
+  std::unique_ptr<Cp932Decoder> decoder(new Cp932Decoder(cd));
+  for (int b = 0; b < 256; ++b) {
+    const char in = static_cast<char>(b);
+    decoder->single_[static_cast<size_t>(b)] = decoder->Convert(&in, 1);
+  }
+  decoder->ascii_is_ascii_ = true;
+  for (int b = 0; b < 0x80; ++b) {
+    if (decoder->single_[static_cast<size_t>(b)] != b) decoder->ascii_is_ascii_ = false;
+  }
+  return decoder;
+}
+
+Cp932Decoder::~Cp932Decoder() { iconv_close(static_cast<iconv_t>(cd_)); }
+
+int32_t Cp932Decoder::Convert(const char* in, size_t size) {
+  iconv_t cd = static_cast<iconv_t>(cd_);
+  char* in_ptr = const_cast<char*>(in);
+  size_t in_left = size;
+  char out[8];
+  char* out_ptr = out;
+  size_t out_left = sizeof out;
+  size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+  int err = errno;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (rc == static_cast<size_t>(-1)) return err == EINVAL ? kLead : kInvalid;
+  if (in_left != 0 || sizeof out - out_left != 2) return kInvalid;
+  return static_cast<unsigned char>(out[0]) | (static_cast<unsigned char>(out[1]) << 8);
+}
+
+const std::array<char16_t, 256>& Cp932Decoder::Row(unsigned char lead) {
+  std::unique_ptr<std::array<char16_t, 256>>& row = rows_[lead];
+  if (!row) {
+    row = std::make_unique<std::array<char16_t, 256>>();
+    for (int trail = 0; trail < 256; ++trail) {
+      const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      int32_t unit = Convert(in, 2);
+      (*row)[static_cast<size_t>(trail)] = unit > 0 ? static_cast<char16_t>(unit) : u'\0';
+    }
+  }
+  return *row;
+}
+
+size_t Cp932Decoder::Decode(std::string_view bytes, char16_t* out, size_t& written) {
+  const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  char16_t* dst = out;
+  size_t bad = std::string_view::npos;
+  size_t i = 0;
+  while (i < n) {
+    // Most of a module is ASCII: eight such bytes at a time.
+    if (ascii_is_ascii_ && i + 8 <= n) {
+      uint64_t word;
+      std::memcpy(&word, src + i, 8);
+      if ((word & 0x8080808080808080ull) == 0) {
+        for (int k = 0; k < 8; ++k) dst[k] = src[i + static_cast<size_t>(k)];
+        dst += 8;
+        i += 8;
+        continue;
+      }
+    }
+    const int32_t unit = single_[src[i]];
+    if (unit >= 0) {
+      *dst++ = static_cast<char16_t>(unit);
+      ++i;
+      continue;
+    }
+    if (unit == kInvalid || i + 1 == n) {
+      bad = i;
+      break;
+    }
+    const char16_t pair = Row(src[i])[src[i + 1]];
+    if (pair == u'\0') {
+      bad = i;
+      break;
+    }
+    *dst++ = pair;
+    i += 2;
+  }
+  written = static_cast<size_t>(dst - out);
+  return bad;
+}
+
+}  // namespace tolvan::host

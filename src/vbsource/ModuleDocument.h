@@ -1,0 +1,88 @@
+// One VB module file seen two ways: as the file's lines, and as the code
+// module the IDE shows. The IDE hides the designer header (VERSION, Object
+// lines, the Begin ... End block, the leading Attribute VB_ lines) and the
+// attribute lines of members under their declarations; those stay in the file
+// where they are, and code lines are numbered without them.
+//
+// Edits go through the code-module view: insertion before code line 1 lands
+// right after the header, insertion before any other line lands right before
+// that line in the file (so below the attribute lines of the declaration
+// above it). When deleted lines carried attribute lines, these move to the
+// declaration of their member that is left in the code (a line comment
+// rewrites a declaration by inserting the new text, then deleting the old),
+// or stay where they were when there is none.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Status.h"
+#include "vbsource/ProcedureIndex.h"
+#include "vbsource/SourceFile.h"
+
+namespace tolvan::host {
+
+// A position in code-module coordinates.
+struct CodePosition {
+  long line = 1;
+  long column = 1;
+  bool operator==(const CodePosition&) const = default;
+};
+
+class ModuleDocument {
+ public:
+  // `display_name` names the file in messages; `encoding` empty detects it.
+  static Result<ModuleDocument> Parse(std::string bytes, const std::string& encoding,
+                                      const std::string& display_name);
+
+  // The `Attribute VB_Name` value, if the header has one.
+  const std::optional<std::u16string>& module_name() const { return module_name_; }
+  // The designer block opens with `Begin VB.MDIForm`.
+  bool is_mdi_form() const { return is_mdi_form_; }
+  const std::string& encoding() const { return file_.encoding(); }
+
+  long CountOfLines() const { return static_cast<long>(visible_.size()); }
+  // One code line, 1 <= line <= CountOfLines().
+  std::u16string_view Line(long line) const;
+  Result<std::u16string> Lines(long start, long count) const;
+  Status InsertLines(long line, std::u16string_view text);
+  Status DeleteLines(long start, long count);
+
+  // The procedure index of the code as it is now (rebuilt after an edit,
+  // on first use).
+  const ProcedureIndex& Index() const;
+
+  // File lines as a text editor numbers them (1-based), with columns in
+  // UTF-16 units. A position on a hidden line counts as the end of the
+  // nearest code line above it (line 1, column 1 inside the header).
+  long FileLineCount() const { return static_cast<long>(file_.lines().size()); }
+  Result<CodePosition> CodePositionOf(long file_line, long file_column) const;
+  // The file line that holds a code line (1 <= code_line <= CountOfLines()).
+  long FileLineOf(long code_line) const;
+
+  std::string Serialize() const { return file_.Serialize(); }
+  const std::string& original_bytes() const { return file_.original_bytes(); }
+  bool modified() const { return edit_count_ != 0; }
+  // Grows with every successful insertion or deletion.
+  long edit_count() const { return edit_count_; }
+
+ private:
+  void RebuildView();
+  void ReattachAttributes(std::vector<SourceLine> carried, size_t where, long near_line);
+  // The file index right after a code line's statement and the attribute
+  // lines under it.
+  size_t AfterDeclaration(long last_code_line) const;
+
+  SourceFile file_;
+  std::string display_name_;
+  size_t header_count_ = 0;      // file lines of the hidden header
+  std::vector<size_t> visible_;  // code line - 1 -> file line index
+  std::optional<std::u16string> module_name_;
+  bool is_mdi_form_ = false;
+  long edit_count_ = 0;
+  mutable std::optional<ProcedureIndex> index_;
+};
+
+}  // namespace tolvan::host

@@ -1,0 +1,148 @@
+#include "vbsource/ProcedureIndex.h"
+
+#include <algorithm>
+
+#include "vbsource/VbSyntax.h"
+
+namespace tolvan::host {
+namespace {}  // namespace
+
+const char* DescribeProcKind(ProcKind kind) {
+  switch (kind) {
+    case ProcKind::Let:
+      return "Property Let";
+    case ProcKind::Set:
+      return "Property Set";
+    case ProcKind::Get:
+      return "Property Get";
+    case ProcKind::Proc:
+      break;
+  }
+  return "Sub or Function";
+}
+
+ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lines) {
+  ProcedureIndex index;
+  const long count = static_cast<long>(lines.size());
+  // Where the next procedure would start: after the last code line of the
+  // declarations section, later after the previous procedure's End.
+  long boundary = 0;
+  bool open = false;               // a procedure whose End has not been seen yet
+  bool after_alternative = false;  // the previous code line was #Else/#ElseIf
+  BlockKind block = BlockKind::kNone;
+  std::u16string logical;
+
+  for (long first = 1; first <= count;) {
+    // Gather one logical line: continuation lines are joined, the space
+    // before each " _" kept.
+    long last = first;
+    std::u16string_view line = lines[first - 1];
+    std::u16string_view code_source = line;
+    if (ContinuesOnNextLine(line)) {
+      logical.assign(line.substr(0, line.rfind(u'_')));
+      while (last < count && ContinuesOnNextLine(lines[last - 1])) {
+        std::u16string_view next = lines[last];
+        ++last;
+        if (ContinuesOnNextLine(next)) {
+          logical.append(next.substr(0, next.rfind(u'_')));
+        } else {
+          logical.append(next);
+        }
+      }
+      code_source = logical;
+    }
+    const long this_first = first;
+    first = last + 1;
+
+    const CodeScan scan = ScanCode(code_source);
+    const std::u16string_view code = scan.code;
+    if (code.empty()) continue;
+
+    if (!open) {
+      if (block != BlockKind::kNone) {
+        if (ClosesBlock(code, block)) block = BlockKind::kNone;
+        if (index.procedures_.empty()) boundary = last;
+        continue;
+      }
+      if (std::optional<ProcedureDeclaration> decl = ParseProcedureDeclaration(code)) {
+        Procedure p;
+        p.name = std::move(decl->name);
+        p.kind = decl->kind;
+        p.start_line = boundary + 1;
+        p.body_line = this_first;
+        p.body_last_line = last;
+        p.end_line = count;
+        open = true;
+        // A whole procedure on one line ("Sub S(): End Sub").
+        if (EndsProcedure(code, scan.has_colon)) {
+          p.end_line = last;
+          boundary = last;
+          open = false;
+        }
+        index.procedures_.push_back(std::move(p));
+        after_alternative = false;
+        continue;
+      }
+      if (index.procedures_.empty()) {
+        boundary = last;
+        block = OpensBlock(code);
+        for (std::u16string& name : DeclaredVariables(code)) {
+          index.variables_.emplace(FoldCase(name), last);
+        }
+      }
+      after_alternative = false;
+      continue;
+    }
+
+    // Inside a procedure.
+    if (EndsProcedure(code, scan.has_colon)) {
+      index.procedures_.back().end_line = last;
+      boundary = last;
+      open = false;
+    } else if (ParseProcedureDeclaration(code) && !after_alternative) {
+      // A declaration without an End before it (broken code): the open
+      // procedure ends at the last code line before this one.
+      Procedure& prev = index.procedures_.back();
+      long prev_end = prev.body_last_line;
+      for (long k = this_first - 1; k > prev.body_last_line; --k) {
+        if (!CodePart(lines[k - 1]).empty()) {
+          prev_end = k;
+          break;
+        }
+      }
+      prev.end_line = prev_end;
+      boundary = prev_end;
+      open = false;
+      first = this_first;  // read this line again as a new procedure
+      continue;
+    }
+    after_alternative = IsConditionalAlternative(code);
+  }
+  return index;
+}
+
+const Procedure* ProcedureIndex::ProcedureAt(long line) const {
+  auto it = std::upper_bound(procedures_.begin(), procedures_.end(), line,
+                             [](long l, const Procedure& p) { return l < p.start_line; });
+  if (it == procedures_.begin()) return nullptr;
+  return &*(it - 1);
+}
+
+const Procedure* ProcedureIndex::Find(std::u16string_view name, ProcKind kind) const {
+  for (const Procedure& p : procedures_) {
+    if (p.kind == kind && p.name.size() == name.size() && EqualsIgnoreCase(p.name, name)) {
+      return &p;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<long> ProcedureIndex::VariableDeclarationLines(std::u16string_view name) const {
+  std::vector<long> out;
+  auto [b, e] = variables_.equal_range(FoldCase(name));
+  for (auto it = b; it != e; ++it) out.push_back(it->second);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+}  // namespace tolvan::host

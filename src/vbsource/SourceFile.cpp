@@ -1,0 +1,284 @@
+#include "vbsource/SourceFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Cp932Decoder.h"
+#include "platform/Text.h"
+
+namespace tolvan::host {
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kLf = "\n";
+
+// Splits `body` into `lines` (bytes and ending only). Only LF ends a line;
+// the CR in front of it belongs to the break. A lone CR (and 0x85, NEL in
+// some encodings) stays inside the line.
+void SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
+  lines.clear();
+  size_t count = 1;
+  for (const char* p = body.data();
+       (p = static_cast<const char*>(
+            std::memchr(p, '\n', body.size() - static_cast<size_t>(p - body.data())))) != nullptr;
+       ++p) {
+    ++count;
+  }
+  // Room for what a command inserts, so that the first insertion does not
+  // copy every line to a new block.
+  lines.reserve(count + 256);
+  size_t pos = 0;
+  while (pos < body.size()) {
+    const void* hit = std::memchr(body.data() + pos, '\n', body.size() - pos);
+    SourceLine& line = lines.emplace_back();
+    if (hit == nullptr) {
+      line.bytes = body.substr(pos);
+      break;
+    }
+    size_t lf = static_cast<size_t>(static_cast<const char*>(hit) - body.data());
+    if (lf > pos && body[lf - 1] == '\r') {
+      line.bytes = body.substr(pos, lf - 1 - pos);
+      line.ending = kCrLf;
+    } else {
+      line.bytes = body.substr(pos, lf - pos);
+      line.ending = kLf;
+    }
+    pos = lf + 1;
+  }
+}
+
+std::string LineNumberPrefix(const std::string& display_name, size_t index) {
+  return display_name + ": line " + std::to_string(index + 1) + ": ";
+}
+
+bool IsCp932Name(std::string_view name) {
+  if (name.size() != 5) return false;
+  for (size_t i = 0; i < 5; ++i) {
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "CP932"[i]) return false;
+  }
+  return true;
+}
+
+// The message DecodeText gives for a byte that does not decode.
+Status UndecodableByte(const std::string& display_name, const std::string& encoding,
+                       size_t line_index, std::string_view line, size_t offset) {
+  char where[64];
+  std::snprintf(where, sizeof where, "byte 0x%02X at offset %zu",
+                static_cast<unsigned>(static_cast<unsigned char>(line[offset])), offset);
+  return Status::Error(LineNumberPrefix(display_name, line_index) + "the text is not valid " +
+                       encoding + " (" + where + ")");
+}
+
+// Decodes UTF-8 already known to be valid into `out` (room for s.size()
+// units); returns the number of units.
+size_t DecodeValidUtf8(std::string_view s, char16_t* out) {
+  const auto* src = reinterpret_cast<const unsigned char*>(s.data());
+  const size_t n = s.size();
+  char16_t* dst = out;
+  size_t i = 0;
+  while (i < n) {
+    const unsigned char b = src[i];
+    if (b < 0x80) {
+      *dst++ = b;
+      i += 1;
+    } else if (b < 0xE0) {
+      *dst++ = static_cast<char16_t>(((b & 0x1F) << 6) | (src[i + 1] & 0x3F));
+      i += 2;
+    } else if (b < 0xF0) {
+      *dst++ = static_cast<char16_t>(((b & 0x0F) << 12) | ((src[i + 1] & 0x3F) << 6) |
+                                     (src[i + 2] & 0x3F));
+      i += 3;
+    } else {
+      char32_t c = ((b & 0x07u) << 18) | ((src[i + 1] & 0x3Fu) << 12) |
+                   ((src[i + 2] & 0x3Fu) << 6) | (src[i + 3] & 0x3Fu);
+      c -= 0x10000;
+      *dst++ = static_cast<char16_t>(0xD800 + (c >> 10));
+      *dst++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+      i += 4;
+    }
+  }
+  return static_cast<size_t>(dst - out);
+}
+
+Status BreaksNotKept(const std::string& display_name, const std::string& encoding) {
+  return Status::Error(display_name + ": the encoding " + encoding +
+                       " does not keep the file's line breaks");
+}
+
+}  // namespace
+
+bool IsUtf8EncodingName(std::string_view name) {
+  std::string folded;
+  for (char c : name) {
+    if (c != '-' && c != '_') {
+      folded.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+  }
+  return folded == "UTF8";
+}
+
+Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& encoding,
+                                      const std::string& display_name) {
+  SourceFile file;
+  file.bytes_ = std::make_unique<std::string>(std::move(bytes));
+  std::string_view body = *file.bytes_;
+  const bool starts_with_bom = body.substr(0, kBom.size()) == kBom;
+  bool valid_utf8 = false;
+  if (encoding.empty()) {
+    if (starts_with_bom) body.remove_prefix(kBom.size());
+    // A file of ASCII alone gives no sign of UTF-8: it is the IDE's ANSI
+    // code page like any other module, so Japanese text written into it
+    // goes in as CP932 and the IDE reads it back.
+    const bool ascii_only =
+        std::all_of(body.begin(), body.end(), [](char c) { return (c & 0x80) == 0; });
+    valid_utf8 = (starts_with_bom || !ascii_only) && IsValidUtf8(body);
+    if (valid_utf8) {
+      file.encoding_ = "UTF-8";
+      file.has_bom_ = starts_with_bom;
+    } else if (starts_with_bom) {
+      // A byte-order mark says UTF-8; reading the rest as CP932 would be a
+      // guess against the file's own word.
+      std::vector<SourceLine> split;
+      SplitBytes(body, split);
+      for (size_t i = 0; i < split.size(); ++i) {
+        if (!IsValidUtf8(split[i].bytes)) {
+          return Status::Error(LineNumberPrefix(display_name, i) +
+                               "the file starts with a UTF-8 byte-order mark but this line is "
+                               "not valid UTF-8");
+        }
+      }
+      return Status::Error(display_name + ": not valid UTF-8");
+    } else {
+      file.encoding_ = kAnsiCodePage;
+    }
+  } else {
+    file.encoding_ = encoding;
+    if (IsUtf8EncodingName(encoding)) {
+      if (starts_with_bom) {
+        body.remove_prefix(kBom.size());
+        file.has_bom_ = true;
+      }
+      valid_utf8 = IsValidUtf8(body);
+    }
+  }
+
+  SplitBytes(body, file.lines_);
+  if (valid_utf8 || IsCp932Name(file.encoding_)) {
+    // Line by line into one buffer: no byte yields more than one UTF-16
+    // unit (a four-byte UTF-8 sequence yields two).
+    std::unique_ptr<Cp932Decoder> decoder;
+    if (!valid_utf8) {
+      Result<std::unique_ptr<Cp932Decoder>> made = Cp932Decoder::Create();
+      if (!made) return Status::Error(display_name + ": " + made.message());
+      decoder = std::move(*made);
+    }
+    file.text_ = std::make_unique_for_overwrite<char16_t[]>(body.size() + 1);
+    char16_t* dst = file.text_.get();
+    for (size_t i = 0; i < file.lines_.size(); ++i) {
+      SourceLine& line = file.lines_[i];
+      size_t written = 0;
+      if (decoder) {
+        size_t bad = decoder->Decode(line.bytes, dst, written);
+        if (bad != std::string_view::npos) {
+          return UndecodableByte(display_name, file.encoding_, i, line.bytes, bad);
+        }
+      } else {
+        written = DecodeValidUtf8(line.bytes, dst);
+      }
+      line.text = std::u16string_view(dst, written);
+      dst += written;
+    }
+  } else {
+    // Lines are split on bytes, so the encoding must write CR and LF as the
+    // single bytes 0x0D and 0x0A (UTF-16, for one, does not).
+    Result<std::string> breaks = EncodeText(u"\r\n", file.encoding_);
+    if (!breaks) return Status::Error(display_name + ": " + breaks.message());
+    if (*breaks != "\r\n") {
+      return Status::Error(display_name + ": the encoding " + file.encoding_ +
+                           " cannot be used for module files (its line breaks are not the "
+                           "bytes CR LF)");
+    }
+    Result<std::u16string> decoded = DecodeText(body, file.encoding_);
+    if (!decoded) {
+      // Only to name the line that fails.
+      for (size_t i = 0; i < file.lines_.size(); ++i) {
+        Result<std::u16string> one = DecodeText(file.lines_[i].bytes, file.encoding_);
+        if (!one) return Status::Error(LineNumberPrefix(display_name, i) + one.message());
+      }
+      return Status::Error(display_name + ": " + decoded.message());
+    }
+    file.text_ = std::make_unique_for_overwrite<char16_t[]>(decoded->size() + 1);
+    std::copy(decoded->begin(), decoded->end(), file.text_.get());
+    // Cut the text where the bytes were cut: at each LF, less the CR of a
+    // CR LF.
+    std::u16string_view rest(file.text_.get(), decoded->size());
+    for (SourceLine& line : file.lines_) {
+      const bool has_lf = !line.ending.empty();
+      const size_t lf = rest.find(u'\n');
+      if ((lf == std::u16string_view::npos) == has_lf) {
+        return BreaksNotKept(display_name, file.encoding_);
+      }
+      std::u16string_view piece = has_lf ? rest.substr(0, lf) : rest;
+      if (line.ending == kCrLf) {
+        if (piece.empty() || piece.back() != u'\r') {
+          return BreaksNotKept(display_name, file.encoding_);
+        }
+        piece.remove_suffix(1);
+      }
+      line.text = piece;
+      rest = has_lf ? rest.substr(lf + 1) : std::u16string_view();
+    }
+  }
+
+  for (const SourceLine& line : file.lines_) {
+    if (!line.ending.empty()) {
+      file.newline_ = line.ending;
+      break;
+    }
+  }
+  file.ends_without_break_ = !file.lines_.empty() && file.lines_.back().ending.empty();
+  return file;
+}
+
+Result<SourceLine> SourceFile::MakeLine(std::u16string_view text) {
+  Result<std::string> bytes = EncodeText(text, encoding_);
+  if (!bytes) return bytes.status();
+  added_bytes_.push_back(std::move(*bytes));
+  added_text_.emplace_back(text);
+  SourceLine line;
+  line.bytes = added_bytes_.back();
+  line.text = added_text_.back();
+  line.ending = newline_;
+  return line;
+}
+
+void SourceFile::FixLineBreaks(size_t first, size_t last_to_check) {
+  if (lines_.empty()) return;
+  for (size_t i = first; i + 1 < lines_.size() && i <= last_to_check; ++i) {
+    if (lines_[i].ending.empty()) lines_[i].ending = newline_;
+  }
+  SourceLine& last = lines_.back();
+  if (ends_without_break_) {
+    last.ending = {};
+  } else if (last.ending.empty()) {
+    last.ending = newline_;
+  }
+}
+
+std::string SourceFile::Serialize() const {
+  size_t total = has_bom_ ? kBom.size() : 0;
+  for (const SourceLine& line : lines_) total += line.bytes.size() + line.ending.size();
+  std::string out;
+  out.reserve(total);
+  if (has_bom_) out.append(kBom);
+  for (const SourceLine& line : lines_) {
+    out.append(line.bytes);
+    out.append(line.ending);
+  }
+  return out;
+}
+
+}  // namespace tolvan::host

@@ -1,0 +1,85 @@
+// Reading Visual Basic source a line at a time, as far as the host needs it:
+// where a line's code ends and its comment begins, continuation lines,
+// statements separated by colons, and the lines that shape a module
+// (procedure declarations and their ends, Enum and Type blocks, module-level
+// variables, the designer header and hidden attribute lines). Keywords are
+// recognised in any letter case, since files edited outside the IDE do not
+// always keep its capitalisation. Nothing here checks syntax: a line either
+// has the shape looked for or it does not.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vbide/VBE.h"
+
+namespace tolvan::host {
+
+// Identifiers compare as Visual Basic compares them, without regard to letter
+// case (ASCII, Latin-1, Greek, Cyrillic and full-width Latin letters).
+char16_t FoldChar(char16_t c);
+std::u16string FoldCase(std::u16string_view text);
+bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
+
+// A line ending in " _" (or a lone "_") continues on the next line; this holds
+// for comments too, which makes the next line part of the comment.
+bool ContinuesOnNextLine(std::u16string_view line);
+
+// The code of a (logical) line without its comment (an apostrophe outside a
+// string literal, or a Rem statement) and without surrounding white space.
+std::u16string_view CodePart(std::u16string_view line);
+// The same, telling also whether the code holds a colon outside string
+// literals (more than one statement, or a label).
+struct CodeScan {
+  std::u16string_view code;
+  bool has_colon = false;
+};
+CodeScan ScanCode(std::u16string_view line);
+
+struct ProcedureDeclaration {
+  std::u16string name;  // as written, without a type-suffix character
+  ProcKind kind = ProcKind::Proc;
+};
+
+// A Sub, Function or Property Get/Let/Set declaration, with or without
+// Public/Private/Friend and Static. Declare statements, Events and variables
+// are not procedure declarations.
+std::optional<ProcedureDeclaration> ParseProcedureDeclaration(std::u16string_view code);
+
+// True when one of the statements of the code is End Sub, End Function or End
+// Property (a bare End ends the program, not the procedure). `has_colon`
+// false promises a single statement, which saves a scan.
+bool EndsProcedure(std::u16string_view code, bool has_colon = true);
+
+enum class BlockKind { kNone, kEnum, kType };
+// An Enum or Type block that opens on this code line.
+BlockKind OpensBlock(std::u16string_view code);
+bool ClosesBlock(std::u16string_view code, BlockKind kind);
+
+// #Else and #ElseIf: what follows is an alternative to what came before.
+bool IsConditionalAlternative(std::u16string_view code);
+
+// Names declared by a module-level variable declaration (Public, Private,
+// Dim or Global, WithEvents allowed), without type suffixes; empty for any
+// other line, constants included.
+std::vector<std::u16string> DeclaredVariables(std::u16string_view code);
+
+// `Attribute Item.VB_UserMemId = 0` and `Attribute VB_Name = "X"`: the lines
+// the IDE keeps in the file but does not show.
+bool IsAttributeLine(std::u16string_view line);
+// The member an attribute line belongs to ("Item" above); empty for a
+// module attribute.
+std::u16string AttributeMember(std::u16string_view line);
+
+// The designer header at the top of form, class and control files.
+bool IsVersionLine(std::u16string_view line);
+bool IsObjectLine(std::u16string_view line);
+bool IsModuleAttributeLine(std::u16string_view line);  // Attribute VB_...
+// +1 for Begin and BeginProperty, -1 for End and EndProperty, else 0.
+int DesignerBlockStep(std::u16string_view line);
+// The value of `Attribute VB_Name = "X"`, if this is that line.
+std::optional<std::u16string> ModuleNameAttribute(std::u16string_view line);
+
+}  // namespace tolvan::host

@@ -1,0 +1,114 @@
+#include "vbsource/VbpProject.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/FileIO.h"
+#include "platform/Text.h"
+#include "vbsource/SourceFile.h"
+#include "vbsource/VbSyntax.h"
+
+namespace tolvan::host {
+namespace {
+
+std::u16string_view Trim(std::u16string_view s) {
+  size_t b = s.find_first_not_of(u" \t");
+  if (b == std::u16string_view::npos) return {};
+  size_t e = s.find_last_not_of(u" \t");
+  return s.substr(b, e - b + 1);
+}
+
+std::u16string Unquote(std::u16string_view s) {
+  s = Trim(s);
+  if (s.size() >= 2 && s.front() == u'"' && s.back() == u'"') s = s.substr(1, s.size() - 2);
+  return std::u16string(s);
+}
+
+bool IsKey(std::u16string_view key, std::u16string_view want) {
+  return EqualsIgnoreCase(key, want);
+}
+
+std::u16string FoldedPath(const std::filesystem::path& path) {
+  return FoldCase(Utf8ToUtf16(path.lexically_normal().generic_string()));
+}
+
+}  // namespace
+
+Result<VbpFile> ParseVbp(std::string_view bytes, const std::string& encoding,
+                         const std::string& display_name) {
+  Result<SourceFile> file = SourceFile::Decode(std::string(bytes), encoding, display_name);
+  if (!file) return file.status();
+  VbpFile vbp;
+  bool have_name = false;
+  bool have_description = false;
+  for (const SourceLine& line : file->lines()) {
+    std::u16string_view text = Trim(line.text);
+    if (!text.empty() && text.front() == u'[') break;
+    size_t eq = text.find(u'=');
+    if (eq == std::u16string_view::npos) continue;
+    std::u16string_view key = Trim(text.substr(0, eq));
+    std::u16string_view value = text.substr(eq + 1);
+    if (IsKey(key, u"Name")) {
+      if (!have_name) vbp.name = Unquote(value);
+      have_name = true;
+    } else if (IsKey(key, u"Description")) {
+      if (!have_description) vbp.description = Unquote(value);
+      have_description = true;
+    } else if (IsKey(key, u"Module") || IsKey(key, u"Class")) {
+      size_t semicolon = value.find(u';');
+      vbp.members.push_back(
+          Unquote(semicolon == std::u16string_view::npos ? value : value.substr(semicolon + 1)));
+    } else if (IsKey(key, u"Form") || IsKey(key, u"UserControl") || IsKey(key, u"PropertyPage") ||
+               IsKey(key, u"UserDocument") || IsKey(key, u"Designer")) {
+      vbp.members.push_back(Unquote(value));
+    }
+  }
+  return vbp;
+}
+
+bool VbpListsModule(const VbpFile& vbp, const std::filesystem::path& vbp_folder,
+                    const std::filesystem::path& module) {
+  const std::u16string want = FoldedPath(module);
+  for (const std::u16string& member : vbp.members) {
+    std::string relative = Utf16ToUtf8(member);
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    // A Windows drive path cannot be this folder's file.
+    if (relative.empty() || relative.front() == '/' ||
+        (relative.size() >= 2 && relative[1] == ':')) {
+      continue;
+    }
+    if (FoldedPath(vbp_folder / relative) == want) return true;
+  }
+  return false;
+}
+
+Result<ProjectInfo> FindProject(const std::filesystem::path& module, const std::string& encoding) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(module, ec);
+  if (ec) absolute = module;
+  absolute = absolute.lexically_normal();
+  const std::filesystem::path folder = absolute.parent_path();
+
+  std::vector<std::filesystem::path> candidates;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::filesystem::path& p = it->path();
+    if (EqualsIgnoreCase(Utf8ToUtf16(p.extension().string()), u".vbp") && it->is_regular_file(ec)) {
+      candidates.push_back(p);
+    }
+  }
+  std::sort(candidates.begin(), candidates.end());
+
+  for (const std::filesystem::path& candidate : candidates) {
+    Result<std::string> bytes = ReadFileBytes(candidate);
+    if (!bytes) return bytes.status();
+    Result<VbpFile> vbp = ParseVbp(*bytes, encoding, candidate.string());
+    if (!vbp) return vbp.status();
+    if (VbpListsModule(*vbp, folder, absolute)) {
+      return ProjectInfo{std::move(vbp->name), std::move(vbp->description), candidate};
+    }
+  }
+  return ProjectInfo{Utf8ToUtf16(folder.filename().string()), u"", {}};
+}
+
+}  // namespace tolvan::host

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include "vbsource/SourceFile.h"
+
+namespace tolvan::host {
+namespace {
+
+SourceFile MustDecode(std::string_view bytes, const std::string& encoding = "") {
+  Result<SourceFile> file = SourceFile::Decode(std::string(bytes), encoding, "m.bas");
+  EXPECT_TRUE(file.ok()) << file.message();
+  return file.ok() ? std::move(*file) : SourceFile();
+}
+
+std::vector<std::u16string> Texts(const SourceFile& file) {
+  std::vector<std::u16string> out;
+  for (const SourceLine& line : file.lines()) out.emplace_back(line.text);
+  return out;
+}
+
+std::vector<std::string> Endings(const SourceFile& file) {
+  std::vector<std::string> out;
+  for (const SourceLine& line : file.lines()) out.emplace_back(line.ending);
+  return out;
+}
+
+using U16s = std::vector<std::u16string>;
+using Strings = std::vector<std::string>;
+
+struct RoundTripRow {
+  const char* test_name;
+  std::string bytes;
+  std::string encoding;  // detected
+  size_t line_count;
+};
+
+class RoundTripTest : public ::testing::TestWithParam<RoundTripRow> {};
+
+TEST_P(RoundTripTest, SerializesTheSameBytes) {
+  const RoundTripRow& row = GetParam();
+  SourceFile file = MustDecode(row.bytes);
+  EXPECT_EQ(file.encoding(), row.encoding);
+  EXPECT_EQ(file.lines().size(), row.line_count);
+  EXPECT_EQ(file.Serialize(), row.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RoundTripTest,
+    ::testing::Values(RoundTripRow{"Empty", "", "CP932", 0},
+                      RoundTripRow{"CrLf", "a\r\nb\r\n", "CP932", 2},
+                      RoundTripRow{"LfOnly", "a\nb\n", "CP932", 2},
+                      RoundTripRow{"NoFinalBreak", "a\r\nb", "CP932", 2},
+                      RoundTripRow{"MixedBreaks", "a\r\nb\nc\r\n", "CP932", 3},
+                      RoundTripRow{"LoneCrStaysInLine", "a\rb\r\nc\r\n", "CP932", 2},
+                      RoundTripRow{"EmptyLines", "\r\n\r\n", "CP932", 2},
+                      RoundTripRow{"Utf8Bom", "\xEF\xBB\xBFx = 1\r\n", "UTF-8", 1},
+                      RoundTripRow{"Utf8Nel",
+                                   "a\xC2\x85"
+                                   "b\n",
+                                   "UTF-8", 1},
+                      // ソ and 表 end in 0x5C, ダ in 0x5F, ｅ in 0x85; ｱ is one byte.
+                      RoundTripRow{"Cp932Trails",
+                                   "' \x83\x5C\x95\x5C \x83\x5F\r\n' \x82\x85 \xB1\r\n", "CP932",
+                                   2},
+                      RoundTripRow{"RawControlByte", "s = \"\x01\"\r\n", "CP932", 1}),
+    [](const ::testing::TestParamInfo<RoundTripRow>& info) { return info.param.test_name; });
+
+TEST(SourceFileTest, DecodesCp932PerLine) {
+  SourceFile file = MustDecode("' \x83\x5C\x95\x5C \x83\x5F\r\n' \x82\x85 \xB1\xB2\r\n");
+  EXPECT_EQ(Texts(file), (U16s{u"' ソ表 ダ", u"' ｅ ｱｲ"}));
+  EXPECT_EQ(file.lines()[0].bytes, "' \x83\x5C\x95\x5C \x83\x5F");
+}
+
+TEST(SourceFileTest, LoneCrAndNelAreCharactersOfTheLine) {
+  EXPECT_EQ(Texts(MustDecode("a\rb\r\n")), (U16s{u"a\rb"}));
+  EXPECT_EQ(Texts(MustDecode("a\xC2\x85"
+                             "b")),
+            (U16s{u"a\u0085b"}));
+}
+
+TEST(SourceFileTest, NewlineIsTheFirstOneFound) {
+  EXPECT_EQ(MustDecode("a\nb\r\n").newline(), "\n");
+  EXPECT_EQ(MustDecode("a\r\nb\n").newline(), "\r\n");
+  EXPECT_EQ(MustDecode("a").newline(), "\r\n");
+  EXPECT_EQ(MustDecode("").newline(), "\r\n");
+}
+
+TEST(SourceFileTest, BomIsKeptOutOfTheFirstLine) {
+  SourceFile file = MustDecode(
+      "\xEF\xBB\xBF"
+      "Attribute VB_Name = \"m\"\r\n");
+  EXPECT_TRUE(file.has_bom());
+  EXPECT_EQ(file.lines()[0].text, u"Attribute VB_Name = \"m\"");
+  // UTF-8 named explicitly, in another spelling, keeps it too.
+  SourceFile named = MustDecode("\xEF\xBB\xBFx\n", "utf8");
+  EXPECT_TRUE(named.has_bom());
+  EXPECT_EQ(named.Serialize(), "\xEF\xBB\xBFx\n");
+}
+
+TEST(SourceFileTest, ExplicitEncodingWins) {
+  // 0xE9 is é in CP1252 and not a whole character in CP932.
+  SourceFile file = MustDecode("' caf\xE9\r\n", "CP1252");
+  EXPECT_EQ(file.encoding(), "CP1252");
+  EXPECT_EQ(Texts(file), (U16s{u"' café"}));
+  // Valid UTF-8 (é) read as CP932 (half-width ﾃｩ) on request.
+  SourceFile sjis = MustDecode("' caf\xC3\xA9\r\n", "CP932");
+  EXPECT_EQ(sjis.encoding(), "CP932");
+  EXPECT_EQ(Texts(sjis), (U16s{u"' cafﾃｩ"}));
+}
+
+struct RefusalRow {
+  const char* test_name;
+  std::string bytes;
+  std::string encoding;
+  std::string message;
+};
+
+class RefusalTest : public ::testing::TestWithParam<RefusalRow> {};
+
+TEST_P(RefusalTest, NamesTheProblem) {
+  Result<SourceFile> file = SourceFile::Decode(GetParam().bytes, GetParam().encoding, "m.bas");
+  ASSERT_FALSE(file.ok());
+  EXPECT_EQ(file.message(), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RefusalTest,
+    ::testing::Values(
+        // 0x85 cannot start a CP932 character.
+        RefusalRow{"BadCp932Byte", "ok\r\nok\r\nx\x85\r\n", "",
+                   "m.bas: line 3: the text is not valid CP932 (byte 0x85 at offset 1)"},
+        // A lead byte whose second byte is the line break.
+        RefusalRow{"LeadByteAtLineEnd", "a\x83\r\nb\r\n", "",
+                   "m.bas: line 1: the text is not valid CP932 (byte 0x83 at offset 1)"},
+        RefusalRow{"BomButNotUtf8", "\xEF\xBB\xBFok\n\xFFno\n", "",
+                   "m.bas: line 2: the file starts with a UTF-8 byte-order mark but this line "
+                   "is not valid UTF-8"},
+        RefusalRow{"ExplicitUtf8", "ok\n\x82\xA0\n", "UTF-8",
+                   "m.bas: line 2: the text is not valid UTF-8 (byte 0x82 at offset 0)"},
+        RefusalRow{"UnknownEncoding", "x\n", "NO-SUCH-CODESET",
+                   "m.bas: unknown encoding \"NO-SUCH-CODESET\""},
+        RefusalRow{"Utf16CannotSplitOnBytes", "x\n", "UTF-16LE",
+                   "m.bas: the encoding UTF-16LE cannot be used for module files (its line "
+                   "breaks are not the bytes CR LF)"}),
+    [](const ::testing::TestParamInfo<RefusalRow>& info) { return info.param.test_name; });
+
+TEST(SourceFileTest, MakeLineEncodesInTheFileEncoding) {
+  SourceFile sjis = MustDecode("' \x95\x5C\r\n");
+  Result<SourceLine> line = sjis.MakeLine(u"' 表示 ｱ");
+  ASSERT_TRUE(line.ok()) << line.message();
+  EXPECT_EQ(line->bytes, "' \x95\x5C\x8E\xA6 \xB1");
+  EXPECT_EQ(line->ending, "\r\n");
+
+  Result<SourceLine> refused = sjis.MakeLine(u"' 😀");
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.message(), "the character '😀' (U+1F600) cannot be written in CP932");
+
+  SourceFile utf8 = MustDecode("' \xC3\xA9\n");
+  EXPECT_EQ(utf8.MakeLine(u"' 😀")->bytes, "' \xF0\x9F\x98\x80");
+  EXPECT_EQ(utf8.MakeLine(u"y")->ending, "\n");
+  EXPECT_FALSE(utf8.MakeLine(std::u16string(1, char16_t{0xD800})).ok());
+}
+
+TEST(SourceFileTest, FixLineBreaksKeepsAMissingFinalBreakMissing) {
+  SourceFile file = MustDecode("a\r\nb");
+  Result<SourceLine> c = file.MakeLine(u"c");
+  file.lines().push_back(*c);
+  file.lines().back().ending = {};
+  file.FixLineBreaks();
+  EXPECT_EQ(Endings(file), (Strings{"\r\n", "\r\n", ""}));
+  EXPECT_EQ(file.Serialize(), "a\r\nb\r\nc");
+
+  SourceFile ends = MustDecode("a\nb\n");
+  ends.lines().pop_back();
+  ends.FixLineBreaks();
+  EXPECT_EQ(ends.Serialize(), "a\n");
+}
+
+}  // namespace
+}  // namespace tolvan::host
