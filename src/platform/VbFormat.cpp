@@ -424,6 +424,8 @@ class Renderer {
 
 Result<std::u16string> FormatDateTime(const LocalDateTime& when, std::u16string_view format) {
   if (Status checked = CheckDateTime(when); !checked.ok()) return checked;
+  // No format at all is the general date, as "c" writes it.
+  if (format.empty()) format = u"c";
   const std::vector<Token> tokens = Tokenizer(format).Run();
   bool twelve_hour = false;
   for (const Token& token : tokens) twelve_hour = twelve_hour || token.kind == Kind::kAmPm;

@@ -22,6 +22,7 @@
 //   30 December 1899 (Visual Basic's day zero).
 // - An unclosed quote runs to the end; a backslash at the very end is dropped.
 // - Semicolon-separated sections are not supported: ";" is a literal.
+// - An empty format is the general date, the same as c.
 // Fails only on a date or time that cannot exist (month 13, 30 February,
 // hour 24, year outside 1..9999); the message names the bad field.
 #pragma once

@@ -84,8 +84,9 @@ INSTANTIATE_TEST_SUITE_P(
                         u"2003/07/15 0:00:01"},
                     Row{"DayZeroShowsTimeOnly", At(1899, 12, 30, 10, 20, 30), u"c", u"10:20:30"},
                     Row{"DayZeroAtMidnightShowsTime", At(1899, 12, 30), u"c", u"0:00:00"},
-                    Row{"DayZeroOtherTokensShowTheDate", At(1899, 12, 30), u"ddddd",
-                        u"1899/12/30"}),
+                    Row{"DayZeroOtherTokensShowTheDate", At(1899, 12, 30), u"ddddd", u"1899/12/30"},
+                    Row{"EmptyFormatIsTheGeneralDate", kTuesday, u"", u"2003/07/15 14:05:09"},
+                    Row{"EmptyFormatAtMidnight", At(2003, 7, 15), u"", u"2003/07/15"}),
     RowName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -187,8 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"LettersThatAreNoTokens", kTuesday, u"fgijklopruvxz", u"fgijklopruvxz"},
                     Row{"UnquotedWordUsesItsTokenLetters", kTuesday, u"Week", u"3eek"},
                     Row{"LoneAIsALetter", kTuesday, u"at hh", u"at 14"},
-                    Row{"AStartingNoMarker", kTuesday, u"a/x am/p", u"a/x a7/p"},
-                    Row{"EmptyFormat", kTuesday, u"", u""}),
+                    Row{"AStartingNoMarker", kTuesday, u"a/x am/p", u"a/x a7/p"}),
     RowName);
 
 struct BadRow {
