@@ -1,6 +1,9 @@
 #include "engine/modMarlet.h"
 
 #include <algorithm>
+#include <functional>
+#include <set>
+#include <unordered_map>
 
 #include "platform/VbString.h"
 
@@ -115,22 +118,78 @@ std::u16string ExpandParamLines(const std::u16string& line, const ParamTable& pa
   return out;
 }
 
-// An empty word would match every "$"; such a macro cannot be written in a
-// template, so it takes no part in the expansion.
-template <class Fn>
-void ForEachUserMacro(int32_t last, const UserMacroTable& table, Fn fn) {
-  const size_t count = last < 0 ? 0 : std::min<size_t>(static_cast<size_t>(last) + 1, table.size());
-  for (size_t i = 0; i < count; ++i) {
-    if (!table[i].word.empty()) fn(table[i]);
+// The user macro table in use, looked up by word. An empty word would match
+// every "$"; such a macro cannot be written in a template, so it takes no
+// part in the expansion. Where several words fit at one place, the first in
+// table order wins (with ab before abc, "$abc" is ab followed by c).
+class UserMacros {
+ public:
+  UserMacros(int32_t last, const UserMacroTable& table) : table_(table) {
+    const size_t count =
+        last < 0 ? 0 : std::min<size_t>(static_cast<size_t>(last) + 1, table.size());
+    for (size_t i = 0; i < count; ++i) {
+      const std::u16string& word = table[i].word;
+      if (word.empty()) continue;
+      by_word_.try_emplace(word, i);  // a later duplicate never wins
+      lengths_.insert(word.size());
+    }
   }
-}
 
-std::u16string RemoveUserMacros(const std::u16string& line, int32_t last,
-                                const UserMacroTable& table) {
-  std::u16string out = line;
-  ForEachUserMacro(last, table,
-                   [&](const UserMacro& m) { ReplaceAll(out, kUserMacroMark + m.word, u""); });
-  return out;
+  bool empty() const { return by_word_.empty(); }
+
+  // The macro whose word starts at `pos` of `text`, first in table order.
+  const UserMacro* At(std::u16string_view text, size_t pos) const {
+    const UserMacro* best = nullptr;
+    size_t best_index = 0;
+    for (size_t length : lengths_) {
+      if (length > text.size() - pos) break;
+      auto it = by_word_.find(text.substr(pos, length));
+      if (it != by_word_.end() && (!best || it->second < best_index)) {
+        best = &table_[it->second];
+        best_index = it->second;
+      }
+    }
+    return best;
+  }
+
+  // One pass over `text`: wherever `lead` is followed by a word, `emit` gets
+  // the macro and returns what the lead and the word become. What is put in
+  // is never looked at again, so a replacement that holds a lead or a word
+  // is not expanded a second time.
+  template <class Emit>
+  std::u16string Rewrite(const std::u16string& text, std::u16string_view lead, Emit emit) const {
+    if (empty() || text.find(lead) == std::u16string::npos) return text;
+    std::u16string out;
+    out.reserve(text.size());
+    size_t done = 0;
+    for (size_t pos = text.find(lead); pos != std::u16string::npos;) {
+      const UserMacro* macro = At(text, pos + lead.size());
+      if (!macro) {
+        pos = text.find(lead, pos + 1);
+        continue;
+      }
+      out.append(text, done, pos - done);
+      out += emit(*macro);
+      done = pos + lead.size() + macro->word.size();
+      pos = text.find(lead, done);
+    }
+    out.append(text, done, std::u16string::npos);
+    return out;
+  }
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+  };
+  const UserMacroTable& table_;
+  std::unordered_map<std::u16string, size_t, Hash, std::equal_to<>> by_word_;
+  std::set<size_t> lengths_;
+};
+
+std::u16string RemoveUserMacros(const std::u16string& line, const UserMacros& macros) {
+  return macros.Rewrite(line, std::u16string_view(&kUserMacroMark, 1),
+                        [](const UserMacro&) { return std::u16string(); });
 }
 
 }  // namespace
@@ -139,21 +198,17 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
                            const ProcInfo& vntProcInfo, const ParamTable& vntParams,
                            int32_t lngUserDefineLast, const UserMacroTable& vntUserDefine) {
   std::u16string t(strTemplate);
-  const UserMacroTable& macros = vntUserDefine;
-  const int32_t last = lngUserDefineLast;
+  const UserMacros macros(lngUserDefineLast, vntUserDefine);
+  const std::u16string_view mark(&kUserMacroMark, 1);
 
   // Escapes first, so that "$$word" and "$$a" survive every later step.
-  ForEachUserMacro(last, macros, [&](const UserMacro& m) {
-    ReplaceAll(t, u"$$" + m.word, kEscapeMark + m.word);
-  });
+  t = macros.Rewrite(t, u"$$", [](const UserMacro& m) { return kEscapeMark + m.word; });
   if (vb::Find(t, u"$$") != std::u16string::npos) {
     for (char16_t letter : std::u16string_view(u"adpmcfntreo")) {
       ReplaceKeepWidth(t, std::u16string(u"$$") + letter, std::u16string{kEscapeMark, letter});
     }
   }
-  ForEachUserMacro(last, macros, [&](const UserMacro& m) {
-    ReplaceAll(t, u"$" + m.word, kUserMacroMark + m.word);
-  });
+  t = macros.Rewrite(t, u"$", [](const UserMacro& m) { return kUserMacroMark + m.word; });
 
   ReplaceKeepWidth(t, u"$a", vntProcInfo[0]);
   ReplaceKeepWidth(t, u"$d", vntProcInfo[1]);
@@ -183,7 +238,7 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
     } else if (settings.strNoParamText.empty()) {
       t.erase(start - 1, end - start);
     } else {
-      if (settings.blnParamMacroRemove) line = RemoveUserMacros(line, last, macros);
+      if (settings.blnParamMacroRemove) line = RemoveUserMacros(line, macros);
       // The line keeps its text up to the first parameter macro, then the
       // no-parameter text. A macro at the very start of the line is cut too,
       // so the line never keeps a raw macro.
@@ -207,9 +262,7 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
     }
   }
 
-  ForEachUserMacro(last, macros, [&](const UserMacro& m) {
-    ReplaceAll(t, kUserMacroMark + m.word, m.replacement);
-  });
+  t = macros.Rewrite(t, mark, [](const UserMacro& m) { return m.replacement; });
 
   if (t.size() >= 2 && t.ends_with(kCrLf)) t.resize(t.size() - 2);
   std::replace(t.begin(), t.end(), kEscapeMark, u'$');

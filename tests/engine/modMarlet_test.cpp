@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "TestDefaults.h"
 #include "platform/Text.h"
 
@@ -174,6 +176,57 @@ TEST(ExpandMacro, OnlyTheFirstMatchingLineIsExpanded) {
   // Without a $n2 line, the next line still holding $e1 repeats; as the
   // template's last line it has no CR LF of its own, yet each copy is a line.
   EXPECT_EQ(Expand(s, u"$e1 $n1\r\n#$e1", CalcInfo(), CalcParams()), "1 lngParam1\r\n#2\r\n#3");
+}
+
+// A replacement is final: marks, dollars and words inside it are not
+// expanded again, so no table can make the text grow past the sum of its
+// replacements.
+TEST(ExpandMacro, ReplacementsAreNeverExpandedAgain) {
+  SettingsRecord s = FactorySettings();
+  const std::u16string mark(1, u'\uE001');
+  struct Row {
+    const char* name;
+    std::u16string tmpl;
+    UserMacroTable macros;
+    std::u16string expected;
+  };
+  const Row rows[] = {
+      {"marked word in a replacement", u"$a1", {{u"a1", mark + u"b"}, {u"b", u"X"}}, mark + u"b"},
+      {"dollar word in a replacement", u"$a1", {{u"a1", u"$b"}, {u"b", u"X"}}, u"$b"},
+      {"escape in a replacement", u"$a1", {{u"a1", u"$$b"}, {u"b", u"X"}}, u"$$b"},
+      {"replacement naming itself", u"$me", {{u"me", u"[$me]"}}, u"[$me]"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ExpandMacro(s, row.tmpl, CalcInfo(), CalcParams(),
+                          static_cast<int32_t>(row.macros.size()) - 1, row.macros),
+              row.expected)
+        << row.name;
+  }
+
+  // Each macro names the next one twice: expanded again, 60 macros would
+  // ask for 2^60 characters.
+  UserMacroTable chain;
+  for (int i = 0; i < 60; ++i) {
+    std::u16string next = mark + u"w" + Utf8ToUtf16(std::to_string(i + 1));
+    chain.push_back({u"w" + Utf8ToUtf16(std::to_string(i)), next + next});
+  }
+  EXPECT_EQ(ExpandMacro(s, u"$w0", CalcInfo(), CalcParams(), 59, chain), chain[0].replacement);
+}
+
+// Large tables cost time in proportion to their size.
+TEST(ExpandMacro, TwentyThousandUserMacrosTakeWellUnderASecond) {
+  SettingsRecord s = FactorySettings();
+  UserMacroTable macros;
+  std::u16string tmpl, expected;
+  for (int i = 0; i < 20000; ++i) {
+    const std::u16string n = Utf8ToUtf16(std::to_string(i));
+    macros.push_back({u"m" + n + u"x", u"<" + n + u">"});
+    tmpl += u"$m" + n + u"x ";
+    expected += u"<" + n + u"> ";
+  }
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ExpandMacro(s, tmpl, CalcInfo(), CalcParams(), 19999, macros), expected);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 }  // namespace
