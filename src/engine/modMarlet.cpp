@@ -266,6 +266,8 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
 
   if (t.size() >= 2 && t.ends_with(kCrLf)) t.resize(t.size() - 2);
   std::replace(t.begin(), t.end(), kEscapeMark, u'$');
+  // What is expanded goes into a module, and a module never holds a NUL.
+  std::erase(t, u'\0');
   return t;
 }
 

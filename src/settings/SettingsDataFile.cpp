@@ -1,6 +1,7 @@
 #include "settings/SettingsDataFile.h"
 
 #include <cstdio>
+#include <string>
 
 #include "platform/Text.h"
 
@@ -76,6 +77,10 @@ Result<std::u16string> SettingsDataReader::ReadRecord() {
   auto text = DecodeAnsi(bytes_.substr(pos_ + 4, length));
   if (!text) return text.status();
   pos_ += 4 + length;
+  // Every text ends up in a module, and a module never holds a NUL: one that
+  // a damaged or hand-made file carries is dropped, the rest of the text
+  // kept.
+  std::erase(*text, u'\0');
   return std::move(*text);
 }
 

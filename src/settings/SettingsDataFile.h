@@ -41,8 +41,8 @@ class SettingsDataReader {
 
   // The next last index; nullopt when fewer than four bytes are left.
   std::optional<int32_t> ReadLastIndex();
-  // The next record's text; an error when the record is cut short, is not a
-  // text or is not CP932.
+  // The next record's text, without any NUL characters; an error when the
+  // record is cut short, is not a text or is not CP932.
   Result<std::u16string> ReadRecord();
 
  private:

@@ -229,5 +229,15 @@ TEST(ExpandMacro, TwentyThousandUserMacrosTakeWellUnderASecond) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
+// A module never holds a NUL, wherever the text came from.
+TEST(ExpandMacro, NulCharactersNeverReachTheResult) {
+  SettingsRecord s = FactorySettings();
+  ProcInfo info = CalcInfo();
+  info[0] = std::u16string(u"Pay\0roll", 8);
+  const UserMacroTable macros = {{u"z", std::u16string(u"a\0b", 3)}};
+  EXPECT_EQ(ExpandMacro(s, std::u16string(u"\0$a $z\0", 7), info, CalcParams(), 0, macros),
+            u"Payroll ab");
+}
+
 }  // namespace
 }  // namespace tolvan

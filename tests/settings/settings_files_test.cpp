@@ -274,6 +274,16 @@ TEST_F(SettingsFilesTest, DamagedRecordsAreNotUsed) {
   }
 }
 
+TEST_F(SettingsFilesTest, NulCharactersOfTheDataFileAreDropped) {
+  Current();
+  file("/set/Team.dat") =
+      Le32(0) + Rec(Bytes("'\0A\0")) + Le32(1) + Rec(Bytes("\0'L\0")) + Rec(Bytes("\0"));
+  ASSERT_TRUE(Settings().Load());
+  EXPECT_EQ(record_.strTemplate[0], u"'A");
+  EXPECT_EQ(record_.strLineComment[0], u"'L");
+  EXPECT_EQ(record_.strLineComment[1], u"");
+}
+
 TEST_F(SettingsFilesTest, MacroTableStopsAtTheFirstMissingWord) {
   struct Case {
     const char* name;
