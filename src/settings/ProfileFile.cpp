@@ -39,7 +39,8 @@ std::optional<KeyLine> ParseKeyLine(std::string_view line) {
   line = Trim(line);
   if (line.empty() || line.front() == ';' || line.front() == '[') return std::nullopt;
   size_t eq = line.find('=');  // '=' is never the second byte of a character
-  if (eq == std::string_view::npos) return KeyLine{line, {}};
+  // A line without '=' is no key at all, as Windows reads it.
+  if (eq == std::string_view::npos) return std::nullopt;
   std::string_view value = Trim(line.substr(eq + 1));
   if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);

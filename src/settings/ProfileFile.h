@@ -6,13 +6,14 @@
 // for byte.
 //
 // Reading: a line "[name]" opens a section (the name ends at the last ']');
-// a line "key=value" is a key of the section above it, a line without '='
-// a key with an empty value, a line starting with ';' a comment. Section and
-// key names are compared without regard to the case of ASCII letters, spaces
-// and tabs around names and values are dropped, and then one pair of double
-// or single quotes around the whole value is removed. The first section of a
-// name and the first key of a name in it count. Lines end in CR LF, LF or a
-// lone CR; texts are in the ANSI code page (CP932).
+// a line "key=value" is a key of the section above it, a line starting with
+// ';' a comment; any other line (one without '=') is neither and is kept as
+// it stands. Section and key names are compared without regard to the case
+// of ASCII letters, spaces and tabs around names and values are dropped, and
+// then one pair of double or single quotes around the whole value is
+// removed. The first section of a name and the first key of a name in it
+// count. Lines end in CR LF, LF or a lone CR; texts are in the ANSI code page
+// (CP932).
 //
 // Writing: a value that reading would change (spaces or tabs at either end,
 // or a quote at both ends) is written inside one extra pair of double quotes,

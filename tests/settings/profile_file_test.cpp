@@ -37,7 +37,8 @@ TEST(ProfileFileRead, AsWindowsReadsIt) {
       {"LoneQuoteKept", "[S]\r\nK=\"\r\n", "S", "K", "\""},
       {"EmptyQuotesAreEmpty", "[S]\r\nK=\"\"\r\n", "S", "K", ""},
       {"EmptyValueIsPresent", "[S]\r\nK=\r\n", "S", "K", ""},
-      {"KeyWithoutEquals", "[S]\r\nK\r\n", "S", "K", ""},
+      {"LineWithoutEqualsIsNoKey", "[S]\r\nK\r\n", "S", "K", std::nullopt},
+      {"KeyAfterALineWithoutEquals", "[S]\r\nK\r\nK=1\r\n", "S", "K", "1"},
       {"ValueKeepsLaterEquals", "[S]\r\nK=a=b\r\n", "S", "K", "a=b"},
       {"MissingKey", "[S]\r\nK=1\r\n", "S", "L", std::nullopt},
       {"MissingSection", "[S]\r\nK=1\r\n", "T", "K", std::nullopt},
@@ -129,12 +130,14 @@ TEST(ProfileFileWrite, RefusesWhatOneLineCannotHold) {
 }
 
 TEST(ProfileFileWrite, RemoveAndKeys) {
-  ProfileFile file("[U]\r\nCount=2\r\nWord0=a\r\nword0=dup\r\nReplace0=b\r\n[V]\r\nWord0=c\r\n");
+  ProfileFile file(
+      "[U]\r\nCount=2\r\nWord0=a\r\nword0=dup\r\nWord1\r\nReplace0=b\r\n[V]\r\nWord0=c\r\n");
   EXPECT_EQ(file.Keys("u"), (std::vector<std::string>{"Count", "Word0", "word0", "Replace0"}));
   file.Remove("U", "WORD0");
   file.Remove("U", "Missing");
   file.Remove("Missing", "Word0");
-  EXPECT_EQ(file.bytes(), "[U]\r\nCount=2\r\nReplace0=b\r\n[V]\r\nWord0=c\r\n");
+  file.Remove("U", "Word1");
+  EXPECT_EQ(file.bytes(), "[U]\r\nCount=2\r\nWord1\r\nReplace0=b\r\n[V]\r\nWord0=c\r\n");
 }
 
 TEST(ProfileText, TextsCrossInCp932) {
