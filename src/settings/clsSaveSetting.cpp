@@ -40,10 +40,40 @@ constexpr char16_t kTolvanKey[] = u"SOFTWARE\\Quenby Software\\Tolvan";
 constexpr char16_t kIniFilePath[] = u"IniFilePath";
 constexpr char16_t kCurrentVersion[] = u"0.4";
 
+// "&H" and 1 to 8 hexadecimal digits, or "&O" and octal digits up to 32
+// bits, as Visual Basic reads them from a text: four hexadecimal digits or
+// fewer (at most &O177777) make a 16-bit number, more a 32-bit one, both
+// signed, so &HFFFF is -1 and &HFFFFFFFF too. Letters may be in either case.
+std::optional<double> ParseRadixNumber(std::string_view s) {
+  if (s.size() < 3 || s[0] != '&') return std::nullopt;
+  const char radix = static_cast<char>(s[1] | 0x20);
+  if (radix != 'h' && radix != 'o') return std::nullopt;
+  const unsigned bits_per_digit = radix == 'h' ? 4 : 3;
+  uint64_t n = 0;
+  for (char c : s.substr(2)) {
+    unsigned digit;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<unsigned>(c - '0');
+    } else if (radix == 'h' && ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')) {
+      digit = static_cast<unsigned>((c | 0x20) - 'a' + 10);
+    } else {
+      return std::nullopt;
+    }
+    if (digit >= (1u << bits_per_digit)) return std::nullopt;
+    n = (n << bits_per_digit) | digit;
+    if (n > UINT32_MAX) return std::nullopt;
+  }
+  const size_t digits = s.size() - 2;
+  const bool short_form = radix == 'h' ? digits <= 4 : n <= 0xFFFF;
+  if (short_form) return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(n)));
+  return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(n)));
+}
+
 // A number as Visual Basic's IsNumeric takes it from a settings file: blanks
 // around, a sign, digits with at most one decimal point, an exponent (E or
-// D). Other forms (hexadecimal &H, thousands separators) count as not
-// numeric, so the field keeps its default.
+// D); or a hexadecimal or octal number (&H, &O). Other forms (thousands
+// separators, currency signs) count as not numeric, so the field keeps its
+// default.
 std::optional<double> ParseNumber(std::u16string_view text) {
   std::string s;
   for (char16_t c : text) {
@@ -53,6 +83,7 @@ std::optional<double> ParseNumber(std::u16string_view text) {
   size_t begin = s.find_first_not_of(" \t");
   if (begin == std::string::npos) return std::nullopt;
   s = s.substr(begin, s.find_last_not_of(" \t") - begin + 1);
+  if (s[0] == '&') return ParseRadixNumber(s);
   auto is_digit = [&](size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
   size_t i = 0;
   if (s[i] == '+' || s[i] == '-') ++i;

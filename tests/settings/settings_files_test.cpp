@@ -319,13 +319,47 @@ TEST_F(SettingsFilesTest, NumbersAsVisualBasicConvertsThem) {
   ASSERT_TRUE(Settings().Load());
   EXPECT_EQ(record_.intCommentPattern, 1);
   EXPECT_TRUE(record_.blnParamMacroRemove);
-  EXPECT_EQ(record_.intLinePattern, (std::array<int16_t, 5>{2, 4, 3, 0, 0}));
+  EXPECT_EQ(record_.intLinePattern, (std::array<int16_t, 5>{2, 4, 2, 0, 0}));
   EXPECT_EQ(record_.intLineCommentOut, (std::array<int16_t, 5>{0, 1, 0, 0, 0}));
   for (const char* word : {"false", "FALSE", "0"}) {
     Current(std::string("[Replace]\r\nParamMacroRemove=") + word + "\r\n");
     record_.blnParamMacroRemove = true;
     ASSERT_TRUE(Settings().Load());
     EXPECT_FALSE(record_.blnParamMacroRemove) << word;
+  }
+}
+
+TEST_F(SettingsFilesTest, HexadecimalAndOctalNumbers) {
+  struct Row {
+    const char* text;
+    std::optional<int16_t> pattern;  // nullopt: the value does not fit
+  } rows[] = {
+      {"&H1", 1},
+      {"&h2", 2},
+      {" &H7fff ", 32767},
+      {"&HFFFF", -1},
+      {"&H8000", -32768},
+      {"&HFFFFFFFF", -1},
+      {"&H0000F", 15},
+      {"&O7", 7},
+      {"&o10", 8},
+      {"&O177777", -1},
+      {"&H", 1},
+      {"&HG", 1},
+      {"&O8", 1},
+      {"&H1 2", 1},
+      {"-&H1", 1},
+      {"&H123456789", 1},
+      {"&H10000", std::nullopt},
+      {"&O200000", std::nullopt},
+  };
+  file("/set/Team.dat") = Block(17, 18, 'T') + Block(8, 9, 'L');
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    Current(std::string("[LineComment]\r\nPattern0=") + row.text + "\r\n");
+    Status loaded = Settings().Load();
+    EXPECT_EQ(loaded.ok(), row.pattern.has_value()) << loaded.message();
+    if (row.pattern) EXPECT_EQ(record_.intLinePattern[0], *row.pattern);
   }
 }
 
