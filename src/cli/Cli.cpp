@@ -73,14 +73,22 @@ class CliMessageBox : public MessageBox {
 // What the add-in needs around it on the command line: no system clipboard;
 // the settings dialog from its library when the command opens it.
 struct AddInSurroundings {
-  explicit AddInSurroundings(std::ostream& err) : messages(err) {}
+  explicit AddInSurroundings(std::ostream& err) : messages(err), err_(err) {}
 
   host::ConnectEnvironment For(SettingsRecord& settings, SettingsContext& context,
                                const Clock& clock, const KeyboardState& keyboard,
                                std::function<void(const Status&)> comment_failed = nullptr) {
     return host::ConnectEnvironment{
         .settings = settings,
-        .load_settings = [&settings, &context] { return clsSaveSetting(settings, context).Load(); },
+        .load_settings =
+            [this, &settings, &context] {
+              Status loaded = clsSaveSetting(settings, context).Load();
+              // What the load went on without is said, and the run goes on.
+              for (const std::string& warning : context.TakeWarnings()) {
+                err_ << "Tolvan: warning: " << warning << "\n";
+              }
+              return loaded;
+            },
         .clock = clock,
         .keyboard = keyboard,
         .message_box = messages,
@@ -96,6 +104,9 @@ struct AddInSurroundings {
   host::EmbeddedResources resources;
   host::UnavailableSettingsDialog no_dialog;
   std::unique_ptr<host::SettingsDialog> settings_dialog;
+
+ private:
+  std::ostream& err_;
 };
 
 int Fail(std::ostream& err, const Status& status) {

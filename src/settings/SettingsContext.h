@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Status.h"
@@ -46,10 +48,16 @@ class SettingsContext {
   // UTF-8, without a trailing '/'.
   const std::string& module_dir() const { return module_dir_; }
 
+  // What a load could not use and went on without (a damaged registry store,
+  // a value that is not CP932), one line each, for the front end to show.
+  void Warn(std::string message) { warnings_.push_back(std::move(message)); }
+  std::vector<std::string> TakeWarnings() { return std::exchange(warnings_, {}); }
+
  private:
   std::unique_ptr<RegistryStore> registry_;
   std::unique_ptr<FileSystem> files_;
   std::string module_dir_;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace tolvan

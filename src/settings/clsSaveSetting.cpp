@@ -160,6 +160,10 @@ Result<std::u16string> clsSaveSetting::GetIniDir() {
   auto value = reg_.GetRegValue(kRoot, kTolvanKey, kIniFilePath);
   if (!value) return value.status();
   if (auto* text = std::get_if<std::u16string>(&*value); text && !text->empty()) return *text;
+  return DefaultIniPath();
+}
+
+std::u16string clsSaveSetting::DefaultIniPath() const {
   return Utf8ToUtf16(context_.module_dir()) + u"/Tolvan.ini";
 }
 
@@ -230,7 +234,12 @@ Status clsSaveSetting::Save() {
 Status clsSaveSetting::Load() {
   auto path = GetIniDir();
   SetDefault();
-  if (!path) return path.status();
+  if (!path) {
+    // A registry store that cannot be read names no settings file: the
+    // default one is read, and the store is left as it is.
+    context_.Warn(path.message() + "; the settings are read from " + Utf16ToUtf8(DefaultIniPath()));
+    path = DefaultIniPath();
+  }
   const std::string ini_path = Utf16ToUtf8(*path);
   auto bytes = context_.files().ReadFile(ini_path);
   if (!bytes) return bytes.status();
@@ -240,11 +249,16 @@ Status clsSaveSetting::Load() {
   auto where = [&](std::u16string_view section, std::u16string_view key) {
     return ini_path + ": [" + Utf16ToUtf8(section) + "] " + Utf16ToUtf8(key);
   };
-  // The key's text; nullopt when the key is missing.
+  // The key's text; nullopt when the key is missing. A value that cannot be
+  // read (not CP932) is reported and counts as missing, so its field keeps
+  // the default and the rest still loads.
   auto read = [&](std::u16string_view section,
                   std::u16string_view key) -> Result<std::optional<std::u16string>> {
     auto value = GetProfileText(ini, section, key);
-    if (!value) return Status::Error(where(section, key) + ": " + value.message());
+    if (!value) {
+      context_.Warn(where(section, key) + ": " + value.message() + "; the default is kept");
+      return std::optional<std::u16string>();
+    }
     return value;
   };
   // A number into `field` when it fits; an empty or non-numeric value leaves

@@ -48,7 +48,10 @@ class clsSaveSetting {
   // Replaces the record by the defaults overlaid with the settings files in
   // use. A missing or unreadable data file drops back to the defaults
   // silently; a profile value that does not fit its field stops the load
-  // with a message naming the file, section, key and value.
+  // with a message naming the file, section, key and value. A registry store
+  // that cannot be read (the default settings file is read instead) and a
+  // value that is not CP932 (its field keeps the default) are warnings in
+  // the context.
   Status Load();
 
  private:
@@ -60,6 +63,8 @@ class clsSaveSetting {
   // The default line-comment texts, click patterns and comment-out flags.
   void SetDefaultLineComment();
 
+  // "Tolvan.ini" in the module directory.
+  std::u16string DefaultIniPath() const;
   Status LoadDataFile(const std::u16string& data_path, const std::u16string& version);
 
   SettingsRecord& settings_;

@@ -383,8 +383,6 @@ TEST_F(SettingsFilesTest, AValueThatDoesNotFitStopsTheLoad) {
        "to 2147483647)"},
       {"ParamMacroRemove", "[Replace]\r\nParamMacroRemove=maybe\r\n",
        "/set/Team.ini: [Replace] ParamMacroRemove=maybe is neither True, False nor a number"},
-      {"NotCp932", "[Replace]\r\nByRef=\x81\r\n",
-       "/set/Team.ini: [Replace] ByRef: the text is not valid CP932 (byte 0x81 at offset 0)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -640,20 +638,64 @@ TEST(RealStores, ProfileFileRunLeavesTheRegistryAlone) {
   EXPECT_NE(dynamic_cast<MemoryRegistryStore*>(&context->registry()), nullptr);
 }
 
-TEST(RealStores, DamagedRegistryIsReportedAndTheDefaultsStay) {
+// A damaged registry store is never written over; loading goes on with the
+// default settings file and says so.
+TEST(RealStores, DamagedRegistryLoadsTheDefaultFileWithAWarning) {
   TempDir dir;
   WriteAll(dir / "registry.reg", "not a registry");
-  auto context = SettingsContext::ForConfigFolder(dir.path());
-  SettingsRecord s;
-  clsSaveSetting settings(s, context);
   const std::string message = "the registry store " + (dir / "registry.reg") +
                               " is damaged (line 1: the file does not start with REGEDIT4); it is "
                               "left as it is";
-  EXPECT_EQ(settings.Load().message(), message);
-  EXPECT_EQ(s, Defaults());
-  EXPECT_EQ(settings.Save().message(), message);
-  EXPECT_EQ(settings.SetIniDir(u"/x/y.ini").message(), message);
-  EXPECT_EQ(ReadAll(dir / "registry.reg"), "not a registry");
+  struct Row {
+    const char* name;
+    std::string default_ini;  // empty: no Tolvan.ini
+    std::u16string toolbar;
+  } rows[] = {{"NoDefaultFile", "", u"標準"},
+              {"DefaultFile", "[Common]\r\nVersion=0.4\r\nToolbarName=Mine\r\n", u"Mine"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove(dir / "Tolvan.ini");
+    std::filesystem::remove(dir / "Tolvan.dat");
+    if (!row.default_ini.empty()) {
+      WriteAll(dir / "Tolvan.ini", row.default_ini);
+      WriteAll(dir / "Tolvan.dat", Block(17, 18, 'T') + Block(8, 9, 'L'));
+    }
+    auto context = SettingsContext::ForConfigFolder(dir.path());
+    SettingsRecord s;
+    clsSaveSetting settings(s, context);
+    ASSERT_TRUE(settings.Load());
+    EXPECT_EQ(s.strToolbarName, row.toolbar);
+    EXPECT_EQ(
+        context.TakeWarnings(),
+        std::vector<std::string>{message + "; the settings are read from " + (dir / "Tolvan.ini")});
+    EXPECT_EQ(settings.Save().message(), message);
+    EXPECT_EQ(settings.SetIniDir(u"/x/y.ini").message(), message);
+    EXPECT_EQ(ReadAll(dir / "registry.reg"), "not a registry");
+  }
+}
+
+TEST_F(SettingsFilesTest, ValuesThatAreNotCp932KeepTheirDefaultsAndTheRestLoads) {
+  Current(
+      "ToolbarName=Bad\x81\r\nCommentPattern=1\r\n[Replace]\r\nByVal=\xFF\r\nByRef=R\r\n"
+      "[LineComment]\r\nPattern0=\x82\r\n[UserDefine]\r\nCount=0\r\nWord0=w\r\n"
+      "Replace0=r\r\n");
+  file("/set/Team.dat") = Block(17, 18, 'T') + Block(8, 9, 'L');
+  ASSERT_TRUE(Settings().Load());
+  const SettingsRecord defaults = Defaults();
+  EXPECT_EQ(record_.strToolbarName, defaults.strToolbarName);
+  EXPECT_EQ(record_.strByValText, defaults.strByValText);
+  EXPECT_EQ(record_.intLinePattern[0], defaults.intLinePattern[0]);
+  EXPECT_EQ(record_.intCommentPattern, 1);
+  EXPECT_EQ(record_.strByRefText, u"R");
+  EXPECT_EQ(record_.lngUserDefineLast, 0);
+  EXPECT_EQ(record_.strTemplate[0], u"T0");
+  const auto warnings = context_.TakeWarnings();
+  ASSERT_EQ(warnings.size(), 3u);
+  EXPECT_EQ(warnings[0],
+            "/set/Team.ini: [Common] ToolbarName: the text is not valid CP932 (byte 0x81 at "
+            "offset 3); the default is kept");
+  EXPECT_NE(warnings[1].find("[Replace] ByVal:"), std::string::npos);
+  EXPECT_NE(warnings[2].find("[LineComment] Pattern0:"), std::string::npos);
 }
 
 TEST(RealStores, FolderThatIsAFileCannotBeSavedInto) {
