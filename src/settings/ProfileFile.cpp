@@ -1,5 +1,9 @@
 #include "settings/ProfileFile.h"
 
+#include <algorithm>
+#include <iterator>
+#include <unordered_map>
+
 #include "platform/AnsiBytes.h"
 #include "platform/Text.h"
 
@@ -85,29 +89,45 @@ std::string ProfileFile::bytes() const {
   return out;
 }
 
-std::optional<size_t> ProfileFile::FindSection(std::string_view section) const {
-  std::string wanted = ansi::FoldCase(Trim(section));
+const ProfileFile::Index& ProfileFile::index() const {
+  if (index_) return *index_;
+  Index& index = index_.emplace();
+  std::optional<size_t> header;
   for (size_t i = 0; i < lines_.size(); ++i) {
-    auto name = SectionName(lines_[i].text);
-    if (name && name->size() == wanted.size() && ansi::FoldCase(*name) == wanted) return i;
+    if (auto name = SectionName(lines_[i].text)) {
+      if (header) index.ends[*header] = i;
+      header = i;
+      index.sections.try_emplace(ansi::FoldCase(*name), i);
+      continue;
+    }
+    if (!header) continue;
+    if (auto line = ParseKeyLine(lines_[i].text)) {
+      index.keys.try_emplace(KeyId(*header, ansi::FoldCase(line->key)), i);
+      index.last_keys[*header] = i;
+    }
   }
-  return std::nullopt;
+  if (header) index.ends[*header] = lines_.size();
+  return index;
 }
 
-size_t ProfileFile::SectionEnd(size_t header) const {
-  size_t i = header + 1;
-  while (i < lines_.size() && !SectionName(lines_[i].text)) ++i;
-  return i;
+std::string ProfileFile::KeyId(size_t header, std::string_view folded_key) {
+  return std::to_string(header) + ":" + std::string(folded_key);
 }
+
+std::optional<size_t> ProfileFile::FindSection(std::string_view section) const {
+  const auto& sections = index().sections;
+  auto at = sections.find(ansi::FoldCase(Trim(section)));
+  if (at == sections.end()) return std::nullopt;
+  return at->second;
+}
+
+size_t ProfileFile::SectionEnd(size_t header) const { return index().ends.at(header); }
 
 std::optional<size_t> ProfileFile::FindKey(size_t header, std::string_view key) const {
-  std::string wanted = ansi::FoldCase(Trim(key));
-  size_t end = SectionEnd(header);
-  for (size_t i = header + 1; i < end; ++i) {
-    auto line = ParseKeyLine(lines_[i].text);
-    if (line && line->key.size() == wanted.size() && ansi::FoldCase(line->key) == wanted) return i;
-  }
-  return std::nullopt;
+  const auto& keys = index().keys;
+  auto at = keys.find(KeyId(header, ansi::FoldCase(Trim(key))));
+  if (at == keys.end()) return std::nullopt;
+  return at->second;
 }
 
 std::optional<std::string> ProfileFile::Get(std::string_view section, std::string_view key) const {
@@ -129,7 +149,7 @@ std::vector<std::string> ProfileFile::Keys(std::string_view section) const {
   return keys;
 }
 
-Status ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+Status ProfileFile::Check(std::string_view section, std::string_view key, std::string_view value) {
   if (Status s = CheckNoLineBreak(section, "section name"); !s) return s;
   if (Status s = CheckNoLineBreak(key, "key name"); !s) return s;
   if (Status s = CheckNoLineBreak(value, "value"); !s) return s;
@@ -141,39 +161,78 @@ Status ProfileFile::Set(std::string_view section, std::string_view key, std::str
       key.front() == '[' || key.front() == ';') {
     return Status::Error("\"" + std::string(key) + "\" cannot be a profile file key name");
   }
-  std::string stored(value);
-  if (ReadingWouldChange(value)) stored = "\"" + stored + "\"";
+  return Status::Ok();
+}
 
-  auto header = FindSection(section);
+Status ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+  return SetMany(section, {{std::string(key), std::string(value)}});
+}
+
+Status ProfileFile::SetMany(std::string_view section,
+                            const std::vector<std::pair<std::string, std::string>>& entries) {
+  for (const auto& [key, value] : entries) {
+    if (Status s = Check(section, key, value); !s) return s;
+  }
+  auto stored = [](std::string_view value) {
+    return ReadingWouldChange(value) ? "\"" + std::string(value) + "\"" : std::string(value);
+  };
+  const std::optional<size_t> header = FindSection(section);
+  // Keys already in the section change in place; new ones go together after
+  // its last key, in the order given.
+  std::vector<Line> added;
+  std::unordered_map<std::string, size_t> added_at;
+  for (const auto& [key, value] : entries) {
+    if (auto at = header ? FindKey(*header, key) : std::nullopt) {
+      std::string name(ParseKeyLine(lines_[*at].text)->key);
+      lines_[*at].text = name + "=" + stored(value);
+      continue;
+    }
+    auto [slot, fresh] = added_at.try_emplace(ansi::FoldCase(key), added.size());
+    if (fresh) {
+      added.push_back({key + "=" + stored(value), "\r\n"});
+    } else {
+      std::string name = added[slot->second].text.substr(0, added[slot->second].text.find('='));
+      added[slot->second].text = name + "=" + stored(value);
+    }
+  }
+  if (added.empty()) return Status::Ok();
+
   if (!header) {
     if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
     if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back({"", "\r\n"});
     lines_.push_back({"[" + std::string(section) + "]", "\r\n"});
-    lines_.push_back({std::string(key) + "=" + stored, "\r\n"});
-    return Status::Ok();
+    lines_.insert(lines_.end(), std::make_move_iterator(added.begin()),
+                  std::make_move_iterator(added.end()));
+  } else {
+    const auto& last_keys = index().last_keys;
+    auto last = last_keys.find(*header);
+    const size_t anchor = last == last_keys.end() ? *header : last->second;
+    if (lines_[anchor].end.empty()) lines_[anchor].end = "\r\n";
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(anchor + 1),
+                  std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
   }
-  if (auto at = FindKey(*header, key)) {
-    std::string name(ParseKeyLine(lines_[*at].text)->key);
-    lines_[*at].text = name + "=" + stored;
-    return Status::Ok();
-  }
-  size_t anchor = *header;
-  size_t end = SectionEnd(*header);
-  for (size_t i = *header + 1; i < end; ++i) {
-    if (ParseKeyLine(lines_[i].text)) anchor = i;
-  }
-  if (lines_[anchor].end.empty()) lines_[anchor].end = "\r\n";
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(anchor + 1),
-                Line{std::string(key) + "=" + stored, "\r\n"});
+  index_.reset();
   return Status::Ok();
 }
 
-void ProfileFile::Remove(std::string_view section, std::string_view key) {
+void ProfileFile::RemoveIf(std::string_view section,
+                           const std::function<bool(std::string_view key)>& remove) {
   auto header = FindSection(section);
   if (!header) return;
-  while (auto at = FindKey(*header, key)) {
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*at));
-  }
+  const auto first = lines_.begin() + static_cast<std::ptrdiff_t>(*header + 1);
+  const auto last = lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(*header));
+  auto kept = std::stable_partition(first, last, [&](const Line& line) {
+    auto key = ParseKeyLine(line.text);
+    return !key || !remove(key->key);
+  });
+  if (kept == last) return;
+  lines_.erase(kept, last);
+  index_.reset();
+}
+
+void ProfileFile::Remove(std::string_view section, std::string_view key) {
+  const std::string wanted = ansi::FoldCase(Trim(key));
+  RemoveIf(section, [&](std::string_view name) { return ansi::FoldCase(name) == wanted; });
 }
 
 Result<std::optional<std::u16string>> GetProfileText(const ProfileFile& file,

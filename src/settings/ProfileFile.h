@@ -22,9 +22,12 @@
 // CR LF.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/Status.h"
@@ -44,8 +47,17 @@ class ProfileFile {
   // read back the same (line breaks, NUL, ']' in a section name, '=' in a
   // key name, spaces around a name).
   Status Set(std::string_view section, std::string_view key, std::string_view value);
+  // Set for many keys of one section at once, in time proportional to the
+  // file: new keys go after the section's last key in the order given.
+  // Nothing is changed when one of them is refused.
+  Status SetMany(std::string_view section,
+                 const std::vector<std::pair<std::string, std::string>>& entries);
+  // Whether Set would take the key and value, and if not, why.
+  static Status Check(std::string_view section, std::string_view key, std::string_view value);
   // Removes every line of the key in its section; nothing when it is missing.
   void Remove(std::string_view section, std::string_view key);
+  // Removes the lines of every key of the section that `remove` picks.
+  void RemoveIf(std::string_view section, const std::function<bool(std::string_view key)>& remove);
   // The key names of the section, in file order.
   std::vector<std::string> Keys(std::string_view section) const;
 
@@ -56,6 +68,18 @@ class ProfileFile {
     std::string text;
     std::string end;  // "\r\n", "\n", "\r" or "" for a last line without one
   };
+  // Where sections and keys are, built when first needed and dropped when
+  // lines are added or removed, so that reading a file of many keys takes
+  // time in proportion to its size.
+  struct Index {
+    std::unordered_map<std::string, size_t> sections;  // folded name: first header
+    std::unordered_map<size_t, size_t> ends;           // header: SectionEnd
+    std::unordered_map<size_t, size_t> last_keys;      // header: its last key line
+    std::unordered_map<std::string, size_t> keys;      // KeyId: first key line
+  };
+  const Index& index() const;
+  static std::string KeyId(size_t header, std::string_view folded_key);
+
   // Index of the header line of the first section named `section`.
   std::optional<size_t> FindSection(std::string_view section) const;
   // Index just past the section's last line (the next header or the end).
@@ -63,6 +87,7 @@ class ProfileFile {
   std::optional<size_t> FindKey(size_t header, std::string_view key) const;
 
   std::vector<Line> lines_;
+  mutable std::optional<Index> index_;
 };
 
 // The same at the level of texts: names and values cross in CP932. A text

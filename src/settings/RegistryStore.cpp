@@ -51,8 +51,9 @@ const RegistryTree::Key* RegistryTree::FindKey(uint32_t root, std::string_view p
   if (it != keys_.end()) return &it->second;
   if (normal->empty()) {
     // A root key always exists, values or not.
-    static const Key kEmptyRoots[3] = {
-        {kHkeyClassesRoot, "", {}}, {kHkeyCurrentUser, "", {}}, {kHkeyLocalMachine, "", {}}};
+    static const Key kEmptyRoots[3] = {{kHkeyClassesRoot, "", {}, {}},
+                                       {kHkeyCurrentUser, "", {}, {}},
+                                       {kHkeyLocalMachine, "", {}, {}}};
     return &kEmptyRoots[root - kHkeyClassesRoot];
   }
   return nullptr;
@@ -62,10 +63,8 @@ const RegValue* RegistryTree::FindValue(uint32_t root, std::string_view path,
                                         std::string_view name) const {
   const Key* key = FindKey(root, path);
   if (!key) return nullptr;
-  for (const auto& [value_name, value] : key->values) {
-    if (ansi::EqualsIgnoreCase(value_name, name)) return &value;
-  }
-  return nullptr;
+  auto at = key->positions.find(ansi::FoldCase(name));
+  return at == key->positions.end() ? nullptr : &key->values[at->second].second;
 }
 
 Status RegistryTree::CreateKey(uint32_t root, std::string_view path) {
@@ -77,7 +76,7 @@ Status RegistryTree::CreateKey(uint32_t root, std::string_view path) {
     if (name.empty()) break;  // the root itself
     so_far = JoinPath(so_far, name);
     auto id = std::make_pair(root, ansi::FoldCase(so_far));
-    if (!keys_.count(id)) keys_.emplace(id, Key{root, so_far, {}});
+    if (!keys_.count(id)) keys_.emplace(id, Key{root, so_far, {}, {}});
   }
   return Status::Ok();
 }
@@ -91,14 +90,13 @@ Status RegistryTree::SetValue(uint32_t root, std::string_view path, std::string_
   if (Status s = CreateKey(root, path); !s) return s;
   std::string normal = *NormaliseKeyPath(path);
   auto id = std::make_pair(root, ansi::FoldCase(normal));
-  Key& key = keys_.try_emplace(id, Key{root, normal, {}}).first->second;
-  for (auto& [value_name, old] : key.values) {
-    if (ansi::EqualsIgnoreCase(value_name, name)) {
-      old = std::move(value);
-      return Status::Ok();
-    }
+  Key& key = keys_.try_emplace(id, Key{root, normal, {}, {}}).first->second;
+  auto [at, added] = key.positions.try_emplace(ansi::FoldCase(name), key.values.size());
+  if (added) {
+    key.values.emplace_back(std::string(name), std::move(value));
+  } else {
+    key.values[at->second].second = std::move(value);
   }
-  key.values.emplace_back(std::string(name), std::move(value));
   return Status::Ok();
 }
 

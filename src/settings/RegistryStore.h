@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Status.h"
@@ -57,6 +58,9 @@ class RegistryTree {
     std::string path;
     // In the order first written.
     std::vector<std::pair<std::string, RegValue>> values;
+    // Where each value is in `values`, by its name with ASCII letters folded,
+    // so that a key of many values is found and written in constant time.
+    std::unordered_map<std::string, size_t> positions;
   };
 
   // nullptr when the key does not exist. An empty path is the root key,

@@ -1,6 +1,7 @@
 #include "settings/clsSaveSetting.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -208,16 +209,38 @@ Status clsSaveSetting::Save() {
     keys.emplace_back(u"UserDefine", u"Word" + Number(slot), s.vntUserDefine[slot].word);
     keys.emplace_back(u"UserDefine", u"Replace" + Number(slot), s.vntUserDefine[slot].replacement);
   }
+  // Each section is written in one go, so that a table of many macros costs
+  // time in proportion to the file.
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> sections;
   for (const auto& [section, key, value] : keys) {
-    if (Status st = SetProfileText(ini, section, key, value); !st) {
+    auto encoded = [&]() -> Result<std::array<std::string, 3>> {
+      std::array<std::string, 3> out;
+      for (auto [text, bytes] :
+           {std::pair{&section, &out[0]}, std::pair{&key, &out[1]}, std::pair{&value, &out[2]}}) {
+        auto ansi = EncodeAnsi(*text);
+        if (!ansi) return ansi.status();
+        *bytes = std::move(*ansi);
+      }
+      if (Status st = ProfileFile::Check(out[0], out[1], out[2]); !st) return st;
+      return out;
+    }();
+    if (!encoded) {
       return Status::Error("cannot save [" + Utf16ToUtf8(section) + "] " + Utf16ToUtf8(key) + ": " +
-                           st.message());
+                           encoded.message());
     }
+    auto& [ansi_section, ansi_key, ansi_value] = *encoded;
+    if (sections.empty() || sections.back().first != ansi_section) {
+      sections.emplace_back(ansi_section, std::vector<std::pair<std::string, std::string>>{});
+    }
+    sections.back().second.emplace_back(std::move(ansi_key), std::move(ansi_value));
   }
-  for (const std::string& key : ini.Keys("UserDefine")) {
+  for (const auto& [section, entries] : sections) {
+    if (Status st = ini.SetMany(section, entries); !st) return st;
+  }
+  ini.RemoveIf("UserDefine", [&](std::string_view key) {
     auto index = MacroKeyIndex(key);
-    if (index && *index > last) ini.Remove("UserDefine", key);
-  }
+    return index && *index > last;
+  });
 
   auto data = EncodeSettingsData(s);
   if (!data) return data.status();

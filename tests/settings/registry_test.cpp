@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include "TestSupport.h"
 #include "platform/Text.h"
 #include "settings/FileRegistryStore.h"
@@ -256,6 +258,24 @@ TEST(RegText, LongByteListsGoOnOverLines) {
   auto back = ParseRegText(*text);
   ASSERT_TRUE(back.ok()) << back.message();
   EXPECT_EQ(back->FindValue(kHkeyCurrentUser, "K", "B")->data, bytes);
+}
+
+// A key of many values is read, looked up and written in time in proportion
+// to its size; names still match without regard to case.
+TEST(RegText, FortyThousandValuesInOneKeyTakeWellUnderASecond) {
+  std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n";
+  for (int i = 0; i < 40000; ++i) text += "\"Value" + std::to_string(i) + "\"=dword:00000001\n";
+  text += "\"value7\"=dword:00000002\n";
+  const auto start = std::chrono::steady_clock::now();
+  auto tree = ParseRegText(text);
+  ASSERT_TRUE(tree.ok()) << tree.message();
+  EXPECT_EQ(tree->FindKey(kHkeyCurrentUser, "K")->values.size(), 40000u);
+  EXPECT_EQ(tree->FindValue(kHkeyCurrentUser, "k", "VALUE7")->data, Bytes("\x02\0\0\0"));
+  EXPECT_EQ(tree->FindValue(kHkeyCurrentUser, "K", "Value39999")->data, Bytes("\x01\0\0\0"));
+  EXPECT_EQ(tree->FindValue(kHkeyCurrentUser, "K", "Value40000"), nullptr);
+  auto again = FormatRegText(*tree);
+  ASSERT_TRUE(again.ok());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
 }
 
 TEST(RegText, ToleratesWindowsLineEndsCommentsAndUpperCaseHex) {

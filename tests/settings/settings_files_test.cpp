@@ -2,6 +2,8 @@
 // file, the registry value that names them, old versions, and faults.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "TestSupport.h"
 #include "platform/Text.h"
 #include "settings/FileRegistryStore.h"
@@ -282,6 +284,32 @@ TEST_F(SettingsFilesTest, NulCharactersOfTheDataFileAreDropped) {
   EXPECT_EQ(record_.strTemplate[0], u"'A");
   EXPECT_EQ(record_.strLineComment[0], u"'L");
   EXPECT_EQ(record_.strLineComment[1], u"");
+}
+
+// Saving and loading a table of many macros takes time in proportion to
+// its size (a tenth of a second on an idle machine; the limit leaves room
+// for a busy one, and is far below the many seconds of a square cost).
+TEST_F(SettingsFilesTest, TwentyThousandMacrosSaveAndLoadInLinearTime) {
+  SettingsRecord big = Defaults();
+  for (int i = 0; i < 20000; ++i) {
+    const std::u16string n = U(std::to_string(i));
+    big.vntUserDefine.push_back({u"w" + n, u"r" + n});
+  }
+  big.lngUserDefineLast = 19999;
+  record_ = big;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Settings().Save());
+  record_ = SettingsRecord();
+  ASSERT_TRUE(Settings().Load());
+  EXPECT_EQ(record_.vntUserDefine, big.vntUserDefine);
+  // Saving again over the big file, now with a short table.
+  record_.lngUserDefineLast = 0;
+  record_.vntUserDefine.resize(1);
+  ASSERT_TRUE(Settings().Save());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  EXPECT_EQ(file("/set/Team.ini").find("Word1="), std::string::npos);
+  ASSERT_TRUE(Settings().Load());
+  EXPECT_EQ(record_.lngUserDefineLast, 0);
 }
 
 TEST_F(SettingsFilesTest, MacroTableStopsAtTheFirstMissingWord) {
