@@ -323,5 +323,22 @@ TEST_F(CliSettingsTest, SettingsThatDoNotLoadAreReportedAndNothingIsWritten) {
   EXPECT_EQ(Bytes("modCalc.bas"), before);
 }
 
+// A damaged registry store does not stop the command: the default settings
+// are used, the run says so and the header is in the file.
+TEST_F(CliTest, DamagedRegistryStoreIsAWarningNotAFailure) {
+  fs::create_directories(dir_ / "config" / "tolvan");
+  std::ofstream(dir_ / "config" / "tolvan" / "registry.reg") << "not a registry";
+  RunResult r =
+      Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08 09:30:00"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "Tolvan: warning: the registry store " +
+                       (dir_ / "config" / "tolvan" / "registry.reg").string() +
+                       " is damaged (line 1: the file does not start with REGEDIT4); it is left "
+                       "as it is; the settings are read from " +
+                       (dir_ / "config" / "tolvan" / "Tolvan.ini").string() + "\n");
+  EXPECT_NE(Text("modCalc.bas").find("'プロシージャ名:  :CalcPay\n"), std::string::npos);
+  EXPECT_EQ(*ReadFileBytes(dir_ / "config" / "tolvan" / "registry.reg"), "not a registry");
+}
+
 }  // namespace
 }  // namespace tolvan
