@@ -65,6 +65,28 @@ QStringList ToQtNameFilters(std::u16string_view filter) {
   return filters;
 }
 
+namespace {
+
+// The initial location is the profile file in use: the chooser starts in its
+// folder. On a fresh configuration that folder is not there yet; a save
+// makes it, so that the proposed name lands beside the add-in's own
+// settings, and a load starts in the nearest folder that is there.
+QDir StartFolder(const FileDialogRequest& request, bool save) {
+  const QFileInfo initial(
+      ToQString(request.initial_path).replace(QLatin1Char('\\'), QLatin1Char('/')));
+  if (request.initial_path.empty() || initial.isRelative()) return QDir::home();
+  QString folder = initial.absolutePath();
+  if (save && !QFileInfo(folder).isDir()) QDir().mkpath(folder);
+  while (!QFileInfo(folder).isDir()) {
+    const QString parent = QFileInfo(folder).path();
+    if (parent == folder) return QDir::home();
+    folder = parent;
+  }
+  return QDir(folder);
+}
+
+}  // namespace
+
 std::optional<std::u16string> QtFileChooser::ChooseFile(const FileDialogRequest& request) {
   const bool save = request.mode == FileDialogRequest::Mode::kSave;
   QFileDialog chooser(parent_, ToQString(request.title));
@@ -75,10 +97,7 @@ std::optional<std::u16string> QtFileChooser::ChooseFile(const FileDialogRequest&
   chooser.setNameFilters(ToQtNameFilters(request.filter));
   chooser.setDefaultSuffix(ToQString(request.default_extension));
 
-  // The initial location is the profile file in use: start in its folder.
-  QFileInfo initial(ToQString(request.initial_path).replace(QLatin1Char('\\'), QLatin1Char('/')));
-  QDir folder = initial.dir();
-  chooser.setDirectory(folder.exists() ? folder : QDir::home());
+  chooser.setDirectory(StartFolder(request, save));
   chooser.selectFile(ToQString(request.proposed_name));
 
   for (;;) {
@@ -95,8 +114,20 @@ std::optional<std::u16string> QtFileChooser::ChooseFile(const FileDialogRequest&
       refusal = QStringLiteral("ファイル %1 は読み取り専用です。別の名前を指定してください。")
                     .arg(chosen.fileName());
     }
-    if (refusal.isEmpty()) return ToU16(QDir::toNativeSeparators(chosen.absoluteFilePath()));
-    QMessageBox::warning(&chooser, chooser.windowTitle(), refusal, QMessageBox::Ok);
+    if (!refusal.isEmpty()) {
+      QMessageBox::warning(&chooser, chooser.windowTitle(), refusal, QMessageBox::Ok);
+      continue;
+    }
+    // A name that is not there yet is a file the save will create: ask
+    // first, and on No let the user pick again.
+    if (request.Has(kOfnCreatePrompt) && !chosen.exists() &&
+        QMessageBox::question(
+            &chooser, chooser.windowTitle(),
+            QStringLiteral("ファイル %1 は存在しません。\n作成しますか?").arg(chosen.fileName()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes) {
+      continue;
+    }
+    return ToU16(QDir::toNativeSeparators(chosen.absoluteFilePath()));
   }
 }
 

@@ -99,6 +99,14 @@ constexpr std::u16string_view kRefusedWordMessage = u"マクロに \" や $ は�
 constexpr std::u16string_view kSaveFailedMessage = u"設定を保存できませんでした。";
 constexpr std::u16string_view kLoadFailedMessage = u"設定を読み込めませんでした。";
 
+// A key that puts a character into a text box. Tab, Return and the other
+// control characters move the focus or press a button instead.
+bool TypesCharacter(const QKeyEvent& event) {
+  const QString text = event.text();
+  if (text.isEmpty()) return false;
+  return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint(); });
+}
+
 std::u16string WithReason(std::u16string_view message, const Status& status) {
   std::u16string text(message);
   if (!status.message().empty()) {
@@ -286,7 +294,6 @@ void frmMarlet::BuildUserMacroPage() {
   chkParamMacroRemove->setObjectName(QStringLiteral("chkParamMacroRemove"));
   chkParamMacroRemove->setGeometry(tw.Rect(120, 300, 7000, 285));
   connect(chkParamMacroRemove, &QCheckBox::stateChanged, this, [this] { MarkChanged(); });
-  WatchKeys(chkParamMacroRemove);
 
   msgUserDefine = new QTableWidget(0, 2, frame);
   msgUserDefine->setObjectName(QStringLiteral("msgUserDefine"));
@@ -519,9 +526,13 @@ bool frmMarlet::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtUserDefine[0]) {
       const QString typed = static_cast<QKeyEvent*>(event)->text();
       if (typed.size() == 1 && IsRefusedInMacroWord(typed.at(0).unicode())) return true;
+    } else if (qobject_cast<QCheckBox*>(watched) != nullptr) {
+      // A check box counts only keys that type a character: Shift, Ctrl or
+      // the arrows on the way through it change nothing.
+      if (TypesCharacter(*static_cast<QKeyEvent*>(event))) MarkChanged();
     } else {
-      // Any key pressed on a list or a check box counts as an edit, except
-      // the Tab that only moves the focus on.
+      // Any key pressed on a list counts as an edit, except the Tab that
+      // only moves the focus on.
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key != Qt::Key_Tab && key != Qt::Key_Backtab) MarkChanged();
     }

@@ -29,6 +29,8 @@ void Edit(Harness& h, const QString& action) {
     static_cast<QComboBox*>(control)->setCurrentIndex(how.section(' ', 1).toInt());
   } else if (how == "key") {
     QTest::keyClick(control, Qt::Key_Shift);
+  } else if (how == "character") {
+    QTest::keyClick(control, Qt::Key_A, Qt::NoModifier);
   }
 }
 
@@ -84,7 +86,6 @@ class EditingTest : public QObject {
         {"line comment each line", "K22", "txtLineComment_4 type"},
         {"line comment after", "K23", "txtLineComment_8 type"},
         {"param macro remove", "K19", "chkParamMacroRemove click"},
-        {"key on param macro remove", "K19", "chkParamMacroRemove key"},
         {"comment position", "K20", "cboCommentPattern select 0"},
         {"key on comment position", "K20", "cboCommentPattern key"},
         {"tool bar", "K20", "cboToolbars select 0"},
@@ -92,7 +93,7 @@ class EditingTest : public QObject {
         {"click pattern", "K24", "cboLineComment_2 select 0"},
         {"key on click pattern", "K24", "cboLineComment_3 key"},
         {"comment out", "K24", "chkLineComment_1 click"},
-        {"key on comment out", "K24", "chkLineComment_0 key"},
+        {"character on comment out", "K24", "chkLineComment_0 character"},
     };
     for (const auto& row : rows) QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
   }
@@ -115,6 +116,48 @@ class EditingTest : public QObject {
       QTest::keyClick(h.Find<QWidget>(name), Qt::Key_Tab);
     }
     QVERIFY(!h.form().Changed());
+  }
+
+  // A check box takes only keys that type a character as an edit: passing
+  // through it (Shift+Tab sends Shift first) and then OK closes at once.
+  void KeysThatTypeNothingLeaveTheCheckBoxesAlone_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    const struct {
+      const char* row;
+      const char* page;
+      const char* name;
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+    } rows[] = {
+        {"Shift+Tab on comment out", "K24", "chkLineComment_2", Qt::Key_Backtab, Qt::ShiftModifier},
+        {"Shift alone", "K24", "chkLineComment_0", Qt::Key_Shift, Qt::NoModifier},
+        {"Ctrl alone", "K24", "chkLineComment_3", Qt::Key_Control, Qt::NoModifier},
+        {"arrow", "K24", "chkLineComment_1", Qt::Key_Down, Qt::NoModifier},
+        {"function key", "K24", "chkLineComment_1", Qt::Key_F2, Qt::NoModifier},
+        {"Shift+Tab on param macro remove", "K19", "chkParamMacroRemove", Qt::Key_Backtab,
+         Qt::ShiftModifier},
+    };
+    for (const auto& r : rows) {
+      QTest::newRow(r.row) << QString(r.page) << QString(r.name) << int(r.key)
+                           << int(r.modifiers.toInt());
+    }
+  }
+  void KeysThatTypeNothingLeaveTheCheckBoxesAlone() {
+    QFETCH(QString, page);
+    QFETCH(QString, name);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    Harness h;
+    h.Open();
+    h.ClickNode(page);
+    QTest::keyClick(h.Find<QWidget>(name), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QVERIFY(!h.form().Changed());
+    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QVERIFY(h.chooser.requests.empty());
+    QCOMPARE(h.form().result(), int(QDialog::Accepted));
   }
 
   void OkWithoutChangesClosesWithoutSaving() {

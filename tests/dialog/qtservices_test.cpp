@@ -1,5 +1,6 @@
 // The Qt versions of the services: the file chooser asked as the settings
 // files need it, and the warning message box.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -11,6 +12,38 @@
 #include "dialog/DialogLogic.h"
 
 namespace tolvan::dialog::testing {
+
+namespace {
+
+// Answers the chooser and the boxes it opens, one window after the other:
+// each step names what it does with the window that is up ("choose NAME",
+// "accept" the proposed name, "cancel", "yes", "no"). What the windows were
+// goes into `seen`: "chooser in FOLDER", the text of a box, or "nothing".
+void AnswerWindows(QStringList steps, QStringList* seen) {
+  QTimer::singleShot(0, [steps, seen]() mutable {
+    if (steps.isEmpty()) return;
+    const QString step = steps.takeFirst();
+    QWidget* window = QApplication::activeModalWidget();
+    if (auto* chooser = qobject_cast<QFileDialog*>(window)) {
+      *seen << "chooser in " + chooser->directory().absolutePath();
+      AnswerWindows(steps, seen);
+      if (step.startsWith("choose ")) chooser->selectFile(step.mid(7));
+      if (step == "cancel") {
+        chooser->reject();
+      } else {
+        QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
+      }
+    } else if (auto* box = qobject_cast<QMessageBox*>(window)) {
+      *seen << box->text();
+      AnswerWindows(steps, seen);
+      box->button(step == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+    } else {
+      *seen << "nothing";
+    }
+  });
+}
+
+}  // namespace
 
 class QtServicesTest : public QObject {
   Q_OBJECT
@@ -68,6 +101,70 @@ class QtServicesTest : public QObject {
     QVERIFY(seen);
     QVERIFY(existing_only);
     QCOMPARE(Q(chosen.value_or(u"<cancelled>")), QFileInfo(ini).absoluteFilePath());
+  }
+
+  // A save asks before it creates a file and before it overwrites one; No
+  // to the first lets the user choose again.
+  void SaveAsksBeforeCreatingOrReplacing_data() {
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("seen");  // "chooser", or a part of the box's text
+    QTest::addColumn<bool>("chosen");
+    const QString create = QStringLiteral("ファイル Team.ini は存在しません。\n作成しますか?");
+    QTest::newRow("new file, create it")
+        << false << QStringList{"choose Team.ini", "yes"} << QStringList{"chooser", create} << true;
+    QTest::newRow("new file, choose again")
+        << false << QStringList{"choose Team.ini", "no", "cancel"}
+        << QStringList{"chooser", create, "chooser"} << false;
+    QTest::newRow("existing file, replace it") << true << QStringList{"choose Team.ini", "yes"}
+                                               << QStringList{"chooser", "Team.ini"} << true;
+  }
+  void SaveAsksBeforeCreatingOrReplacing() {
+    QFETCH(bool, exists);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, seen);
+    QFETCH(bool, chosen);
+    QTemporaryDir temp;
+    const QString ini = temp.filePath("Team.ini");
+    if (exists) {
+      QFile file(ini);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QtFileChooser chooser(nullptr);
+    QStringList windows;
+    AnswerWindows(steps, &windows);
+    const auto result = chooser.ChooseFile(SaveRequest(ini.toStdU16String(), u"Team"));
+    QCOMPARE(windows.size(), seen.size());
+    for (int i = 0; i < seen.size(); ++i)
+      QVERIFY2(windows[i].contains(seen[i]), qPrintable(windows[i]));
+    QCOMPARE(result.has_value(), chosen);
+    if (chosen) QCOMPARE(Q(*result), QFileInfo(ini).absoluteFilePath());
+    QCOMPARE(QFileInfo::exists(ini), exists);  // the chooser itself writes nothing
+  }
+
+  // On a fresh configuration the settings folder is not there yet: the save
+  // chooser still starts in it, and the proposed name is saved there.
+  void FreshConfigurationSavesInTheSettingsFolder() {
+    QTemporaryDir temp;
+    const QString settings_folder = temp.filePath("config/tolvan");
+    const QString ini = settings_folder + "/Tolvan.ini";
+    QtFileChooser chooser(nullptr);
+    QStringList windows;
+    AnswerWindows({"accept", "yes"}, &windows);
+    const auto chosen = chooser.ChooseFile(SaveRequest(ini.toStdU16String(), u""));
+    QCOMPARE(windows.value(0), "chooser in " + QDir(settings_folder).absolutePath());
+    QCOMPARE(Q(chosen.value_or(u"<cancelled>")), QFileInfo(ini).absoluteFilePath());
+  }
+
+  void LoadStartsInTheNearestFolderThatIsThere() {
+    QTemporaryDir temp;
+    QtFileChooser chooser(nullptr);
+    QStringList windows;
+    AnswerWindows({"cancel"}, &windows);
+    const QString ini = temp.filePath("config/tolvan/Tolvan.ini");
+    QVERIFY(!chooser.ChooseFile(LoadRequest(ini.toStdU16String(), u"")).has_value());
+    QCOMPARE(windows, QStringList{"chooser in " + QDir(temp.path()).absolutePath()});
+    QVERIFY(!QFileInfo::exists(temp.filePath("config")));  // a load makes no folder
   }
 
   void WarningBoxHasTheIconTitleTextAndOkOnly() {
