@@ -148,6 +148,21 @@ std::optional<int64_t> MacroKeyIndex(std::string_view key) {
 
 std::u16string Number(int64_t n) { return Utf8ToUtf16(std::to_string(n)); }
 
+// Section, key and value in CP932, once the profile file would take them.
+Result<std::array<std::string, 3>> EncodeProfileEntry(const std::u16string& section,
+                                                      const std::u16string& key,
+                                                      const std::u16string& value) {
+  std::array<std::string, 3> out;
+  const std::u16string* texts[] = {&section, &key, &value};
+  for (size_t i = 0; i < out.size(); ++i) {
+    auto ansi = EncodeAnsi(*texts[i]);
+    if (!ansi) return ansi.status();
+    out[i] = std::move(*ansi);
+  }
+  if (Status st = ProfileFile::Check(out[0], out[1], out[2]); !st) return st;
+  return out;
+}
+
 }  // namespace
 
 clsSaveSetting::clsSaveSetting(SettingsRecord& settings, SettingsContext& context)
@@ -213,17 +228,7 @@ Status clsSaveSetting::Save() {
   // time in proportion to the file.
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> sections;
   for (const auto& [section, key, value] : keys) {
-    auto encoded = [&]() -> Result<std::array<std::string, 3>> {
-      std::array<std::string, 3> out;
-      for (auto [text, bytes] :
-           {std::pair{&section, &out[0]}, std::pair{&key, &out[1]}, std::pair{&value, &out[2]}}) {
-        auto ansi = EncodeAnsi(*text);
-        if (!ansi) return ansi.status();
-        *bytes = std::move(*ansi);
-      }
-      if (Status st = ProfileFile::Check(out[0], out[1], out[2]); !st) return st;
-      return out;
-    }();
+    auto encoded = EncodeProfileEntry(section, key, value);
     if (!encoded) {
       return Status::Error("cannot save [" + Utf16ToUtf8(section) + "] " + Utf16ToUtf8(key) + ": " +
                            encoded.message());
