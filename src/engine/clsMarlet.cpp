@@ -72,17 +72,51 @@ bool IsNameChar(char16_t c) {
 // stand between them) that is not the tail of a longer word, 0 when none.
 // A procedure "r" must not be taken for empty-parenthesised because a
 // parameter "arr()" ends in "r()".
+// Each "()" is tried once, comparing backwards from it, so that a long name
+// costs its length and not its length times the declaration's.
 size_t FindEmptyList(const std::u16string& d, const std::u16string& name) {
   if (name.empty()) return 0;
-  size_t from = 1;
-  while (size_t pos = InStr(d, name, from)) {
-    from = pos + 1;
-    if (pos > 1 && IsNameChar(d[pos - 2])) continue;
-    size_t after = pos - 1 + name.size();
-    if (after < d.size() && IsTypeSuffix(d[after])) ++after;
-    if (d.compare(after, 2, u"()") == 0) return after + 1;
+  auto named_at = [&](size_t end) {  // `name` ends just before d[end]
+    if (end < name.size()) return false;
+    for (size_t i = 1; i <= name.size(); ++i) {
+      if (d[end - i] != name[name.size() - i]) return false;
+    }
+    const size_t start = end - name.size();
+    return start == 0 || !IsNameChar(d[start - 1]);
+  };
+  for (size_t open = d.find(u"()"); open != std::u16string::npos; open = d.find(u"()", open + 1)) {
+    if (open > 0 && IsTypeSuffix(d[open - 1]) && named_at(open - 1)) return open + 1;
+    if (named_at(open)) return open + 1;
   }
   return 0;
+}
+
+// A line that declares the procedure `name` of engine kind `kind`.
+bool DeclaresProcedure(std::u16string_view line, const std::u16string& name, int kind) {
+  size_t b = line.find_first_not_of(u" \t");
+  if (b == std::u16string_view::npos) return false;
+  line.remove_prefix(b);
+  for (std::u16string_view scope : {u"Public ", u"Private ", u"Friend "}) {
+    if (StartsWith(line, scope)) {
+      line.remove_prefix(scope.size());
+      break;
+    }
+  }
+  if (StartsWith(line, u"Static ")) line.remove_prefix(7);
+  static constexpr std::u16string_view kKeywords[] = {u"Property Get ", u"Property Let ",
+                                                      u"Property Set ", u"Sub "};
+  std::u16string_view keyword = kKeywords[kind];
+  if (kind == kKindSub && StartsWith(line, u"Function ")) keyword = u"Function ";
+  if (!StartsWith(line, keyword)) return false;
+  line.remove_prefix(keyword.size());
+  if (line.size() < name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char16_t a = line[i], c = name[i];
+    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a + 32);
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    if (a != c) return false;
+  }
+  return line.size() == name.size() || !IsNameChar(line[name.size()]);
 }
 
 }  // namespace
@@ -163,6 +197,18 @@ Status clsMarlet::MainCheck(host::VBE& VBInstance) {
 Status clsMarlet::AddProcHeader(const std::u16string& name, int kind) {
   auto body = code_module_->ProcBodyLine(name, kHostKind[kind]);
   if (!body) return body.status();
+  // The same procedure may be declared twice, in the branches of #If ...
+  // #Else: the header goes above the declaration that holds the cursor.
+  if (long cursor = code_pane_->GetSelection().startLine; cursor > *body) {
+    long start = cursor;
+    while (start > *body + 1) {
+      auto above = code_module_->Lines(start - 1, 1);
+      if (!above || !above->ends_with(u" _")) break;
+      --start;
+    }
+    auto line = code_module_->Lines(start, 1);
+    if (line && DeclaresProcedure(*line, name, kind)) body = start;
+  }
   code_pane_->SetSelection({*body, 1, *body, 1});
 
   auto declaration = GetDeclaration(*code_module_, *body);
@@ -243,13 +289,13 @@ Status clsMarlet::AddLineComment(long first, long last) {
   if (!after.empty()) out += after;
 
   // The new text goes in before the old lines come out, so a failed
-  // insertion loses nothing.
-  long inserted = 1;
-  for (size_t pos = out.find(kCrLf); pos != std::u16string::npos; pos = out.find(kCrLf, pos + 2)) {
-    ++inserted;
-  }
+  // insertion loses nothing. The module says how many lines the text made:
+  // a line break inside a selected line or a marker text is the module's
+  // to read.
+  const long before_count = code_module_->CountOfLines();
   code_pane_->SetSelection({first, 1, first, 1});
   if (Status s = code_module_->InsertLines(first, out); !s) return s;
+  const long inserted = code_module_->CountOfLines() - before_count;
   if (Status s = code_module_->DeleteLines(first + inserted, last - first + 1); !s) return s;
   code_pane_->SetSelection({first, 1, first, 1});
   return Status::Ok();
@@ -278,7 +324,8 @@ Result<std::u16string> clsMarlet::GetDeclaration(host::CodeModule& module, long 
 
   // Blank the string literals, so that their quotes, apostrophes, commas and
   // parentheses are not taken for syntax. Positions stay as they were.
-  while (size_t open = InStr(s, u"\"")) {
+  size_t search_from = 1;
+  while (size_t open = InStr(s, u"\"", search_from)) {
     size_t from = open + 1;
     size_t close = 0;
     while (size_t q = InStr(s, u"\"", from)) {
@@ -291,6 +338,7 @@ Result<std::u16string> clsMarlet::GetDeclaration(host::CodeModule& module, long 
     }
     if (close == 0) break;
     s.replace(open - 1, close - open + 1, close - open + 1, u' ');
+    search_from = close + 1;
   }
   if (size_t comment = InStr(s, u"'")) s = Left(s, comment - 1);
   return s;
@@ -317,7 +365,10 @@ void clsMarlet::ParseDeclaration(const std::u16string& declaration, const std::u
 
   vntParams.clear();
   size_t p = InStr(d, u"(") + 1;
-  while (InStr(d, u")", p) != 0) {
+  // Positions found once or searched no further than the parameter at hand,
+  // so that a list of many parameters costs its length, not its square.
+  const size_t last_close = vb::InStrRev(d, u")");
+  while (last_close != 0 && last_close >= p) {
     ParamEntry& entry = vntParams.emplace_back();
     const bool optional = Mid(d, p, 9) == u"Optional ";
     if (optional) {
@@ -343,10 +394,8 @@ void clsMarlet::ParseDeclaration(const std::u16string& declaration, const std::u
     size_t q = p + token.size();
     if (Mid(d, q, 4) == u" As ") {
       const size_t type_start = q + 4;
-      size_t type_end = d.size() + 1;
-      for (const char16_t* stop : {u",", u" ", u")"}) {
-        if (size_t at = InStr(d, stop, type_start)) type_end = std::min(type_end, at);
-      }
+      const size_t stop = d.find_first_of(u", )", type_start - 1);
+      const size_t type_end = stop == std::u16string::npos ? d.size() + 1 : stop + 1;
       entry[1] = Mid(d, type_start, type_end - type_start);
       q += 4;
     } else {
@@ -357,7 +406,10 @@ void clsMarlet::ParseDeclaration(const std::u16string& declaration, const std::u
     // in the blanked one, so a string default keeps its quotes and commas.
     if (optional) {
       const size_t comma = InStr(d, u", ", q);
-      const size_t equals = InStr(d, u" = ", q);
+      // A " = " before the next ", " (so wholly before it) is this one's.
+      const size_t equals = comma == 0
+                                ? InStr(d, u" = ", q)
+                                : InStr(std::u16string_view(d).substr(0, comma - 1), u" = ", q);
       if (comma == 0 && equals != 0) {
         entry[4] = settings_.strOptionalDefaultText;
         const size_t close = vb::InStrRev(d, u")");
@@ -377,15 +429,13 @@ void clsMarlet::ParseDeclaration(const std::u16string& declaration, const std::u
 }
 
 std::u16string clsMarlet::GetWord(const std::u16string& text, size_t start) {
-  size_t end = 0;
-  for (const char16_t* stop : {u" ", u","}) {
-    if (size_t at = InStr(text, stop, start); at && (end == 0 || at < end)) end = at;
-  }
+  const size_t stop = text.find_first_of(u" ,", start == 0 ? 0 : start - 1);
+  const size_t end = stop == std::u16string::npos ? 0 : stop + 1;
   std::u16string token;
   if (end == 0) {
     token = Mid(text, start);
   } else {
-    size_t paren = InStr(text, u"(", start);
+    size_t paren = InStr(std::u16string_view(text).substr(0, end - 1), u"(", start);
     if (paren != 0 && paren < end) {
       size_t close = InStr(text, u")", start);
       token = close ? Mid(text, start, close - start + 1) : Mid(text, start);

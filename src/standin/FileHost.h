@@ -1,9 +1,9 @@
 // The development environment's object model over one VB module file on
 // disk, for running the comment engine outside the IDE. The module file is
 // the active code pane's module and the selected component; the project is
-// the one whose .vbp lists the file (VbpProject.h). The code module is what
-// the IDE would show (ModuleDocument.h): edits land in the file as the IDE
-// would put them there, and Save() writes the file back atomically, every
+// the one whose .vbp lists the file (VbpProject.h). The code module is the
+// file's text buffer (BufferHost.h): edits land in the file as the IDE would
+// put them there, and Save() writes the file back atomically, every
 // untouched line byte for byte.
 #pragma once
 
@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/Status.h"
+#include "standin/BufferHost.h"
 #include "vbide/VBE.h"
 #include "vbsource/ModuleDocument.h"
 #include "vbsource/VbpProject.h"
@@ -29,8 +30,9 @@ struct FileOpenOptions {
 // .dsr 11; 0 for any other extension.
 int ComponentTypeOf(const std::filesystem::path& module, bool is_mdi_form);
 
-// The stand-in environment for one module file.
-class FileVBE : public VBE {
+// The stand-in environment for one module file: the module's text buffer
+// (BufferHost.h) plus reading it from and writing it back to the file.
+class FileVBE : public BufferVBE {
  public:
   static Result<std::shared_ptr<FileVBE>> Open(const std::filesystem::path& module,
                                                const FileOpenOptions& options);
@@ -42,22 +44,6 @@ class FileVBE : public VBE {
                                                     const FileOpenOptions& options,
                                                     ProjectInfo project);
 
-  std::shared_ptr<VBProject> ActiveVBProject() const override { return project_; }
-  std::shared_ptr<host::CodePane> ActiveCodePane() const override { return pane_; }
-  std::shared_ptr<VBComponent> SelectedVBComponent() const override { return component_; }
-  // Command bars and their events are not part of a module file.
-  std::shared_ptr<host::CommandBars> CommandBars() const override { return nullptr; }
-  std::shared_ptr<host::Events> Events() const override { return nullptr; }
-
-  // File positions as a text editor shows them: 1-based file line, 1-based
-  // column in UTF-16 units of that line (one more, empty line after a final
-  // line break). Positions outside the file are errors; a position on a
-  // hidden line counts as the end of the nearest code line above it. Sets
-  // the active pane's selection (start before end).
-  Status SelectFileRange(long start_line, long start_column, long end_line, long end_column);
-
-  // The file's bytes as they would be written now.
-  std::string Serialize() const { return document_->Serialize(); }
   // Whether the code was changed since the file was opened or last saved.
   bool Modified() const { return document_->edit_count() != saved_edit_count_; }
   // Writes Serialize() to the module path atomically; nothing when
@@ -66,11 +52,6 @@ class FileVBE : public VBE {
   Status Save() const;
 
   const std::filesystem::path& path() const { return path_; }
-  // The encoding in use: the one asked for, else "UTF-8" or "CP932".
-  const std::string& encoding() const { return document_->encoding(); }
-  // The file line holding a code line, for reporting where edits went.
-  Result<long> FileLineOf(long code_line) const;
-  const ModuleDocument& document() const { return *document_; }
 
  private:
   FileVBE() = default;
@@ -79,10 +60,6 @@ class FileVBE : public VBE {
                                                  ProjectInfo project);
 
   std::filesystem::path path_;
-  std::shared_ptr<ModuleDocument> document_;
-  std::shared_ptr<VBProject> project_;
-  std::shared_ptr<VBComponent> component_;
-  std::shared_ptr<host::CodePane> pane_;
   // Opened from disk: Save() first checks that the file is still what was
   // read (or last written), to notice a change behind our back.
   bool check_disk_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "platform/Text.h"
 #include "vbsource/VbSyntax.h"
@@ -28,20 +29,44 @@ bool OpensMdiForm(std::u16string_view line) {
          (at + 10 == folded.size() || folded[at + 10] == u' ' || folded[at + 10] == u'\t');
 }
 
-// Splits an inserted text into lines: CR LF, a lone LF and a lone CR each
-// end a line, and whatever follows the last break is one more line.
+// Splits an inserted text into lines as a module's bytes are split when
+// read: CR LF and a lone LF end a line, a lone CR is a character of its line,
+// and whatever follows the last break is one more line.
 std::vector<std::u16string> SplitInsertedText(std::u16string_view text) {
-  std::vector<std::u16string> out(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char16_t c = text[i];
-    if (c == u'\r' || c == u'\n') {
-      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-      out.emplace_back();
+  std::vector<std::u16string> out;
+  size_t from = 0;
+  while (true) {
+    const size_t lf = text.find(u'\n', from);
+    if (lf == std::u16string_view::npos) {
+      out.emplace_back(text.substr(from));
+      return out;
+    }
+    const size_t end = lf > from && text[lf - 1] == u'\r' ? lf - 1 : lf;
+    out.emplace_back(text.substr(from, end - from));
+    from = lf + 1;
+  }
+}
+
+// For each element, whether it belongs to one longest strictly increasing
+// subsequence of `values` (npos: not a candidate).
+std::vector<bool> LongestIncreasing(const std::vector<size_t>& values) {
+  constexpr size_t npos = static_cast<size_t>(-1);
+  std::vector<size_t> tails;  // index of the smallest tail of each length
+  std::vector<size_t> before(values.size(), npos);
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (values[i] == npos) continue;
+    auto it = std::lower_bound(tails.begin(), tails.end(), values[i],
+                               [&](size_t k, size_t v) { return values[k] < v; });
+    if (it != tails.begin()) before[i] = *(it - 1);
+    if (it == tails.end()) {
+      tails.push_back(i);
     } else {
-      out.back().push_back(c);
+      *it = i;
     }
   }
-  return out;
+  std::vector<bool> kept(values.size(), false);
+  for (size_t k = tails.empty() ? npos : tails.back(); k != npos; k = before[k]) kept[k] = true;
+  return kept;
 }
 
 }  // namespace
@@ -102,6 +127,55 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
   return doc;
 }
 
+Result<ModuleDocument> ModuleDocument::FromText(std::u16string_view text,
+                                                const std::string& display_name) {
+  return Parse(Utf16ToUtf8(text), "UTF-8", display_name);
+}
+
+std::u16string ModuleDocument::Text() const {
+  std::u16string out;
+  if (file_.has_bom()) out.push_back(u'\uFEFF');
+  for (const SourceLine& line : file_.lines()) {
+    out.append(line.text);
+    out.append(line.ending.begin(), line.ending.end());
+  }
+  return out;
+}
+
+std::vector<LineEdit> ModuleDocument::Edits() const {
+  constexpr size_t npos = static_cast<size_t>(-1);
+  const std::vector<SourceLine>& lines = file_.lines();
+  // The lines as read that are still there, with the break they had, in
+  // their old order: the most of them stay, the rest count as removed and
+  // inserted again (an attribute line that moved).
+  std::vector<size_t> origin(lines.size(), npos);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (file_.IsOriginal(lines[k]) && file_.OriginalEnding(lines[k]) == lines[k].ending) {
+      origin[k] = file_.OriginalIndex(lines[k]);
+    }
+  }
+  const std::vector<bool> kept = LongestIncreasing(origin);
+  std::vector<LineEdit> edits;
+  size_t next_old = 0;
+  std::vector<std::u16string> pending;
+  auto flush = [&](size_t old_end) {
+    if (old_end == next_old && pending.empty()) return;
+    edits.push_back(LineEdit{static_cast<long>(next_old) + 1, static_cast<long>(old_end - next_old),
+                             std::move(pending)});
+    pending.clear();
+  };
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (!kept[k]) {
+      pending.emplace_back(lines[k].text);
+      continue;
+    }
+    flush(origin[k]);
+    next_old = origin[k] + 1;
+  }
+  flush(file_.OriginalLineCount());
+  return edits;
+}
+
 void ModuleDocument::RebuildView() {
   const std::vector<SourceLine>& lines = file_.lines();
   visible_.clear();
@@ -139,8 +213,13 @@ Status ModuleDocument::InsertLines(long line, std::u16string_view text) {
                          std::to_string(n + 1) + " are possible)");
   }
   std::vector<SourceLine> fresh;
-  for (const std::u16string& piece : SplitInsertedText(text)) {
-    Result<SourceLine> made = file_.MakeLine(piece);
+  const std::vector<std::u16string> pieces = SplitInsertedText(text);
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    // A line comment puts each selected line in again, commented out or
+    // marked, one line below where it stands when a marker line leads.
+    const long offset = static_cast<long>(k);
+    Result<SourceLine> made =
+        file_.MakeLine(pieces[k], {CodeLineNear(line, offset), CodeLineNear(line, offset - 1)});
     if (!made) {
       return Status::Error("cannot insert text into " + display_name_ + ": " + made.message());
     }
@@ -193,47 +272,77 @@ void ModuleDocument::ReattachAttributes(std::vector<SourceLine> carried, size_t 
                                         long near_line) {
   // The declaration of the member (procedure or module-level variable)
   // nearest to the deleted lines: the line that a rewritten declaration
-  // replaced them with.
+  // replaced them with. The declarations of the members named are gathered
+  // once, so that a deletion carrying many attribute lines stays linear.
+  std::unordered_map<std::u16string, std::vector<long>> declared;
+  std::vector<std::u16string> members(carried.size());
+  for (size_t k = 0; k < carried.size(); ++k) {
+    members[k] = FoldCase(AttributeMember(carried[k].text));
+    if (!members[k].empty()) declared.try_emplace(members[k]);
+  }
   const ProcedureIndex& index = Index();
+  for (const Procedure& p : index.procedures()) {
+    auto it = declared.find(FoldCase(p.name));
+    if (it != declared.end()) it->second.push_back(p.body_last_line);
+  }
+  for (auto& [member, found] : declared) {
+    for (long l : index.VariableDeclarationLines(member)) found.push_back(l);
+    std::sort(found.begin(), found.end());
+  }
   auto nearest = [&](const std::u16string& member) -> long {
-    long best = 0;
-    auto consider = [&](long candidate) {
-      if (best == 0 || std::labs(candidate - near_line) < std::labs(best - near_line)) {
-        best = candidate;
-      }
-    };
-    for (const Procedure& p : index.procedures()) {
-      if (EqualsIgnoreCase(p.name, member)) consider(p.body_last_line);
+    auto it = declared.find(member);
+    if (it == declared.end() || it->second.empty()) return 0;
+    const std::vector<long>& found = it->second;
+    // Of two at the same distance, the one above.
+    auto above = std::lower_bound(found.begin(), found.end(), near_line);
+    long best = above == found.end() ? found.back() : *above;
+    if (above != found.begin() &&
+        std::labs(*(above - 1) - near_line) <= std::labs(best - near_line)) {
+      best = *(above - 1);
     }
-    for (long l : index.VariableDeclarationLines(member)) consider(l);
     return best;
   };
 
+  // Each line goes below the attribute lines already under its declaration,
+  // in the order carried; the lines without a home go back where the deleted
+  // lines were, last, so they do not come between a declaration and its own
+  // attributes. Hidden lines do not change code line numbers, so every
+  // place is found in the file as it is before any line goes in.
+  std::vector<std::pair<size_t, SourceLine>> placed;
+  std::unordered_map<long, size_t> after_declaration;
+  for (size_t k = 0; k < carried.size(); ++k) {
+    const long target = members[k].empty() ? 0 : nearest(members[k]);
+    if (target == 0) continue;
+    auto [it, fresh] = after_declaration.try_emplace(target, 0);
+    if (fresh) it->second = AfterDeclaration(target);
+    placed.emplace_back(it->second, carried[k]);
+  }
+  std::stable_sort(placed.begin(), placed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<SourceLine> staying;
-  std::vector<std::pair<long, SourceLine>> moving;
-  for (SourceLine& line : carried) {
-    std::u16string member = AttributeMember(line.text);
-    long target = member.empty() ? 0 : nearest(member);
-    if (target == 0) {
-      staying.push_back(std::move(line));
-    } else {
-      moving.emplace_back(target, std::move(line));
-    }
+  for (size_t k = 0; k < carried.size(); ++k) {
+    if (members[k].empty() || nearest(members[k]) == 0) staying.push_back(carried[k]);
   }
-  // Hidden lines do not change code line numbers, so the targets found
-  // above stay valid while the lines go in one by one; each goes below the
-  // attribute lines already there, which keeps their order. The lines
-  // without a home go in last, so they do not come between a declaration
-  // and its own attributes.
+
   std::vector<SourceLine>& lines = file_.lines();
-  for (auto& [target, line] : moving) {
-    RebuildView();
-    size_t at = AfterDeclaration(target);
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), line);
-    if (at <= where) ++where;
+  std::vector<SourceLine> merged;
+  merged.reserve(lines.size() + carried.size() + 256);
+  size_t next = 0;
+  for (size_t at = 0; at <= lines.size(); ++at) {
+    for (; next < placed.size() && placed[next].first == at; ++next) {
+      merged.push_back(placed[next].second);
+    }
+    if (at == where) merged.insert(merged.end(), staying.begin(), staying.end());
+    if (at < lines.size()) merged.push_back(lines[at]);
   }
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where), staying.begin(), staying.end());
+  lines = std::move(merged);
   RebuildView();
+}
+
+const SourceLine* ModuleDocument::CodeLineNear(long line, long offset) const {
+  const long at = line + offset;
+  if (at < 1 || at > CountOfLines()) return nullptr;
+  return &file_.lines()[visible_[static_cast<size_t>(at - 1)]];
 }
 
 size_t ModuleDocument::AfterDeclaration(long last_code_line) const {

@@ -31,11 +31,27 @@ struct CodePosition {
   bool operator==(const CodePosition&) const = default;
 };
 
+// One change to the module's lines, in the numbering of the text as it was
+// read (1-based, hidden lines included, as a text editor numbers them):
+// `removed` lines from `first_line` on give way to `lines`. A line keeps the
+// line break it had; a new line ends in the module's line break, except a
+// last line where the text ends without one.
+struct LineEdit {
+  long first_line = 1;
+  long removed = 0;
+  std::vector<std::u16string> lines;
+  bool operator==(const LineEdit&) const = default;
+};
+
 class ModuleDocument {
  public:
   // `display_name` names the file in messages; `encoding` empty detects it.
   static Result<ModuleDocument> Parse(std::string bytes, const std::string& encoding,
                                       const std::string& display_name);
+  // A module held by an editor as text: its lines are split where the bytes
+  // of its UTF-8 form would be (at LF and CR LF; a lone CR stays inside a
+  // line), and new lines take the text's first line break.
+  static Result<ModuleDocument> FromText(std::u16string_view text, const std::string& display_name);
 
   // The `Attribute VB_Name` value, if the header has one.
   const std::optional<std::u16string>& module_name() const { return module_name_; }
@@ -63,6 +79,12 @@ class ModuleDocument {
   long FileLineOf(long code_line) const;
 
   std::string Serialize() const { return file_.Serialize(); }
+  // The whole text as it is now, hidden lines and line breaks included (and
+  // a leading U+FEFF when the bytes had a byte-order mark).
+  std::u16string Text() const;
+  // What changed since the module was read, first line first; the edits do
+  // not overlap, and applied to the text as read they give Text().
+  std::vector<LineEdit> Edits() const;
   const std::string& original_bytes() const { return file_.original_bytes(); }
   bool modified() const { return edit_count_ != 0; }
   // Grows with every successful insertion or deletion.
@@ -71,6 +93,9 @@ class ModuleDocument {
  private:
   void RebuildView();
   void ReattachAttributes(std::vector<SourceLine> carried, size_t where, long near_line);
+  // The line that a new line standing `offset` lines into an insertion before
+  // code line `line` may have been made from (nullptr when none).
+  const SourceLine* CodeLineNear(long line, long offset) const;
   // The file index right after a code line's statement and the attribute
   // lines under it.
   size_t AfterDeclaration(long last_code_line) const;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "platform/Cp932Decoder.h"
 #include "platform/Text.h"
@@ -240,19 +241,85 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
     }
   }
   file.ends_without_break_ = !file.lines_.empty() && file.lines_.back().ending.empty();
+  file.original_starts_.reserve(file.lines_.size());
+  for (const SourceLine& line : file.lines_) {
+    file.original_starts_.push_back(static_cast<size_t>(line.bytes.data() - file.bytes_->data()));
+  }
   return file;
 }
 
-Result<SourceLine> SourceFile::MakeLine(std::u16string_view text) {
-  Result<std::string> bytes = EncodeText(text, encoding_);
-  if (!bytes) return bytes.status();
-  added_bytes_.push_back(std::move(*bytes));
+namespace {
+
+// ASCII text is its own bytes in CP932 and UTF-8: no converter needed, which
+// matters when a command writes thousands of lines.
+Result<std::string> EncodeLine(std::u16string_view text, const std::string& encoding) {
+  if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; }) &&
+      (IsCp932Name(encoding) || IsUtf8EncodingName(encoding))) {
+    return std::string(text.begin(), text.end());
+  }
+  return EncodeText(text, encoding);
+}
+
+}  // namespace
+
+Result<SourceLine> SourceFile::MakeLine(std::u16string_view text,
+                                        std::initializer_list<const SourceLine*> sources) {
+  // Splicing bytes is sound only where every character is encoded on its
+  // own, as in CP932 and UTF-8.
+  const SourceLine* source = nullptr;
+  size_t at = std::u16string_view::npos;
+  if (IsCp932Name(encoding_) || IsUtf8EncodingName(encoding_)) {
+    for (const SourceLine* candidate : sources) {
+      if (candidate == nullptr || candidate->text.empty()) continue;
+      at = text.find(candidate->text);
+      if (at != std::u16string_view::npos) {
+        source = candidate;
+        break;
+      }
+    }
+  }
+  std::string encoded;
+  if (source == nullptr) {
+    Result<std::string> bytes = EncodeLine(text, encoding_);
+    if (!bytes) return bytes.status();
+    encoded = std::move(*bytes);
+  } else {
+    Result<std::string> head = EncodeLine(text.substr(0, at), encoding_);
+    if (!head) return head.status();
+    Result<std::string> tail = EncodeLine(text.substr(at + source->text.size()), encoding_);
+    if (!tail) return tail.status();
+    encoded = std::move(*head);
+    encoded.append(source->bytes);
+    encoded.append(*tail);
+  }
+  added_bytes_.push_back(std::move(encoded));
   added_text_.emplace_back(text);
   SourceLine line;
   line.bytes = added_bytes_.back();
   line.text = added_text_.back();
   line.ending = newline_;
   return line;
+}
+
+bool SourceFile::IsOriginal(const SourceLine& line) const {
+  if (!bytes_) return false;
+  const std::less_equal<const char*> le;
+  const char* p = line.bytes.data();
+  return le(bytes_->data(), p) && le(p, bytes_->data() + bytes_->size());
+}
+
+size_t SourceFile::OriginalIndex(const SourceLine& line) const {
+  const size_t offset = static_cast<size_t>(line.bytes.data() - bytes_->data());
+  auto it = std::upper_bound(original_starts_.begin(), original_starts_.end(), offset);
+  return static_cast<size_t>(it - original_starts_.begin()) - 1;
+}
+
+std::string_view SourceFile::OriginalEnding(const SourceLine& line) const {
+  const char* end = line.bytes.data() + line.bytes.size();
+  const char* limit = bytes_->data() + bytes_->size();
+  if (end < limit && *end == '\n') return kLf;
+  if (end + 1 < limit && end[0] == '\r' && end[1] == '\n') return kCrLf;
+  return {};
 }
 
 void SourceFile::FixLineBreaks(size_t first, size_t last_to_check) {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,8 +57,20 @@ class SourceFile {
 
   // A new line holding `text` (which must not contain line breaks), encoded
   // in the file's encoding and ending in newline(); fails for a character
-  // the encoding cannot hold. The file keeps the line's buffers.
-  Result<SourceLine> MakeLine(std::u16string_view text);
+  // the encoding cannot hold. The file keeps the line's buffers. When the
+  // text holds the whole text of one of `sources` (lines of this file), that
+  // part keeps the source line's own bytes: a CP932 character with two codes
+  // (0xEE 0xEF and 0xFA 0x40) stays as it was written in a line that is only
+  // moved or commented out.
+  Result<SourceLine> MakeLine(std::u16string_view text,
+                              std::initializer_list<const SourceLine*> sources = {});
+
+  // Whether the line is one of the file as read (not a new one), and then
+  // its 0-based index among the lines as read and the line break it had.
+  bool IsOriginal(const SourceLine& line) const;
+  size_t OriginalIndex(const SourceLine& line) const;
+  std::string_view OriginalEnding(const SourceLine& line) const;
+  size_t OriginalLineCount() const { return original_starts_.size(); }
 
   // After lines were inserted or removed: every line but the last ends in a
   // line break, and the last one ends in one exactly when the file did.
@@ -72,6 +85,7 @@ class SourceFile {
  private:
   std::vector<SourceLine> lines_;
   std::unique_ptr<std::string> bytes_;   // the file as read
+  std::vector<size_t> original_starts_;  // offset in *bytes_ of each line as read
   std::unique_ptr<char16_t[]> text_;     // its text
   std::deque<std::string> added_bytes_;  // new lines (a deque never moves them)
   std::deque<std::u16string> added_text_;

@@ -147,13 +147,7 @@ bool StartsWithIgnoreCase(std::u16string_view s, std::u16string_view prefix) {
 }  // namespace
 
 char16_t FoldChar(char16_t c) {
-  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-      (c >= 0x410 && c <= 0x42F) || (c >= 0xFF21 && c <= 0xFF3A)) {
-    return static_cast<char16_t>(c + 32);
-  }
-  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
-  return c;
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
 }
 
 std::u16string FoldCase(std::u16string_view text) {

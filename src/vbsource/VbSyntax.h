@@ -17,8 +17,9 @@
 
 namespace tolvan::host {
 
-// Identifiers compare as Visual Basic compares them, without regard to letter
-// case (ASCII, Latin-1, Greek, Cyrillic and full-width Latin letters).
+// Identifiers compare without regard to the case of ASCII letters only: a
+// real module holds both `γa` and `Γa`, two different functions, so no other
+// letter folds.
 char16_t FoldChar(char16_t c);
 std::u16string FoldCase(std::u16string_view text);
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);

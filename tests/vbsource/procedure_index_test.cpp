@@ -151,13 +151,21 @@ TEST(ProcedureIndexTest, FindsByNameInAnyCaseAndKind) {
       u"End Property",                               // 4
       u"Private Function Σ合計() As Long",           // 5
       u"End Function",                               // 6
+      u"Function γa() As Long",                      // 7
+      u"End Function",                               // 8
+      u"Function Γa() As Long",                      // 9
+      u"End Function",                               // 10
   });
   ASSERT_NE(index.Find(u"ITEM", ProcKind::Get), nullptr);
   EXPECT_EQ(index.Find(u"ITEM", ProcKind::Get)->body_line, 1);
   EXPECT_EQ(index.Find(u"item", ProcKind::Let)->body_line, 3);
   EXPECT_EQ(index.Find(u"Item", ProcKind::Set), nullptr);
   EXPECT_EQ(index.Find(u"Item", ProcKind::Proc), nullptr);
-  EXPECT_EQ(index.Find(u"σ合計", ProcKind::Proc)->body_line, 5);
+  EXPECT_EQ(index.Find(u"Σ合計", ProcKind::Proc)->body_line, 5);
+  // Only ASCII letters fold: γa and Γa are two functions.
+  EXPECT_EQ(index.Find(u"σ合計", ProcKind::Proc), nullptr);
+  EXPECT_EQ(index.Find(u"Γa", ProcKind::Proc)->body_line, 9);
+  EXPECT_EQ(index.Find(u"γA", ProcKind::Proc)->body_line, 7);
   EXPECT_EQ(index.ProcedureAt(3)->kind, ProcKind::Let);
 }
 
