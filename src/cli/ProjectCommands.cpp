@@ -99,7 +99,7 @@ int RunDocument(const ProjectCommands& c, std::ostream& out, std::ostream& err) 
   int changed = 0, inserted = 0, updated = 0, failed = static_cast<int>(modules.errors.size());
   for (const auto& f : outcomes) {
     if (!f.error.empty()) {
-      err << f.file << ": " << f.error << "\n";
+      err << f.error << "\n";
       ++failed;
       continue;
     }
@@ -146,7 +146,7 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
   std::string text;
   for (const auto& f : outcomes) {
     if (!f.error.empty()) {
-      err << f.file << ": " << f.error << "\n";
+      err << f.error << "\n";
       unreadable = true;
       continue;
     }
@@ -232,7 +232,8 @@ int RunCommentUpdate(const UpdateOptions& o, std::ostream& out, std::ostream& er
   if (!edit) return Fail(err, o.file + ": " + edit.message());
   if (*edit) {
     for (const auto& note : (*edit)->dropped_notes) {
-      err << "Tolvan: the note on parameter " << Utf16ToUtf8(note) << " was dropped with it\n";
+      err << o.file << ": parameter " << Utf16ToUtf8(note.parameter)
+          << " is gone, and its note with it: " << Utf16ToUtf8(note.note) << "\n";
     }
     if (Status s = ApplyHeaderEdit(*module, **edit); !s) return Fail(err, s.message());
   }

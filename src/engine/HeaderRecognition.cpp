@@ -109,8 +109,8 @@ std::vector<Segment> Segments(std::u16string_view line, const SettingsRecord& s)
       continue;
     }
     size_t length = 0;
-    for (int32_t u = 0; u <= s.lngUserDefineLast && u < static_cast<int32_t>(s.vntUserDefine.size());
-         ++u) {
+    for (int32_t u = 0;
+         u <= s.lngUserDefineLast && u < static_cast<int32_t>(s.vntUserDefine.size()); ++u) {
       const auto& word = s.vntUserDefine[u].word;
       if (!word.empty() && rest.starts_with(word)) {
         length = word.size();
@@ -268,7 +268,8 @@ LineReading ReadLine(const TemplateLine& tl, std::u16string_view line, const Set
     skip_spaces();
     size_t end = line.find(u' ', pos);
     if (end == std::u16string_view::npos) end = line.size();
-    if (seg.text == u"$d" && date_length > 0 && s.strDateFormat.find(u' ') != std::u16string::npos) {
+    if (seg.text == u"$d" && date_length > 0 &&
+        s.strDateFormat.find(u' ') != std::u16string::npos) {
       end = std::min(line.size(), pos + date_length);
     }
     std::u16string_view token = line.substr(pos, end - pos);
@@ -351,8 +352,8 @@ std::optional<Declared> ParseDeclarationLine(std::u16string_view line) {
     return std::nullopt;
   }
   size_t e = 0;
-  while (e < s.size() && (IsLetter(s[e]) || s[e] == u'_' || (s[e] >= u'0' && s[e] <= u'9') ||
-                          s[e] >= 0x80)) {
+  while (e < s.size() &&
+         (IsLetter(s[e]) || s[e] == u'_' || (s[e] >= u'0' && s[e] <= u'9') || s[e] >= 0x80)) {
     ++e;
   }
   if (e == 0) return std::nullopt;
@@ -382,12 +383,28 @@ Result<std::vector<Declared>> FindProcedures(const host::CodeModule& module, con
 
 const char16_t* KindWordOfSlot(int slot) {
   switch (slot) {
-    case 1: case 2: case 13: return u"Sub";
-    case 3: case 4: case 14: return u"Function";
-    case 5: case 6: case 15: return u"Property Get";
-    case 7: case 8: case 16: return u"Property Let";
-    case 9: case 10: case 17: return u"Property Set";
-    default: return u"module";
+    case 1:
+    case 2:
+    case 13:
+      return u"Sub";
+    case 3:
+    case 4:
+    case 14:
+      return u"Function";
+    case 5:
+    case 6:
+    case 15:
+      return u"Property Get";
+    case 7:
+    case 8:
+    case 16:
+      return u"Property Let";
+    case 9:
+    case 10:
+    case 17:
+      return u"Property Set";
+    default:
+      return u"module";
   }
 }
 
@@ -590,7 +607,8 @@ std::vector<std::u16string> Differences(const Found& f, const Shown& shown, cons
       for (const auto& n : shown.params) {
         if (std::find(now.begin(), now.end(), n) == now.end()) text += u" -" + n, any = true;
       }
-      if (!any) text += u" order " + JoinWords(shown.params, u", ") + u" -> " + JoinWords(now, u", ");
+      if (!any)
+        text += u" order " + JoinWords(shown.params, u", ") + u" -> " + JoinWords(now, u", ");
       out.push_back(text);
     }
   }
@@ -652,20 +670,14 @@ Result<HeaderEdit> Regenerate(const Template& t, const std::u16string& expanded,
     }
   }
   for (const auto& [name, at] : old_params) by_param.emplace(name, at);
-  // Renamed parameters: when as many names left as came, the n-th gone name
-  // became the n-th new one.
-  {
-    std::vector<std::u16string> gone, came;
-    for (const auto& [name, at] : old_params) {
-      if (std::find(new_params.begin(), new_params.end(), name) == new_params.end()) {
-        gone.push_back(name);
-      }
-    }
-    for (const auto& n : new_params) {
-      if (!by_param.contains(n)) came.push_back(n);
-    }
-    if (gone.size() == came.size()) {
-      for (size_t i = 0; i < gone.size(); ++i) by_param.emplace(came[i], by_param.at(gone[i]));
+  // A renamed parameter keeps its note: a name that is gone and a new name
+  // standing at the same place in an equally long list are one parameter.
+  if (old_params.size() == new_params.size()) {
+    for (size_t i = 0; i < new_params.size(); ++i) {
+      const std::u16string& was = old_params[i].first;
+      const bool gone = std::find(new_params.begin(), new_params.end(), was) == new_params.end();
+      if (gone && !by_param.contains(new_params[i]))
+        by_param.emplace(new_params[i], old_params[i].second);
     }
   }
 
@@ -699,9 +711,9 @@ Result<HeaderEdit> Regenerate(const Template& t, const std::u16string& expanded,
     l.used = true;
     if (l.reading->HasUserText() || !l.added.empty()) {
       std::u16string note = l.reading->replaced.empty() ? std::u16string(Trim(l.reading->appended))
-                                                         : l.reading->replaced;
+                                                        : l.reading->replaced;
       for (const auto& a : l.added) note += u" / " + std::u16string(Trim(a));
-      edit.dropped_notes.push_back(name + u": " + note);
+      edit.dropped_notes.push_back({name, note});
     }
   }
   for (auto& l : old_lines) {

@@ -64,9 +64,12 @@ struct HeaderEdit {
   long delete_count = 0;
   std::u16string text;
   bool inserts = false;  // a new header rather than an update
-  // Notes the user wrote on parameters that are gone, dropped with them:
-  // "lngOld: 旧い単価".
-  std::vector<std::u16string> dropped_notes;
+  // Notes the user wrote on parameters that are gone, dropped with them.
+  struct DroppedNote {
+    std::u16string parameter;
+    std::u16string note;
+  };
+  std::vector<DroppedNote> dropped_notes;
 };
 
 // The edit for the header of the procedure holding code line `line` (the

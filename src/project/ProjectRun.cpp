@@ -25,7 +25,8 @@ bool IsModuleFile(const fs::path& p) { return host::ComponentTypeOf(p, false) !=
 
 bool IsVbp(const fs::path& p) {
   std::string ext = p.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return ext == ".vbp";
 }
 
@@ -35,7 +36,14 @@ std::string Join(const std::vector<std::u16string>& parts, const char* sep) {
   return out;
 }
 
-FileOutcome RunOne(const fs::path& file, const RunOptions& o) {
+// "FILE: message", the file named once even when the message names it.
+std::string Failure(const fs::path& file, const std::string& shown, const std::string& message) {
+  const std::string given = file.string() + ":";
+  if (message.starts_with(given)) return shown + message.substr(given.size() - 1);
+  return shown + ": " + message;
+}
+
+FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
   FileOutcome out;
   out.file = DisplayName(file);
   auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{o.encoding});
@@ -84,7 +92,8 @@ FileOutcome RunOne(const fs::path& file, const RunOptions& o) {
     }
     (edit.inserts ? out.inserted : out.updated) += 1;
     for (const auto& note : edit.dropped_notes) {
-      out.notes.push_back("the note on parameter " + Utf16ToUtf8(note) + " was dropped with it");
+      out.notes.push_back("parameter " + Utf16ToUtf8(note.parameter) +
+                          " is gone, and its note with it: " + Utf16ToUtf8(note.note));
     }
   }
   if (edits->empty()) return out;
@@ -96,6 +105,12 @@ FileOutcome RunOne(const fs::path& file, const RunOptions& o) {
     out.error = s.message();
     out.inserted = out.updated = 0;
   }
+  return out;
+}
+
+FileOutcome RunOne(const fs::path& file, const RunOptions& o) {
+  FileOutcome out = RunOneInner(file, o);
+  if (!out.error.empty()) out.error = Failure(file, out.file, out.error);
   return out;
 }
 
@@ -162,8 +177,9 @@ ModuleList CollectModules(const std::vector<std::string>& paths, const std::stri
 }
 
 Result<SettingsRecord> LoadSettings(const std::string& settings_file) {
-  auto context = settings_file.empty() ? SettingsContext::ForThisMachine()
-                                       : SettingsContext::ForProfileFile(Utf8ToUtf16(settings_file));
+  auto context = settings_file.empty()
+                     ? SettingsContext::ForThisMachine()
+                     : SettingsContext::ForProfileFile(Utf8ToUtf16(settings_file));
   if (!context) return context.status();
   SettingsRecord settings;
   if (Status s = clsSaveSetting(settings, *context).Load(); !s) return s;

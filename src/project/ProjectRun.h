@@ -37,7 +37,7 @@ struct Problem {
 
 struct FileOutcome {
   std::string file;   // as shown: relative to the current folder when inside it
-  std::string error;  // the file failed: why
+  std::string error;  // the file failed: "FILE: why"
   std::vector<Problem> problems;
   std::string diff;  // dry run: the unified diff
   int inserted = 0;

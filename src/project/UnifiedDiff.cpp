@@ -50,7 +50,7 @@ std::vector<Op> Script(const std::vector<std::string_view>& a, size_t a0, size_t
     bool done = false;
     for (long k = -d; k <= d; k += 2) {
       long x = (k == -d || (k != d && v[off + k - 1] < v[off + k + 1])) ? v[off + k + 1]
-                                                                          : v[off + k - 1] + 1;
+                                                                        : v[off + k - 1] + 1;
       long y = x - k;
       while (x < N && y < M && a[a0 + x] == b[b0 + y]) ++x, ++y;
       v[off + k] = x;
