@@ -13,9 +13,10 @@
 namespace tolvan::project {
 namespace {
 
+// Lines with their LF, so that a last line without one differs from the
+// same text with one.
 struct Lines {
   std::vector<std::string_view> lines;
-  bool last_without_break = false;
 };
 
 Lines Split(std::string_view bytes) {
@@ -23,13 +24,9 @@ Lines Split(std::string_view bytes) {
   size_t from = 0;
   while (from < bytes.size()) {
     size_t at = bytes.find('\n', from);
-    if (at == std::string_view::npos) {
-      out.lines.push_back(bytes.substr(from));
-      out.last_without_break = true;
-      break;
-    }
-    out.lines.push_back(bytes.substr(from, at - from));
-    from = at + 1;
+    size_t end = at == std::string_view::npos ? bytes.size() : at + 1;
+    out.lines.push_back(bytes.substr(from, end - from));
+    from = end;
   }
   return out;
 }
@@ -96,13 +93,7 @@ std::string UnifiedDiff(std::string_view before, std::string_view after, const s
   if (before == after) return {};
   const Lines a = Split(before);
   const Lines b = Split(after);
-  // A last line that gained or lost its line break differs.
-  auto same = [&](size_t i, size_t j) {
-    if (a.lines[i] != b.lines[j]) return false;
-    const bool a_last = i + 1 == a.lines.size() && a.last_without_break;
-    const bool b_last = j + 1 == b.lines.size() && b.last_without_break;
-    return a_last == b_last;
-  };
+  auto same = [&](size_t i, size_t j) { return a.lines[i] == b.lines[j]; };
   size_t head = 0;
   while (head < a.lines.size() && head < b.lines.size() && same(head, head)) ++head;
   size_t tail = 0;
@@ -152,10 +143,7 @@ std::string UnifiedDiff(std::string_view before, std::string_view after, const s
       const size_t line = from_a ? ai[k] : bi[k];
       out += static_cast<char>(ops[k]);
       out += src.lines[line];
-      out += '\n';
-      if (line + 1 == src.lines.size() && src.last_without_break) {
-        out += "\\ No newline at end of file\n";
-      }
+      if (!src.lines[line].ends_with('\n')) out += "\n\\ No newline at end of file\n";
     }
     i = end;
   }

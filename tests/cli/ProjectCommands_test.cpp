@@ -81,13 +81,14 @@ TEST_F(ProjectCommandsTest, DocumentsARealTreeOnceAndOnlyByInsertingHeaders) {
 
   testing::RunResult review = Tolvan({"review", tree.string()});
   EXPECT_EQ(review.status, 1) << review.err;
-  EXPECT_NE(review.out.find("modCalc.bas:13: missing header: Function CalcPay\n"), std::string::npos)
+  EXPECT_NE(review.out.find("modCalc.bas:13: missing header: Function CalcPay\n"),
+            std::string::npos)
       << review.out;
 
-  testing::RunResult run = Tolvan({"document", tree.string(), "--now", "2026-12-08", "--jobs", "2"});
+  testing::RunResult run =
+      Tolvan({"document", tree.string(), "--now", "2026-12-08", "--jobs", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "Tolvan: 12 files changed, 42 headers inserted, 0 updated\n");
+  EXPECT_EQ(run.out, "Tolvan: 12 files changed, 42 headers inserted, 0 updated\n");
   const auto after = Snapshot(tree);
   for (const auto& [file, bytes] : before) {
     SCOPED_TRACE(file.string());
@@ -113,8 +114,7 @@ TEST_F(ProjectCommandsTest, DryRunPrintsTheDiffAndWritesNothing) {
   const std::string original =
       "Attribute VB_Name = \"modA\"\r\nOption Explicit\r\n\r\n' keep\r\nSub Go(a)\r\nEnd Sub\r\n";
   Write(file, original);
-  testing::RunResult run =
-      Tolvan({"document", file.string(), "--dry-run", "--now", "2026-12-08"});
+  testing::RunResult run = Tolvan({"document", file.string(), "--dry-run", "--now", "2026-12-08"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(*ReadFileBytes(file), original);
   const std::string name = project::DisplayName(file);
@@ -124,7 +124,8 @@ TEST_F(ProjectCommandsTest, DryRunPrintsTheDiffAndWritesNothing) {
             "--- " + name + "\n+++ " + name +
                 "\n@@ -1,6 +1,17 @@\n Attribute VB_Name = \"modA\"\r\n+" + rule);
   size_t added = 0, kept = 0;
-  for (size_t at = run.out.find("@@\n") + 2; at != std::string::npos; at = run.out.find('\n', at + 1)) {
+  for (size_t at = run.out.find("@@\n") + 2; at != std::string::npos;
+       at = run.out.find('\n', at + 1)) {
     if (at + 1 < run.out.size()) (run.out[at + 1] == '+' ? added : kept) += 1;
   }
   EXPECT_EQ(added, 11u);
@@ -185,12 +186,14 @@ TEST_F(ProjectCommandsTest, ReviewFormatsAndExitStatus) {
 TEST_F(ProjectCommandsTest, FailingFilesAreReportedAndLeftAsTheyWere) {
   const std::string good = "Attribute VB_Name = \"modGood\"\r\nSub A()\r\nEnd Sub\r\n";
   const std::string undecodable =
-      "\xef\xbb\xbf" "Attribute VB_Name = \"modBad\"\r\nSub A()\r\n\xff\xfe\r\nEnd Sub\r\n";
+      "\xef\xbb\xbf"
+      "Attribute VB_Name = \"modBad\"\r\nSub A()\r\n\xff\xfe\r\nEnd Sub\r\n";
   Write(root_ / "t" / "a_good.bas", good);
   Write(root_ / "t" / "b_bad.bas", undecodable);
   Write(root_ / "t" / "c_locked" / "modLocked.bas", good);
   const bool can_lock = geteuid() != 0;
-  if (can_lock) fs::permissions(root_ / "t" / "c_locked", fs::perms::owner_write, fs::perm_options::remove);
+  if (can_lock)
+    fs::permissions(root_ / "t" / "c_locked", fs::perms::owner_write, fs::perm_options::remove);
 
   testing::RunResult run = Tolvan({"document", (root_ / "t").string()});
   fs::permissions(root_ / "t" / "c_locked", fs::perms::owner_write, fs::perm_options::add);

@@ -1,11 +1,10 @@
 // Header recognition over a module held in memory: which comment blocks are
 // headers, when one is stale, and what an update keeps of what the user
 // wrote.
-#include "engine/HeaderRecognition.h"
-
 #include <gtest/gtest.h>
 
 #include "TestDefaults.h"
+#include "engine/HeaderRecognition.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
 
@@ -110,9 +109,11 @@ TEST(HeaderRecognition, TellsHeadersFromOrdinaryComments) {
        {kStar, u"'プロシージャ名:  :CalcPay", u"'説明:            :",
         u"'引数:            :lngBase            I   xxxx",
         u"'                 :strName            O   xxxx", kStar},
-       kCalcDeclaration, HeaderState::kStale, u"kind: Sub -> Function"},
-      {"Private header on a Public function",
-       With(With(kCalcHeader, 0, kDash), 6, kDash), kCalcDeclaration, HeaderState::kOk, u""},
+       kCalcDeclaration,
+       HeaderState::kStale,
+       u"kind: Sub -> Function"},
+      {"Private header on a Public function", With(With(kCalcHeader, 0, kDash), 6, kDash),
+       kCalcDeclaration, HeaderState::kOk, u""},
       {"no parameters any more", kCalcHeader, u"Public Function CalcPay() As Long",
        HeaderState::kStale, u"parameters: -lngBase -strName"},
   };
@@ -242,8 +243,10 @@ TEST(HeaderRecognition, EditsPlaceHeadersAboveOrBelowAndNeverTwice) {
   };
   const Row rows[] = {
       {"above", 0, {u"Option Explicit", u"", u"Sub S(a, _", u"  b)", u"End Sub"}, 3},
-      {"below after continuations", 1,
-       {u"Option Explicit", u"", u"Sub S(a, _", u"  b)", u"End Sub"}, 5},
+      {"below after continuations",
+       1,
+       {u"Option Explicit", u"", u"Sub S(a, _", u"  b)", u"End Sub"},
+       5},
       {"first line of the module", 0, {u"Sub S(a, b)", u"End Sub"}, 1},
   };
   for (const Row& row : rows) {
@@ -260,7 +263,8 @@ TEST(HeaderRecognition, EditsPlaceHeadersAboveOrBelowAndNeverTwice) {
     auto statuses = ExamineHeaders(m.code(), f.Context());
     ASSERT_TRUE(statuses.ok());
     for (const auto& s : *statuses) {
-      EXPECT_EQ(static_cast<int>(s.state), static_cast<int>(HeaderState::kOk)) << Utf16ToUtf8(s.what);
+      EXPECT_EQ(static_cast<int>(s.state), static_cast<int>(HeaderState::kOk))
+          << Utf16ToUtf8(s.what);
     }
     auto second = HeaderEditsForModule(m.code(), f.Context(), true);
     ASSERT_TRUE(second.ok());
