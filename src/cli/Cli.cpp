@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/ProjectCommands.h"
 #include "host/Connect.h"
 #include "host/DialogBridge.h"
 #include "host/DialogLoader.h"
@@ -39,6 +40,7 @@ struct CommentOptions {
   std::string encoding;
   std::string settings_file;
   bool to_stdout = false;
+  bool update = false;
 };
 
 // "YYYY-MM-DD HH:MM:SS" (the time may be left out) as a local date and time.
@@ -118,6 +120,11 @@ int Fail(std::ostream& err, const Status& status) {
 // from outside: the module file is the active code pane, the cursor or
 // selection is the one given.
 int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
+  // --update: regenerate the header at the cursor instead (ProjectCommands).
+  if (o.update) {
+    return RunCommentUpdate(
+        {o.file, o.line, o.column, o.now, o.encoding, o.settings_file, o.to_stdout}, out, err);
+  }
   SystemClock system_clock;
   std::optional<FixedClock> fixed_clock;
   if (!o.now.empty()) {
@@ -259,6 +266,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                   "Use this settings file (PROFILE.ini and its .dat) for this run only");
   cmd->add_flag("--stdout", comment.to_stdout,
                 "Print the resulting file instead of writing it; the file is left alone");
+  cmd->add_flag("--update", comment.update,
+                "Regenerate the header of the procedure or module at the cursor for its "
+                "declaration, keeping what was written in it; insert one when there is none");
+  auto project_commands = AddProjectCommands(app);
 
   CLI::App* settings_cmd = app.add_subcommand(
       "settings", "Open the settings dialog, as the add-in's Tools menu item does.");
@@ -285,6 +296,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     return app.exit(e, out, err);
   }
 
+  if (int status = RunProjectCommand(*project_commands, out, err); status >= 0) return status;
   if (cmd->parsed()) return RunComment(comment, out, err);
   if (settings_cmd->parsed()) return RunSettings(err);
   if (register_cmd->parsed()) return RunRegistration(true, err);

@@ -46,7 +46,9 @@ int TemplateSlot(const std::u16string& d, int kind) {
   return is_function(u"Public ") || is_function(u"") ? 3 : 1;
 }
 
-int ModuleTemplateSlot(int component_type) {
+}  // namespace
+
+int clsMarlet::ModuleTemplateSlot(int component_type) {
   switch (component_type) {
     case host::component_type::kClassModule:
       return 12;
@@ -58,6 +60,8 @@ int ModuleTemplateSlot(int component_type) {
       return 0;
   }
 }
+
+namespace {
 
 bool IsTypeSuffix(char16_t c) {
   return c == u'%' || c == u'&' || c == u'!' || c == u'#' || c == u'@' || c == u'$';
@@ -234,6 +238,16 @@ Status clsMarlet::AddProcHeader(const std::u16string& name, int kind) {
   return code_module_->InsertLines(line, text);
 }
 
+Result<clsMarlet::ProcedureFacts> clsMarlet::ReadProcedure(const host::CodeModule& module,
+                                                           long line, const std::u16string& name,
+                                                           int kind) {
+  vntProcInfo[6].clear();
+  auto declaration = GetDeclaration(module, line);
+  if (!declaration) return declaration.status();
+  ParseDeclaration(*declaration, name);
+  return ProcedureFacts{*declaration, vntProcInfo[6], vntParams, TemplateSlot(*declaration, kind)};
+}
+
 Status clsMarlet::AddModuleHeader() {
   code_pane_->SetSelection({1, 1, 1, 1});
   const int slot = ModuleTemplateSlot(component_type_);
@@ -301,7 +315,7 @@ Status clsMarlet::AddLineComment(long first, long last) {
   return Status::Ok();
 }
 
-Result<std::u16string> clsMarlet::GetDeclaration(host::CodeModule& module, long line) {
+Result<std::u16string> clsMarlet::GetDeclaration(const host::CodeModule& module, long line) {
   // Leading tabs are as foreign to a declaration as leading spaces.
   auto trim = [](std::u16string_view text) {
     size_t b = text.find_first_not_of(u" \t");

@@ -27,6 +27,20 @@ class clsMarlet {
   // it stays done (the insertion is always the last step).
   Status MainCheck(host::VBE& VBInstance);
 
+  // What AddProcHeader reads for one procedure, for tools that check or
+  // rewrite headers without the active code pane.
+  struct ProcedureFacts {
+    std::u16string declaration;  // joined, literals blanked, comment cut
+    std::u16string return_type;  // empty for Sub, Property Let and Set
+    ParamTable params;
+    int slot = 0;  // the template slot the header comes from
+  };
+  // `line` is the declaration line, `kind` an engine kind code.
+  Result<ProcedureFacts> ReadProcedure(const host::CodeModule& module, long line,
+                                       const std::u16string& name, int kind);
+  // The template slot of a module header for a host component type.
+  static int ModuleTemplateSlot(int component_type);
+
  private:
   friend struct clsMarletTestPeer;
 
@@ -37,7 +51,7 @@ class clsMarlet {
   Status AddProcHeader(const std::u16string& name, int kind);
   void ParseDeclaration(const std::u16string& declaration, const std::u16string& name);
   static std::u16string GetWord(const std::u16string& text, size_t start);
-  Result<std::u16string> GetDeclaration(host::CodeModule& module, long line);
+  Result<std::u16string> GetDeclaration(const host::CodeModule& module, long line);
 
   const SettingsRecord& settings_;
   const Clock& clock_;

@@ -1,0 +1,97 @@
+// Header comments already in a code module: which procedures (and the
+// module) have one, whether it still fits the declaration, and the edit that
+// inserts a missing header or brings a stale one up to date while keeping
+// what the user wrote in it. Works on any code module (a file, an editor's
+// buffer), so the command line and a language server share the rules.
+//
+// A header is the block of comment lines a template produced: directly above
+// the declaration (CommentPattern 0), or directly below it and its
+// continuation lines (CommentPattern 1); the module header at the top of the
+// module. A block is recognised against the templates in use and the factory
+// defaults: a template line without macros must begin the block's line
+// (trailing spaces aside; the user may write after it), a line with macros
+// must match up to its first macro, the first-parameter line may be missing,
+// the further-parameters line may repeat, and lines the user added inside
+// the block are allowed. Anything else is an ordinary comment.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/modMarlet.h"
+#include "platform/Status.h"
+#include "settings/SettingsRecord.h"
+#include "vbide/VBE.h"
+
+namespace tolvan {
+
+// What a header is checked against and expanded with.
+struct HeaderContext {
+  const SettingsRecord& settings;  // the templates in use
+  const SettingsRecord& defaults;  // the factory defaults, also recognised
+  // Slots 0 (project description), 1 (today's date text), 3 (project name)
+  // and 4 (module name); the rest is filled per procedure.
+  ProcInfo info;
+  int component_type = host::component_type::kStdModule;
+};
+
+enum class HeaderState { kMissing, kOk, kStale };
+
+struct HeaderStatus {
+  bool is_module = false;
+  std::u16string name;  // the procedure's name; the module's for a module header
+  int kind = -1;        // engine kind code (0 Get, 1 Let, 2 Set, 3 Sub or Function); -1 module
+  std::u16string what;  // "Function CalcPay", "Property Get Value", "module modCalc"
+  long declaration_line = 1;  // code line; 1 for the module header
+  HeaderState state = HeaderState::kMissing;
+  long header_first = 0;  // code lines of the header; 0 when missing
+  long header_last = 0;
+  // For a stale header, one entry per difference: "name: Old -> New",
+  // "kind: Sub -> Function", "parameters: +curBonus -lngOld",
+  // "return type: Long -> Currency".
+  std::vector<std::u16string> details;
+};
+
+// The module header first, then every procedure in line order.
+Result<std::vector<HeaderStatus>> ExamineHeaders(const host::CodeModule& module,
+                                                 const HeaderContext& context);
+
+// Replace `delete_count` code lines from `line` on by `text` (CR LF between
+// lines); delete_count 0 inserts before `line`.
+struct HeaderEdit {
+  long line = 1;
+  long delete_count = 0;
+  std::u16string text;
+  bool inserts = false;  // a new header rather than an update
+  // Notes the user wrote on parameters that are gone, dropped with them.
+  struct DroppedNote {
+    std::u16string parameter;
+    std::u16string note;
+  };
+  std::vector<DroppedNote> dropped_notes;
+};
+
+// The edit for the header of the procedure holding code line `line` (the
+// module header in the declarations section): a new header when there is
+// none, the regenerated one otherwise (only when stale, unless `always`);
+// nullopt when nothing is to change.
+Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,
+                                               const HeaderContext& context, long line,
+                                               bool always);
+// The same for a status ExamineHeaders gave.
+Result<std::optional<HeaderEdit>> HeaderEditFor(const host::CodeModule& module,
+                                                const HeaderContext& context,
+                                                const HeaderStatus& status, bool always);
+
+// Every edit a module needs at once: missing headers inserted, stale ones
+// updated when `update`; ordered from the bottom of the module up, ready to
+// apply one after the other.
+Result<std::vector<HeaderEdit>> HeaderEditsForModule(const host::CodeModule& module,
+                                                     const HeaderContext& context, bool update);
+
+// Applies an edit: the new lines go in before the old ones come out, so a
+// failure loses nothing. Edits of one module are applied from the bottom up.
+Status ApplyHeaderEdit(host::CodeModule& module, const HeaderEdit& edit);
+
+}  // namespace tolvan

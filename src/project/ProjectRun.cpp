@@ -1,0 +1,230 @@
+#include "project/ProjectRun.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "engine/HeaderRecognition.h"
+#include "platform/FileIO.h"
+#include "platform/Text.h"
+#include "platform/VbFormat.h"
+#include "settings/SettingsContext.h"
+#include "settings/clsSaveSetting.h"
+#include "standin/FileHost.h"
+#include "vbsource/VbpProject.h"
+
+namespace tolvan::project {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsModuleFile(const fs::path& p) { return host::ComponentTypeOf(p, false) != 0; }
+
+bool IsVbp(const fs::path& p) {
+  std::string ext = p.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  return ext == ".vbp";
+}
+
+std::string Join(const std::vector<std::u16string>& parts, const char* sep) {
+  std::string out;
+  for (size_t i = 0; i < parts.size(); ++i) out += (i ? sep : "") + Utf16ToUtf8(parts[i]);
+  return out;
+}
+
+// "FILE: message", the file named once even when the message names it.
+std::string Failure(const fs::path& file, const std::string& shown, const std::string& message) {
+  const std::string given = file.string() + ":";
+  if (message.starts_with(given)) return shown + message.substr(given.size() - 1);
+  return shown + ": " + message;
+}
+
+FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
+  FileOutcome out;
+  out.file = DisplayName(file);
+  auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{o.encoding});
+  if (!vbe) {
+    out.error = vbe.message();
+    return out;
+  }
+  auto pane = (*vbe)->ActiveCodePane();
+  auto module = pane ? pane->CodeModule() : nullptr;
+  auto component = (*vbe)->SelectedVBComponent();
+  auto project = (*vbe)->ActiveVBProject();
+  if (!module || !component || !project) {
+    out.error = "not a code module";
+    return out;
+  }
+  HeaderContext context{*o.settings, *o.defaults, {}, component->Type()};
+  context.info[0] = project->Description();
+  if (auto date = FormatDateTime(o.now, o.settings->strDateFormat)) context.info[1] = *date;
+  context.info[3] = project->Name();
+  context.info[4] = component->Name();
+
+  if (!o.document) {
+    auto statuses = ExamineHeaders(*module, context);
+    if (!statuses) {
+      out.error = statuses.message();
+      return out;
+    }
+    for (const auto& s : *statuses) {
+      if (s.state == HeaderState::kOk) continue;
+      auto line = (*vbe)->FileLineOf(s.declaration_line);
+      out.problems.push_back({line ? *line : s.declaration_line, s.state == HeaderState::kMissing,
+                              Utf16ToUtf8(s.what), Join(s.details, "; ")});
+    }
+    return out;
+  }
+
+  auto edits = HeaderEditsForModule(*module, context, o.update);
+  if (!edits) {
+    out.error = edits.message();
+    return out;
+  }
+  for (const auto& edit : *edits) {
+    if (Status s = ApplyHeaderEdit(*module, edit); !s) {
+      out.error = s.message();
+      return out;
+    }
+    (edit.inserts ? out.inserted : out.updated) += 1;
+    for (const auto& note : edit.dropped_notes) {
+      out.notes.push_back("parameter " + Utf16ToUtf8(note.parameter) +
+                          " is gone, and its note with it: " + Utf16ToUtf8(note.note));
+    }
+  }
+  if (edits->empty()) return out;
+  if (o.dry_run) {
+    out.diff = UnifiedDiff((*vbe)->document().original_bytes(), (*vbe)->Serialize(), out.file);
+    return out;
+  }
+  if (Status s = (*vbe)->Save(); !s) {
+    out.error = s.message();
+    out.inserted = out.updated = 0;
+  }
+  return out;
+}
+
+FileOutcome RunOne(const fs::path& file, const RunOptions& o) {
+  FileOutcome out = RunOneInner(file, o);
+  if (!out.error.empty()) out.error = Failure(file, out.file, out.error);
+  return out;
+}
+
+}  // namespace
+
+std::string DisplayName(const fs::path& file) {
+  if (file.is_absolute()) {
+    std::error_code ec;
+    fs::path cwd = fs::current_path(ec);
+    if (!ec) {
+      fs::path rel = file.lexically_relative(cwd);
+      if (!rel.empty() && *rel.begin() != "..") return rel.generic_string();
+    }
+  }
+  return file.lexically_normal().generic_string();
+}
+
+ModuleList CollectModules(const std::vector<std::string>& paths, const std::string& encoding) {
+  ModuleList list;
+  std::set<fs::path> seen;
+  auto add = [&](const fs::path& p) {
+    fs::path key = p.lexically_normal();
+    if (seen.insert(key).second) list.files.push_back(key);
+  };
+  for (const auto& given : paths) {
+    const fs::path path(given);
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (ec || !fs::exists(status)) {
+      list.errors.push_back(given + ": no such file or folder");
+    } else if (fs::is_directory(status)) {
+      std::vector<fs::path> found;
+      fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec);
+      for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file(ec) && IsModuleFile(it->path())) found.push_back(it->path());
+      }
+      if (ec) list.errors.push_back(given + ": " + ec.message());
+      std::sort(found.begin(), found.end());
+      for (const auto& f : found) add(f);
+    } else if (IsVbp(path)) {
+      auto bytes = ReadFileBytes(path);
+      if (!bytes) {
+        list.errors.push_back(given + ": " + bytes.message());
+        continue;
+      }
+      auto vbp = host::ParseVbp(*bytes, encoding, given);
+      if (!vbp) {
+        list.errors.push_back(vbp.message());
+        continue;
+      }
+      for (const auto& member : vbp->members) {
+        std::string relative = Utf16ToUtf8(member);
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        add(path.parent_path() / relative);
+      }
+    } else if (IsModuleFile(path)) {
+      add(path);
+    } else {
+      list.errors.push_back(given +
+                            ": not a module file (.bas .cls .frm .ctl .pag .dob .dsr) or a .vbp");
+    }
+  }
+  return list;
+}
+
+Result<SettingsRecord> LoadSettings(const std::string& settings_file) {
+  auto context = settings_file.empty()
+                     ? SettingsContext::ForThisMachine()
+                     : SettingsContext::ForProfileFile(Utf8ToUtf16(settings_file));
+  if (!context) return context.status();
+  SettingsRecord settings;
+  if (Status s = clsSaveSetting(settings, *context).Load(); !s) return s;
+  return settings;
+}
+
+SettingsRecord FactoryDefaults() {
+  // An empty, in-memory context has no settings file: loading gives the
+  // defaults.
+  auto context = SettingsContext::InMemory();
+  SettingsRecord settings;
+  (void)clsSaveSetting(settings, context).Load();
+  return settings;
+}
+
+std::vector<FileOutcome> Run(const std::vector<fs::path>& files, const RunOptions& options) {
+  std::vector<FileOutcome> outcomes(files.size());
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> done{0};
+  std::mutex progress_mutex;
+  auto work = [&] {
+    for (size_t i = next++; i < files.size(); i = next++) {
+      outcomes[i] = RunOne(files[i], options);
+      const size_t finished = ++done;
+      if (options.progress) {
+        std::lock_guard lock(progress_mutex);
+        options.progress(finished, files.size());
+      }
+    }
+  };
+  size_t jobs = options.jobs > 0 ? static_cast<size_t>(options.jobs)
+                                 : std::max(1u, std::thread::hardware_concurrency());
+  jobs = std::min(jobs, std::max<size_t>(files.size(), 1));
+  std::vector<std::thread> threads;
+  for (size_t t = 1; t < jobs; ++t) {
+    // Without another thread the work is still done, on fewer cores.
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  work();
+  for (auto& t : threads) t.join();
+  return outcomes;
+}
+
+}  // namespace tolvan::project

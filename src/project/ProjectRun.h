@@ -1,0 +1,72 @@
+// Header comments over whole projects: the module files named by paths
+// (files, folders searched recursively, .vbp projects), each checked or
+// documented on its own, several at once. A file that fails is reported
+// with its message and leaves its bytes as they were; the others are done.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/Status.h"
+#include "settings/SettingsRecord.h"
+
+namespace tolvan::project {
+
+// The module files `paths` stand for, in a stable order, each once; paths
+// that name nothing usable go to `errors` as "PATH: message".
+struct ModuleList {
+  std::vector<std::filesystem::path> files;
+  std::vector<std::string> errors;
+};
+ModuleList CollectModules(const std::vector<std::string>& paths, const std::string& encoding);
+
+// The settings as the add-in loads them, or from the settings file given;
+// and the factory defaults.
+Result<SettingsRecord> LoadSettings(const std::string& settings_file);
+SettingsRecord FactoryDefaults();
+
+struct Problem {
+  long line = 0;          // the declaration's line in the file
+  bool missing = false;   // else stale
+  std::string procedure;  // "Function CalcPay", "module modCalc"
+  std::string details;    // "parameters: +curBonus -lngOld; return type: Long -> Currency"
+};
+
+struct FileOutcome {
+  std::string file;   // as shown: relative to the current folder when inside it
+  std::string error;  // the file failed: "FILE: why"
+  std::vector<Problem> problems;
+  std::string diff;  // dry run: the unified diff
+  int inserted = 0;
+  int updated = 0;
+  std::vector<std::string> notes;  // parameter notes dropped with their parameters
+};
+
+struct RunOptions {
+  const SettingsRecord* settings = nullptr;
+  const SettingsRecord* defaults = nullptr;
+  std::string encoding;
+  LocalDateTime now;
+  bool document = false;  // else review only
+  bool update = false;
+  bool dry_run = false;
+  int jobs = 0;  // 0: one per core
+  // Called from the worker threads, one call at a time.
+  std::function<void(size_t done, size_t total)> progress;
+};
+
+// One outcome per file, in the order given.
+std::vector<FileOutcome> Run(const std::vector<std::filesystem::path>& files,
+                             const RunOptions& options);
+
+// The name a file is shown by.
+std::string DisplayName(const std::filesystem::path& file);
+
+// `before` and `after` as `diff -u` shows them, both under the name `name`;
+// empty when they are equal.
+std::string UnifiedDiff(std::string_view before, std::string_view after, const std::string& name);
+
+}  // namespace tolvan::project

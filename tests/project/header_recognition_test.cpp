@@ -1,0 +1,276 @@
+// Header recognition over a module held in memory: which comment blocks are
+// headers, when one is stale, and what an update keeps of what the user
+// wrote.
+#include <gtest/gtest.h>
+
+#include "TestDefaults.h"
+#include "engine/HeaderRecognition.h"
+#include "platform/Text.h"
+#include "standin/FileHost.h"
+
+namespace tolvan {
+namespace {
+
+const std::u16string kStar = u"'" + std::u16string(66, u'*');
+const std::u16string kDash = u"'" + std::u16string(66, u'-');
+
+std::string Crlf(const std::vector<std::u16string>& lines) {
+  std::string out;
+  for (const auto& l : lines) out += Utf16ToUtf8(l) + "\r\n";
+  return out;
+}
+
+struct Loaded {
+  std::shared_ptr<host::FileVBE> vbe;
+  host::CodeModule& code() { return *vbe->ActiveCodePane()->CodeModule(); }
+};
+
+Loaded Load(const std::vector<std::u16string>& code) {
+  std::vector<std::u16string> lines{u"Attribute VB_Name = \"modTest\""};
+  lines.insert(lines.end(), code.begin(), code.end());
+  auto vbe = host::FileVBE::FromBytes("modTest.bas", Crlf(lines), {"UTF-8"},
+                                      host::ProjectInfo{u"Proj", u"", {}});
+  EXPECT_TRUE(vbe.ok()) << vbe.message();
+  return {*vbe};
+}
+
+struct Fixture {
+  SettingsRecord settings = FactorySettings();
+  SettingsRecord defaults = FactorySettings();
+  HeaderContext Context() {
+    HeaderContext c{settings, defaults, {}, host::component_type::kStdModule};
+    c.info[1] = u"2026/12/08";
+    c.info[3] = u"Proj";
+    c.info[4] = u"modTest";
+    return c;
+  }
+};
+
+const std::vector<std::u16string> kCalcHeader = {
+    kStar,
+    u"'プロシージャ名:  :CalcPay",
+    u"'説明:            :",
+    u"'引数:            :lngBase            I   xxxx",
+    u"'                 :strName            O   xxxx",
+    u"'戻り値           :Long型",
+    kStar,
+};
+const std::u16string kCalcDeclaration =
+    u"Public Function CalcPay(ByVal lngBase As Long, strName As String) As Long";
+
+std::vector<std::u16string> With(std::vector<std::u16string> lines, size_t at,
+                                 std::u16string replacement) {
+  lines[at] = std::move(replacement);
+  return lines;
+}
+
+TEST(HeaderRecognition, TellsHeadersFromOrdinaryComments) {
+  struct Row {
+    const char* name;
+    std::vector<std::u16string> above;
+    std::u16string declaration = kCalcDeclaration;
+    HeaderState state;
+    std::u16string details;
+  };
+  std::vector<std::u16string> annotated = kCalcHeader;
+  annotated[2] = u"'説明:            :給与を計算する";
+  annotated.insert(annotated.begin() + 3, u"'                  税込み");
+  annotated[4] = u"'引数:            :lngBase            I   基本給";
+  const Row rows[] = {
+      {"fresh header", kCalcHeader, kCalcDeclaration, HeaderState::kOk, u""},
+      {"description, notes and an added line", annotated, kCalcDeclaration, HeaderState::kOk, u""},
+      {"ordinary comment", {u"' 給与を計算する"}, kCalcDeclaration, HeaderState::kMissing, u""},
+      {"rule alone", {kStar}, kCalcDeclaration, HeaderState::kMissing, u""},
+      {"rule around an ordinary comment",
+       {kStar, u"' 給与を計算する", kStar},
+       kCalcDeclaration,
+       HeaderState::kMissing,
+       u""},
+      {"nothing", {}, kCalcDeclaration, HeaderState::kMissing, u""},
+      {"header under an ordinary comment",
+       [] {
+         auto v = kCalcHeader;
+         v.insert(v.begin(), u"' 古いコメント");
+         return v;
+       }(),
+       kCalcDeclaration, HeaderState::kOk, u""},
+      {"renamed procedure", With(kCalcHeader, 1, u"'プロシージャ名:  :CalcOld"), kCalcDeclaration,
+       HeaderState::kStale, u"name: CalcOld -> CalcPay"},
+      {"parameter added and removed",
+       With(kCalcHeader, 4, u"'                 :lngOld             O   xxxx"), kCalcDeclaration,
+       HeaderState::kStale, u"parameters: +strName -lngOld"},
+      {"parameters reordered", kCalcHeader,
+       u"Public Function CalcPay(strName As String, ByVal lngBase As Long) As Long",
+       HeaderState::kStale, u"parameters: order lngBase, strName -> strName, lngBase"},
+      {"return type changed", kCalcHeader,
+       u"Public Function CalcPay(ByVal lngBase As Long, strName As String) As Currency",
+       HeaderState::kStale, u"return type: Long -> Currency"},
+      {"Sub header on a Function",
+       {kStar, u"'プロシージャ名:  :CalcPay", u"'説明:            :",
+        u"'引数:            :lngBase            I   xxxx",
+        u"'                 :strName            O   xxxx", kStar},
+       kCalcDeclaration,
+       HeaderState::kStale,
+       u"kind: Sub -> Function"},
+      {"Private header on a Public function", With(With(kCalcHeader, 0, kDash), 6, kDash),
+       kCalcDeclaration, HeaderState::kOk, u""},
+      {"no parameters any more", kCalcHeader, u"Public Function CalcPay() As Long",
+       HeaderState::kStale, u"parameters: -lngBase -strName"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<std::u16string> code{u"Option Explicit", u""};
+    code.insert(code.end(), row.above.begin(), row.above.end());
+    code.push_back(row.declaration);
+    code.push_back(u"End Function");
+    Loaded m = Load(code);
+    Fixture f;
+    auto statuses = ExamineHeaders(m.code(), f.Context());
+    ASSERT_TRUE(statuses.ok()) << statuses.message();
+    ASSERT_EQ(statuses->size(), 2u);
+    const HeaderStatus& s = (*statuses)[1];
+    EXPECT_EQ(s.what, u"Function CalcPay");
+    EXPECT_EQ(s.declaration_line, static_cast<long>(code.size()) - 1);
+    EXPECT_EQ(static_cast<int>(s.state), static_cast<int>(row.state));
+    std::u16string details;
+    for (const auto& d : s.details) details += (details.empty() ? u"" : u"; ") + d;
+    EXPECT_EQ(Utf16ToUtf8(details), Utf16ToUtf8(row.details));
+    EXPECT_EQ(static_cast<int>((*statuses)[0].state), static_cast<int>(HeaderState::kMissing));
+  }
+}
+
+TEST(HeaderRecognition, RecognisesDefaultHeadersUnderATeamTemplate) {
+  Fixture f;
+  f.settings.strTemplate[3] = u"' == $c ==\r\n' $n1 $r1\r\n' $n2 $r2\r\n' returns $f";
+  std::vector<std::u16string> code = kCalcHeader;
+  code.push_back(kCalcDeclaration);
+  code.push_back(u"End Function");
+  code.push_back(u"' == Other ==");
+  code.push_back(u"' returns Long");
+  code.push_back(u"Function Other() As Long");
+  code.push_back(u"End Function");
+  Loaded m = Load(code);
+  auto statuses = ExamineHeaders(m.code(), f.Context());
+  ASSERT_TRUE(statuses.ok());
+  ASSERT_EQ(statuses->size(), 3u);
+  EXPECT_EQ(static_cast<int>((*statuses)[1].state), static_cast<int>(HeaderState::kOk));
+  EXPECT_EQ(static_cast<int>((*statuses)[2].state), static_cast<int>(HeaderState::kOk));
+}
+
+// The user's header after the declaration changed: description, notes and
+// added lines stay, each note on its parameter, the columns aligned again.
+TEST(HeaderRecognition, UpdateKeepsWhatTheUserWrote) {
+  const std::vector<std::u16string> edited = {
+      kStar,
+      u"'プロシージャ名:  :CalcPay",
+      u"'説明:            :給与を計算する",
+      u"'                  税込みで返す",
+      u"'引数:            :lngBase            I   基本給",
+      u"'                 :strName            O   氏名",
+      u"'戻り値           :Long型  円単位",
+      kStar,
+  };
+  struct Row {
+    const char* name;
+    std::u16string declaration;
+    std::vector<std::u16string> params;  // the expected parameter lines
+    std::vector<std::u16string> dropped;
+  };
+  const Row rows[] = {
+      {"parameter added",
+       u"Public Function CalcPay(ByVal lngBase As Long, strName As String, ByVal "
+       u"curBonusAmount As Currency) As Long",
+       {u"'引数:            :lngBase            I   基本給",
+        u"'                 :strName            O   氏名",
+        u"'                 :curBonusAmount     I   xxxx"},
+       {}},
+      {"parameter removed",
+       u"Public Function CalcPay(strName As String) As Long",
+       {u"'引数:            :strName            O   氏名"},
+       {u"lngBase: 基本給"}},
+      {"parameter renamed",
+       u"Public Function CalcPay(ByVal lngBasicPay As Long, strName As String) As Long",
+       {u"'引数:            :lngBasicPay        I   基本給",
+        u"'                 :strName            O   氏名"},
+       {}},
+      {"parameters reordered",
+       u"Public Function CalcPay(strName As String, ByVal lngBase As Long) As Long",
+       {u"'引数:            :strName            O   氏名",
+        u"'                 :lngBase            I   基本給"},
+       {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<std::u16string> code = edited;
+    code.push_back(row.declaration);
+    code.push_back(u"End Function");
+    Loaded m = Load(code);
+    Fixture f;
+    auto edit = HeaderEditAt(m.code(), f.Context(), 9, true);
+    ASSERT_TRUE(edit.ok()) << edit.message();
+    ASSERT_TRUE(edit->has_value());
+    const HeaderEdit& e = **edit;
+    EXPECT_FALSE(e.inserts);
+    EXPECT_EQ(e.line, 1);
+    EXPECT_EQ(e.delete_count, 8);
+    std::vector<std::u16string> want{edited.begin(), edited.begin() + 4};
+    want.insert(want.end(), row.params.begin(), row.params.end());
+    want.push_back(u"'戻り値           :Long型  円単位");
+    want.push_back(kStar);
+    std::u16string joined;
+    for (const auto& l : want) joined += (joined.empty() ? u"" : u"\r\n") + l;
+    EXPECT_EQ(Utf16ToUtf8(e.text), Utf16ToUtf8(joined));
+    std::vector<std::u16string> dropped;
+    for (const auto& d : e.dropped_notes) dropped.push_back(d.parameter + u": " + d.note);
+    EXPECT_EQ(dropped, row.dropped);
+
+    ASSERT_TRUE(ApplyHeaderEdit(m.code(), e).ok());
+    auto after = ExamineHeaders(m.code(), f.Context());
+    ASSERT_TRUE(after.ok());
+    EXPECT_EQ(static_cast<int>((*after)[1].state), static_cast<int>(HeaderState::kOk));
+    auto again = HeaderEditAt(m.code(), f.Context(), 9, true);
+    ASSERT_TRUE(again.ok());
+    EXPECT_FALSE(again->has_value()) << "a second update changes nothing";
+  }
+}
+
+TEST(HeaderRecognition, EditsPlaceHeadersAboveOrBelowAndNeverTwice) {
+  struct Row {
+    const char* name;
+    int pattern;
+    std::vector<std::u16string> code;
+    long insert_line;  // of the procedure header
+  };
+  const Row rows[] = {
+      {"above", 0, {u"Option Explicit", u"", u"Sub S(a, _", u"  b)", u"End Sub"}, 3},
+      {"below after continuations",
+       1,
+       {u"Option Explicit", u"", u"Sub S(a, _", u"  b)", u"End Sub"},
+       5},
+      {"first line of the module", 0, {u"Sub S(a, b)", u"End Sub"}, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Fixture f;
+    f.settings.intCommentPattern = static_cast<int16_t>(row.pattern);
+    Loaded m = Load(row.code);
+    auto edits = HeaderEditsForModule(m.code(), f.Context(), true);
+    ASSERT_TRUE(edits.ok()) << edits.message();
+    ASSERT_EQ(edits->size(), 2u);
+    EXPECT_EQ((*edits)[0].line, row.insert_line);
+    EXPECT_EQ((*edits)[1].line, 1) << "the module header comes last, on top";
+    for (const auto& e : *edits) ASSERT_TRUE(ApplyHeaderEdit(m.code(), e).ok());
+    auto statuses = ExamineHeaders(m.code(), f.Context());
+    ASSERT_TRUE(statuses.ok());
+    for (const auto& s : *statuses) {
+      EXPECT_EQ(static_cast<int>(s.state), static_cast<int>(HeaderState::kOk))
+          << Utf16ToUtf8(s.what);
+    }
+    auto second = HeaderEditsForModule(m.code(), f.Context(), true);
+    ASSERT_TRUE(second.ok());
+    EXPECT_TRUE(second->empty());
+  }
+}
+
+}  // namespace
+}  // namespace tolvan
