@@ -2,18 +2,20 @@
 // the protocol's error cases, the code actions (compared with what
 // `tolvan comment` writes for the same position and keys), commands, the
 // debounced review, and a fuzzed stream it must survive.
+#include "lsp/Server.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "cli/CliRun.h"
-#include "lsp/Server.h"
 #include "platform/Text.h"
 
 namespace tolvan::lsp {
@@ -101,10 +103,14 @@ class LspServer : public ::testing::Test {
           {"method", "textDocument/didOpen"},
           {"params",
            {{"textDocument",
-             {{"uri", uri.empty() ? uri_ : uri}, {"languageId", "vb"}, {"version", 1}, {"text", text}}}}}});
+             {{"uri", uri.empty() ? uri_ : uri},
+              {"languageId", "vb"},
+              {"version", 1},
+              {"text", text}}}}}});
   }
   static json RangeOf(long l1, long c1, long l2, long c2) {
-    return {{"start", {{"line", l1}, {"character", c1}}}, {"end", {{"line", l2}, {"character", c2}}}};
+    return {{"start", {{"line", l1}, {"character", c1}}},
+            {"end", {{"line", l2}, {"character", c2}}}};
   }
   json Actions(long l1, long c1, long l2, long c2, json context = json::object()) {
     return Request("textDocument/codeAction", {{"textDocument", {{"uri", uri_}}},
@@ -126,8 +132,13 @@ class LspServer : public ::testing::Test {
     // In a folder of the same name: without a .vbp the folder names the project.
     std::filesystem::path copy = dir_ / "cli" / dir_.filename() / "modCalc.bas";
     std::filesystem::create_directories(copy.parent_path());
-    { std::FILE* f = std::fopen(copy.c_str(), "wb"); std::fputs(kModule, f); std::fclose(f); }
-    args.insert(args.begin(), {"comment", copy.string(), "--stdout", "--now", "2026-12-08 09:30:00"});
+    {
+      std::FILE* f = std::fopen(copy.c_str(), "wb");
+      std::fputs(kModule, f);
+      std::fclose(f);
+    }
+    args.insert(args.begin(),
+                {"comment", copy.string(), "--stdout", "--now", "2026-12-08 09:30:00"});
     auto run = testing::Tolvan(args);
     EXPECT_EQ(run.status, 0) << run.err;
     return run.out;
@@ -190,27 +201,30 @@ TEST_F(LspServer, BadRequestsGetErrorsAndTheServerGoesOn) {
     int code;
     std::string message_part;
   };
-  const std::string range = R"("range":{"start":{"line":0,"character":0},"end":{"line":0,"character":0}})";
+  const std::string range =
+      R"("range":{"start":{"line":0,"character":0},"end":{"line":0,"character":0}})";
   const Row rows[] = {
       {"bad JSON", R"({"jsonrpc":"2.0","id":1,"method":)", -32700, "not valid JSON"},
       {"not an object", R"([1,2])", -32600, "JSON object"},
-      {"unknown method", R"({"jsonrpc":"2.0","id":1,"method":"textDocument/hover","params":{}})", -32601,
-       "textDocument/hover"},
+      {"unknown method", R"({"jsonrpc":"2.0","id":1,"method":"textDocument/hover","params":{}})",
+       -32601, "textDocument/hover"},
       {"unknown document",
        R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":"file:///no.bas"},)" +
            range + "}}",
        -32602, "unknown document file:///no.bas"},
       {"line outside the document",
-       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" + uri_ +
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" +
+           uri_ +
            R"("},"range":{"start":{"line":99,"character":0},"end":{"line":99,"character":0}}}})",
        -32602, "outside the document"},
       {"column outside the line",
-       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" + uri_ +
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" +
+           uri_ +
            R"("},"range":{"start":{"line":1,"character":16},"end":{"line":1,"character":16}}}})",
        -32602, "1:16 is outside"},
       {"parameters of the wrong type",
-       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":7}}})", -32602,
-       "\"uri\" is not a string"},
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":7}}})",
+       -32602, "\"uri\" is not a string"},
       {"unknown command",
        R"({"jsonrpc":"2.0","id":1,"method":"workspace/executeCommand","params":{"command":"x","arguments":[]}})",
        -32602, "unknown command x"},
@@ -220,12 +234,14 @@ TEST_F(LspServer, BadRequestsGetErrorsAndTheServerGoesOn) {
     SendRaw(Frame(row.content));
     ASSERT_EQ(sent_.size(), 1u) << row.name;
     EXPECT_EQ(sent_[0]["error"]["code"], row.code) << row.name;
-    EXPECT_NE(sent_[0]["error"]["message"].get<std::string>().find(row.message_part), std::string::npos)
+    EXPECT_NE(sent_[0]["error"]["message"].get<std::string>().find(row.message_part),
+              std::string::npos)
         << row.name << ": " << sent_[0].dump();
   }
   // Notifications with bad parameters are dropped without an answer.
   sent_.clear();
-  SendRaw(Frame(R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":{"uri":"file:///no.bas"},"contentChanges":[]}})"));
+  SendRaw(Frame(
+      R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":{"uri":"file:///no.bas"},"contentChanges":[]}})"));
   SendRaw(Frame(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":5})"));
   EXPECT_TRUE(sent_.empty());
   EXPECT_TRUE(Actions(4, 0, 4, 0).contains("result"));
@@ -261,15 +277,47 @@ TEST_F(LspServer, ActionsWriteWhatTheCommandLineWrites) {
     std::vector<std::string> cli;  // the same on the command line
   };
   const Row rows[] = {
-      {"header of a function", 4, 4, 4, 4, "refactor.rewrite.tolvan.insertHeader", {"--line", "5", "--column", "5"}},
-      {"header of a Sub, cursor on a blank line above", 6, 0, 6, 0, "refactor.rewrite.tolvan.insertHeader",
+      {"header of a function",
+       4,
+       4,
+       4,
+       4,
+       "refactor.rewrite.tolvan.insertHeader",
+       {"--line", "5", "--column", "5"}},
+      {"header of a Sub, cursor on a blank line above",
+       6,
+       0,
+       6,
+       0,
+       "refactor.rewrite.tolvan.insertHeader",
        {"--line", "7"}},
-      {"module header", 1, 3, 1, 3, "refactor.rewrite.tolvan.insertHeader", {"--line", "2", "--column", "4"}},
-      {"whole lines selected, plain click", 4, 0, 6, 0, "refactor.rewrite.tolvan.markAdded",
+      {"module header",
+       1,
+       3,
+       1,
+       3,
+       "refactor.rewrite.tolvan.insertHeader",
+       {"--line", "2", "--column", "4"}},
+      {"whole lines selected, plain click",
+       4,
+       0,
+       6,
+       0,
+       "refactor.rewrite.tolvan.markAdded",
        {"--line", "5", "--end-line", "6", "--end-column", "13"}},
-      {"Shift click", 7, 0, 9, 7, "refactor.rewrite.tolvan.markDeleted",
+      {"Shift click",
+       7,
+       0,
+       9,
+       7,
+       "refactor.rewrite.tolvan.markDeleted",
        {"--line", "8", "--end-line", "10", "--end-column", "8", "--shift"}},
-      {"Ctrl click inside one line", 8, 4, 8, 9, "refactor.rewrite.tolvan.markModified",
+      {"Ctrl click inside one line",
+       8,
+       4,
+       8,
+       9,
+       "refactor.rewrite.tolvan.markModified",
        {"--line", "9", "--column", "5", "--end-line", "9", "--end-column", "10", "--ctrl"}},
   };
   for (const Row& row : rows) {
@@ -331,20 +379,25 @@ TEST_F(LspServer, ActionsFollowIncrementalChanges) {
         {"params",
          {{"textDocument", {{"uri", uri_}, {"version", 2}}},
           {"contentChanges",
-           {{{"range", {{"start", {{"line", 3}, {"character", 19}}}, {"end", {{"line", 3}, {"character", 19}}}}},
+           {{{"range",
+              {{"start", {{"line", 3}, {"character", 19}}},
+               {"end", {{"line", 3}, {"character", 19}}}}},
              {"text", "x"}}}}}}});
   json actions = Actions(3, 0, 3, 0);
   ASSERT_EQ(actions["result"].size(), 1u) << actions.dump();
-  const std::string after = ApplyEdit(kModule, json::object({{"changes", {{uri_, json::array()}}}}), uri_);
+  const std::string after =
+      ApplyEdit(kModule, json::object({{"changes", {{uri_, json::array()}}}}), uri_);
   const std::string edited = actions["result"][0]["edit"]["changes"][uri_][0]["newText"];
   EXPECT_NE(edited.find("Addx"), std::string::npos) << edited;
   (void)after;
   // Other files than modules are left alone.
   Open("plain text", "file:///tmp/notes.txt");
-  EXPECT_EQ(Request("textDocument/codeAction",
-                    {{"textDocument", {{"uri", "file:///tmp/notes.txt"}}},
-                     {"range", {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}}}})["result"],
-            json::array());
+  EXPECT_EQ(
+      Request("textDocument/codeAction", {{"textDocument", {{"uri", "file:///tmp/notes.txt"}}},
+                                          {"range",
+                                           {{"start", {{"line", 0}, {"character", 0}}},
+                                            {"end", {{"line", 0}, {"character", 0}}}}}})["result"],
+      json::array());
 }
 
 TEST_F(LspServer, CommandsApplyTheirEditThroughTheClient) {
@@ -384,7 +437,9 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
   now_ += 200ms;
   Send({{"jsonrpc", "2.0"},
         {"method", "textDocument/didChange"},
-        {"params", {{"textDocument", {{"uri", uri_}, {"version", 2}}}, {"contentChanges", {{{"text", kModule}}}}}}});
+        {"params",
+         {{"textDocument", {{"uri", uri_}, {"version", 2}}},
+          {"contentChanges", {{{"text", kModule}}}}}}});
   server_->RunDue(now_ + 299ms);
   EXPECT_TRUE(diagnostics().empty()) << "a change starts the quiet time again";
   EXPECT_EQ(server_->NextDeadline(), now_ + 300ms);
@@ -406,7 +461,8 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
   json fixes = Actions(3, 0, 3, 0, {{"diagnostics", d["diagnostics"]}, {"only", {"quickfix"}}});
   ASSERT_EQ(fixes["result"].size(), 2u) << fixes.dump();
   EXPECT_EQ(fixes["result"][0]["kind"], "quickfix");
-  EXPECT_EQ(ApplyEdit(kModule, fixes["result"][0]["edit"], uri_), "' updated\n" + std::string(kModule));
+  EXPECT_EQ(ApplyEdit(kModule, fixes["result"][0]["edit"], uri_),
+            "' updated\n" + std::string(kModule));
   EXPECT_EQ(review_->updated_line, 4);
   EXPECT_EQ(ApplyEdit(kModule, fixes["result"][1]["edit"], uri_), CommandLine({"--line", "8"}));
   // At the cursor, inside the stale procedure: insert and update.
@@ -415,7 +471,9 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
   EXPECT_EQ(at_cursor["result"][1]["kind"], "refactor.rewrite.tolvan.updateHeader");
 
   sent_.clear();
-  Send({{"jsonrpc", "2.0"}, {"method", "textDocument/didClose"}, {"params", {{"textDocument", {{"uri", uri_}}}}}});
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didClose"},
+        {"params", {{"textDocument", {{"uri", uri_}}}}}});
   ASSERT_EQ(diagnostics().size(), 1u);
   EXPECT_TRUE(diagnostics()[0]["diagnostics"].empty()) << "closing clears the diagnostics";
 }
@@ -424,9 +482,11 @@ TEST_F(LspServer, SurvivesAFuzzedStreamAndAnswersAfterIt) {
   Initialize();
   Open(kModule);
   const std::vector<std::string> valid = {
-      R"({"jsonrpc":"2.0","id":7,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" + uri_ +
+      R"({"jsonrpc":"2.0","id":7,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" +
+          uri_ +
           R"("},"range":{"start":{"line":4,"character":0},"end":{"line":5,"character":3}},"context":{}}})",
-      R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":{"uri":")" + uri_ +
+      R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":{"uri":")" +
+          uri_ +
           R"(","version":3},"contentChanges":[{"range":{"start":{"line":2,"character":0},"end":{"line":2,"character":0}},"text":"'x\n"}]}})",
       R"({"jsonrpc":"2.0","id":"s","method":"workspace/executeCommand","params":{"command":"tolvan.markAdded","arguments":[")" +
           uri_ + R"(",{"start":{"line":1,"character":0},"end":{"line":3,"character":0}}]}})",
@@ -457,11 +517,65 @@ TEST_F(LspServer, SurvivesAFuzzedStreamAndAnswersAfterIt) {
   // whole text again.
   Send({{"jsonrpc", "2.0"},
         {"method", "textDocument/didChange"},
-        {"params", {{"textDocument", {{"uri", uri_}, {"version", 99}}}, {"contentChanges", {{{"text", kModule}}}}}}});
+        {"params",
+         {{"textDocument", {{"uri", uri_}, {"version", 99}}},
+          {"contentChanges", {{{"text", kModule}}}}}}});
   sent_.clear();
   json actions = Actions(4, 4, 4, 4);
   ASSERT_EQ(actions["result"].size(), 1u) << actions.dump();
-  EXPECT_EQ(ApplyEdit(kModule, actions["result"][0]["edit"], uri_), CommandLine({"--line", "5", "--column", "5"}));
+  EXPECT_EQ(ApplyEdit(kModule, actions["result"][0]["edit"], uri_),
+            CommandLine({"--line", "5", "--column", "5"}));
+}
+
+}  // namespace
+}  // namespace tolvan::lsp
+
+namespace tolvan::lsp {
+namespace {
+
+// The server over real pipes: only protocol messages on its output, and the
+// exit status the protocol asks for.
+TEST(LspOverPipes, ShutdownExitAndTheEndOfInput) {
+  struct Row {
+    const char* name;
+    std::string input;
+    int status;
+    size_t responses;
+  };
+  const std::string init = Frame(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{}})");
+  const std::string shutdown = Frame(R"({"jsonrpc":"2.0","id":2,"method":"shutdown"})");
+  const std::string exit = Frame(R"({"jsonrpc":"2.0","method":"exit"})");
+  const Row rows[] = {
+      {"shutdown then exit", init + shutdown + exit + "ignored after exit", 0, 2},
+      {"exit without shutdown", init + exit, 1, 1},
+      {"the input ends without exit", init + "Content-Length: 10\r\n\r\n{", 1, 1},
+      {"garbage only", std::string("\0\xff\r\n\r\nnot a header\r\n\r\n", 22), 1, 0},
+  };
+  for (const Row& row : rows) {
+    int in[2], out[2];
+    ASSERT_EQ(::pipe(in), 0);
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::write(in[1], row.input.data(), row.input.size()),
+              static_cast<ssize_t>(row.input.size()));
+    ::close(in[1]);
+    std::ostringstream log;
+    EXPECT_EQ(RunLanguageServer(in[0], out[1], log), row.status) << row.name;
+    ::close(in[0]);
+    ::close(out[1]);
+    std::string output;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+    ::close(out[0]);
+    MessageReader reader;
+    reader.Feed(output);
+    size_t responses = 0;
+    while (auto m = reader.Next()) {
+      ASSERT_TRUE(*m) << row.name << ": " << output;
+      EXPECT_FALSE(json::parse(m->value(), nullptr, false).is_discarded()) << row.name;
+      ++responses;
+    }
+    EXPECT_EQ(responses, row.responses) << row.name << ": " << output;
+  }
 }
 
 }  // namespace
