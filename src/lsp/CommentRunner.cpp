@@ -32,8 +32,8 @@ Result<std::string> RunCommentCommand(const CommentInput& input, const SettingsS
                                       const Clock& clock) {
   Result<SettingsContext> context = source.Context();
   if (!context) return context.status();
-  auto vbe =
-      host::FileVBE::FromBytes(input.module, input.utf8, host::FileOpenOptions{"UTF-8"}, input.project);
+  auto vbe = host::FileVBE::FromBytes(input.module, input.utf8, host::FileOpenOptions{"UTF-8"},
+                                      input.project);
   if (!vbe) return vbe.status();
   if (Status s = (*vbe)->SelectFileRange(input.start_line, input.start_column, input.end_line,
                                          input.end_column);

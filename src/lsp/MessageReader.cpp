@@ -33,8 +33,7 @@ std::optional<size_t> ContentLength(std::string_view header) {
         value.remove_suffix(1);
       }
       if (value.empty() || value.size() > 12 ||
-          !std::all_of(value.begin(), value.end(),
-                       [](char c) { return c >= '0' && c <= '9'; })) {
+          !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
       }
       length = std::stoull(std::string(value));
@@ -67,9 +66,9 @@ std::optional<Result<std::string>> MessageReader::Next() {
   const std::optional<size_t> length = ContentLength(rest.substr(0, end));
   if (!length || *length > kMaxContentLength) {
     start_ += end + 4;
-    return Result<std::string>(Status::Error(
-        length ? "a message of " + std::to_string(*length) + " bytes is too large"
-               : "a message header without a valid Content-Length was dropped"));
+    return Result<std::string>(
+        Status::Error(length ? "a message of " + std::to_string(*length) + " bytes is too large"
+                             : "a message header without a valid Content-Length was dropped"));
   }
   if (rest.size() - end - 4 < *length) return std::nullopt;
   std::string content(rest.substr(end + 4, *length));

@@ -70,7 +70,8 @@ const json& Member(const json& object, const char* key) {
 
 std::string StringMember(const json& object, const char* key) {
   const json& value = Member(object, key);
-  if (!value.is_string()) throw RpcError{kInvalidParams, std::string("\"") + key + "\" is not a string"};
+  if (!value.is_string())
+    throw RpcError{kInvalidParams, std::string("\"") + key + "\" is not a string"};
   return value.get<std::string>();
 }
 
@@ -93,7 +94,9 @@ Range ToRange(const json& j) {
   return Range{ToPosition(Member(j, "start")), ToPosition(Member(j, "end"))};
 }
 json FromPosition(const Position& p) { return json{{"line", p.line}, {"character", p.character}}; }
-json FromRange(const Range& r) { return json{{"start", FromPosition(r.start)}, {"end", FromPosition(r.end)}}; }
+json FromRange(const Range& r) {
+  return json{{"start", FromPosition(r.start)}, {"end", FromPosition(r.end)}};
+}
 
 json FromEdits(const std::string& uri, const std::vector<TextEdit>& edits) {
   json list = json::array();
@@ -190,11 +193,11 @@ void Server::HandleContent(std::string_view content) {
 
 void Server::Handle(const json& message, const std::set<std::string>& cancelled) {
   auto respond_error = [&](const json& id, int code, const std::string& text) {
-    write_(Frame(Dump(json{{"jsonrpc", "2.0"},
-                           {"id", id},
-                           {"error", json{{"code", code}, {"message", text}}}})));
+    write_(Frame(Dump(
+        json{{"jsonrpc", "2.0"}, {"id", id}, {"error", json{{"code", code}, {"message", text}}}})));
   };
-  if (message.is_discarded()) return respond_error(nullptr, kParseError, "the message is not valid JSON");
+  if (message.is_discarded())
+    return respond_error(nullptr, kParseError, "the message is not valid JSON");
   if (!message.is_object()) {
     return respond_error(nullptr, kInvalidRequest, "a message must be a JSON object");
   }
@@ -233,7 +236,8 @@ void Server::Handle(const json& message, const std::set<std::string>& cancelled)
     return;
   }
 
-  if (cancelled.count(id.dump())) return respond_error(id, kRequestCancelled, "the request was cancelled");
+  if (cancelled.count(id.dump()))
+    return respond_error(id, kRequestCancelled, "the request was cancelled");
   try {
     if (method != "initialize" && !initialized_) {
       throw RpcError{kServerNotInitialized, "the server is not initialised yet"};
@@ -274,7 +278,8 @@ json Server::Initialize(const json& params) {
   }
   if (params.contains("initializationOptions") && params["initializationOptions"].is_object()) {
     const json& init = params["initializationOptions"];
-    if (init.contains("review") && init["review"].is_boolean()) review_enabled_ = init["review"].get<bool>();
+    if (init.contains("review") && init["review"].is_boolean())
+      review_enabled_ = init["review"].get<bool>();
     if (init.contains("settingsFile") && init["settingsFile"].is_string()) {
       std::filesystem::path file = init["settingsFile"].get<std::string>();
       if (file.is_relative() && !root_.empty()) file = root_ / file;
@@ -305,7 +310,8 @@ void Server::DidOpen(const json& params) {
   Document doc;
   doc.path = PathOfUri(uri);
   doc.is_module = IsModulePath(doc.path);
-  if (item.contains("version") && item["version"].is_number_integer()) doc.version = item["version"].get<long>();
+  if (item.contains("version") && item["version"].is_number_integer())
+    doc.version = item["version"].get<long>();
   doc.text.SetText(Utf8ToUtf16(StringMember(item, "text")));
   if (doc.is_module && review_enabled_) doc.review_due = options_.now() + options_.review_delay;
   documents_[uri] = std::move(doc);
@@ -314,7 +320,8 @@ void Server::DidOpen(const json& params) {
 void Server::DidChange(const json& params) {
   const json& item = Member(params, "textDocument");
   Document& doc = Find(StringMember(item, "uri"));
-  if (item.contains("version") && item["version"].is_number_integer()) doc.version = item["version"].get<long>();
+  if (item.contains("version") && item["version"].is_number_integer())
+    doc.version = item["version"].get<long>();
   const json& changes = Member(params, "contentChanges");
   if (!changes.is_array()) throw RpcError{kInvalidParams, "\"contentChanges\" is not an array"};
   for (const json& change : changes) {
@@ -337,7 +344,8 @@ void Server::DidClose(const json& params) {
   if (it == documents_.end()) return;
   const bool had_review = it->second.is_module && review_enabled_;
   documents_.erase(it);
-  if (had_review) Notify("textDocument/publishDiagnostics", json{{"uri", uri}, {"diagnostics", json::array()}});
+  if (had_review)
+    Notify("textDocument/publishDiagnostics", json{{"uri", uri}, {"diagnostics", json::array()}});
 }
 
 Server::Document& Server::Find(const std::string& uri) {
@@ -401,7 +409,8 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, c
   return DiffLines(doc.text.lines(), SplitLines(after), doc.text.newline());
 }
 
-Result<std::vector<HeaderFinding>> Server::Review(const Document& doc, const SettingsRecord& settings) {
+Result<std::vector<HeaderFinding>> Server::Review(const Document& doc,
+                                                  const SettingsRecord& settings) {
   const std::u16string text = Utf8ToUtf16(doc.text.Utf8());
   const host::ProjectInfo project = ProjectOf(doc.path);
   return options_.review->Review(ReviewInput{doc.path, text, settings, project, *options_.clock});
@@ -431,8 +440,8 @@ json Server::CodeActions(const json& params) {
   auto wanted = [&](const std::string& kind) {
     if (only.empty()) return true;
     return std::any_of(only.begin(), only.end(), [&](const std::string& o) {
-      return kind == o || (kind.size() > o.size() && kind.compare(0, o.size(), o) == 0 &&
-                           kind[o.size()] == '.');
+      return kind == o ||
+             (kind.size() > o.size() && kind.compare(0, o.size(), o) == 0 && kind[o.size()] == '.');
     });
   };
   Result<SettingsRecord> settings = settings_.Load();
@@ -445,9 +454,8 @@ json Server::CodeActions(const json& params) {
       return;
     }
     if (edits->empty()) return;
-    json action{{"title", Utf16ToUtf8(InfoOf(op).title)},
-                {"kind", kind},
-                {"edit", FromEdits(uri, *edits)}};
+    json action{
+        {"title", Utf16ToUtf8(InfoOf(op).title)}, {"kind", kind}, {"edit", FromEdits(uri, *edits)}};
     if (!diagnostics.is_null()) {
       action["diagnostics"] = diagnostics;
       action["isPreferred"] = true;
@@ -461,8 +469,10 @@ json Server::CodeActions(const json& params) {
       if (!d.is_object() || d.value("source", json()) != "tolvan" || !d.contains("range")) continue;
       const json code = d.value("code", json());
       const Position at{ToRange(d["range"]).start.line, 0};
-      if (code == "missing-header") offer(Operation::kInsertHeader, {at, at}, "quickfix", json::array({d}));
-      if (code == "stale-header") offer(Operation::kUpdateHeader, {at, at}, "quickfix", json::array({d}));
+      if (code == "missing-header")
+        offer(Operation::kInsertHeader, {at, at}, "quickfix", json::array({d}));
+      if (code == "stale-header")
+        offer(Operation::kUpdateHeader, {at, at}, "quickfix", json::array({d}));
     }
   }
 
@@ -479,7 +489,9 @@ json Server::CodeActions(const json& params) {
       const HeaderFinding* at = nullptr;
       if (findings) {
         for (const auto& f : *findings) {
-          if (f.declaration_line <= range.start.line + 1 && (!at || f.declaration_line > at->declaration_line)) at = &f;
+          if (f.declaration_line <= range.start.line + 1 &&
+              (!at || f.declaration_line > at->declaration_line))
+            at = &f;
         }
       }
       if (at && at->kind == HeaderFinding::Kind::kStale) {
@@ -488,7 +500,8 @@ json Server::CodeActions(const json& params) {
       }
     }
   } else {
-    for (Operation op : {Operation::kMarkAdded, Operation::kMarkDeleted, Operation::kMarkModified}) {
+    for (Operation op :
+         {Operation::kMarkAdded, Operation::kMarkDeleted, Operation::kMarkModified}) {
       const OperationInfo& info = InfoOf(op);
       const int pattern = settings->intLinePattern[info.click];
       if (pattern < 1 || pattern > 3 || !wanted(info.kind)) continue;
@@ -515,11 +528,11 @@ json Server::ExecuteCommand(const json& params) {
   Result<std::vector<TextEdit>> edits = Edits(doc, info->op, ToRange(arguments[1]));
   if (!edits) throw RpcError{kInternalError, edits.message()};
   if (!edits->empty()) {
-    write_(Frame(Dump(json{{"jsonrpc", "2.0"},
-                           {"id", "tolvan-" + std::to_string(next_request_id_++)},
-                           {"method", "workspace/applyEdit"},
-                           {"params", json{{"label", Utf16ToUtf8(info->title)},
-                                           {"edit", FromEdits(uri, *edits)}}}})));
+    write_(Frame(Dump(json{
+        {"jsonrpc", "2.0"},
+        {"id", "tolvan-" + std::to_string(next_request_id_++)},
+        {"method", "workspace/applyEdit"},
+        {"params", json{{"label", Utf16ToUtf8(info->title)}, {"edit", FromEdits(uri, *edits)}}}})));
   }
   return nullptr;
 }
@@ -536,7 +549,9 @@ void Server::PublishDiagnostics(const std::string& uri, Document& doc) {
     if (f.declaration_line < 1 || f.declaration_line > line_count) continue;
     const long line = f.declaration_line - 1;
     const bool missing = f.kind == HeaderFinding::Kind::kMissing;
-    std::u16string message = (missing ? u"ヘッダーコメントがありません: " : u"ヘッダーコメントが古くなっています: ") + f.procedure;
+    std::u16string message =
+        (missing ? u"ヘッダーコメントがありません: " : u"ヘッダーコメントが古くなっています: ") +
+        f.procedure;
     if (!f.details.empty()) message += u"（" + f.details + u"）";
     diagnostics.push_back(json{
         {"range", FromRange({{line, 0}, {line, static_cast<long>(doc.text.lines()[line].size())}})},
@@ -581,7 +596,9 @@ int RunLanguageServer(int in_fd, int out_fd, std::ostream& log) {
     }
   };
   Server::Options options;
-  options.log = [&log](const std::string& line) { log << "Tolvan: " << line << "\n" << std::flush; };
+  options.log = [&log](const std::string& line) {
+    log << "Tolvan: " << line << "\n" << std::flush;
+  };
   Server server(write_all, options);
   std::string buffer(64 * 1024, '\0');
   while (!server.exit_code() && output_open) {

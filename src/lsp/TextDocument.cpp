@@ -25,7 +25,8 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 void TextDocument::SetText(std::u16string_view text) {
   lines_ = SplitLines(text);
   const size_t lf = text.find(u'\n');
-  if (lf != std::u16string_view::npos) newline_ = (lf > 0 && text[lf - 1] == u'\r') ? u"\r\n" : u"\n";
+  if (lf != std::u16string_view::npos)
+    newline_ = (lf > 0 && text[lf - 1] == u'\r') ? u"\r\n" : u"\n";
 }
 
 bool TextDocument::Contains(const Position& p) const {
