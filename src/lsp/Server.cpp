@@ -376,7 +376,7 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, c
   if (op == Operation::kUpdateHeader) {
     Result<SettingsRecord> settings = settings_.Load();
     if (!settings) return settings.status();
-    const std::u16string text = Utf8ToUtf16(doc.text.Utf8());
+    const std::u16string text = doc.text.Text();
     const host::ProjectInfo project = ProjectOf(doc.path);
     Result<std::u16string> updated = options_.review->UpdateHeader(
         ReviewInput{doc.path, text, *settings, project, *options_.clock}, start.line + 1);
@@ -404,14 +404,14 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, c
     input.end_column = end.character + 1;
     Result<std::string> result = RunCommentCommand(input, settings_, *options_.clock);
     if (!result) return result.status();
-    after = Utf8ToUtf16(*result);
+    return DiffUtf8(input.utf8, *result, doc.text);
   }
   return DiffLines(doc.text.lines(), SplitLines(after), doc.text.newline());
 }
 
 Result<std::vector<HeaderFinding>> Server::Review(const Document& doc,
                                                   const SettingsRecord& settings) {
-  const std::u16string text = Utf8ToUtf16(doc.text.Utf8());
+  const std::u16string text = doc.text.Text();
   const host::ProjectInfo project = ProjectOf(doc.path);
   return options_.review->Review(ReviewInput{doc.path, text, settings, project, *options_.clock});
 }
@@ -469,6 +469,7 @@ json Server::CodeActions(const json& params) {
       if (!d.is_object() || d.value("source", json()) != "tolvan" || !d.contains("range")) continue;
       const json code = d.value("code", json());
       const Position at{ToRange(d["range"]).start.line, 0};
+      if (!doc.text.Contains(at)) continue;  // from an older text
       if (code == "missing-header")
         offer(Operation::kInsertHeader, {at, at}, "quickfix", json::array({d}));
       if (code == "stale-header")

@@ -81,7 +81,7 @@ Status TextDocument::Replace(const Range& range, std::u16string_view text) {
   return Status::Ok();
 }
 
-std::string TextDocument::Utf8() const {
+std::u16string TextDocument::Text() const {
   size_t size = 0;
   for (const auto& line : lines_) size += line.size() + 2;
   std::u16string text;
@@ -90,7 +90,7 @@ std::string TextDocument::Utf8() const {
     if (i > 0) text.append(newline_);
     text.append(lines_[i]);
   }
-  return Utf16ToUtf8(text);
+  return text;
 }
 
 std::vector<TextEdit> DiffLines(const std::vector<std::u16string>& before,
@@ -135,6 +135,41 @@ std::vector<TextEdit> DiffLines(const std::vector<std::u16string>& before,
       if (i > prefix) edit.new_text.append(newline);
       edit.new_text.append(after[i]);
     }
+  }
+  return {edit};
+}
+
+std::vector<TextEdit> DiffUtf8(std::string_view before, std::string_view after,
+                               const TextDocument& doc) {
+  const size_t common = std::min(before.size(), after.size());
+  size_t prefix = 0;
+  while (prefix < common && before[prefix] == after[prefix]) ++prefix;
+  if (prefix == before.size() && prefix == after.size()) return {};
+  // Back to the start of the first line that differs.
+  const size_t head = before.rfind('\n', prefix == 0 ? 0 : prefix - 1);
+  const size_t start = (head == std::string_view::npos || prefix == 0) ? 0 : head + 1;
+  size_t suffix = 0;
+  while (suffix < common - start &&
+         before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
+    ++suffix;
+  }
+  // Forward to the start of the first line both end with.
+  size_t tail = before.size() - suffix;
+  if (tail > start && before[tail - 1] != '\n') {
+    const size_t lf = before.find('\n', tail);
+    tail = lf == std::string_view::npos ? before.size() : lf + 1;
+  }
+  const size_t after_tail = after.size() - (before.size() - tail);
+  const long first = static_cast<long>(std::count(before.begin(), before.begin() + start, '\n'));
+  TextEdit edit;
+  edit.new_text = Utf8ToUtf16(after.substr(start, after_tail - start));
+  if (tail < before.size()) {
+    const long changed =
+        static_cast<long>(std::count(before.begin() + start, before.begin() + tail, '\n'));
+    edit.range = {{first, 0}, {first + changed, 0}};
+  } else {
+    const long last = static_cast<long>(doc.lines().size()) - 1;
+    edit.range = {{first, 0}, {last, static_cast<long>(doc.lines().back().size())}};
   }
   return {edit};
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Status.h"
+#include "platform/Text.h"
 
 namespace tolvan::lsp {
 
@@ -50,8 +51,9 @@ class TextDocument {
   const std::vector<std::u16string>& lines() const { return lines_; }
   // "\r\n" or "\n": the text's first line break, CR LF when it has none.
   const std::u16string& newline() const { return newline_; }
-  // The whole text with newline() between lines, as UTF-8.
-  std::string Utf8() const;
+  // The whole text with newline() between lines.
+  std::u16string Text() const;
+  std::string Utf8() const { return Utf16ToUtf8(Text()); }
 
  private:
   std::vector<std::u16string> lines_;
@@ -63,5 +65,12 @@ class TextDocument {
 std::vector<TextEdit> DiffLines(const std::vector<std::u16string>& before,
                                 const std::vector<std::u16string>& after,
                                 std::u16string_view newline);
+
+// The same from the document's text as UTF-8 (`before`, as Utf8() gives it)
+// to a new text in the same line breaks: only the bytes between the common
+// first and last lines are decoded, so that a change to a long module costs
+// two byte comparisons rather than decoding and splitting it again.
+std::vector<TextEdit> DiffUtf8(std::string_view before, std::string_view after,
+                               const TextDocument& doc);
 
 }  // namespace tolvan::lsp

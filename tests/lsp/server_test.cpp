@@ -465,6 +465,12 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
             "' updated\n" + std::string(kModule));
   EXPECT_EQ(review_->updated_line, 4);
   EXPECT_EQ(ApplyEdit(kModule, fixes["result"][1]["edit"], uri_), CommandLine({"--line", "8"}));
+  // A diagnostic the editor kept from a longer text is passed over.
+  json stale_context = d["diagnostics"];
+  stale_context[0]["range"] = RangeOf(500, 0, 500, 3);
+  json kept = Actions(3, 0, 3, 0, {{"diagnostics", stale_context}, {"only", {"quickfix"}}});
+  ASSERT_TRUE(kept.contains("result")) << kept.dump();
+  EXPECT_EQ(kept["result"].size(), 1u);
   // At the cursor, inside the stale procedure: insert and update.
   json at_cursor = Actions(4, 2, 4, 2);
   ASSERT_EQ(at_cursor["result"].size(), 2u) << at_cursor.dump();

@@ -88,6 +88,8 @@ TEST(DiffLines, OneEditTurnsTheOldLinesIntoTheNew) {
       {"the last lines removed", {u"a", u"b", u"c"}, {u"a"}, {{0, 1}, {2, 1}}},
       {"repeated lines around the change", {u"x", u"x"}, {u"x", u"x", u"x"}, {{1, 1}, {1, 1}}},
       {"everything different", {u"a"}, {u"b", u"c"}, {{0, 0}, {0, 1}}},
+      {"a kanji changed inside a line", {u"' 表示", u"x"}, {u"' 表言", u"x"}, {{0, 0}, {1, 0}}},
+      {"a line ending in the shared bytes", {u"ab", u"b"}, {u"ab", u"xb", u"b"}, {{1, 0}, {1, 0}}},
   };
   for (const Row& row : rows) {
     const std::vector<TextEdit> edits = DiffLines(row.before, row.after, u"\n");
@@ -96,8 +98,16 @@ TEST(DiffLines, OneEditTurnsTheOldLinesIntoTheNew) {
     std::u16string expected;
     for (size_t i = 0; i < row.after.size(); ++i) expected += (i ? u"\n" : u"") + row.after[i];
     EXPECT_EQ(Apply(row.before, edits), Utf16ToUtf8(expected)) << row.name;
+    // From the bytes: the same text, whatever range it chose.
+    std::u16string before;
+    for (size_t i = 0; i < row.before.size(); ++i) before += (i ? u"\n" : u"") + row.before[i];
+    const TextDocument doc(before);
+    const std::vector<TextEdit> from_bytes = DiffUtf8(doc.Utf8(), Utf16ToUtf8(expected), doc);
+    ASSERT_EQ(from_bytes.size(), 1u) << row.name;
+    EXPECT_EQ(Apply(row.before, from_bytes), Utf16ToUtf8(expected)) << row.name << " from bytes";
   }
   EXPECT_TRUE(DiffLines({u"a", u"b"}, {u"a", u"b"}, u"\n").empty());
+  EXPECT_TRUE(DiffUtf8("a\nb", "a\nb", TextDocument(u"a\nb")).empty());
 }
 
 }  // namespace
