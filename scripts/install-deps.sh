@@ -5,7 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  # JSON for the language server (tolvan lsp); neovim runs its editor test.
+  nlohmann-json3-dev neovim
   qt6-base-dev fontconfig clang-format
   # Japanese texts in the dialog; IPAGothic also stands in for the monospaced
   # "ＭＳ ゴシック": a Japanese character is exactly two Latin columns wide.

@@ -16,6 +16,7 @@
 #include "host/Registration.h"
 #include "host/Resources.h"
 #include "host/SettingsDialog.h"
+#include "lsp/Server.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
@@ -285,6 +286,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   install_help_cmd->add_option(
       "FOLDER", help_folder, "Where to put index.html (default: the configuration folder's help/)");
 
+  CLI::App* lsp_cmd = app.add_subcommand(
+      "lsp", "Serve the comment command to editors: a language server on stdin and stdout.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -302,6 +306,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   if (register_cmd->parsed()) return RunRegistration(true, err);
   if (unregister_cmd->parsed()) return RunRegistration(false, err);
   if (install_help_cmd->parsed()) return RunInstallHelp(help_folder, out, err);
+  if (lsp_cmd->parsed()) return lsp::RunLanguageServer(0, 1, err);
   return 0;
 }
 

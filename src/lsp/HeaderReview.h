@@ -1,0 +1,56 @@
+// Header review: which procedures of a module lack their header comment, and
+// whose header no longer matches the declaration under it. The language
+// server shows the findings as diagnostics and offers to insert or update the
+// header; the recognition of headers itself lives behind this interface.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/Status.h"
+#include "settings/SettingsRecord.h"
+#include "vbsource/VbpProject.h"
+
+namespace tolvan::lsp {
+
+struct HeaderFinding {
+  enum class Kind { kMissing, kStale };
+  long declaration_line = 1;  // 1-based file line of the declaration
+  Kind kind = Kind::kMissing;
+  std::u16string procedure;
+  std::u16string details;  // what differs, for the diagnostic's message
+  bool operator==(const HeaderFinding&) const = default;
+};
+
+struct ReviewInput {
+  const std::filesystem::path& module;
+  const std::u16string& text;  // the whole buffer
+  const SettingsRecord& settings;
+  const host::ProjectInfo& project;
+  const Clock& clock;
+};
+
+class HeaderReview {
+ public:
+  virtual ~HeaderReview() = default;
+  virtual Result<std::vector<HeaderFinding>> Review(const ReviewInput& input) const = 0;
+  // The whole text with the header of the procedure declared at
+  // `declaration_line` brought up to date.
+  virtual Result<std::u16string> UpdateHeader(const ReviewInput& input,
+                                              long declaration_line) const = 0;
+};
+
+// Until headers are recognised: no findings, nothing to update.
+class NoHeaderReview : public HeaderReview {
+ public:
+  Result<std::vector<HeaderFinding>> Review(const ReviewInput&) const override {
+    return std::vector<HeaderFinding>{};
+  }
+  Result<std::u16string> UpdateHeader(const ReviewInput&, long) const override {
+    return Status::Error("header comments are not recognised yet");
+  }
+};
+
+}  // namespace tolvan::lsp

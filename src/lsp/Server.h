@@ -1,0 +1,117 @@
+// `tolvan lsp`: the comment command as a language server. This class is the
+// protocol edge: it reads JSON-RPC messages, keeps the open buffers, and
+// turns each request into a run of the comment command (CommentRunner.h)
+// or a header review (HeaderReview.h), answering with edits. It does no I/O
+// of its own: bytes come in through Receive(), messages go out through the
+// writer it was given, and the owner calls RunDue() when NextDeadline()
+// has come (debounced diagnostics), so that tests drive it in-process.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lsp/CommentRunner.h"
+#include "lsp/HeaderReview.h"
+#include "lsp/MessageReader.h"
+#include "lsp/TextDocument.h"
+#include "platform/Clock.h"
+
+namespace tolvan::lsp {
+
+// The five operations, as code-action kinds and as commands.
+enum class Operation { kInsertHeader, kUpdateHeader, kMarkAdded, kMarkDeleted, kMarkModified };
+
+class Server {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+
+  struct Options {
+    // Header recognition; NoHeaderReview when null.
+    std::shared_ptr<const HeaderReview> review;
+    // The local clock for $d; the system clock when null.
+    const Clock* clock = nullptr;
+    // Quiet time after a change before the review runs.
+    std::chrono::milliseconds review_delay{300};
+    // The time now, for the debounce; steady_clock when null.
+    std::function<TimePoint()> now;
+    // Log lines (never the protocol's output).
+    std::function<void(const std::string&)> log;
+  };
+
+  // `write` receives each outgoing message, framed.
+  Server(std::function<void(const std::string&)> write, Options options);
+
+  // Bytes from the client, in any pieces.
+  void Receive(std::string_view bytes);
+  // One message's content (what follows the header).
+  void HandleContent(std::string_view content);
+
+  // When RunDue() next has work (pending diagnostics).
+  std::optional<TimePoint> NextDeadline() const;
+  void RunDue(TimePoint now);
+
+  // Set by `exit`: 0 after `shutdown`, else 1.
+  std::optional<int> exit_code() const { return exit_code_; }
+
+ private:
+  struct Document {
+    std::filesystem::path path;
+    bool is_module = false;
+    long version = 0;
+    TextDocument text;
+    std::optional<TimePoint> review_due;
+  };
+
+  void Handle(const nlohmann::json& message, const std::set<std::string>& cancelled);
+  nlohmann::json Dispatch(const std::string& method, const nlohmann::json& params);
+  void Notify(const std::string& method, const nlohmann::json& params);
+
+  nlohmann::json Initialize(const nlohmann::json& params);
+  void DidOpen(const nlohmann::json& params);
+  void DidChange(const nlohmann::json& params);
+  void DidClose(const nlohmann::json& params);
+  nlohmann::json CodeActions(const nlohmann::json& params);
+  nlohmann::json ExecuteCommand(const nlohmann::json& params);
+
+  Document& Find(const std::string& uri);
+  // The edits of one operation on a range of the document; empty when it
+  // changes nothing.
+  Result<std::vector<TextEdit>> Edits(const Document& doc, Operation op, const Range& range);
+  Result<std::vector<HeaderFinding>> Review(const Document& doc, const SettingsRecord& settings);
+  void PublishDiagnostics(const std::string& uri, Document& doc);
+  host::ProjectInfo ProjectOf(const std::filesystem::path& module) const;
+
+  std::function<void(const std::string&)> write_;
+  Options options_;
+  std::unique_ptr<Clock> system_clock_;
+  MessageReader reader_;
+  std::map<std::string, Document> documents_;
+  SettingsSource settings_;
+  std::filesystem::path root_;
+  bool initialized_ = false;
+  bool shut_down_ = false;
+  bool review_enabled_ = false;
+  std::optional<int> exit_code_;
+  long next_request_id_ = 1;
+};
+
+// The file a URI names ("file:///a/b%20c.bas" is /a/b c.bas); for other
+// schemes, the path part.
+std::filesystem::path PathOfUri(std::string_view uri);
+// Whether the file name ends in a module extension, in any letter case.
+bool IsModulePath(const std::filesystem::path& path);
+
+// Serves on the two file descriptors until `exit` or the end of the input;
+// the process's exit status.
+int RunLanguageServer(int in_fd, int out_fd, std::ostream& log);
+
+}  // namespace tolvan::lsp

@@ -1,0 +1,588 @@
+// The language server driven in-process, as an editor drives it: framing,
+// the protocol's error cases, the code actions (compared with what
+// `tolvan comment` writes for the same position and keys), commands, the
+// debounced review, and a fuzzed stream it must survive.
+#include "lsp/Server.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/CliRun.h"
+#include "platform/Text.h"
+
+namespace tolvan::lsp {
+namespace {
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+const char kModule[] =
+    "Attribute VB_Name = \"modCalc\"\n"
+    "Option Explicit\n"
+    "\n"
+    "Public Function Add(ByVal a As Long, ByVal b As Long) As Long\n"
+    "    Add = a + b\n"
+    "End Function\n"
+    "\n"
+    "Private Sub Show(s As String)\n"
+    "    Debug.Print s ' 表示\n"
+    "End Sub\n";
+
+// Findings and updates given by the test.
+class FakeReview : public HeaderReview {
+ public:
+  Result<std::vector<HeaderFinding>> Review(const ReviewInput&) const override {
+    ++reviews;
+    return findings;
+  }
+  Result<std::u16string> UpdateHeader(const ReviewInput& input, long line) const override {
+    updated_line = line;
+    return u"' updated\n" + input.text;
+  }
+  std::vector<HeaderFinding> findings;
+  mutable int reviews = 0;
+  mutable long updated_line = 0;
+};
+
+class LspServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tolvan-lsp-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    module_ = dir_ / "modCalc.bas";
+    uri_ = "file://" + module_.string();
+    review_ = std::make_shared<FakeReview>();
+    Server::Options options;
+    options.review = review_;
+    options.clock = &clock_;
+    options.review_delay = 300ms;
+    options.now = [this] { return now_; };
+    server_ = std::make_unique<Server>(
+        [this](const std::string& bytes) {
+          out_.Feed(bytes);
+          while (auto m = out_.Next()) sent_.push_back(json::parse(m->value()));
+        },
+        options);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  void SendRaw(std::string_view bytes) { server_->Receive(bytes); }
+  void Send(const json& message) { SendRaw(Frame(message.dump())); }
+  json Request(const std::string& method, const json& params) {
+    const long id = next_id_++;
+    Send(json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}});
+    return ResponseTo(id);
+  }
+  json ResponseTo(const json& id) {
+    for (const auto& m : sent_) {
+      if (m.contains("id") && m["id"] == id && !m.contains("method")) return m;
+    }
+    return json();
+  }
+  void Initialize(json options = json::object()) {
+    json r = Request("initialize", {{"rootUri", "file://" + dir_.string()},
+                                    {"capabilities", json::object()},
+                                    {"initializationOptions", options}});
+    ASSERT_TRUE(r.contains("result")) << r.dump();
+    Send({{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object()}});
+  }
+  void Open(const std::string& text, const std::string& uri = "") {
+    Send({{"jsonrpc", "2.0"},
+          {"method", "textDocument/didOpen"},
+          {"params",
+           {{"textDocument",
+             {{"uri", uri.empty() ? uri_ : uri},
+              {"languageId", "vb"},
+              {"version", 1},
+              {"text", text}}}}}});
+  }
+  static json RangeOf(long l1, long c1, long l2, long c2) {
+    return {{"start", {{"line", l1}, {"character", c1}}},
+            {"end", {{"line", l2}, {"character", c2}}}};
+  }
+  json Actions(long l1, long c1, long l2, long c2, json context = json::object()) {
+    return Request("textDocument/codeAction", {{"textDocument", {{"uri", uri_}}},
+                                               {"range", RangeOf(l1, c1, l2, c2)},
+                                               {"context", context}});
+  }
+  // The buffer after applying an action's edits, as an editor would.
+  static std::string ApplyEdit(const std::string& text, const json& edit, const std::string& uri) {
+    TextDocument doc(Utf8ToUtf16(text));
+    for (const auto& e : edit["changes"][uri]) {
+      Range r{{e["range"]["start"]["line"], e["range"]["start"]["character"]},
+              {e["range"]["end"]["line"], e["range"]["end"]["character"]}};
+      EXPECT_TRUE(doc.Replace(r, Utf8ToUtf16(e["newText"].get<std::string>())).ok());
+    }
+    return doc.Utf8();
+  }
+  // What `tolvan comment` writes for the same file and arguments.
+  std::string CommandLine(std::vector<std::string> args) {
+    // In a folder of the same name: without a .vbp the folder names the project.
+    std::filesystem::path copy = dir_ / "cli" / dir_.filename() / "modCalc.bas";
+    std::filesystem::create_directories(copy.parent_path());
+    {
+      std::FILE* f = std::fopen(copy.c_str(), "wb");
+      std::fputs(kModule, f);
+      std::fclose(f);
+    }
+    args.insert(args.begin(),
+                {"comment", copy.string(), "--stdout", "--now", "2026-12-08 09:30:00"});
+    auto run = testing::Tolvan(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+  }
+
+  std::filesystem::path dir_, module_;
+  std::string uri_;
+  FixedClock clock_{LocalDateTime{2026, 12, 8, 9, 30, 0}};
+  Server::TimePoint now_{};
+  std::shared_ptr<FakeReview> review_;
+  std::unique_ptr<Server> server_;
+  MessageReader out_;
+  std::vector<json> sent_;
+  long next_id_ = 1;
+};
+
+TEST_F(LspServer, FramingInAnyPieces) {
+  Initialize();
+  const std::string a = Frame(R"({"jsonrpc":"2.0","id":"a","method":"nosuch"})");
+  const std::string b = Frame(R"({"jsonrpc":"2.0","id":"b","method":"nosuch"})");
+  struct Row {
+    const char* name;
+    std::vector<std::string> reads;
+    std::vector<std::string> ids;
+  };
+  const std::vector<Row> rows = {
+      {"split inside the header", {a.substr(0, 7), a.substr(7)}, {"a"}},
+      {"split inside the body", {a.substr(0, a.size() - 5), a.substr(a.size() - 5)}, {"a"}},
+      {"byte by byte", {}, {"a"}},
+      {"two messages in one read", {a + b}, {"a", "b"}},
+      {"one and a half, then the rest", {a + b.substr(0, 10), b.substr(10)}, {"a", "b"}},
+      {"lower-case name and a content type",
+       {"content-length: 44\r\nContent-Type: application/vscode-jsonrpc; charset=utf-8\r\n\r\n" +
+        std::string(R"({"jsonrpc":"2.0","id":"a","method":"nosuch"})")},
+       {"a"}},
+      {"garbage before a header", {"xyz\r\n\r\n" + a}, {"a"}},
+      {"garbage glued to the header", {"xyz" + a}, {"a"}},
+  };
+  for (Row row : rows) {
+    if (row.reads.empty()) {
+      for (char c : a) row.reads.emplace_back(1, c);
+    }
+    sent_.clear();
+    for (const auto& r : row.reads) SendRaw(r);
+    std::vector<std::string> ids;
+    for (const auto& m : sent_) ids.push_back(m["id"].get<std::string>());
+    EXPECT_EQ(ids, row.ids) << row.name;
+    for (const auto& m : sent_) EXPECT_EQ(m["error"]["code"], -32601) << row.name;
+  }
+}
+
+TEST_F(LspServer, BadRequestsGetErrorsAndTheServerGoesOn) {
+  json before = Request("textDocument/codeAction", json::object());
+  EXPECT_EQ(before["error"]["code"], -32002) << "requests before initialize";
+  Initialize();
+  Open(kModule);
+  struct Row {
+    const char* name;
+    std::string content;
+    int code;
+    std::string message_part;
+  };
+  const std::string range =
+      R"("range":{"start":{"line":0,"character":0},"end":{"line":0,"character":0}})";
+  const Row rows[] = {
+      {"bad JSON", R"({"jsonrpc":"2.0","id":1,"method":)", -32700, "not valid JSON"},
+      {"not an object", R"([1,2])", -32600, "JSON object"},
+      {"unknown method", R"({"jsonrpc":"2.0","id":1,"method":"textDocument/hover","params":{}})",
+       -32601, "textDocument/hover"},
+      {"unknown document",
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":"file:///no.bas"},)" +
+           range + "}}",
+       -32602, "unknown document file:///no.bas"},
+      {"line outside the document",
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" +
+           uri_ +
+           R"("},"range":{"start":{"line":99,"character":0},"end":{"line":99,"character":0}}}})",
+       -32602, "outside the document"},
+      {"column outside the line",
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" +
+           uri_ +
+           R"("},"range":{"start":{"line":1,"character":16},"end":{"line":1,"character":16}}}})",
+       -32602, "1:16 is outside"},
+      {"parameters of the wrong type",
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":7}}})",
+       -32602, "\"uri\" is not a string"},
+      {"unknown command",
+       R"({"jsonrpc":"2.0","id":1,"method":"workspace/executeCommand","params":{"command":"x","arguments":[]}})",
+       -32602, "unknown command x"},
+  };
+  for (const Row& row : rows) {
+    sent_.clear();
+    SendRaw(Frame(row.content));
+    ASSERT_EQ(sent_.size(), 1u) << row.name;
+    EXPECT_EQ(sent_[0]["error"]["code"], row.code) << row.name;
+    EXPECT_NE(sent_[0]["error"]["message"].get<std::string>().find(row.message_part),
+              std::string::npos)
+        << row.name << ": " << sent_[0].dump();
+  }
+  // Notifications with bad parameters are dropped without an answer.
+  sent_.clear();
+  SendRaw(Frame(
+      R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":{"uri":"file:///no.bas"},"contentChanges":[]}})"));
+  SendRaw(Frame(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":5})"));
+  EXPECT_TRUE(sent_.empty());
+  EXPECT_TRUE(Actions(4, 0, 4, 0).contains("result"));
+}
+
+TEST_F(LspServer, CancelShutdownAndExit) {
+  Initialize();
+  Open(kModule);
+  sent_.clear();
+  SendRaw(Frame(R"({"jsonrpc":"2.0","id":41,"method":"textDocument/codeAction","params":{}})") +
+          Frame(R"({"jsonrpc":"2.0","method":"$/cancelRequest","params":{"id":41}})"));
+  EXPECT_EQ(ResponseTo(41)["error"]["code"], -32800);
+
+  EXPECT_TRUE(Request("shutdown", nullptr).contains("result"));
+  EXPECT_EQ(Actions(4, 0, 4, 0)["error"]["code"], -32600) << "requests after shutdown";
+  EXPECT_FALSE(server_->exit_code());
+  Send({{"jsonrpc", "2.0"}, {"method", "exit"}});
+  EXPECT_EQ(server_->exit_code(), 0);
+
+  SetUp();
+  Initialize();
+  Send({{"jsonrpc", "2.0"}, {"method", "exit"}});
+  EXPECT_EQ(server_->exit_code(), 1) << "exit without shutdown";
+}
+
+TEST_F(LspServer, ActionsWriteWhatTheCommandLineWrites) {
+  Initialize();
+  Open(kModule);
+  struct Row {
+    const char* name;
+    long l1, c1, l2, c2;  // the editor's range
+    std::string kind;
+    std::vector<std::string> cli;  // the same on the command line
+  };
+  const Row rows[] = {
+      {"header of a function",
+       4,
+       4,
+       4,
+       4,
+       "refactor.rewrite.tolvan.insertHeader",
+       {"--line", "5", "--column", "5"}},
+      {"header of a Sub, cursor on a blank line above",
+       6,
+       0,
+       6,
+       0,
+       "refactor.rewrite.tolvan.insertHeader",
+       {"--line", "7"}},
+      {"module header",
+       1,
+       3,
+       1,
+       3,
+       "refactor.rewrite.tolvan.insertHeader",
+       {"--line", "2", "--column", "4"}},
+      {"whole lines selected, plain click",
+       4,
+       0,
+       6,
+       0,
+       "refactor.rewrite.tolvan.markAdded",
+       {"--line", "5", "--end-line", "6", "--end-column", "13"}},
+      {"Shift click",
+       7,
+       0,
+       9,
+       7,
+       "refactor.rewrite.tolvan.markDeleted",
+       {"--line", "8", "--end-line", "10", "--end-column", "8", "--shift"}},
+      {"Ctrl click inside one line",
+       8,
+       4,
+       8,
+       9,
+       "refactor.rewrite.tolvan.markModified",
+       {"--line", "9", "--column", "5", "--end-line", "9", "--end-column", "10", "--ctrl"}},
+  };
+  for (const Row& row : rows) {
+    json response = Actions(row.l1, row.c1, row.l2, row.c2);
+    const json* chosen = nullptr;
+    for (const auto& a : response["result"]) {
+      if (a["kind"] == row.kind) chosen = &a;
+    }
+    ASSERT_TRUE(chosen) << row.name << ": " << response.dump();
+    EXPECT_EQ(ApplyEdit(kModule, (*chosen)["edit"], uri_), CommandLine(row.cli)) << row.name;
+  }
+  // A cursor offers the header only, a selection the three markers only.
+  EXPECT_EQ(Actions(4, 4, 4, 4)["result"].size(), 1u);
+  EXPECT_EQ(Actions(4, 0, 5, 0)["result"].size(), 3u);
+  json only = Actions(4, 0, 5, 0, {{"only", {"refactor.rewrite.tolvan.markDeleted"}}});
+  ASSERT_EQ(only["result"].size(), 1u);
+  EXPECT_EQ(only["result"][0]["title"], "行コメントを挿入（Shift＋クリック）");
+}
+
+TEST_F(LspServer, SettingsFileFromTheWorkspaceIsReadAgainWhenItChanges) {
+  // The team's settings: a plain click gives pattern 2, Shift+click nothing.
+  const std::filesystem::path team = dir_ / "team";
+  std::filesystem::create_directories(team);
+  std::filesystem::copy_file(TOLVAN_FIXTURE_DIR "/settings/v04/Team.dat", team / "Team.dat");
+  auto write_ini = [&](const std::string& shift_pattern) {
+    std::FILE* in = std::fopen(TOLVAN_FIXTURE_DIR "/settings/v04/Team.ini", "rb");
+    std::string ini;
+    for (int c; (c = std::fgetc(in)) != EOF;) ini.push_back(static_cast<char>(c));
+    std::fclose(in);
+    const size_t at = ini.find("Pattern1=1");
+    ASSERT_NE(at, std::string::npos);
+    ini.replace(at, 10, "Pattern1=" + shift_pattern);
+    std::FILE* out = std::fopen((team / "Team.ini").c_str(), "wb");
+    std::fwrite(ini.data(), 1, ini.size(), out);
+    std::fclose(out);
+  };
+  write_ini("0");
+  Initialize({{"settingsFile", "team/Team.ini"}});
+  Open(kModule);
+  json actions = Actions(4, 0, 5, 0);
+  std::vector<std::string> kinds;
+  for (const auto& a : actions["result"]) kinds.push_back(a["kind"]);
+  EXPECT_EQ(kinds, (std::vector<std::string>{"refactor.rewrite.tolvan.markAdded",
+                                             "refactor.rewrite.tolvan.markModified"}))
+      << "a click whose pattern is 0 is not offered";
+  EXPECT_EQ(ApplyEdit(kModule, actions["result"][0]["edit"], uri_),
+            CommandLine({"--line", "5", "--end-line", "5", "--end-column", "16", "--settings",
+                         (team / "Team.ini").string()}));
+  write_ini("1");
+  EXPECT_EQ(Actions(4, 0, 5, 0)["result"].size(), 3u) << "the changed file is read again";
+}
+
+TEST_F(LspServer, ActionsFollowIncrementalChanges) {
+  Initialize();
+  Open(kModule);
+  // "Add" becomes "Addx" on line 4 and its header names the new function.
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didChange"},
+        {"params",
+         {{"textDocument", {{"uri", uri_}, {"version", 2}}},
+          {"contentChanges",
+           {{{"range",
+              {{"start", {{"line", 3}, {"character", 19}}},
+               {"end", {{"line", 3}, {"character", 19}}}}},
+             {"text", "x"}}}}}}});
+  json actions = Actions(3, 0, 3, 0);
+  ASSERT_EQ(actions["result"].size(), 1u) << actions.dump();
+  const std::string after =
+      ApplyEdit(kModule, json::object({{"changes", {{uri_, json::array()}}}}), uri_);
+  const std::string edited = actions["result"][0]["edit"]["changes"][uri_][0]["newText"];
+  EXPECT_NE(edited.find("Addx"), std::string::npos) << edited;
+  (void)after;
+  // Other files than modules are left alone.
+  Open("plain text", "file:///tmp/notes.txt");
+  EXPECT_EQ(
+      Request("textDocument/codeAction", {{"textDocument", {{"uri", "file:///tmp/notes.txt"}}},
+                                          {"range",
+                                           {{"start", {{"line", 0}, {"character", 0}}},
+                                            {"end", {{"line", 0}, {"character", 0}}}}}})["result"],
+      json::array());
+}
+
+TEST_F(LspServer, CommandsApplyTheirEditThroughTheClient) {
+  Initialize();
+  Open(kModule);
+  sent_.clear();
+  json r = Request("workspace/executeCommand",
+                   {{"command", "tolvan.insertHeader"},
+                    {"arguments", json::array({uri_, RangeOf(4, 0, 4, 0)})}});
+  EXPECT_TRUE(r.contains("result") && r["result"].is_null()) << r.dump();
+  const json* apply = nullptr;
+  for (const auto& m : sent_) {
+    if (m.value("method", "") == "workspace/applyEdit") apply = &m;
+  }
+  ASSERT_TRUE(apply);
+  EXPECT_EQ(ApplyEdit(kModule, (*apply)["params"]["edit"], uri_), CommandLine({"--line", "5"}));
+  // The client's answer to applyEdit is taken quietly.
+  sent_.clear();
+  Send({{"jsonrpc", "2.0"}, {"id", (*apply)["id"]}, {"result", {{"applied", true}}}});
+  EXPECT_TRUE(sent_.empty());
+}
+
+TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
+  review_->findings = {{4, HeaderFinding::Kind::kStale, u"Add", u"引数 b"},
+                       {8, HeaderFinding::Kind::kMissing, u"Show", u""}};
+  Initialize({{"review", true}});
+  Open(kModule);
+  auto diagnostics = [&] {
+    std::vector<json> found;
+    for (const auto& m : sent_) {
+      if (m.value("method", "") == "textDocument/publishDiagnostics") found.push_back(m["params"]);
+    }
+    return found;
+  };
+  server_->RunDue(now_ + 299ms);
+  EXPECT_TRUE(diagnostics().empty()) << "not before the quiet time";
+  now_ += 200ms;
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didChange"},
+        {"params",
+         {{"textDocument", {{"uri", uri_}, {"version", 2}}},
+          {"contentChanges", {{{"text", kModule}}}}}}});
+  server_->RunDue(now_ + 299ms);
+  EXPECT_TRUE(diagnostics().empty()) << "a change starts the quiet time again";
+  EXPECT_EQ(server_->NextDeadline(), now_ + 300ms);
+  server_->RunDue(now_ + 300ms);
+  ASSERT_EQ(diagnostics().size(), 1u);
+  EXPECT_EQ(review_->reviews, 1);
+  const json d = diagnostics()[0];
+  EXPECT_EQ(d["version"], 2);
+  ASSERT_EQ(d["diagnostics"].size(), 2u);
+  EXPECT_EQ(d["diagnostics"][0]["code"], "stale-header");
+  EXPECT_EQ(d["diagnostics"][0]["severity"], 3);
+  EXPECT_EQ(d["diagnostics"][0]["source"], "tolvan");
+  EXPECT_EQ(d["diagnostics"][0]["range"]["start"]["line"], 3);
+  EXPECT_EQ(d["diagnostics"][1]["code"], "missing-header");
+  EXPECT_FALSE(server_->NextDeadline());
+
+  // Quick fixes: the update comes from the review, the insertion from the
+  // comment command at the declaration.
+  json fixes = Actions(3, 0, 3, 0, {{"diagnostics", d["diagnostics"]}, {"only", {"quickfix"}}});
+  ASSERT_EQ(fixes["result"].size(), 2u) << fixes.dump();
+  EXPECT_EQ(fixes["result"][0]["kind"], "quickfix");
+  EXPECT_EQ(ApplyEdit(kModule, fixes["result"][0]["edit"], uri_),
+            "' updated\n" + std::string(kModule));
+  EXPECT_EQ(review_->updated_line, 4);
+  EXPECT_EQ(ApplyEdit(kModule, fixes["result"][1]["edit"], uri_), CommandLine({"--line", "8"}));
+  // A diagnostic the editor kept from a longer text is passed over.
+  json stale_context = d["diagnostics"];
+  stale_context[0]["range"] = RangeOf(500, 0, 500, 3);
+  json kept = Actions(3, 0, 3, 0, {{"diagnostics", stale_context}, {"only", {"quickfix"}}});
+  ASSERT_TRUE(kept.contains("result")) << kept.dump();
+  EXPECT_EQ(kept["result"].size(), 1u);
+  // At the cursor, inside the stale procedure: insert and update.
+  json at_cursor = Actions(4, 2, 4, 2);
+  ASSERT_EQ(at_cursor["result"].size(), 2u) << at_cursor.dump();
+  EXPECT_EQ(at_cursor["result"][1]["kind"], "refactor.rewrite.tolvan.updateHeader");
+
+  sent_.clear();
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didClose"},
+        {"params", {{"textDocument", {{"uri", uri_}}}}}});
+  ASSERT_EQ(diagnostics().size(), 1u);
+  EXPECT_TRUE(diagnostics()[0]["diagnostics"].empty()) << "closing clears the diagnostics";
+}
+
+TEST_F(LspServer, SurvivesAFuzzedStreamAndAnswersAfterIt) {
+  Initialize();
+  Open(kModule);
+  const std::vector<std::string> valid = {
+      R"({"jsonrpc":"2.0","id":7,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" +
+          uri_ +
+          R"("},"range":{"start":{"line":4,"character":0},"end":{"line":5,"character":3}},"context":{}}})",
+      R"({"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":{"uri":")" +
+          uri_ +
+          R"(","version":3},"contentChanges":[{"range":{"start":{"line":2,"character":0},"end":{"line":2,"character":0}},"text":"'x\n"}]}})",
+      R"({"jsonrpc":"2.0","id":"s","method":"workspace/executeCommand","params":{"command":"tolvan.markAdded","arguments":[")" +
+          uri_ + R"(",{"start":{"line":1,"character":0},"end":{"line":3,"character":0}}]}})",
+      R"({"jsonrpc":"2.0","method":"$/cancelRequest","params":{"id":7}})",
+  };
+  std::mt19937 random(20261208);
+  auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  for (int i = 0; i < 1500; ++i) {
+    std::string body = valid[pick(valid.size())];
+    switch (pick(4)) {
+      case 0:  // random bytes, then the end of a header block
+        body.assign(pick(64), '\0');
+        for (char& c : body) c = static_cast<char>(random());
+        SendRaw(body + "\r\n\r\n");
+        continue;
+      case 1:  // flipped bytes
+        for (int k = 0; k < 3; ++k) body[pick(body.size())] = static_cast<char>(random());
+        break;
+      case 2:  // cut short
+        body.resize(pick(body.size()));
+        break;
+      default:  // a digit or quote changed: numbers out of range, odd types
+        body[pick(body.size())] = "0123456789\"-[]{}e"[pick(17)];
+    }
+    SendRaw(Frame(body));
+  }
+  // Unbalance the document as the fuzz may have done: the editor sends the
+  // whole text again.
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didChange"},
+        {"params",
+         {{"textDocument", {{"uri", uri_}, {"version", 99}}},
+          {"contentChanges", {{{"text", kModule}}}}}}});
+  sent_.clear();
+  json actions = Actions(4, 4, 4, 4);
+  ASSERT_EQ(actions["result"].size(), 1u) << actions.dump();
+  EXPECT_EQ(ApplyEdit(kModule, actions["result"][0]["edit"], uri_),
+            CommandLine({"--line", "5", "--column", "5"}));
+}
+
+}  // namespace
+}  // namespace tolvan::lsp
+
+namespace tolvan::lsp {
+namespace {
+
+// The server over real pipes: only protocol messages on its output, and the
+// exit status the protocol asks for.
+TEST(LspOverPipes, ShutdownExitAndTheEndOfInput) {
+  struct Row {
+    const char* name;
+    std::string input;
+    int status;
+    size_t responses;
+  };
+  const std::string init = Frame(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{}})");
+  const std::string shutdown = Frame(R"({"jsonrpc":"2.0","id":2,"method":"shutdown"})");
+  const std::string exit = Frame(R"({"jsonrpc":"2.0","method":"exit"})");
+  const Row rows[] = {
+      {"shutdown then exit", init + shutdown + exit + "ignored after exit", 0, 2},
+      {"exit without shutdown", init + exit, 1, 1},
+      {"the input ends without exit", init + "Content-Length: 10\r\n\r\n{", 1, 1},
+      {"garbage only", std::string("\0\xff\r\n\r\nnot a header\r\n\r\n", 22), 1, 0},
+  };
+  for (const Row& row : rows) {
+    int in[2], out[2];
+    ASSERT_EQ(::pipe(in), 0);
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::write(in[1], row.input.data(), row.input.size()),
+              static_cast<ssize_t>(row.input.size()));
+    ::close(in[1]);
+    std::ostringstream log;
+    EXPECT_EQ(RunLanguageServer(in[0], out[1], log), row.status) << row.name;
+    ::close(in[0]);
+    ::close(out[1]);
+    std::string output;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+    ::close(out[0]);
+    MessageReader reader;
+    reader.Feed(output);
+    size_t responses = 0;
+    while (auto m = reader.Next()) {
+      ASSERT_TRUE(*m) << row.name << ": " << output;
+      EXPECT_FALSE(json::parse(m->value(), nullptr, false).is_discarded()) << row.name;
+      ++responses;
+    }
+    EXPECT_EQ(responses, row.responses) << row.name << ": " << output;
+  }
+}
+
+}  // namespace
+}  // namespace tolvan::lsp
