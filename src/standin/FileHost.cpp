@@ -133,7 +133,7 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Open(const std::filesystem::path& modu
   }
   Result<std::string> bytes = ReadFileBytes(module);
   if (!bytes) return bytes.status();
-  Result<ProjectInfo> project = FindProject(module, options.encoding);
+  Result<ProjectInfo> project = FindProject(module);
   if (!project) return project.status();
   Result<std::shared_ptr<FileVBE>> vbe =
       Create(module, std::move(*bytes), options, std::move(*project));
@@ -163,6 +163,7 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Create(const std::filesystem::path& mo
   vbe->path_ = module;
   vbe->document_ = std::make_shared<ModuleDocument>(std::move(*document));
   std::u16string name = vbe->document_->module_name().value_or(Utf8ToUtf16(module.stem().string()));
+  vbe->notes_ = project.notes;
   vbe->project_ = std::make_shared<FileProject>(std::move(project));
   vbe->component_ = std::make_shared<FileComponent>(
       std::move(name), ComponentTypeOf(module, vbe->document_->is_mdi_form()));

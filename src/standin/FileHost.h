@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Status.h"
 #include "vbide/VBE.h"
@@ -71,6 +72,9 @@ class FileVBE : public VBE {
   // The file line holding a code line, for reporting where edits went.
   Result<long> FileLineOf(long code_line) const;
   const ModuleDocument& document() const { return *document_; }
+  // What was passed over on the way, for the user: project files of the
+  // folder that could not be read.
+  const std::vector<std::string>& notes() const { return notes_; }
 
  private:
   FileVBE() = default;
@@ -83,6 +87,7 @@ class FileVBE : public VBE {
   std::shared_ptr<VBProject> project_;
   std::shared_ptr<VBComponent> component_;
   std::shared_ptr<host::CodePane> pane_;
+  std::vector<std::string> notes_;
   // Opened from disk: Save() first checks that the file is still what was
   // read (or last written), to notice a change behind our back.
   bool check_disk_ = false;
