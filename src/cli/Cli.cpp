@@ -4,12 +4,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string_view>
 
-#include "host/DialogLoader.h"
 #include "host/Session.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -171,13 +169,7 @@ int RunSettings(std::ostream& err) {
 int RunInstallHelp(const std::string& folder, std::ostream& out, std::ostream& err) {
   auto session = OpenSession();
   if (!session) return Fail(err, session.status());
-  const std::filesystem::path program = host::ProgramFolder();
-  auto document = host::FindHelpDocument(program);
-  if (!document) {
-    return Fail(err, Status::Error("the user guide is not installed beside the program (" +
-                                   (program / "help" / "index.html").string() + ")"));
-  }
-  auto written = session->InstallHelp(*document, folder);
+  auto written = session->InstallHelp(folder);
   if (!written) return Fail(err, written.status());
   out << "Tolvan: the user guide is in " << written->string() << "\n";
   return 0;

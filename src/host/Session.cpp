@@ -5,6 +5,7 @@
 
 #include "host/Connect.h"
 #include "host/DialogBridge.h"
+#include "host/DialogLoader.h"
 #include "host/HelpInstall.h"
 #include "host/Registration.h"
 #include "host/Resources.h"
@@ -68,8 +69,7 @@ struct Surroundings {
 // Connects as at start-up, clicks the add-in's Tools menu item and
 // disconnects; `dialog_for` gives the dialog for the loaded settings.
 SessionOutcome ClickSettingsItem(
-    SettingsContext& context,
-    const std::function<SettingsDialog&(SettingsRecord&)>& dialog_for) {
+    SettingsContext& context, const std::function<SettingsDialog&(SettingsRecord&)>& dialog_for) {
   SystemClock clock;
   FixedKeyboardState keyboard;
   Surroundings around(context, clock, keyboard);
@@ -117,7 +117,8 @@ SessionOutcome Session::RunComment(std::shared_ptr<VBE> code, const CommentRun& 
 }
 
 SessionOutcome Session::OpenSettings(SettingsDialog& dialog) {
-  return ClickSettingsItem(context_, [&dialog](SettingsRecord&) -> SettingsDialog& { return dialog; });
+  return ClickSettingsItem(context_,
+                           [&dialog](SettingsRecord&) -> SettingsDialog& { return dialog; });
 }
 
 SessionOutcome Session::OpenSettings() {
@@ -127,8 +128,18 @@ SessionOutcome Session::OpenSettings() {
   });
 }
 
-Result<std::filesystem::path> Session::InstallHelp(const std::filesystem::path& document,
-                                                   const std::filesystem::path& folder) {
+Result<std::filesystem::path> Session::InstallHelp(const std::filesystem::path& folder) {
+  const std::filesystem::path program = ProgramFolder();
+  std::optional<std::filesystem::path> document = FindHelpDocument(program);
+  if (!document) {
+    return Status::Error("the user guide is not installed beside the program (" +
+                         (program / "help" / "index.html").string() + ")");
+  }
+  return InstallHelpFrom(*document, folder);
+}
+
+Result<std::filesystem::path> Session::InstallHelpFrom(const std::filesystem::path& document,
+                                                       const std::filesystem::path& folder) {
   const std::filesystem::path target =
       folder.empty() ? std::filesystem::path(context_.module_dir()) / "help" : folder;
   RegistryBridge registry(context_);

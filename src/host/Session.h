@@ -74,12 +74,14 @@ class Session {
   // The same with the Qt dialog from its library.
   SessionOutcome OpenSettings();
 
-  // Copies the user guide `document` into `folder` (default: the
-  // configuration folder's help/) and records the folder as "InstallPath",
-  // where the settings dialog's Help menu looks for it. Returns the file
-  // written.
-  Result<std::filesystem::path> InstallHelp(const std::filesystem::path& document,
-                                            const std::filesystem::path& folder = {});
+  // Copies the user guide installed with the program (FindHelpDocument)
+  // into `folder` (default: the configuration folder's help/) and records
+  // the folder as "InstallPath", where the settings dialog's Help menu looks
+  // for it. Returns the file written.
+  Result<std::filesystem::path> InstallHelp(const std::filesystem::path& folder = {});
+  // The same with the guide `document`.
+  Result<std::filesystem::path> InstallHelpFrom(const std::filesystem::path& document,
+                                                const std::filesystem::path& folder = {});
 
   // The add-in's self-registration in this session's registry store.
   Status Register();

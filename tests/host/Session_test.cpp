@@ -28,7 +28,8 @@ constexpr char kModule[] =
     "End Function\r\n";
 
 std::shared_ptr<FileVBE> InMemoryModule(long line, long end_line = 0) {
-  auto vbe = FileVBE::FromBytes("/nowhere/modMem.bas", kModule, {}, ProjectInfo{u"Mem", u"", {}, {}});
+  auto vbe =
+      FileVBE::FromBytes("/nowhere/modMem.bas", kModule, {}, ProjectInfo{u"Mem", u"", {}, {}});
   EXPECT_TRUE(vbe.ok()) << vbe.message();
   Status selected = (*vbe)->SelectFileRange(line, 1, end_line ? end_line : line, 1);
   EXPECT_TRUE(selected.ok()) << selected.message();
@@ -57,7 +58,8 @@ TEST(SessionTest, CommentRunsOverAModuleInMemoryAndLeavesSavingToTheCaller) {
   };
   const Row rows[] = {
       {"procedure header", 5, 0, {}, "'プロシージャ名:  :Twice\r\n"},
-      {"module header with the fixed date", 2, 0, CommentRun{false, false, LocalDateTime{2026, 12, 8, 9, 30, 0}},
+      {"module header with the fixed date", 2, 0,
+       CommentRun{false, false, LocalDateTime{2026, 12, 8, 9, 30, 0}},
        "'Mem\r\n'modMem\r\n'\r\n'2026/12/08"},
       {"Shift comments the selection out", 5, 6, CommentRun{true, false, std::nullopt},
        "'    Twice = n * 2\t'Delete"},
@@ -145,9 +147,7 @@ TEST_F(SessionFilesTest, HelpDocumentIsFoundBesideOrUnderShare) {
   const Row rows[] = {
       {"beside the program", {"bin/help/index.html"}, "help/index.html"},
       {"installed prefix", {"share/tolvan/help/index.html"}, "../share/tolvan/help/index.html"},
-      {"beside wins",
-       {"bin/help/index.html", "share/tolvan/help/index.html"},
-       "help/index.html"},
+      {"beside wins", {"bin/help/index.html", "share/tolvan/help/index.html"}, "help/index.html"},
       {"a folder is no document", {"bin/help/index.html/x"}, ""},
       {"none", {}, ""},
   };
@@ -167,7 +167,7 @@ TEST_F(SessionFilesTest, HelpDocumentIsFoundBesideOrUnderShare) {
 TEST_F(SessionFilesTest, InstallHelpCopiesTheGuideAndRecordsItsFolder) {
   Put(dir_ / "guide.html", "<html>使い方</html>");
   Session session(SettingsContext::InMemory((dir_ / "config").string()));
-  auto written = session.InstallHelp(dir_ / "guide.html");
+  auto written = session.InstallHelpFrom(dir_ / "guide.html");
   ASSERT_TRUE(written.ok()) << written.message();
   EXPECT_EQ(*written, dir_ / "config" / "help" / "index.html");
   EXPECT_EQ(*ReadFileBytes(*written), "<html>使い方</html>");
@@ -176,7 +176,7 @@ TEST_F(SessionFilesTest, InstallHelpCopiesTheGuideAndRecordsItsFolder) {
                                       dialog::kInstallPathValue),
             Utf8ToUtf16((dir_ / "config" / "help").string()));
 
-  auto missing = session.InstallHelp(dir_ / "none.html", dir_ / "elsewhere");
+  auto missing = session.InstallHelpFrom(dir_ / "none.html", dir_ / "elsewhere");
   EXPECT_FALSE(missing.ok());
   EXPECT_FALSE(fs::exists(dir_ / "elsewhere"));
 }
@@ -184,8 +184,8 @@ TEST_F(SessionFilesTest, InstallHelpCopiesTheGuideAndRecordsItsFolder) {
 TEST_F(SessionFilesTest, ASettingsFileThatIsNotThereIsAnError) {
   auto missing = Session::Open({Utf8ToUtf16((dir_ / "Team.ini").string())});
   ASSERT_FALSE(missing.ok());
-  EXPECT_EQ(missing.message(), "the settings file " + (dir_ / "Team.ini").string() +
-                                   " does not exist");
+  EXPECT_EQ(missing.message(),
+            "the settings file " + (dir_ / "Team.ini").string() + " does not exist");
   Put(dir_ / "Team.ini", "");
   EXPECT_TRUE(Session::Open({Utf8ToUtf16((dir_ / "Team.ini").string())}).ok());
 }
