@@ -1,40 +1,29 @@
 #include "cli/Cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
 #include "cli/ProjectCommands.h"
-#include "host/Connect.h"
-#include "host/DialogBridge.h"
-#include "host/DialogLoader.h"
-#include "host/HelpInstall.h"
-#include "host/Registration.h"
-#include "host/Resources.h"
-#include "host/SettingsDialog.h"
+#include "host/Session.h"
 #include "lsp/Server.h"
-#include "platform/Clipboard.h"
-#include "platform/Clock.h"
-#include "platform/Keyboard.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "settings/clsSaveSetting.h"
 #include "standin/FileHost.h"
-#include "standin/StandInEnvironment.h"
 
 namespace tolvan::cli {
 namespace {
 
 struct CommentOptions {
   std::string file;
-  long line = 0;
-  long column = 1;
-  std::optional<long> end_line;
-  std::optional<long> end_column;
+  std::string line;
+  std::string column = "1";
+  std::optional<std::string> end_line;
+  std::optional<std::string> end_column;
   bool shift = false;
   bool ctrl = false;
   std::string now;
@@ -44,77 +33,83 @@ struct CommentOptions {
   bool update = false;
 };
 
-// "YYYY-MM-DD HH:MM:SS" (the time may be left out) as a local date and time.
+// A line or column number as a user types it: decimal digits, from 1 on.
+// (The option parser would take "0x10" as sixteen and say "not in range 0
+// to 1.79769e+308" for a 0.)
+Result<long> ParsePosition(std::string_view option, const std::string& text) {
+  const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                   [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits) {
+    return Status::Error(std::string(option) +
+                         " wants a number counted from 1 (decimal digits), not \"" + text + "\"");
+  }
+  long value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) {
+    return Status::Error(std::string(option) + " " + text + " is larger than any file");
+  }
+  if (value == 0)
+    return Status::Error(std::string(option) + " counts from 1, so 0 is not a position");
+  return value;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// "YYYY-MM-DD HH:MM:SS" (the time may be left out) as a local date and time
+// that exists: the years the language's dates hold (100 to 9999), a day the
+// month has, a time of the 24-hour clock.
 Result<LocalDateTime> ParseNow(const std::string& text) {
+  auto wrong = [&](const std::string& why) {
+    return Status::Error("--now \"" + text + "\" is no date and time: " + why);
+  };
   LocalDateTime t{};
   int consumed = 0;
   int fields = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &t.year, &t.month, &t.day,
                            &t.hour, &t.minute, &t.second, &consumed);
-  if (fields == 6 && static_cast<size_t>(consumed) == text.size()) return t;
-  t = {};
-  consumed = 0;
-  fields = std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &t.year, &t.month, &t.day, &consumed);
-  if (fields == 3 && static_cast<size_t>(consumed) == text.size()) return t;
-  return Status::Error("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + text + "\"");
+  if (fields != 6 || static_cast<size_t>(consumed) != text.size()) {
+    t = {};
+    consumed = 0;
+    fields = std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &t.year, &t.month, &t.day, &consumed);
+    if (fields != 3 || static_cast<size_t>(consumed) != text.size()) {
+      return Status::Error("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + text + "\"");
+    }
+  }
+  const std::string n = std::to_string(t.year);
+  if (t.year < 100 || t.year > 9999) return wrong("the year must be from 100 to 9999");
+  if (t.month < 1 || t.month > 12) return wrong("there is no month " + std::to_string(t.month));
+  if (t.day < 1 || t.day > DaysInMonth(t.year, t.month)) {
+    return wrong("month " + std::to_string(t.month) + " of " + n + " has no day " +
+                 std::to_string(t.day));
+  }
+  if (t.hour < 0 || t.hour > 23) return wrong("there is no hour " + std::to_string(t.hour));
+  if (t.minute < 0 || t.minute > 59) return wrong("there is no minute " + std::to_string(t.minute));
+  if (t.second < 0 || t.second > 59) return wrong("there is no second " + std::to_string(t.second));
+  return t;
 }
-
-// Message boxes on the command line: printed as every other error is, and
-// counted, so that a run that had to show one ends with a failure status.
-class CliMessageBox : public MessageBox {
- public:
-  explicit CliMessageBox(std::ostream& err) : printer_(err) {}
-  void Show(std::u16string_view prompt, std::u16string_view title) override {
-    printer_.Show(prompt, title);
-    ++shown;
-  }
-  int shown = 0;
-
- private:
-  StreamMessageBox printer_;
-};
-
-// What the add-in needs around it on the command line: no system clipboard;
-// the settings dialog from its library when the command opens it.
-struct AddInSurroundings {
-  explicit AddInSurroundings(std::ostream& err) : messages(err), err_(err) {}
-
-  host::ConnectEnvironment For(SettingsRecord& settings, SettingsContext& context,
-                               const Clock& clock, const KeyboardState& keyboard,
-                               std::function<void(const Status&)> comment_failed = nullptr) {
-    return host::ConnectEnvironment{
-        .settings = settings,
-        .load_settings =
-            [this, &settings, &context] {
-              Status loaded = clsSaveSetting(settings, context).Load();
-              // What the load went on without is said, and the run goes on.
-              for (const std::string& warning : context.TakeWarnings()) {
-                err_ << "Tolvan: warning: " << warning << "\n";
-              }
-              return loaded;
-            },
-        .clock = clock,
-        .keyboard = keyboard,
-        .message_box = messages,
-        .clipboard = clipboard,
-        .resources = resources,
-        .settings_dialog = settings_dialog ? *settings_dialog : no_dialog,
-        .comment_failed = std::move(comment_failed),
-    };
-  }
-
-  CliMessageBox messages;
-  MemoryClipboard clipboard;
-  host::EmbeddedResources resources;
-  host::UnavailableSettingsDialog no_dialog;
-  std::unique_ptr<host::SettingsDialog> settings_dialog;
-
- private:
-  std::ostream& err_;
-};
 
 int Fail(std::ostream& err, const Status& status) {
   err << "Tolvan: " << status.message() << "\n";
   return 1;
+}
+
+// Prints what the add-in showed, as message boxes look on a terminal, and
+// turns the outcome into an exit status: a run that had to show a message
+// failed.
+int Report(const host::SessionOutcome& outcome, std::ostream& err) {
+  StreamMessageBox printer(err);
+  for (const std::string& warning : outcome.warnings) err << "Tolvan: warning: " << warning << "\n";
+  for (const auto& shown : outcome.messages) printer.Show(shown.prompt, shown.title);
+  if (!outcome.messages.empty()) return 1;
+  if (!outcome.status) return Fail(err, outcome.status);
+  return 0;
+}
+
+Result<host::Session> OpenSession(const std::string& settings_file = {}) {
+  return host::Session::Open(host::SessionOptions{Utf8ToUtf16(settings_file)});
 }
 
 // The comment command as the environment runs it when the add-in is started
@@ -126,46 +121,38 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
     return RunCommentUpdate(
         {o.file, o.line, o.column, o.now, o.encoding, o.settings_file, o.to_stdout}, out, err);
   }
-  SystemClock system_clock;
-  std::optional<FixedClock> fixed_clock;
+  host::CommentRun run;
+  run.shift = o.shift;
+  run.ctrl = o.ctrl;
   if (!o.now.empty()) {
     auto when = ParseNow(o.now);
     if (!when) return Fail(err, when.status());
-    fixed_clock.emplace(*when);
+    run.now = *when;
   }
-  const Clock& clock = fixed_clock ? static_cast<const Clock&>(*fixed_clock) : system_clock;
-  FixedKeyboardState keyboard(o.shift, o.ctrl);
+  auto line = ParsePosition("--line", o.line);
+  if (!line) return Fail(err, line.status());
+  auto column = ParsePosition("--column", o.column);
+  if (!column) return Fail(err, column.status());
+  Result<long> end_line = *line;
+  if (o.end_line) end_line = ParsePosition("--end-line", *o.end_line);
+  if (!end_line) return Fail(err, end_line.status());
+  Result<long> end_column = o.end_line ? 1 : *column;
+  if (o.end_column) end_column = ParsePosition("--end-column", *o.end_column);
+  if (!end_column) return Fail(err, end_column.status());
 
   // The settings in use, as the add-in loads them at connection; or, with
   // --settings, the given file pair for this run, the registry untouched.
-  auto context = o.settings_file.empty()
-                     ? SettingsContext::ForThisMachine()
-                     : SettingsContext::ForProfileFile(Utf8ToUtf16(o.settings_file));
-  if (!context) return Fail(err, context.status());
+  auto session = OpenSession(o.settings_file);
+  if (!session) return Fail(err, session.status());
 
   auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
   if (!vbe) return Fail(err, vbe.status());
-  const long end_line = o.end_line.value_or(o.line);
-  const long end_column = o.end_column.value_or(o.end_line ? 1 : o.column);
-  if (Status s = (*vbe)->SelectFileRange(o.line, o.column, end_line, end_column); !s) {
+  for (const std::string& note : (*vbe)->notes()) err << "Tolvan: " << note << "\n";
+  if (Status s = (*vbe)->SelectFileRange(*line, *column, *end_line, *end_column); !s) {
     return Fail(err, s);
   }
 
-  SettingsRecord settings;
-  AddInSurroundings around(err);
-  Status comment_status;
-  {
-    // The add-in drops the command's failures; the command line reports
-    // them.
-    host::Connect connect(around.For(settings, *context, clock, keyboard,
-                                     [&](const Status& s) { comment_status = s; }));
-    auto ide = std::make_shared<host::StandInEnvironment>(*vbe, around.clipboard);
-    Status connected = connect.AddinInstance_OnConnection(ide, host::connect_mode::kExternal);
-    connect.AddinInstance_OnDisconnection(0);
-    if (!connected) return Fail(err, connected);
-  }
-  if (around.messages.shown > 0) return 1;
-  if (!comment_status) return Fail(err, comment_status);
+  if (int status = Report(session->RunComment(*vbe, run), err); status != 0) return status;
 
   if (o.to_stdout) {
     const std::string bytes = (*vbe)->Serialize();
@@ -180,54 +167,28 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
 // The settings command: the add-in connects as usual, the user picks its
 // item from the Tools menu, and the add-in is disconnected again.
 int RunSettings(std::ostream& err) {
-  SystemClock clock;
-  FixedKeyboardState keyboard;
-  auto context = SettingsContext::ForThisMachine();
-  if (!context) return Fail(err, context.status());
-  SettingsRecord settings;
-  AddInSurroundings around(err);
-  around.settings_dialog = std::make_unique<host::LibrarySettingsDialog>(settings, *context);
-  host::Connect connect(around.For(settings, *context, clock, keyboard));
-  auto ide = std::make_shared<host::StandInEnvironment>(nullptr, around.clipboard);
-  Status connected = connect.AddinInstance_OnConnection(ide, host::connect_mode::kAfterStartup);
-  if (connected.ok()) {
-    auto tools = ide->bars().Bar(u"Tools");
-    auto item =
-        tools ? tools->controls().Find(std::u16string(host::kProductName) + u"の設定...") : nullptr;
-    // Without an item the connection has already said why.
-    if (item) item->Click();
-  }
-  connect.AddinInstance_OnDisconnection(0);
-  if (!connected) return Fail(err, connected);
-  return around.messages.shown > 0 ? 1 : 0;
+  auto session = OpenSession();
+  if (!session) return Fail(err, session.status());
+  return Report(session->OpenSettings(), err);
 }
 
 // The help document's set-up step: copies the user guide into `folder`
 // (default: the configuration folder's help/) and records the folder as
 // "InstallPath", where the settings dialog's Help menu looks for it.
 int RunInstallHelp(const std::string& folder, std::ostream& out, std::ostream& err) {
-  auto context = SettingsContext::ForThisMachine();
-  if (!context) return Fail(err, context.status());
-  const std::filesystem::path program = host::ProgramFolder();
-  std::filesystem::path document = program / "help" / "index.html";
-  if (!std::filesystem::exists(document)) {
-    document = program / ".." / "share" / "tolvan" / "help" / "index.html";
-  }
-  const std::filesystem::path target = folder.empty()
-                                           ? std::filesystem::path(context->module_dir()) / "help"
-                                           : std::filesystem::path(folder);
-  host::RegistryBridge registry(*context);
-  if (Status s = dialog::InstallHelpDocument(document, target, registry); !s) return Fail(err, s);
-  out << "Tolvan: the user guide is in " << (target / "index.html").string() << "\n";
+  auto session = OpenSession();
+  if (!session) return Fail(err, session.status());
+  auto written = session->InstallHelp(folder);
+  if (!written) return Fail(err, written.status());
+  out << "Tolvan: the user guide is in " << written->string() << "\n";
   return 0;
 }
 
 // The add-in's self-registration, into the registry store of this machine.
 int RunRegistration(bool register_add_in, std::ostream& err) {
-  auto context = SettingsContext::ForThisMachine();
-  if (!context) return Fail(err, context.status());
-  Status done = register_add_in ? host::DllRegisterServer(context->registry())
-                                : host::DllUnregisterServer(context->registry());
+  auto session = OpenSession();
+  if (!session) return Fail(err, session.status());
+  Status done = register_add_in ? session->Register() : session->Unregister();
   return done.ok() ? 0 : Fail(err, done);
 }
 
@@ -248,14 +209,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   cmd->add_option("FILE", comment.file, "VB module file (.bas .cls .frm .ctl .pag .dob .dsr)")
       ->required();
   cmd->add_option("--line", comment.line, "Cursor line, as a text editor numbers the file's lines")
-      ->required()
-      ->check(CLI::PositiveNumber);
-  cmd->add_option("--column", comment.column, "Cursor column, counted in characters from 1")
-      ->check(CLI::PositiveNumber);
-  cmd->add_option("--end-line", comment.end_line, "Line where the selection ends")
-      ->check(CLI::PositiveNumber);
-  cmd->add_option("--end-column", comment.end_column, "Column where the selection ends")
-      ->check(CLI::PositiveNumber);
+      ->required();
+  cmd->add_option("--column", comment.column, "Cursor column, counted in characters from 1");
+  cmd->add_option("--end-line", comment.end_line, "Line where the selection ends");
+  cmd->add_option("--end-column", comment.end_column, "Column where the selection ends");
   cmd->add_flag("--shift", comment.shift, "Shift held at the click (line comments)");
   cmd->add_flag("--ctrl", comment.ctrl, "Ctrl held at the click (line comments)");
   cmd->add_option("--now", comment.now,

@@ -82,13 +82,13 @@ std::u16string_view PageText(int page) {
 SampleProcedure SetSampleProc(int page, const PreviewTexts& texts, const LocalDateTime& now) {
   SampleProcedure sample;
   ProcInfo& proc = sample.vntSampleProc;
-  proc[0] = u"プロジェクトの説明";
+  proc[proc_info::kProjectDescription] = u"プロジェクトの説明";
   if (Result<std::u16string> date = FormatDateTime(now, texts.date_format); date.ok()) {
-    proc[1] = std::move(date.value());
+    proc[proc_info::kDateText] = std::move(date.value());
   }
-  proc[3] = u"Project1";
-  proc[5] = u"func1";
-  proc[6] = u"Long";
+  proc[proc_info::kProjectName] = u"Project1";
+  proc[proc_info::kProcedureName] = u"func1";
+  proc[proc_info::kReturnType] = u"Long";
   sample.vntSampleParams = {
       {u"lngParam1", u"Long", texts.by_val, texts.optional_text, texts.optional_default, u"0"},
       {u"strParam2", u"String", texts.by_val, u"", u"", u""},
@@ -97,24 +97,26 @@ SampleProcedure SetSampleProc(int page, const PreviewTexts& texts, const LocalDa
   };
 
   switch (page) {
-    case 0:
-    case 11:
-    case 12:
-      proc[6].clear();
+    case template_slot::kModule:
+    case template_slot::kForm:
+    case template_slot::kClass:
+      proc[proc_info::kReturnType].clear();
       sample.vntSampleParams = NoParameters();
       break;
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 14:
-    case 15:
+    case template_slot::kPublicFunction:
+    case template_slot::kPrivateFunction:
+    case template_slot::kPublicGet:
+    case template_slot::kPrivateGet:
+    case template_slot::kFriendFunction:
+    case template_slot::kFriendGet:
       break;
     default:
-      proc[6].clear();
+      proc[proc_info::kReturnType].clear();
       break;
   }
-  proc[4] = page == 11 ? u"Form1" : page == 12 ? u"Class1" : u"Module1";
+  proc[proc_info::kModuleName] = page == template_slot::kForm    ? u"Form1"
+                                 : page == template_slot::kClass ? u"Class1"
+                                                                 : u"Module1";
   return sample;
 }
 

@@ -214,7 +214,7 @@ void frmMarlet::BuildWindow() {
   BuildParameterPage();
   BuildUserMacroPage();
   BuildBehaviourPage();
-  for (int n = 21; n <= 23; ++n) BuildLineCommentPage(n);
+  for (int p = 1; p <= kLinePatternCount; ++p) BuildLineCommentPage(LineCommentPage(p));
   BuildClickPage();
   BuildLegend(client);
 
@@ -363,7 +363,7 @@ void frmMarlet::BuildBehaviourPage() {
 void frmMarlet::BuildLineCommentPage(int n) {
   const Twips tw(this);
   QGroupBox* frame = fraComment[n];
-  const int first = 3 * (n - 21);
+  const int first = LineCommentSlot(n - kFirstLineCommentPage + 1, LineCommentRole::kBefore);
   const char16_t* const captions[3] = {u"前コメント", u"行コメント", u"後コメント"};
   const int label_tops[3] = {300, 1500, 2160};
   for (int k = 0; k < 3; ++k) {

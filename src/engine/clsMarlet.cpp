@@ -33,17 +33,20 @@ int TemplateSlot(const std::u16string& d, int kind) {
     return StartsWith(d, std::u16string(scope) + u"Function ") ||
            StartsWith(d, std::u16string(scope) + u"Static Function ");
   };
+  ProcScope scope = ProcScope::kPublic;
+  std::u16string_view written = u"Public ";
   if (StartsWith(d, u"Private ")) {
-    static constexpr int kSlots[] = {6, 8, 10};
-    return kind < kKindSub ? kSlots[kind] : (is_function(u"Private ") ? 4 : 2);
+    scope = ProcScope::kPrivate;
+    written = u"Private ";
+  } else if (StartsWith(d, u"Friend ")) {
+    scope = ProcScope::kFriend;
+    written = u"Friend ";
   }
-  if (StartsWith(d, u"Friend ")) {
-    static constexpr int kSlots[] = {15, 16, 17};
-    return kind < kKindSub ? kSlots[kind] : (is_function(u"Friend ") ? 14 : 13);
-  }
-  static constexpr int kSlots[] = {5, 7, 9};
-  if (kind < kKindSub) return kSlots[kind];
-  return is_function(u"Public ") || is_function(u"") ? 3 : 1;
+  // The engine's kinds 0 to 2 are Get, Let and Set, in that order.
+  if (kind < kKindSub) return ProcedureTemplateSlot(scope, static_cast<ProcTemplateKind>(kind));
+  const bool function = is_function(written) || (scope == ProcScope::kPublic && is_function(u""));
+  return ProcedureTemplateSlot(scope,
+                               function ? ProcTemplateKind::kFunction : ProcTemplateKind::kSub);
 }
 
 }  // namespace
@@ -51,13 +54,13 @@ int TemplateSlot(const std::u16string& d, int kind) {
 int clsMarlet::ModuleTemplateSlot(int component_type) {
   switch (component_type) {
     case host::component_type::kClassModule:
-      return 12;
+      return template_slot::kClass;
     case host::component_type::kVBForm:
     case host::component_type::kVBMDIForm:
     case host::component_type::kUserControl:
-      return 11;
+      return template_slot::kForm;
     default:
-      return 0;
+      return template_slot::kModule;
   }
 }
 
@@ -144,12 +147,13 @@ Status clsMarlet::MainCheck(host::VBE& VBInstance) {
   };
   std::array<PropertyPart, 3> parts;
 
-  vntProcInfo[0] = project_->Description();
-  if (auto date = FormatDateTime(clock_.Now(), settings_.strDateFormat)) vntProcInfo[1] = *date;
-  vntProcInfo[3] = project_->Name();
+  vntProcInfo[proc_info::kProjectDescription] = project_->Description();
+  if (auto date = FormatDateTime(clock_.Now(), settings_.strDateFormat))
+    vntProcInfo[proc_info::kDateText] = *date;
+  vntProcInfo[proc_info::kProjectName] = project_->Name();
   auto parent = code_module_->Parent();
   if (!parent) return Status::Error("the module has no component");
-  vntProcInfo[4] = parent->Name();
+  vntProcInfo[proc_info::kModuleName] = parent->Name();
 
   const host::Selection selection = code_pane_->GetSelection();
   const long cursor = selection.startLine;
@@ -167,7 +171,7 @@ Status clsMarlet::MainCheck(host::VBE& VBInstance) {
     parts[k] = {*start, k};
     property_found = true;
     property_name = *name;
-    vntProcInfo[5] = *name;
+    vntProcInfo[proc_info::kProcedureName] = *name;
   }
 
   if (selection.startLine != selection.endLine || selection.startColumn != selection.endColumn) {
@@ -194,7 +198,7 @@ Status clsMarlet::MainCheck(host::VBE& VBInstance) {
   if (!name) return name.status();
   if (name->empty()) return AddModuleHeader();
   if (!code_module_->ProcStartLine(*name, host::ProcKind::Proc)) return Status::Ok();
-  vntProcInfo[5] = *name;
+  vntProcInfo[proc_info::kProcedureName] = *name;
   return AddProcHeader(*name, kKindSub);
 }
 
@@ -260,16 +264,16 @@ Status clsMarlet::AddModuleHeader() {
 Status clsMarlet::AddLineComment(long first, long last) {
   const int click = (keyboard_.ShiftDown() ? 1 : 0) + (keyboard_.CtrlDown() ? 2 : 0);
   const int pattern = settings_.intLinePattern[click];
-  if (pattern < 1 || pattern > 3) return Status::Ok();
+  if (pattern < 1 || pattern > kLinePatternCount) return Status::Ok();
 
-  const int base = (pattern - 1) * 3;
-  auto expand = [&](int slot) {
-    return ExpandMacro(settings_, settings_.strLineComment[slot], vntProcInfo, NoParameters(),
-                       settings_.lngUserDefineLast, settings_.vntUserDefine);
+  auto expand = [&](LineCommentRole role) {
+    return ExpandMacro(settings_, settings_.strLineComment[LineCommentSlot(pattern, role)],
+                       vntProcInfo, NoParameters(), settings_.lngUserDefineLast,
+                       settings_.vntUserDefine);
   };
-  const std::u16string before = expand(base);
-  const std::u16string each = expand(base + 1);
-  const std::u16string after = expand(base + 2);
+  const std::u16string before = expand(LineCommentRole::kBefore);
+  const std::u16string each = expand(LineCommentRole::kEachLine);
+  const std::u16string after = expand(LineCommentRole::kAfter);
 
   std::vector<std::u16string> lines;
   for (long i = first; i <= last; ++i) {
@@ -369,7 +373,7 @@ void clsMarlet::ParseDeclaration(const std::u16string& declaration, const std::u
     }
     size_t last_paren = vb::InStrRev(d, u")");
     size_t as = InStr(d, u" As ", last_paren ? last_paren + 1 : 1);
-    vntProcInfo[6] = as ? GetWord(d, as + 4) : u"Variant";
+    vntProcInfo[proc_info::kReturnType] = as ? GetWord(d, as + 4) : u"Variant";
   }
 
   if (FindEmptyList(d, name)) {

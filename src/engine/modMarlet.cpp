@@ -210,12 +210,12 @@ std::u16string ExpandMacro(const SettingsRecord& settings, std::u16string_view s
   }
   t = macros.Rewrite(t, u"$", [](const UserMacro& m) { return kUserMacroMark + m.word; });
 
-  ReplaceKeepWidth(t, u"$a", vntProcInfo[0]);
-  ReplaceKeepWidth(t, u"$d", vntProcInfo[1]);
-  ReplaceKeepWidth(t, u"$p", vntProcInfo[3]);
-  ReplaceKeepWidth(t, u"$m", vntProcInfo[4]);
-  ReplaceKeepWidth(t, u"$c", vntProcInfo[5]);
-  ReplaceKeepWidth(t, u"$f", vntProcInfo[6]);
+  ReplaceKeepWidth(t, u"$a", vntProcInfo[proc_info::kProjectDescription]);
+  ReplaceKeepWidth(t, u"$d", vntProcInfo[proc_info::kDateText]);
+  ReplaceKeepWidth(t, u"$p", vntProcInfo[proc_info::kProjectName]);
+  ReplaceKeepWidth(t, u"$m", vntProcInfo[proc_info::kModuleName]);
+  ReplaceKeepWidth(t, u"$c", vntProcInfo[proc_info::kProcedureName]);
+  ReplaceKeepWidth(t, u"$f", vntProcInfo[proc_info::kReturnType]);
 
   static const ParamEntry kNoParameter{};
   const ParamEntry& first = vntParams.empty() ? kNoParameter : vntParams[0];

@@ -16,10 +16,19 @@
 
 namespace tolvan {
 
-// The procedure description (vntProcInfo): 0 project description ($a),
-// 1 date text ($d), 2 unused, 3 project name ($p), 4 module name ($m),
-// 5 procedure name ($c), 6 return type ($f).
-using ProcInfo = std::array<std::u16string, 7>;
+// The procedure description (vntProcInfo), by field; field 2 is unused.
+namespace proc_info {
+enum : int {
+  kProjectDescription = 0,  // $a
+  kDateText = 1,            // $d
+  kProjectName = 3,         // $p
+  kModuleName = 4,          // $m
+  kProcedureName = 5,       // $c
+  kReturnType = 6,          // $f
+  kFieldCount = 7,
+};
+}  // namespace proc_info
+using ProcInfo = std::array<std::u16string, proc_info::kFieldCount>;
 
 // One parameter (an entry of vntParams): 0 name, 1 type, 2 passing text,
 // 3 Optional text, 4 default-value label, 5 default value as written.

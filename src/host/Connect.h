@@ -80,6 +80,10 @@ class Connect {
   const std::shared_ptr<CommandBarEvents>& MenuHandler2() const { return MenuHandler2_; }
   void SetMenuHandler2(std::shared_ptr<CommandBarEvents> source);
 
+  // The item placed at the end of the Tools menu that opens the settings
+  // dialog; null before the connection places it and after disconnection.
+  const std::shared_ptr<CommandBarControl>& SettingsItem() const { return SettingsMenuItem; }
+
  private:
   friend struct ConnectTestPeer;
 

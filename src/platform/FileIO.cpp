@@ -52,7 +52,16 @@ Result<std::string> WriteTemporaryFile(const std::filesystem::path& target,
   if (dir.empty()) dir = ".";
   std::string temp = (dir / ("." + target.filename().string() + ".tolvan-XXXXXX")).string();
   int fd = ::mkstemp(temp.data());
-  if (fd < 0) return Status::Error("cannot write " + Describe(target, errno));
+  if (fd < 0) {
+    const int err = errno;
+    // The file is replaced by a new one made beside it, so it is the folder
+    // that must be writable, whatever the file's own mode.
+    if (err == EACCES || err == EROFS) {
+      return Status::Error("cannot write " + target.string() + ": the folder " + dir.string() +
+                           (err == EROFS ? " is on a read-only file system" : " is not writable"));
+    }
+    return Status::Error("cannot write " + Describe(target, err));
+  }
   auto fail = [&](int err) {
     ::close(fd);
     ::unlink(temp.c_str());

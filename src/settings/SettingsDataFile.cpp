@@ -51,8 +51,9 @@ Result<std::string> EncodeSettingsData(const SettingsRecord& settings) {
   PutLe(out, kLineCommentCount - 1, 4);
   for (int slot = 0; slot < kLineCommentCount; ++slot) {
     Status s = PutRecord(out, settings.strLineComment[slot],
-                         std::string("the line comment ") + kRoles[slot % 3] + " of page " +
-                             PageName(21 + slot / 3));
+                         std::string("the line comment ") +
+                             kRoles[static_cast<int>(LineCommentRoleOf(slot))] + " of page " +
+                             PageName(LineCommentPage(LineCommentPattern(slot))));
     if (!s) return s;
   }
   return out;

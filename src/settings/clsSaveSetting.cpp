@@ -422,14 +422,9 @@ Status clsSaveSetting::LoadDataFile(const std::u16string& data_path,
   if (last_template < kTemplateCount - 1) {
     // Older versions had fewer templates: form and class headers start as
     // the module header, Friend templates as their Public counterparts.
-    auto& t = s.strTemplate;
-    if (version == u"0.2") t[11] = t[12] = t[0];
-    if (version == u"0.2" || version == u"0.3") {
-      t[13] = t[1];
-      t[14] = t[3];
-      t[15] = t[5];
-      t[16] = t[7];
-      t[17] = t[9];
+    const int minor = version == u"0.2" ? 2 : version == u"0.3" ? 3 : 4;
+    for (const DerivedTemplate& d : kDerivedTemplates) {
+      if (minor < d.since_minor) s.strTemplate[d.slot] = s.strTemplate[d.from];
     }
   }
 
@@ -485,13 +480,7 @@ void clsSaveSetting::SetDefault() {
       Lines({kDashRule, kSetLine, kDescriptionLine, kFirstParamLine, kFurtherParamLine, kDashRule});
   // Form and class headers start as the module header; Friend templates as
   // their Public counterparts. Older settings files are upgraded the same way.
-  t[11] = t[0];
-  t[12] = t[0];
-  t[13] = t[1];
-  t[14] = t[3];
-  t[15] = t[5];
-  t[16] = t[7];
-  t[17] = t[9];
+  for (const DerivedTemplate& d : kDerivedTemplates) t[d.slot] = t[d.from];
 
   SetDefaultLineComment();
 }

@@ -39,7 +39,7 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Open(const std::filesystem::path& modu
   }
   Result<std::string> bytes = ReadFileBytes(module);
   if (!bytes) return bytes.status();
-  Result<ProjectInfo> project = FindProject(module, options.encoding);
+  Result<ProjectInfo> project = FindProject(module);
   if (!project) return project.status();
   Result<std::shared_ptr<FileVBE>> vbe =
       Create(module, std::move(*bytes), options, std::move(*project));
@@ -67,6 +67,7 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Create(const std::filesystem::path& mo
 
   std::shared_ptr<FileVBE> vbe(new FileVBE());
   vbe->path_ = module;
+  vbe->notes_ = project.notes;
   vbe->Init(std::move(*document),
             BufferModuleInfo{Utf8ToUtf16(module.stem().string()), ComponentTypeOf(module, false),
                              std::move(project)});

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Status.h"
 #include "standin/BufferHost.h"
@@ -52,6 +53,9 @@ class FileVBE : public BufferVBE {
   Status Save() const;
 
   const std::filesystem::path& path() const { return path_; }
+  // What was passed over on the way, for the user: project files of the
+  // folder that could not be read.
+  const std::vector<std::string>& notes() const { return notes_; }
 
  private:
   FileVBE() = default;
@@ -60,6 +64,7 @@ class FileVBE : public BufferVBE {
                                                  ProjectInfo project);
 
   std::filesystem::path path_;
+  std::vector<std::string> notes_;
   // Opened from disk: Save() first checks that the file is still what was
   // read (or last written), to notice a change behind our back.
   bool check_disk_ = false;

@@ -82,7 +82,7 @@ bool VbpListsModule(const VbpFile& vbp, const std::filesystem::path& vbp_folder,
   return false;
 }
 
-Result<ProjectInfo> FindProject(const std::filesystem::path& module, const std::string& encoding) {
+Result<ProjectInfo> FindProject(const std::filesystem::path& module) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(module, ec);
   if (ec) absolute = module;
@@ -99,16 +99,21 @@ Result<ProjectInfo> FindProject(const std::filesystem::path& module, const std::
   }
   std::sort(candidates.begin(), candidates.end());
 
+  std::vector<std::string> notes;
   for (const std::filesystem::path& candidate : candidates) {
     Result<std::string> bytes = ReadFileBytes(candidate);
-    if (!bytes) return bytes.status();
-    Result<VbpFile> vbp = ParseVbp(*bytes, encoding, candidate.string());
-    if (!vbp) return vbp.status();
+    Result<VbpFile> vbp = bytes ? ParseVbp(*bytes, "", candidate.string()) : bytes.status();
+    if (!vbp) {
+      notes.push_back("skipped the project file " + candidate.string() + ": " +
+                      vbp.status().message());
+      continue;
+    }
     if (VbpListsModule(*vbp, folder, absolute)) {
-      return ProjectInfo{std::move(vbp->name), std::move(vbp->description), candidate};
+      return ProjectInfo{std::move(vbp->name), std::move(vbp->description), candidate,
+                         std::move(notes)};
     }
   }
-  return ProjectInfo{Utf8ToUtf16(folder.filename().string()), u"", {}};
+  return ProjectInfo{Utf8ToUtf16(folder.filename().string()), u"", {}, std::move(notes)};
 }
 
 }  // namespace tolvan::host

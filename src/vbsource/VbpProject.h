@@ -8,8 +8,9 @@
 //   UserControl=ctl\Gauge.ctl       user documents and designers: the file
 // Paths are relative to the .vbp's folder with backslashes; file names match
 // in any letter case. Sections in brackets ([MS Transaction Server]) end the
-// project's own keys. The file is UTF-8 when valid UTF-8, else CP932, like
-// the modules.
+// project's own keys. A .vbp has an encoding of its own, whatever the
+// module's: UTF-8 when valid UTF-8 (or with a byte-order mark), else CP932,
+// as the IDE writes it.
 #pragma once
 
 #include <filesystem>
@@ -40,10 +41,15 @@ struct ProjectInfo {
   std::u16string name;
   std::u16string description;
   std::filesystem::path vbp;  // empty when no project file lists the module
+  // A line for each .vbp of the folder that could not be read and was
+  // passed over, saying why.
+  std::vector<std::string> notes;
 };
 
 // The first .vbp (in name order) of the module's folder that lists the
-// module; without one, the folder's name and an empty description.
-Result<ProjectInfo> FindProject(const std::filesystem::path& module, const std::string& encoding);
+// module; without one, the folder's name and an empty description. A .vbp
+// that cannot be read or decoded is skipped with a note: it may belong to
+// another project of the folder.
+Result<ProjectInfo> FindProject(const std::filesystem::path& module);
 
 }  // namespace tolvan::host

@@ -1,6 +1,7 @@
 // `tolvan comment` end to end on copies of real module files: where the
 // comment lands, what it says, and that every other byte stays as it was.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -203,6 +204,102 @@ TEST_F(CliTest, BadInputIsReportedAndTheFileStaysUnchanged) {
   RunResult missing = Tolvan({"comment", Path("nothing.bas"), "--line", "1"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_TRUE(missing.err.starts_with("Tolvan: ")) << missing.err;
+}
+
+// Each mistake is named as the user typed it, in one line, and the file
+// stays as it was.
+TEST_F(CliTest, MistakesInTheArgumentsAreSaidInTheUsersWords) {
+  const std::string before = Bytes("modCalc.bas");
+  struct Row {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Row rows[] = {
+      {{"--line", "0"}, "Tolvan: --line counts from 1, so 0 is not a position\n"},
+      {{"--line", "0x10"},
+       "Tolvan: --line wants a number counted from 1 (decimal digits), not \"0x10\"\n"},
+      {{"--line", "2", "--column", "-1"},
+       "Tolvan: --column wants a number counted from 1 (decimal digits), not \"-1\"\n"},
+      {{"--line", "2", "--end-line", "99999999999999999999"},
+       "Tolvan: --end-line 99999999999999999999 is larger than any file\n"},
+      {{"--line", "2", "--now", "2024-13-45 99:99:99"},
+       "Tolvan: --now \"2024-13-45 99:99:99\" is no date and time: there is no month 13\n"},
+      {{"--line", "2", "--now", "2023-02-29"},
+       "Tolvan: --now \"2023-02-29\" is no date and time: month 2 of 2023 has no day 29\n"},
+      {{"--line", "2", "--now", "2024-04-31 10:00:00"},
+       "Tolvan: --now \"2024-04-31 10:00:00\" is no date and time: month 4 of 2024 has no day "
+       "31\n"},
+      {{"--line", "2", "--now", "2024-02-29 24:00:00"},
+       "Tolvan: --now \"2024-02-29 24:00:00\" is no date and time: there is no hour 24\n"},
+      {{"--line", "2", "--now", "2024-02-29 23:60:00"},
+       "Tolvan: --now \"2024-02-29 23:60:00\" is no date and time: there is no minute 60\n"},
+      {{"--line", "2", "--now", "0000-01-01"},
+       "Tolvan: --now \"0000-01-01\" is no date and time: the year must be from 100 to 9999\n"},
+      {{"--line", "2", "--settings", (dir_ / "none.ini").string()},
+       "Tolvan: the settings file " + (dir_ / "none.ini").string() + " does not exist\n"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> args = {"comment", Path("modCalc.bas")};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    RunResult r = Tolvan(args);
+    EXPECT_EQ(r.status, 1) << row.message;
+    EXPECT_EQ(r.err, row.message);
+    EXPECT_EQ(Bytes("modCalc.bas"), before) << row.message;
+  }
+  // A real leap day and the last second of a day are taken.
+  EXPECT_EQ(Tolvan({"comment", Path("modCalc.bas"), "--line", "2", "--now", "2024-02-29 23:59:59",
+                    "--stdout"})
+                .status,
+            0);
+}
+
+// The module is replaced by a new file made beside it, so a folder the user
+// may not write is what stops the command, whatever the file's mode.
+TEST_F(CliTest, AFolderThatIsNotWritableIsNamed) {
+  if (::geteuid() == 0) {
+    // Root writes into any folder; /sys refuses even root.
+    Status s = WriteFileAtomically("/sys/tolvan-test.bas", "x");
+    if (s.ok()) GTEST_SKIP() << "/sys is writable here";
+    EXPECT_EQ(s.message(), "cannot write /sys/tolvan-test.bas: the folder /sys is not writable");
+    return;
+  }
+  const std::string before = Bytes("modCalc.bas");
+  fs::permissions(dir_ / "Payroll", fs::perms::owner_write, fs::perm_options::remove);
+  RunResult r = Tolvan({"comment", Path("modCalc.bas"), "--line", "15"});
+  fs::permissions(dir_ / "Payroll", fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Tolvan: cannot write " + Path("modCalc.bas") + ": the folder " +
+                       (dir_ / "Payroll").string() + " is not writable\n");
+  EXPECT_EQ(Bytes("modCalc.bas"), before);
+}
+
+// A .vbp is read in its own encoding, whatever --encoding says of the
+// module; one that cannot be read at all is passed over with a note.
+TEST_F(CliTest, ProjectFilesAreReadInTheirOwnEncoding) {
+  // The example project's .vbp is CP932; the module is made UTF-8.
+  std::string named = Bytes("Payroll.vbp");
+  named.replace(named.find("Name=\"Payroll\""), 14, "Name=\"\x8b\x8b\x97\x5e\"");  // 給与
+  std::ofstream(Path("Payroll.vbp"), std::ios::binary)
+      << named << "Module=modUtf8; modUtf8.bas\r\n";
+  std::ofstream(Path("modUtf8.bas"), std::ios::binary)
+      << "Attribute VB_Name = \"modUtf8\"\r\nOption Explicit\r\n' \xe7\xb5\xa6\xe4\xb8\x8e\r\n\r\n"
+         "Sub A()\r\nEnd Sub\r\n";
+  RunResult r = Tolvan({"comment", Path("modUtf8.bas"), "--line", "2", "--encoding", "UTF-8",
+                        "--now", "2026-12-08", "--stdout"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("'\xe7\xb5\xa6\xe4\xb8\x8e\r\n"), std::string::npos)
+      << r.out;  // 給与, as UTF-8
+
+  // A project file that is no text at all, first in name order: skipped
+  // with a note, and the command goes on.
+  std::ofstream(Path("AAA.vbp"), std::ios::binary) << std::string("Name=\"\x81\x20\xff\"\r\n");
+  r = Tolvan({"comment", Path("modCalc.bas"), "--line", "15", "--now", "2026-12-08"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.err.starts_with("Tolvan: skipped the project file " + Path("AAA.vbp") + ": "))
+      << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_NE(Text("modCalc.bas").find("'プロシージャ名:  :CalcPay\n"), std::string::npos);
 }
 
 TEST_F(CliTest, HelpAndVersion) {

@@ -24,11 +24,9 @@ using Calls = std::vector<std::u16string>;
 SettingsRecord UpgradedVersion03() {
   SettingsRecord s = SampleSettings();
   for (int n = 0; n <= 12; ++n) s.strTemplate[n] = u"'v0.3 slot " + std::u16string(1, u'a' + n);
-  s.strTemplate[13] = s.strTemplate[1];
-  s.strTemplate[14] = s.strTemplate[3];
-  s.strTemplate[15] = s.strTemplate[5];
-  s.strTemplate[16] = s.strTemplate[7];
-  s.strTemplate[17] = s.strTemplate[9];
+  for (const DerivedTemplate& d : kDerivedTemplates) {
+    if (d.since_minor > 3) s.strTemplate[d.slot] = s.strTemplate[d.from];
+  }
   s.vntUserDefine.clear();
   s.lngUserDefineLast = -1;
   s.intLineCommentOut[2] = 0;
@@ -156,7 +154,8 @@ class FilesTest : public QObject {
     QCOMPARE(h.Find<QComboBox>("cboToolbars")->currentIndex(), 0);
     QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan - Legacy"));
     QVERIFY(!h.form().Changed());
-    QVERIFY(h.settings.strTemplate[15] == h.settings.strTemplate[5]);
+    QVERIFY(h.settings.strTemplate[template_slot::kFriendGet] ==
+            h.settings.strTemplate[template_slot::kPublicGet]);
   }
 
   void LoadThenSaveStoresAnEmptyMacroTable() {

@@ -48,7 +48,7 @@ Parsed ParseOne(const std::vector<std::u16string>& lines, const std::u16string& 
   vbe.module().lines = lines;
   std::u16string d = clsMarletTestPeer::Declaration(m, vbe.module(), 1);
   clsMarletTestPeer::Parse(m, d, name);
-  Parsed out{Utf16ToUtf8(clsMarletTestPeer::Info(m)[6]), ""};
+  Parsed out{Utf16ToUtf8(clsMarletTestPeer::Info(m)[proc_info::kReturnType]), ""};
   for (const auto& e : clsMarletTestPeer::Params(m)) {
     if (!out.params.empty()) out.params += ";";
     for (int f = 0; f < 6; ++f) out.params += (f ? "|" : "") + Utf16ToUtf8(e[f]);

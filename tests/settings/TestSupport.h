@@ -42,11 +42,6 @@ inline void WriteAll(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
-// The Form, Class and Friend template slots, each with the slot it starts
-// as a copy of.
-inline constexpr std::pair<int, int> kCopiedTemplates[] = {{11, 0}, {12, 0}, {13, 1}, {14, 3},
-                                                           {15, 5}, {16, 7}, {17, 9}};
-
 // A std::string from a literal that may hold NUL bytes.
 template <size_t N>
 std::string Bytes(const char (&literal)[N]) {

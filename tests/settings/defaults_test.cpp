@@ -16,7 +16,7 @@ std::u16string Line(const std::u16string& text, int index) {
 TEST(Defaults, TemplatesAreCopiedIntoFriendFormAndClassSlots) {
   SettingsRecord s;
   clsSaveSettingTestPeer::SetDefault(s);
-  for (auto [slot, from] : testing::kCopiedTemplates)
+  for (auto [slot, from, since_minor] : kDerivedTemplates)
     EXPECT_EQ(s.strTemplate[slot], s.strTemplate[from]);
   EXPECT_EQ(s.strTemplate[0], u"'" + std::u16string(66, u'*') + u"\r\n'$p\r\n'$m\r\n'\r\n'$d\r\n'" +
                                   std::u16string(66, u'*') + u"\r\n");

@@ -100,8 +100,8 @@ TEST(RealDiskFaults, ReadOnlyFolderLeavesBothFilesAsTheyWere) {
   TempDir dir;
   std::string result = RunInChild(dir.path(), Fault::kReadOnly);
   if (result.starts_with("SKIP: ")) GTEST_SKIP() << result;
-  EXPECT_EQ(result, "cannot write " + dir.path() +
-                        "/Team.dat: Read-only file system\nini kept\ndat kept\n2 files\nname kept");
+  EXPECT_EQ(result, "cannot write " + dir.path() + "/Team.dat: the folder " + dir.path() +
+                        " is on a read-only file system\nini kept\ndat kept\n2 files\nname kept");
 }
 
 }  // namespace

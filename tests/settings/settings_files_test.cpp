@@ -163,7 +163,7 @@ TEST(Fixtures, Version02UpgradesElevenTemplates) {
   EXPECT_EQ(s.lngUserDefineLast, 1);
   EXPECT_EQ(s.strIniName, u"Old");
   for (int k = 0; k <= 10; ++k) EXPECT_EQ(s.strTemplate[k], FixtureTemplate("0.2", k)) << k;
-  for (auto [slot, from] : testing::kCopiedTemplates)
+  for (auto [slot, from, since_minor] : kDerivedTemplates)
     EXPECT_EQ(s.strTemplate[slot], s.strTemplate[from]) << slot;
   for (int k = 0; k <= 8; ++k) EXPECT_EQ(s.strLineComment[k], FixtureLineComment("0.2", k)) << k;
 }
@@ -172,8 +172,10 @@ TEST(Fixtures, Version03KeepsItsFormAndClassHeaders) {
   SettingsRecord s = LoadFixture("v03/Old.ini");
   ExpectFixtureOptions(s);
   for (int k = 0; k <= 12; ++k) EXPECT_EQ(s.strTemplate[k], FixtureTemplate("0.3", k)) << k;
-  for (auto [slot, from] : testing::kCopiedTemplates) {
-    if (slot >= 13) EXPECT_EQ(s.strTemplate[slot], s.strTemplate[from]) << slot;
+  for (auto [slot, from, since_minor] : kDerivedTemplates) {
+    if (since_minor > 3) {
+      EXPECT_EQ(s.strTemplate[slot], s.strTemplate[from]) << slot;
+    }
   }
   EXPECT_EQ(s.strLineComment[8], FixtureLineComment("0.3", 8));
 }

@@ -277,7 +277,7 @@ TEST(FileHostTest, ComponentTypeFromTheExtension) {
             11},
        }) {
     Result<std::shared_ptr<FileVBE>> vbe =
-        FileVBE::FromBytes(row.file, row.bytes, {}, ProjectInfo{u"P", u"", {}});
+        FileVBE::FromBytes(row.file, row.bytes, {}, ProjectInfo{u"P", u"", {}, {}});
     ASSERT_TRUE(vbe.ok()) << vbe.message();
     EXPECT_EQ((*vbe)->SelectedVBComponent()->Type(), row.type) << row.file;
     EXPECT_EQ((*vbe)->SelectedVBComponent()->Name(), u"a") << row.file;
@@ -384,7 +384,7 @@ TEST(FileHostTest, InsertionsTakeTheFilesOwnLineBreaks) {
 
 TEST(FileHostTest, EmptyModuleGetsItsHeaderAtLineOne) {
   Result<std::shared_ptr<FileVBE>> vbe = FileVBE::FromBytes(
-      "modEmpty.bas", "Attribute VB_Name = \"modEmpty\"\r\n", {}, ProjectInfo{u"P", u"", {}});
+      "modEmpty.bas", "Attribute VB_Name = \"modEmpty\"\r\n", {}, ProjectInfo{u"P", u"", {}, {}});
   ASSERT_TRUE(vbe.ok()) << vbe.message();
   ASSERT_TRUE((*vbe)->SelectFileRange(2, 1, 2, 1).ok());
   EXPECT_EQ((*vbe)->ActiveCodePane()->GetSelection(), (Selection{1, 1, 1, 1}));
