@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
 #include "vbide/VBE.h"
 #include "vbsource/ModuleDocument.h"
@@ -32,8 +33,12 @@ int ComponentTypeOf(const std::filesystem::path& module, bool is_mdi_form);
 // The stand-in environment for one module file.
 class FileVBE : public VBE {
  public:
+  // Reads the module (and looks for its project) through `fs`, which
+  // Save() then writes through. A file that is not a regular file, that is
+  // too large or holds NUL bytes (UTF-16 text, a binary) is refused.
   static Result<std::shared_ptr<FileVBE>> Open(const std::filesystem::path& module,
-                                               const FileOpenOptions& options);
+                                               const FileOpenOptions& options,
+                                               FileSystem& fs = DefaultFileSystem());
   // The same over bytes the caller already holds, with the project given
   // rather than looked up; Save() then writes to `module` without checking
   // what is on disk.
@@ -60,9 +65,12 @@ class FileVBE : public VBE {
   std::string Serialize() const { return document_->Serialize(); }
   // Whether the code was changed since the file was opened or last saved.
   bool Modified() const { return document_->edit_count() != saved_edit_count_; }
-  // Writes Serialize() to the module path atomically; nothing when
+  // Writes Serialize() to the module path atomically (ReplaceFile: through
+  // a symbolic link, keeping mode, owner and group); nothing when
   // unmodified. A file that changed on disk since Open() (or the last
-  // Save()) is not overwritten.
+  // Save()) is not overwritten. A caller that must not lose a concurrent
+  // run's edit holds the module's lock (FileSystem::Lock) from Open() to
+  // Save().
   Status Save() const;
 
   const std::filesystem::path& path() const { return path_; }
@@ -79,6 +87,7 @@ class FileVBE : public VBE {
                                                  ProjectInfo project);
 
   std::filesystem::path path_;
+  FileSystem* fs_ = &DefaultFileSystem();
   std::shared_ptr<ModuleDocument> document_;
   std::shared_ptr<VBProject> project_;
   std::shared_ptr<VBComponent> component_;

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
 
 namespace tolvan::host {
@@ -44,6 +45,7 @@ struct ProjectInfo {
 
 // The first .vbp (in name order) of the module's folder that lists the
 // module; without one, the folder's name and an empty description.
-Result<ProjectInfo> FindProject(const std::filesystem::path& module, const std::string& encoding);
+Result<ProjectInfo> FindProject(const std::filesystem::path& module, const std::string& encoding,
+                                FileSystem& fs = DefaultFileSystem());
 
 }  // namespace tolvan::host
