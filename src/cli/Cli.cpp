@@ -17,6 +17,7 @@
 #include "host/SettingsDialog.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/Keyboard.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -124,8 +125,13 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
                      : SettingsContext::ForProfileFile(Utf8ToUtf16(o.settings_file));
   if (!context) return Fail(err, context.status());
 
+  // Held from reading the module to replacing it: runs on one module take
+  // turns, so none replaces it with a text that lacks another's edit. A
+  // module that cannot be locked is one Open() refuses with a better word.
+  auto lock = DefaultFileSystem().Lock(o.file, /*create=*/false);
   auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
   if (!vbe) return Fail(err, vbe.status());
+  if (!lock) return Fail(err, lock.status());
   const long end_line = o.end_line.value_or(o.line);
   const long end_column = o.end_column.value_or(o.end_line ? 1 : o.column);
   if (Status s = (*vbe)->SelectFileRange(o.line, o.column, end_line, end_column); !s) {

@@ -75,7 +75,8 @@ TEST_F(ModuleWriteTest, EveryStepOfTheWriteFailingLeavesTheModuleAsItWas) {
   // And with nothing failing, the same steps write it.
   FaultyFileSystem faulty(DefaultFileSystem());
   ASSERT_TRUE(EditAndSave(faulty).ok());
-  EXPECT_EQ(*ReadFileBytes(path_), "Attribute VB_Name = \"modA\"\r\n' added\r\nSub A()\r\nEnd Sub\r\n");
+  EXPECT_EQ(*ReadFileBytes(path_),
+            "Attribute VB_Name = \"modA\"\r\n' added\r\nSub A()\r\nEnd Sub\r\n");
   EXPECT_EQ(Names(), std::vector<std::string>{"modA.bas"});
 }
 
