@@ -52,8 +52,8 @@ TEST_F(CliFileFaultsTest, ConcurrentRunsOnOneModuleKeepEveryEdit) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      RunResult r = Tolvan({"comment", path, "--line", std::to_string(2 * k), "--now",
-                            "2026-12-08 09:30:00"});
+      RunResult r = Tolvan(
+          {"comment", path, "--line", std::to_string(2 * k), "--now", "2026-12-08 09:30:00"});
       ::_exit(r.status);
     }
     children.push_back(pid);
@@ -81,6 +81,7 @@ TEST_F(CliFileFaultsTest, FilesThatMustNotBeReadAreRefusedWithAMessage) {
   ASSERT_EQ(::mkfifo(Path("fifo.ini").c_str(), 0600), 0);
   ASSERT_EQ(::symlink("/dev/zero", Path("zero.bas").c_str()), 0);
   ASSERT_TRUE(WriteFileAtomically(Path("m.bas"), "Sub A()\r\nEnd Sub\r\n").ok());
+  ASSERT_TRUE(WriteFileAtomically(Path("big.ini"), std::string(kSettingsSizeLimit + 1, ';')).ok());
   struct Row {
     const char* name;
     std::vector<std::string> args;
@@ -88,15 +89,21 @@ TEST_F(CliFileFaultsTest, FilesThatMustNotBeReadAreRefusedWithAMessage) {
   };
   const std::string kNotRegular = ": it is not a regular file (a device, FIFO or socket)\n";
   const Row rows[] = {
-      {"FifoModule", {"comment", Path("fifo.bas"), "--line", "1"},
+      {"FifoModule",
+       {"comment", Path("fifo.bas"), "--line", "1"},
        "Tolvan: cannot read " + Path("fifo.bas") + kNotRegular},
-      {"ModuleLinkedToDevZero", {"comment", Path("zero.bas"), "--line", "1"},
+      {"ModuleLinkedToDevZero",
+       {"comment", Path("zero.bas"), "--line", "1"},
        "Tolvan: cannot read " + Path("zero.bas") + kNotRegular},
-      {"SettingsFromDevZero", {"comment", Path("m.bas"), "--line", "1", "--settings", "/dev/zero"},
+      {"SettingsFromDevZero",
+       {"comment", Path("m.bas"), "--line", "1", "--settings", "/dev/zero"},
        "Tolvan: cannot read /dev/zero" + kNotRegular},
       {"SettingsFromAFifo",
        {"comment", Path("m.bas"), "--line", "1", "--settings", Path("fifo.ini")},
        "Tolvan: cannot read " + Path("fifo.ini") + kNotRegular},
+      {"SettingsFileTooLarge",
+       {"comment", Path("m.bas"), "--line", "1", "--settings", Path("big.ini")},
+       "Tolvan: cannot read " + Path("big.ini") + ": it is larger than 8 MiB\n"},
   };
   for (const Row& row : rows) {
     RunResult r = Tolvan(row.args);
