@@ -2,7 +2,7 @@
 // start-up cost is measured.
 #include <cstdio>
 
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;

@@ -11,6 +11,7 @@
 #include "cli/ProjectCommands.h"
 #include "host/Session.h"
 #include "lsp/Server.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
@@ -145,8 +146,13 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   auto session = OpenSession(o.settings_file);
   if (!session) return Fail(err, session.status());
 
+  // Held from reading the module to replacing it: runs on one module take
+  // turns, so none replaces it with a text that lacks another's edit. A
+  // module that cannot be locked is one Open() refuses with a better word.
+  auto lock = DefaultFileSystem().Lock(o.file, /*create=*/false);
   auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
   if (!vbe) return Fail(err, vbe.status());
+  if (!lock) return Fail(err, lock.status());
   for (const std::string& note : (*vbe)->notes()) err << "Tolvan: " << note << "\n";
   if (Status s = (*vbe)->SelectFileRange(*line, *column, *end_line, *end_column); !s) {
     return Fail(err, s);

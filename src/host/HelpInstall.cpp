@@ -2,22 +2,20 @@
 
 #include <system_error>
 
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace tolvan::dialog {
 
 Status InstallHelpDocument(const std::filesystem::path& document,
                            const std::filesystem::path& folder, RegistryWriter& registry) {
-  Result<std::string> bytes = ReadFileBytes(document);
+  FileSystem& fs = DefaultFileSystem();
+  Result<std::string> bytes = fs.ReadFile(document.string(), kModuleSizeLimit);
   if (!bytes.ok()) return bytes.status();
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec) {
-    return Status::Error("cannot create the help folder " + folder.string() + ": " + ec.message());
-  }
+  if (Status made = fs.CreateFolder(folder.string()); !made) return made;
   const std::filesystem::path target = folder / std::filesystem::path(u8"index.html");
-  if (Status written = WriteFileAtomically(target, *bytes); !written.ok()) return written;
+  if (Status written = ReplaceFile(fs, target.string(), *bytes); !written.ok()) return written;
+  std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
   return registry.WriteRegistryText(kRegistryMachineRoot, kRegistrySubKey, kInstallPathValue,
                                     Utf8ToUtf16((ec ? folder : absolute).string()));

@@ -355,7 +355,7 @@ Server::Document& Server::Find(const std::string& uri) {
 }
 
 host::ProjectInfo Server::ProjectOf(const std::filesystem::path& module) const {
-  Result<host::ProjectInfo> project = host::FindProject(module, "");
+  Result<host::ProjectInfo> project = host::FindProject(module);
   if (project) return *project;
   options_.log(project.message());
   return host::ProjectInfo{Utf8ToUtf16(module.parent_path().filename().string()), u"", {}};

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "engine/HeaderRecognition.h"
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/VbFormat.h"
 #include "settings/SettingsContext.h"

@@ -1,16 +1,11 @@
 #include "settings/FileRegistryStore.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
 
-#include "platform/FileIO.h"
 #include "platform/Text.h"
 
 namespace tolvan {
@@ -293,18 +288,19 @@ Result<std::string> FormatRegText(const RegistryTree& tree) {
   return out;
 }
 
-FileRegistryStore::FileRegistryStore(std::filesystem::path folder)
-    : folder_(std::move(folder)), file_(folder_ / "registry.reg") {}
+FileRegistryStore::FileRegistryStore(std::filesystem::path folder, FileSystem& fs)
+    : fs_(fs), folder_(std::move(folder)), file_(folder_ / "registry.reg") {}
 
 Result<RegistryTree> FileRegistryStore::ReadUnlocked() {
-  std::error_code ec;
-  if (!std::filesystem::exists(file_, ec) && !ec) return RegistryTree();
-  auto bytes = ReadFileBytes(file_);
-  if (!bytes) return bytes.status();
+  auto bytes = fs_.ReadFile(file_.string(), kSettingsSizeLimit);
+  if (!bytes) {
+    if (bytes.status().IsNotFound()) return RegistryTree();
+    return bytes.status();
+  }
   auto tree = ParseRegText(*bytes);
   if (!tree) {
-    return Status::Error("the registry store " + file_.string() + " is damaged (" + tree.message() +
-                         "); it is left as it is");
+    return Status::Corrupt("the registry store " + file_.string() + " is damaged (" +
+                           tree.message() + "); it is left as it is");
   }
   return tree;
 }
@@ -312,32 +308,16 @@ Result<RegistryTree> FileRegistryStore::ReadUnlocked() {
 Result<RegistryTree> FileRegistryStore::Read() { return ReadUnlocked(); }
 
 Status FileRegistryStore::Update(const std::function<Status(RegistryTree&)>& change) {
-  std::error_code ec;
-  std::filesystem::create_directories(folder_, ec);
-  if (ec) return Status::Error("cannot create " + folder_.string() + ": " + ec.message());
-  std::filesystem::path lock_path = folder_ / "registry.lock";
-  int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0)
-    return Status::Error("cannot open " + lock_path.string() + ": " + std::strerror(errno));
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      int err = errno;
-      ::close(fd);
-      return Status::Error("cannot lock " + lock_path.string() + ": " + std::strerror(err));
-    }
-  }
-  // Closing the descriptor releases the lock.
-  struct Unlock {
-    int fd;
-    ~Unlock() { ::close(fd); }
-  } unlock{fd};
+  if (Status made = fs_.CreateFolder(folder_.string()); !made) return made;
+  auto lock = fs_.Lock((folder_ / "registry.lock").string(), /*create=*/true);
+  if (!lock) return lock.status();
 
   auto tree = ReadUnlocked();
   if (!tree) return tree.status();
   if (Status s = change(*tree); !s) return s;
   auto text = FormatRegText(*tree);
   if (!text) return text.status();
-  return WriteFileAtomically(file_, *text);
+  return ReplaceFile(fs_, file_.string(), *text);
 }
 
 }  // namespace tolvan

@@ -29,6 +29,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/FileSystem.h"
 #include "settings/RegistryStore.h"
 
 namespace tolvan {
@@ -41,7 +42,7 @@ class FileRegistryStore : public RegistryStore {
  public:
   // `folder` holds registry.reg and registry.lock; it is created on the
   // first write.
-  explicit FileRegistryStore(std::filesystem::path folder);
+  explicit FileRegistryStore(std::filesystem::path folder, FileSystem& fs = DefaultFileSystem());
 
   Result<RegistryTree> Read() override;
   Status Update(const std::function<Status(RegistryTree&)>& change) override;
@@ -51,6 +52,7 @@ class FileRegistryStore : public RegistryStore {
  private:
   Result<RegistryTree> ReadUnlocked();
 
+  FileSystem& fs_;
   std::filesystem::path folder_;
   std::filesystem::path file_;
 };

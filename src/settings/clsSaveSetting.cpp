@@ -197,6 +197,11 @@ Status clsSaveSetting::Save() {
   }
 
   const std::string ini_path = Utf16ToUtf8(*path);
+  // Held from reading the profile file to replacing the pair, so that two
+  // saves at once take turns rather than pair one's data file with the
+  // other's profile file. A missing folder is reported by the write.
+  auto lock = context_.files().Lock(Utf16ToUtf8(names->folder), /*create=*/false);
+  if (!lock && !lock.status().IsNotFound()) return lock.status();
   auto old_ini = context_.files().ReadFile(ini_path);
   if (!old_ini) return old_ini.status();
   ProfileFile ini(old_ini->value_or(std::string()));

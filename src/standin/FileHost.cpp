@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/FileIO.h"
 #include "platform/Text.h"
 #include "vbsource/VbSyntax.h"
 
@@ -32,18 +31,29 @@ int ComponentTypeOf(const std::filesystem::path& module, bool is_mdi_form) {
 }
 
 Result<std::shared_ptr<FileVBE>> FileVBE::Open(const std::filesystem::path& module,
-                                               const FileOpenOptions& options) {
+                                               const FileOpenOptions& options, FileSystem& fs) {
   if (ComponentTypeOf(module, false) == 0) {
     return Status::Error(module.string() +
                          " is not a Visual Basic module file (.bas .cls .frm .ctl .pag .dob .dsr)");
   }
-  Result<std::string> bytes = ReadFileBytes(module);
+  Result<std::string> bytes = fs.ReadFile(module.string(), kModuleSizeLimit);
   if (!bytes) return bytes.status();
-  Result<ProjectInfo> project = FindProject(module);
+  // A VB module is 8-bit or UTF-8 text, which never holds a NUL byte; one
+  // that does is UTF-16 without a byte-order mark or not text at all, and
+  // writing an 8-bit header into it would damage it.
+  if (bytes->find('\0') != std::string::npos) {
+    return Status::InvalidArgument("cannot read " + module.string() +
+                                   ": it holds NUL bytes (UTF-16 text or not a text file); it was "
+                                   "left as it is");
+  }
+  Result<ProjectInfo> project = FindProject(module, fs);
   if (!project) return project.status();
   Result<std::shared_ptr<FileVBE>> vbe =
       Create(module, std::move(*bytes), options, std::move(*project));
-  if (vbe) (*vbe)->check_disk_ = true;
+  if (vbe) {
+    (*vbe)->check_disk_ = true;
+    (*vbe)->fs_ = &fs;
+  }
   return vbe;
 }
 
@@ -77,7 +87,7 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Create(const std::filesystem::path& mo
 Status FileVBE::Save() const {
   if (!Modified()) return Status::Ok();
   if (check_disk_) {
-    Result<std::string> now = ReadFileBytes(path_);
+    Result<std::string> now = fs_->ReadFile(path_.string(), kModuleSizeLimit);
     if (!now) return now.status();
     if (*now != (written_ ? *written_ : document_->original_bytes())) {
       return Status::Error(path_.string() +
@@ -85,7 +95,7 @@ Status FileVBE::Save() const {
     }
   }
   std::string bytes = Serialize();
-  if (Status s = WriteFileAtomically(path_, bytes); !s) return s;
+  if (Status s = ReplaceFile(*fs_, path_.string(), bytes); !s) return s;
   if (check_disk_) written_ = std::move(bytes);
   saved_edit_count_ = document_->edit_count();
   return Status::Ok();

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
 #include "standin/BufferHost.h"
 #include "vbide/VBE.h"
@@ -35,8 +36,12 @@ int ComponentTypeOf(const std::filesystem::path& module, bool is_mdi_form);
 // (BufferHost.h) plus reading it from and writing it back to the file.
 class FileVBE : public BufferVBE {
  public:
+  // Reads the module (and looks for its project) through `fs`, which
+  // Save() then writes through. A file that is not a regular file, that is
+  // too large or holds NUL bytes (UTF-16 text, a binary) is refused.
   static Result<std::shared_ptr<FileVBE>> Open(const std::filesystem::path& module,
-                                               const FileOpenOptions& options);
+                                               const FileOpenOptions& options,
+                                               FileSystem& fs = DefaultFileSystem());
   // The same over bytes the caller already holds, with the project given
   // rather than looked up; Save() then writes to `module` without checking
   // what is on disk.
@@ -47,9 +52,12 @@ class FileVBE : public BufferVBE {
 
   // Whether the code was changed since the file was opened or last saved.
   bool Modified() const { return document_->edit_count() != saved_edit_count_; }
-  // Writes Serialize() to the module path atomically; nothing when
+  // Writes Serialize() to the module path atomically (ReplaceFile: through
+  // a symbolic link, keeping mode, owner and group); nothing when
   // unmodified. A file that changed on disk since Open() (or the last
-  // Save()) is not overwritten.
+  // Save()) is not overwritten. A caller that must not lose a concurrent
+  // run's edit holds the module's lock (FileSystem::Lock) from Open() to
+  // Save().
   Status Save() const;
 
   const std::filesystem::path& path() const { return path_; }
@@ -65,6 +73,7 @@ class FileVBE : public BufferVBE {
 
   std::filesystem::path path_;
   std::vector<std::string> notes_;
+  FileSystem* fs_ = &DefaultFileSystem();
   // Opened from disk: Save() first checks that the file is still what was
   // read (or last written), to notice a change behind our back.
   bool check_disk_ = false;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include "platform/FileIO.h"
 #include "platform/Text.h"
 #include "vbsource/SourceFile.h"
 #include "vbsource/VbSyntax.h"
@@ -82,7 +81,7 @@ bool VbpListsModule(const VbpFile& vbp, const std::filesystem::path& vbp_folder,
   return false;
 }
 
-Result<ProjectInfo> FindProject(const std::filesystem::path& module) {
+Result<ProjectInfo> FindProject(const std::filesystem::path& module, FileSystem& fs) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(module, ec);
   if (ec) absolute = module;
@@ -90,18 +89,19 @@ Result<ProjectInfo> FindProject(const std::filesystem::path& module) {
   const std::filesystem::path folder = absolute.parent_path();
 
   std::vector<std::filesystem::path> candidates;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::filesystem::path& p = it->path();
-    if (EqualsIgnoreCase(Utf8ToUtf16(p.extension().string()), u".vbp") && it->is_regular_file(ec)) {
-      candidates.push_back(p);
-    }
+  // A folder that cannot be listed holds no project we could read.
+  Result<std::vector<std::string>> names = fs.ListFolder(folder.string());
+  for (const std::string& name : names ? *names : std::vector<std::string>()) {
+    const std::filesystem::path p = folder / name;
+    if (!EqualsIgnoreCase(Utf8ToUtf16(p.extension().string()), u".vbp")) continue;
+    Result<FileInfo> info = fs.Stat(p.string());
+    if (info && info->kind == FileKind::kRegular) candidates.push_back(p);
   }
   std::sort(candidates.begin(), candidates.end());
 
   std::vector<std::string> notes;
   for (const std::filesystem::path& candidate : candidates) {
-    Result<std::string> bytes = ReadFileBytes(candidate);
+    Result<std::string> bytes = fs.ReadFile(candidate.string(), kSettingsSizeLimit);
     Result<VbpFile> vbp = bytes ? ParseVbp(*bytes, "", candidate.string()) : bytes.status();
     if (!vbp) {
       notes.push_back("skipped the project file " + candidate.string() + ": " +

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
 
 namespace tolvan::host {
@@ -50,6 +51,7 @@ struct ProjectInfo {
 // module; without one, the folder's name and an empty description. A .vbp
 // that cannot be read or decoded is skipped with a note: it may belong to
 // another project of the folder.
-Result<ProjectInfo> FindProject(const std::filesystem::path& module);
+Result<ProjectInfo> FindProject(const std::filesystem::path& module,
+                                FileSystem& fs = DefaultFileSystem());
 
 }  // namespace tolvan::host

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "CliRun.h"
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 #include "settings/FileRegistryStore.h"
 
 namespace tolvan::cli {

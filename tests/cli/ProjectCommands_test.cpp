@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CliRun.h"
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 #include "project/ProjectRun.h"
 #include "standin/FileHost.h"
 

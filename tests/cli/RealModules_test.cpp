@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "CliRun.h"
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
 #include "vbsource/ProcedureIndex.h"

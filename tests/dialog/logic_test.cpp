@@ -5,7 +5,7 @@
 #include "DialogTestSupport.h"
 #include "dialog/DialogLogic.h"
 #include "host/HelpInstall.h"
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace tolvan::dialog::testing {

@@ -2,6 +2,7 @@
 // failures and on the real disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/FileSystem.h"
 #include "settings/TestSupport.h"
@@ -76,7 +77,11 @@ TEST(LocalFileSystem, ReadsWritesAndKeepsPermissionBits) {
   LocalFileSystem fs;
   EXPECT_FALSE(fs.ReadFile(dir / "missing.ini")->has_value());
   EXPECT_FALSE(fs.ReadFile(dir / "no/such/folder.ini")->has_value());
-  EXPECT_EQ(fs.ReadFile(dir.path()).message(), "cannot read " + dir.path() + ": it is a folder");
+  // A profile path that names a folder reads as a missing file, as on
+  // Windows; reading it as a file is refused.
+  EXPECT_FALSE(fs.ReadFile(dir.path())->has_value());
+  EXPECT_EQ(fs.ReadFile(dir.path(), 100).message(),
+            "cannot read " + dir.path() + ": it is a folder");
 
   WriteAll(dir / "a.ini", "old");
   ::chmod((dir / "a.ini").c_str(), 0640);
@@ -92,6 +97,118 @@ TEST(LocalFileSystem, ReadsWritesAndKeepsPermissionBits) {
     ++count;
   }
   EXPECT_EQ(count, 2u);
+}
+
+TEST_F(ReplaceFilesTest, AFailedRollbackSaysWhereTheOldContentIs) {
+  // Renames: a.dat aside, temporary to a.dat, a.ini aside, temporary to
+  // a.ini (fails), a.ini back, a.dat back (fails too: the fifth to reach
+  // the files, as the refused one never does).
+  FaultyFileSystem faulty(fs_);
+  faulty.FailNth(FileOp::kRename, 4, EIO);
+  fs_.FailRenameNumber(5);
+  Status s = ReplaceFiles(faulty, {{"/s/a.dat", "new data"}, {"/s/a.ini", "new ini"}});
+  EXPECT_EQ(s.message(),
+            "cannot write /s/a.ini: Input/output error; the old content of /s/a.dat is now in "
+            "/s/a.dat.tolvan-old (cannot write /s/a.dat: Input/output error)");
+  EXPECT_EQ(fs_.files()["/s/a.dat.tolvan-old"], "old data");
+  EXPECT_EQ(fs_.files()["/s/a.ini"], "old ini");
+}
+
+TEST(ReplaceFile, RemovesOnlyTheTemporariesOfDeadRunsOfOurs) {
+  MemoryFileSystem fs;
+  const std::string ours = "/s/.m.bas.tolvan-" + std::to_string(::getpid()) + "-1x";
+  const std::map<std::string, bool> rows = {
+      {"/s/.m.bas.tolvan-999999999-a1B2c3", false},  // above any PID: its run is gone
+      {"/s/.m.bas.tolvan-1-a1B2c3", true},           // a live process
+      {"/s/.m.bas.tolvan-a1B2c3", true},             // no PID: cannot tell
+      {"/s/.x.bas.tolvan-999999999-a1B2c3", true},   // another file's
+      {ours, true},                                  // this run's
+  };
+  for (const auto& [name, kept] : rows) fs.files()[name] = "partial";
+  fs.files()["/s/m.bas"] = "old";
+  ASSERT_TRUE(ReplaceFile(fs, "/s/m.bas", "new").ok());
+  EXPECT_EQ(fs.files()["/s/m.bas"], "new");
+  for (const auto& [name, kept] : rows) EXPECT_EQ(fs.files().count(name), kept ? 1u : 0u) << name;
+}
+
+TEST(StatusCodes, TellWhatKindOfFailure) {
+  TempDir dir;
+  LocalFileSystem fs;
+  WriteAll(dir / "big", std::string(2000, 'x'));
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  struct Row {
+    std::string path;
+    StatusCode code;
+    std::string message;
+  };
+  const Row rows[] = {
+      {dir / "missing", StatusCode::kNotFound, ": No such file or directory"},
+      {dir / "big/below", StatusCode::kNotFound, ": Not a directory"},
+      {dir.path(), StatusCode::kInvalidArgument, ": it is a folder"},
+      {dir / "big", StatusCode::kInvalidArgument, ": it is larger than 1000 bytes"},
+      // Neither would end: the FIFO waits for a writer, /dev/zero is endless.
+      {dir / "fifo", StatusCode::kInvalidArgument,
+       ": it is not a regular file (a device, FIFO or socket)"},
+      {"/dev/zero", StatusCode::kInvalidArgument,
+       ": it is not a regular file (a device, FIFO or socket)"},
+  };
+  for (const Row& row : rows) {
+    Result<std::string> read = fs.ReadFile(row.path, 1000);
+    EXPECT_EQ(read.code(), row.code) << row.path;
+    EXPECT_EQ(read.message(), "cannot read " + row.path + row.message);
+  }
+}
+
+TEST(LocalFileSystem, NewFilesTakeTheUmaskWhichStaysAsItWas) {
+  TempDir dir;
+  const mode_t before = ::umask(027);
+  const uint32_t seen = ProcessUmask();
+  ASSERT_TRUE(WriteFileAtomically(dir / "new.ini", "x").ok());
+  const mode_t after = ::umask(before);
+  EXPECT_EQ(seen, 027u);
+  EXPECT_EQ(after, 027u);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "new.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// What replacing a file on the real disk does with files that are not
+// plain files of one name that we may write.
+TEST(LocalFileSystem, ReplacingKeepsLinksAndRefusesWhatItWouldDamage) {
+  TempDir dir;
+  WriteAll(dir / "real.bas", "old");
+  ASSERT_EQ(::symlink("real.bas", (dir / "link.bas").c_str()), 0);
+  ASSERT_TRUE(WriteFileAtomically(dir / "link.bas", "new").ok());
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "link.bas").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+  EXPECT_EQ(ReadAll(dir / "real.bas"), "new");
+
+  WriteAll(dir / "one.bas", "old");
+  ASSERT_EQ(::link((dir / "one.bas").c_str(), (dir / "two.bas").c_str()), 0);
+  WriteAll(dir / "ro.bas", "old");
+  ::chmod((dir / "ro.bas").c_str(), 0444);
+  ASSERT_EQ(::mkfifo((dir / "fifo.bas").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/null", (dir / "null.bas").c_str()), 0);
+  struct Row {
+    std::string name;
+    std::string message;
+  };
+  std::vector<Row> rows = {
+      {"one.bas", ": it has 2 names (hard links), which replacing it would split"},
+      {"fifo.bas", ": it is not a regular file (a device, FIFO or socket)"},
+      {"null.bas", ": it is not a regular file (a device, FIFO or socket)"},
+  };
+  // Root may write a read-only file, as an editor run by root does.
+  if (::geteuid() != 0) rows.push_back({"ro.bas", ": it is read-only (Permission denied)"});
+  for (const Row& row : rows) {
+    Status s = WriteFileAtomically(dir / row.name, "new");
+    EXPECT_EQ(s.message(), "cannot write " + dir / row.name + row.message) << row.name;
+  }
+  EXPECT_EQ(ReadAll(dir / "two.bas"), "old");
+  EXPECT_EQ(ReadAll(dir / "ro.bas"), "old");
+  ASSERT_EQ(::lstat((dir / "null.bas").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 }  // namespace

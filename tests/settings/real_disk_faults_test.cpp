@@ -50,7 +50,7 @@ std::string SaveOnto(const std::string& folder, Fault fault) {
   if (!context) return "context: " + context.message();
   SettingsRecord s;
   clsSaveSetting settings(s, *context);
-  settings.Load();
+  if (Status loaded = settings.Load(); !loaded) return "load: " + loaded.message();
   s.strIniName = u"Before";
   std::string message = settings.Save().message();
   std::string result = message + "\n";

@@ -46,7 +46,7 @@ std::u16string U(const std::string& utf8) { return Utf8ToUtf16(utf8); }
 SettingsRecord Defaults() {
   SettingsRecord s;
   auto context = SettingsContext::InMemory();
-  clsSaveSetting(s, context).Load();
+  EXPECT_TRUE(clsSaveSetting(s, context).Load().ok());
   return s;
 }
 

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <fstream>
 
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
 

@@ -1,0 +1,117 @@
+// `tolvan comment` against files that fight back: runs at the same time on
+// one module, and files that must not be read (devices, FIFOs) given as
+// module or settings. Every run that exits 0 has its change in the file;
+// every refusal is a message, never a hang or an abort.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "CliRun.h"
+#include "platform/FileSystem.h"
+
+namespace tolvan {
+namespace {
+
+namespace fs = std::filesystem;
+
+using testing::RunResult;
+using testing::Tolvan;
+
+class CliFileFaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "tolvan-faults-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data());
+    fs::create_directories(dir_ / "config");
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  std::string Path(const std::string& name) { return (dir_ / name).string(); }
+
+  fs::path dir_;
+};
+
+TEST_F(CliFileFaultsTest, ConcurrentRunsOnOneModuleKeepEveryEdit) {
+  constexpr int kRuns = 20;
+  // Procedure k's declaration is on line 2k.
+  std::string module = "Attribute VB_Name = \"modMany\"\r\n";
+  for (int k = 1; k <= kRuns; ++k) {
+    module += "Sub P" + std::to_string(k) + "()\r\nEnd Sub\r\n";
+  }
+  const std::string path = Path("modMany.bas");
+  ASSERT_TRUE(WriteFileAtomically(path, module).ok());
+
+  std::vector<pid_t> children;
+  for (int k = 1; k <= kRuns; ++k) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      RunResult r = Tolvan(
+          {"comment", path, "--line", std::to_string(2 * k), "--now", "2026-12-08 09:30:00"});
+      ::_exit(r.status);
+    }
+    children.push_back(pid);
+  }
+  std::vector<int> succeeded;
+  for (int k = 1; k <= kRuns; ++k) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(children[k - 1], &status, 0), children[k - 1]);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) succeeded.push_back(k);
+  }
+  // Runs that went before move the procedures down, so a later run's line
+  // may name another procedure than it did at the start; each run still
+  // adds one header, and none may replace the file without another's.
+  const std::string after = *ReadFileBytes(path);
+  size_t headers = 0;
+  for (size_t at = after.find(":  :P"); at != std::string::npos; at = after.find(":  :P", at + 1)) {
+    ++headers;
+  }
+  EXPECT_EQ(succeeded.size(), static_cast<size_t>(kRuns));
+  EXPECT_EQ(headers, succeeded.size()) << "a run exited 0 but its header is not in the file";
+}
+
+TEST_F(CliFileFaultsTest, FilesThatMustNotBeReadAreRefusedWithAMessage) {
+  ASSERT_EQ(::mkfifo(Path("fifo.bas").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(Path("fifo.ini").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", Path("zero.bas").c_str()), 0);
+  ASSERT_TRUE(WriteFileAtomically(Path("m.bas"), "Sub A()\r\nEnd Sub\r\n").ok());
+  ASSERT_TRUE(WriteFileAtomically(Path("big.ini"), std::string(kSettingsSizeLimit + 1, ';')).ok());
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const std::string kNotRegular = ": it is not a regular file (a device, FIFO or socket)\n";
+  const Row rows[] = {
+      {"FifoModule",
+       {"comment", Path("fifo.bas"), "--line", "1"},
+       "Tolvan: cannot read " + Path("fifo.bas") + kNotRegular},
+      {"ModuleLinkedToDevZero",
+       {"comment", Path("zero.bas"), "--line", "1"},
+       "Tolvan: cannot read " + Path("zero.bas") + kNotRegular},
+      {"SettingsFromDevZero",
+       {"comment", Path("m.bas"), "--line", "1", "--settings", "/dev/zero"},
+       "Tolvan: cannot read /dev/zero" + kNotRegular},
+      {"SettingsFromAFifo",
+       {"comment", Path("m.bas"), "--line", "1", "--settings", Path("fifo.ini")},
+       "Tolvan: cannot read " + Path("fifo.ini") + kNotRegular},
+      {"SettingsFileTooLarge",
+       {"comment", Path("m.bas"), "--line", "1", "--settings", Path("big.ini")},
+       "Tolvan: cannot read " + Path("big.ini") + ": it is larger than 8 MiB\n"},
+  };
+  for (const Row& row : rows) {
+    RunResult r = Tolvan(row.args);
+    EXPECT_EQ(r.status, 1) << row.name;
+    EXPECT_EQ(r.err, row.err) << row.name;
+  }
+  EXPECT_EQ(*ReadFileBytes(Path("m.bas")), "Sub A()\r\nEnd Sub\r\n");
+}
+
+}  // namespace
+}  // namespace tolvan
