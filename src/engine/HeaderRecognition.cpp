@@ -9,6 +9,7 @@
 #include "engine/clsMarlet.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
+#include "platform/Text.h"
 
 namespace tolvan {
 namespace {
@@ -873,9 +874,12 @@ Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,
       if (e.status.is_module || e.status.name != *name) continue;
       if (chosen->status.is_module || e.status.declaration_line <= line) chosen = &e;
     }
-    // The header above a procedure is no part of it for the host when the
-    // cursor stands on it: that is still this procedure.
+    // Never the module header for a cursor inside a procedure.
+    if (chosen->status.is_module) {
+      return Status::Error("the declaration of " + Utf16ToUtf8(*name) + " is not one Tolvan reads");
+    }
   }
+  // A cursor on a header's lines means that header's procedure.
   for (const auto& e : *examined) {
     if (!e.status.is_module && e.status.header_first <= line && line <= e.status.header_last &&
         e.status.header_first > 0) {

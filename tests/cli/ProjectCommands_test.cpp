@@ -188,6 +188,12 @@ TEST_F(ProjectCommandsTest, ReviewFormatsAndExitStatus) {
            ":8: stale header: Function CalcPay (parameters: +curBonus -lngOld; return type: "
            "Long -> Currency)\n"},
       {{"review", (root_ / "p").string(), "--format", "json"}, 1, ""},
+      // A file named twice is reviewed once.
+      {{"review", (root_ / "p").string(), file},
+       1,
+       file + ":2: missing header: module modA\n" + file +
+           ":8: stale header: Function CalcPay (parameters: +curBonus -lngOld; return type: "
+           "Long -> Currency)\n"},
       {{"review", (root_ / "p").string(), (root_ / "missing.bas").string()}, 2, ""},
       {{"review", (root_ / "p").string(), "--format", "xml"}, 2, ""},
   };
