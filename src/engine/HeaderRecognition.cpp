@@ -9,6 +9,7 @@
 #include "engine/clsMarlet.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
+#include "platform/Text.h"
 
 namespace tolvan {
 namespace {
@@ -457,16 +458,25 @@ class Recognizer {
   const std::vector<Declared>& procedures() const { return procedures_; }
   size_t date_length() const { return date_length_; }
 
+  // Where the settings put headers first; then the other side, for headers
+  // written under other settings (the factory defaults put them above).
   std::optional<Found> ProcedureHeader(const Declared& d) const {
-    if (context_.settings.intCommentPattern == 1) {
-      size_t from = static_cast<size_t>(d.last_line);  // index of the line below
-      size_t to = from;
-      while (to < lines_.size() && to - from < kMaxBlock && IsComment(lines_[to])) ++to;
-      for (size_t e = from + 1; e <= to; ++e) {
-        if (auto f = Best(from, e, false)) return f;
-      }
-      return std::nullopt;
+    const bool below_first = context_.settings.intCommentPattern == 1;
+    if (auto f = below_first ? Below(d) : Above(d)) return f;
+    return below_first ? Above(d) : Below(d);
+  }
+
+  std::optional<Found> Below(const Declared& d) const {
+    size_t from = static_cast<size_t>(d.last_line);  // index of the line below
+    size_t to = from;
+    while (to < lines_.size() && to - from < kMaxBlock && IsComment(lines_[to])) ++to;
+    for (size_t e = from + 1; e <= to; ++e) {
+      if (auto f = Best(from, e, false)) return f;
     }
+    return std::nullopt;
+  }
+
+  std::optional<Found> Above(const Declared& d) const {
     size_t to = static_cast<size_t>(d.line) - 1;  // index of the declaration
     size_t from = to;
     while (from > 0 && to - from < kMaxBlock && IsComment(lines_[from - 1])) --from;
@@ -864,9 +874,12 @@ Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,
       if (e.status.is_module || e.status.name != *name) continue;
       if (chosen->status.is_module || e.status.declaration_line <= line) chosen = &e;
     }
-    // The header above a procedure is no part of it for the host when the
-    // cursor stands on it: that is still this procedure.
+    // Never the module header for a cursor inside a procedure.
+    if (chosen->status.is_module) {
+      return Status::Error("the declaration of " + Utf16ToUtf8(*name) + " is not one Tolvan reads");
+    }
   }
+  // A cursor on a header's lines means that header's procedure.
   for (const auto& e : *examined) {
     if (!e.status.is_module && e.status.header_first <= line && line <= e.status.header_last &&
         e.status.header_first > 0) {

@@ -131,9 +131,13 @@ std::string DisplayName(const fs::path& file) {
 ModuleList CollectModules(const std::vector<std::string>& paths, const std::string& encoding) {
   ModuleList list;
   std::set<fs::path> seen;
+  // One file named twice (a folder and a .vbp, a relative and an absolute
+  // path) is done once.
   auto add = [&](const fs::path& p) {
-    fs::path key = p.lexically_normal();
-    if (seen.insert(key).second) list.files.push_back(key);
+    std::error_code ec;
+    fs::path key = fs::weakly_canonical(p, ec);
+    if (ec) key = fs::absolute(p, ec).lexically_normal();
+    if (seen.insert(key).second) list.files.push_back(p.lexically_normal());
   };
   for (const auto& given : paths) {
     const fs::path path(given);

@@ -109,6 +109,35 @@ TEST_F(ProjectCommandsTest, DocumentsARealTreeOnceAndOnlyByInsertingHeaders) {
   EXPECT_EQ(clean.out, "");
 }
 
+// The team's settings file puts its own headers below the declarations;
+// headers made earlier from the factory defaults, above them, still count.
+TEST_F(ProjectCommandsTest, TeamSettingsFileBelowAndDefaultHeadersAbove) {
+  const fs::path tree = CopyRealTree();
+  const std::string team =
+      (fs::path(TOLVAN_FIXTURE_DIR) / "settings" / "v04" / "Team.ini").string();
+  const auto before = Snapshot(tree);
+  ASSERT_EQ(Tolvan({"document", (tree / "Payroll").string()}).status, 0);
+  testing::RunResult review = Tolvan({"review", (tree / "Payroll").string(), "--settings", team});
+  EXPECT_EQ(review.status, 0) << review.out;
+  testing::RunResult again = Tolvan({"document", (tree / "Payroll").string(), "--settings", team});
+  EXPECT_EQ(again.out, "Tolvan: 0 files changed, 0 headers inserted, 0 updated\n");
+
+  testing::RunResult run = Tolvan({"document", (tree / "host").string(), "--settings", team});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Tolvan({"review", (tree / "host").string(), "--settings", team}).out, "");
+  const auto after = Snapshot(tree);
+  for (const auto& [file, bytes] : before) {
+    if (file.string().find("/host/") == std::string::npos) continue;
+    SCOPED_TRACE(file.string());
+    EXPECT_EQ(WithoutInsertedComments(bytes, after.at(file)), bytes);
+  }
+  // Below the declaration.
+  const std::string japan = *ReadFileBytes(tree / "host" / "japan" / "modJapan.bas");
+  const size_t pad = japan.find("Function Pad");
+  ASSERT_NE(pad, std::string::npos);
+  EXPECT_EQ(japan.compare(japan.find('\n', pad) + 1, 1, "'"), 0);
+}
+
 TEST_F(ProjectCommandsTest, DryRunPrintsTheDiffAndWritesNothing) {
   const fs::path file = root_ / "modA.bas";
   const std::string original =
@@ -159,6 +188,12 @@ TEST_F(ProjectCommandsTest, ReviewFormatsAndExitStatus) {
            ":8: stale header: Function CalcPay (parameters: +curBonus -lngOld; return type: "
            "Long -> Currency)\n"},
       {{"review", (root_ / "p").string(), "--format", "json"}, 1, ""},
+      // A file named twice is reviewed once.
+      {{"review", (root_ / "p").string(), file},
+       1,
+       file + ":2: missing header: module modA\n" + file +
+           ":8: stale header: Function CalcPay (parameters: +curBonus -lngOld; return type: "
+           "Long -> Currency)\n"},
       {{"review", (root_ / "p").string(), (root_ / "missing.bas").string()}, 2, ""},
       {{"review", (root_ / "p").string(), "--format", "xml"}, 2, ""},
   };
