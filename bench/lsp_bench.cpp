@@ -5,9 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "lsp/Server.h"
 
@@ -28,8 +27,8 @@ std::string BigModule() {
     text += "\n' 手続き " + n + "\nPublic Function F" + n +
             "(ByVal a As Long, Optional ByRef b As String = \"x\") As Long\n"
             "    Dim i As Long\n    For i = 1 To a\n        F" +
-            n + " = F" + n + " + i\n    Next\n    Debug.Print b\n    F" + n +
-            " = F" + n + " * 2\nEnd Function\n";
+            n + " = F" + n + " + i\n    Next\n    Debug.Print b\n    F" + n + " = F" + n +
+            " * 2\nEnd Function\n";
   }
   while (line++ < kLines) text += "' filler\n";
   return text;
@@ -38,14 +37,17 @@ std::string BigModule() {
 struct Fixture {
   explicit Fixture(bool review = false) {
     ::setenv("XDG_CONFIG_HOME", "/tmp/tolvan-bench/config", 1);
-    server = std::make_unique<Server>([this](const std::string& s) { last = s; }, Server::Options{});
+    server =
+        std::make_unique<Server>([this](const std::string& s) { last = s; }, Server::Options{});
     Send({{"jsonrpc", "2.0"},
           {"id", 0},
           {"method", "initialize"},
           {"params", {{"initializationOptions", {{"review", review}}}}}});
     Send({{"jsonrpc", "2.0"},
           {"method", "textDocument/didOpen"},
-          {"params", {{"textDocument", {{"uri", kUri}, {"languageId", "vb"}, {"version", 1}, {"text", BigModule()}}}}}});
+          {"params",
+           {{"textDocument",
+             {{"uri", kUri}, {"languageId", "vb"}, {"version", 1}, {"text", BigModule()}}}}}});
   }
   void Send(const json& j) { server->Receive(Frame(j.dump())); }
   std::unique_ptr<Server> server;
@@ -62,15 +64,15 @@ void BM_IncrementalChange(benchmark::State& state) {
   bool insert = true;
   for (auto _ : state) {
     // Type a character on a line in the middle, then take it away again.
-    const std::string message =
-        Frame(json{{"jsonrpc", "2.0"},
-                   {"method", "textDocument/didChange"},
-                   {"params",
-                    {{"textDocument", {{"uri", kUri}, {"version", version++}}},
-                     {"contentChanges",
-                      {{{"range", insert ? Range(50'004, 4, 50'004, 4) : Range(50'004, 4, 50'004, 5)},
-                        {"text", insert ? "x" : ""}}}}}}}
-                  .dump());
+    const std::string message = Frame(json{
+        {"jsonrpc", "2.0"},
+        {"method", "textDocument/didChange"},
+        {"params",
+         {{"textDocument", {{"uri", kUri}, {"version", version++}}},
+          {"contentChanges",
+           {{{"range", insert ? Range(50'004, 4, 50'004, 4) : Range(50'004, 4, 50'004, 5)},
+             {"text",
+              insert ? "x" : ""}}}}}}}.dump());
     f.server->Receive(message);
     insert = !insert;
   }
@@ -79,14 +81,14 @@ BENCHMARK(BM_IncrementalChange)->Unit(benchmark::kMicrosecond);
 
 void BM_CodeActionAtCursor(benchmark::State& state) {
   Fixture f;
-  const std::string message = Frame(json{{"jsonrpc", "2.0"},
-                                         {"id", 1},
-                                         {"method", "textDocument/codeAction"},
-                                         {"params",
-                                          {{"textDocument", {{"uri", kUri}}},
-                                           {"range", Range(50'004, 4, 50'004, 4)},
-                                           {"context", json::object()}}}}
-                                        .dump());
+  const std::string message = Frame(json{
+      {"jsonrpc", "2.0"},
+      {"id", 1},
+      {"method", "textDocument/codeAction"},
+      {"params",
+       {{"textDocument", {{"uri", kUri}}},
+        {"range", Range(50'004, 4, 50'004, 4)},
+        {"context", json::object()}}}}.dump());
   for (auto _ : state) {
     f.server->Receive(message);
     benchmark::DoNotOptimize(f.last);

@@ -23,6 +23,7 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 }
 
 void TextDocument::SetText(std::u16string_view text) {
+  utf8_.reset();
   lines_ = SplitLines(text);
   const size_t lf = text.find(u'\n');
   if (lf != std::u16string_view::npos)
@@ -49,6 +50,7 @@ Status TextDocument::Replace(const Range& range, std::u16string_view text) {
     return Status::Error("the range " + describe(range.start) + "-" + describe(range.end) +
                          " ends before it starts");
   }
+  utf8_.reset();
   const std::u16string& first = lines_[range.start.line];
   const std::u16string& last = lines_[range.end.line];
   // The common case, a change inside one line: no other line moves.
@@ -79,6 +81,11 @@ Status TextDocument::Replace(const Range& range, std::u16string_view text) {
     lines_.erase(begin + common, end);
   }
   return Status::Ok();
+}
+
+const std::string& TextDocument::Utf8() const {
+  if (!utf8_) utf8_ = Utf16ToUtf8(Text());
+  return *utf8_;
 }
 
 std::u16string TextDocument::Text() const {

@@ -5,6 +5,7 @@
 // it. The text's first line break is kept for lines the server writes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,11 +54,14 @@ class TextDocument {
   const std::u16string& newline() const { return newline_; }
   // The whole text with newline() between lines.
   std::u16string Text() const;
-  std::string Utf8() const { return Utf16ToUtf8(Text()); }
+  // Kept until the next change: editors ask for code actions at every move
+  // of the cursor.
+  const std::string& Utf8() const;
 
  private:
   std::vector<std::u16string> lines_;
   std::u16string newline_ = u"\r\n";
+  mutable std::optional<std::string> utf8_;
 };
 
 // The fewest-lines replacement that turns `before` into `after`: the lines
