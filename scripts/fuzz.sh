@@ -8,6 +8,7 @@
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh
 seconds="${1:-60}"
 shift || true
 targets=("$@")
