@@ -5,6 +5,8 @@
 // written reads back as written, and a load ends in a record or a message.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstdio>
+
 #include "FuzzSupport.h"
 #include "platform/FileSystem.h"
 #include "settings/ProfileFile.h"
@@ -26,7 +28,12 @@ void Run(const uint8_t* data, size_t size) {
   (void)file.Get(section, key);
   (void)file.Keys(section);
   if (file.Set(section, key, value)) {
-    FUZZ_CHECK(ProfileFile(file.bytes()).Get(section, key) == value);
+    const auto back = ProfileFile(file.bytes()).Get(section, key);
+    if (back != value) {
+      std::fprintf(stderr, "section [%s] key [%s] value [%s] read back [%s]\n", section.c_str(),
+                   key.c_str(), value.c_str(), back ? back->c_str() : "(missing)");
+    }
+    FUZZ_CHECK(back == value);
     file.Remove(section, key);
     FUZZ_CHECK(!file.Get(section, key));
   }
