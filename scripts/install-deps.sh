@@ -12,6 +12,8 @@ packages=(
   # Japanese texts in the dialog; IPAGothic also stands in for the monospaced
   # "ＭＳ ゴシック": a Japanese character is exactly two Latin columns wide.
   fonts-ipafont-gothic
+  # The fuzz targets of fuzz/ (scripts/fuzz.sh): clang and its libFuzzer.
+  clang-14 libfuzzer-14-dev
 )
 [ "${TOLVAN_WITH_BENCH_TOOLS:-0}" = 1 ] && packages+=(hyperfine)
 

@@ -17,3 +17,4 @@ ctest --preset release
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan
+scripts/fuzz.sh 10

@@ -20,6 +20,15 @@ std::string_view Trim(std::string_view s) {
 
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 
+// A name whose last byte would start a two-byte character: written in
+// brackets, that character would take the closing ']' as its second byte.
+bool EndsInLeadByte(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && i + ansi::CharLength(s, i) < s.size()) i += ansi::CharLength(s, i);
+  return i < s.size() && ansi::CharLength(s, i) == 1 &&
+         ansi::IsLeadByte(static_cast<unsigned char>(s[i]));
+}
+
 bool ReadingWouldChange(std::string_view value) {
   if (value.empty()) return false;
   if (IsBlank(value.front()) || IsBlank(value.back())) return true;
@@ -154,11 +163,11 @@ Status ProfileFile::Check(std::string_view section, std::string_view key, std::s
   if (Status s = CheckNoLineBreak(key, "key name"); !s) return s;
   if (Status s = CheckNoLineBreak(value, "value"); !s) return s;
   if (section.empty() || Trim(section) != section ||
-      ansi::Find(section, ']') != std::string_view::npos) {
+      ansi::Find(section, ']') != std::string_view::npos || EndsInLeadByte(section)) {
     return Status::Error("\"" + std::string(section) + "\" cannot be a profile file section name");
   }
   if (key.empty() || Trim(key) != key || key.find('=') != std::string_view::npos ||
-      key.front() == '[' || key.front() == ';') {
+      key.front() == '[' || key.front() == ';' || EndsInLeadByte(key)) {
     return Status::Error("\"" + std::string(key) + "\" cannot be a profile file key name");
   }
   return Status::Ok();

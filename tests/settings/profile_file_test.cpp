@@ -126,7 +126,14 @@ TEST(ProfileFileWrite, RefusesWhatOneLineCannotHold) {
   EXPECT_EQ(file.Set("A]", "X", "1").message(), "\"A]\" cannot be a profile file section name");
   EXPECT_EQ(file.Set("A", "X=Y", "1").message(), "\"X=Y\" cannot be a profile file key name");
   EXPECT_EQ(file.Set("A", " X", "1").message(), "\" X\" cannot be a profile file key name");
+  // Half a two-byte character would take the closing ']' (or the '=') with it.
+  EXPECT_EQ(file.Set("A\x90", "X", "1").message(),
+            "\"A\x90\" cannot be a profile file section name");
+  EXPECT_EQ(file.Set("A", "X\x90", "1").message(), "\"X\x90\" cannot be a profile file key name");
   EXPECT_EQ(file.bytes(), "[A]\r\n");
+  ProfileFile whole;
+  ASSERT_TRUE(whole.Set("\x90\x40", "X\x90\x40", "1"));
+  EXPECT_EQ(ProfileFile(whole.bytes()).Get("\x90\x40", "X\x90\x40"), "1");
 }
 
 TEST(ProfileFileWrite, RemoveAndKeys) {

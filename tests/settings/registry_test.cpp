@@ -261,8 +261,10 @@ TEST(RegText, LongByteListsGoOnOverLines) {
 }
 
 // A key of many values is read, looked up and written in time in proportion
-// to its size; names still match without regard to case.
-TEST(RegText, FortyThousandValuesInOneKeyTakeWellUnderASecond) {
+// to its size (a tenth of a second on an idle machine; the limit leaves room
+// for a busy one, far below the seconds of a square cost); names still match
+// without regard to case.
+TEST(RegText, FortyThousandValuesInOneKeyInLinearTime) {
   std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n";
   for (int i = 0; i < 40000; ++i) text += "\"Value" + std::to_string(i) + "\"=dword:00000001\n";
   text += "\"value7\"=dword:00000002\n";
@@ -275,7 +277,7 @@ TEST(RegText, FortyThousandValuesInOneKeyTakeWellUnderASecond) {
   EXPECT_EQ(tree->FindValue(kHkeyCurrentUser, "K", "Value40000"), nullptr);
   auto again = FormatRegText(*tree);
   ASSERT_TRUE(again.ok());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
 }
 
 TEST(RegText, ToleratesWindowsLineEndsCommentsAndUpperCaseHex) {
