@@ -10,6 +10,8 @@ packages=(
   # Japanese texts in the dialog; IPAGothic also stands in for the monospaced
   # "ＭＳ ゴシック": a Japanese character is exactly two Latin columns wide.
   fonts-ipafont-gothic
+  # Qt's own texts in the dialog (file chooser, prompts, buttons) in Japanese.
+  qt6-translations-l10n
 )
 [ "${TOLVAN_WITH_BENCH_TOOLS:-0}" = 1 ] && packages+=(hyperfine)
 

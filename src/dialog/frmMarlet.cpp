@@ -144,6 +144,7 @@ frmMarlet::frmMarlet(SettingsRecord& settings, const Services& services, QWidget
     own_clock_ = std::make_unique<SystemClock>();
     clock_ = own_clock_.get();
   }
+  LoadQtTranslations();
   setObjectName(QStringLiteral("frmMarlet"));
   BuildWindow();
 }
