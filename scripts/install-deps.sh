@@ -14,6 +14,8 @@ packages=(
   fonts-ipafont-gothic
   # The fuzz targets of fuzz/ (scripts/fuzz.sh): clang and its libFuzzer.
   clang-14 libfuzzer-14-dev
+  # Qt's own texts in the dialog (file chooser, prompts, buttons) in Japanese.
+  qt6-translations-l10n
 )
 [ "${TOLVAN_WITH_BENCH_TOOLS:-0}" = 1 ] && packages+=(hyperfine)
 

@@ -1,7 +1,10 @@
 // The library's side of the seam: the one DialogModule object and the
 // exported entry point that hands it out.
+#include <dlfcn.h>
+
 #include <QApplication>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -10,6 +13,36 @@
 
 namespace tolvan::dialog {
 namespace {
+
+// Qt's X11 platform aborts the process when it cannot reach the X server,
+// so the server is tried first with the X connection library Qt itself
+// uses. Only when Qt is going to use X11: another platform chosen in
+// QT_QPA_PLATFORM (offscreen, wayland) needs no X server. When the library
+// cannot be loaded, Qt is left to try.
+bool XServerUnreachable(const char* display) {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform != nullptr && platform[0] != '\0' && std::strncmp(platform, "xcb", 3) != 0) {
+    return false;
+  }
+  if (platform == nullptr && std::getenv("WAYLAND_DISPLAY") != nullptr) return false;
+  void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (xcb == nullptr) return false;
+  using Connect = void* (*)(const char*, int*);
+  using HasError = int (*)(void*);
+  using Disconnect = void (*)(void*);
+  auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+  auto has_error = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+  auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+  bool unreachable = false;
+  if (connect != nullptr && has_error != nullptr && disconnect != nullptr) {
+    // xcb_connect never returns null: a failed connection reports its error.
+    void* connection = connect(display, nullptr);
+    unreachable = connection == nullptr || has_error(connection) != 0;
+    if (connection != nullptr) disconnect(connection);
+  }
+  dlclose(xcb);
+  return unreachable;
+}
 
 // The front end has no Qt of its own, so the first dialog starts the
 // application object; it lives as long as the process, because Qt cannot be
@@ -26,6 +59,12 @@ bool EnsureApplication(std::string& error) {
                            std::getenv("QT_QPA_PLATFORM") != nullptr;
   if (!has_display) {
     error = "no display to show the settings window on";
+    return false;
+  }
+  if (const char* display = std::getenv("DISPLAY");
+      display != nullptr && XServerUnreachable(display)) {
+    error = std::string("cannot reach the display ") + display +
+            " to show the settings window on (is the X server running, and may this user use it?)";
     return false;
   }
   static int argc = 1;

@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
+#include <QTranslator>
 #include <QUrl>
 
 namespace tolvan::dialog {
@@ -40,6 +42,20 @@ QFont MonospaceFont() {
   font.setFixedPitch(true);
   font.setPointSizeF(9);
   return font;
+}
+
+void LoadQtTranslations() {
+  QCoreApplication* app = QCoreApplication::instance();
+  static const char kLoaded[] = "tolvanQtTranslations";
+  if (app == nullptr || app->property(kLoaded).toBool()) return;
+  app->setProperty(kLoaded, true);
+  auto* translator = new QTranslator(app);
+  if (translator->load(QStringLiteral("qtbase_ja"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  } else {
+    delete translator;
+  }
 }
 
 // The same icon and cursor files that the add-in's resources are built from.

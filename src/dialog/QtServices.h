@@ -38,6 +38,12 @@ class Twips {
 QFont UiFont();
 QFont MonospaceFont();
 
+// Qt's own texts (the file chooser's buttons and labels, its overwrite
+// prompt, the Yes and No of a question) in Japanese, like the rest of the
+// windows. Loads once per application; without the translation files the
+// texts stay in English.
+void LoadQtTranslations();
+
 // Icon resource 1001 and cursor resource 99.
 QIcon AddinIcon();
 QCursor LinkCursor();

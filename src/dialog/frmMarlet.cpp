@@ -31,6 +31,22 @@ namespace {
 constexpr int kClientWidth = 10395;
 constexpr int kClientHeight = 5760;
 
+// The tree is 2175 twips wide, so that its longest caption (a page two
+// levels deep, beside the vertical scroll bar) fits at 9 pt; the pages
+// start right of it and keep their right edge, 120 twips inside the window.
+constexpr int kTreeWidth = 2175;
+constexpr int kPageLeft = 2400;
+constexpr int kPageWidth = 7935;
+// A box that runs across the page, 120 twips in from either side.
+constexpr int kPageInnerWidth = kPageWidth - 240;
+
+// A frame's caption sits on its top line, as a Windows frame draws it, so
+// the line passes above the page's first control instead of through it.
+constexpr char kFrameStyle[] =
+    "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+    " left: 7px; padding: 0px 2px; }";
+
 constexpr int kKeyRole = Qt::UserRole;
 
 QString Indexed(const char* name, int index) {
@@ -144,6 +160,7 @@ frmMarlet::frmMarlet(SettingsRecord& settings, const Services& services, QWidget
     own_clock_ = std::make_unique<SystemClock>();
     clock_ = own_clock_.get();
   }
+  LoadQtTranslations();
   setObjectName(QStringLiteral("frmMarlet"));
   BuildWindow();
 }
@@ -191,21 +208,22 @@ void frmMarlet::BuildWindow() {
 
   tvwMenu = new QTreeWidget(client);
   tvwMenu->setObjectName(QStringLiteral("tvwMenu"));
-  tvwMenu->setGeometry(tw.Rect(120, 240, 1815, 5415));
+  tvwMenu->setGeometry(tw.Rect(120, 240, kTreeWidth, 5415));
   tvwMenu->setHeaderHidden(true);
   tvwMenu->setColumnCount(1);
-  // The narrow tree scrolls sideways rather than cut its captions short.
-  tvwMenu->setIndentation(tw(180));
+  // Every caption fits: no sideways scroll bar, which would cover the last
+  // visible node.
+  tvwMenu->setIndentation(tw(150));
   tvwMenu->setTextElideMode(Qt::ElideNone);
-  tvwMenu->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  tvwMenu->header()->setStretchLastSection(false);
+  tvwMenu->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   connect(tvwMenu, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* node, QTreeWidgetItem*) { tvwMenu_NodeClick(node); });
 
   for (int n = 0; n < kPageCount; ++n) {
     auto* frame = new QGroupBox(client);
     frame->setObjectName(Indexed("fraComment", n));
-    frame->setGeometry(tw.Rect(2040, 120, 8295, 3495));
+    frame->setGeometry(tw.Rect(kPageLeft, 120, kPageWidth, 3495));
+    frame->setStyleSheet(QLatin1String(kFrameStyle));
     frame->setEnabled(false);
     frame->hide();
     fraComment[n] = frame;
@@ -222,11 +240,13 @@ void frmMarlet::BuildWindow() {
   cmdOK->setObjectName(QStringLiteral("cmdOK"));
   cmdOK->setGeometry(tw.Rect(7680, 5280, 1215, 375));
   cmdOK->setAutoDefault(false);
+  cmdOK->installEventFilter(this);
   connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
   cmdCancel = new QPushButton(QStringLiteral("キャンセル"), client);
   cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
   cmdCancel->setGeometry(tw.Rect(9000, 5280, 1215, 375));
   cmdCancel->setAutoDefault(false);
+  cmdCancel->installEventFilter(this);
   connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
 }
 
@@ -258,11 +278,12 @@ void frmMarlet::BuildTemplatePage(int n) {
   QGroupBox* frame = fraComment[n];
   AddLabel(frame, Indexed("lblComment", n), QStringLiteral("コメント"),
            tw.Rect(120, 240, 2000, 240));
-  txtComment[n] = MakeMultiLineBox(frame, Indexed("txtComment", n), tw.Rect(120, 480, 8055, 1335));
+  txtComment[n] =
+      MakeMultiLineBox(frame, Indexed("txtComment", n), tw.Rect(120, 480, kPageInnerWidth, 1335));
   AddLabel(frame, Indexed("lblPreview", n), QStringLiteral("プレビュー"),
            tw.Rect(120, 1920, 2000, 240));
   QPlainTextEdit* preview =
-      MakeMultiLineBox(frame, Indexed("txtPreview", n), tw.Rect(120, 2160, 8055, 1215));
+      MakeMultiLineBox(frame, Indexed("txtPreview", n), tw.Rect(120, 2160, kPageInnerWidth, 1215));
   preview->setReadOnly(true);
   QPalette palette = preview->palette();
   palette.setColor(QPalette::Base, palette.color(QPalette::Button));
@@ -277,10 +298,10 @@ void frmMarlet::BuildParameterPage() {
   for (int i = 0; i < 6; ++i) {
     const int top = 360 + i * 480;
     AddLabel(frame, Indexed("lblRef", i), ToQString(kRefLabels[i]),
-             tw.Rect(240, top + 30, 4200, 255));
+             tw.Rect(240, top + 30, 3840, 255));
     auto* box = new QLineEdit(frame);
     box->setObjectName(Indexed("txtRef", i));
-    box->setGeometry(tw.Rect(4560, top, 3495, 315));
+    box->setGeometry(tw.Rect(4200, top, 3495, 315));
     connect(box, &QLineEdit::textChanged, this, [this, i] { txtRef_Change(i); });
     txtRef[i] = box;
   }
@@ -312,26 +333,27 @@ void frmMarlet::BuildUserMacroPage() {
   connect(msgUserDefine, &QTableWidget::cellClicked, this, [this] { msgUserDefine_Click(); });
 
   AddLabel(frame, QStringLiteral("lblUserDefine_0"), QStringLiteral("マクロ"),
-           tw.Rect(4680, 720, 3000, 240));
+           tw.Rect(4560, 720, 3000, 240));
   AddLabel(frame, QStringLiteral("lblUserDefine_1"), QStringLiteral("置換文字列"),
-           tw.Rect(4680, 1380, 3000, 240));
+           tw.Rect(4560, 1380, 3000, 240));
   for (int i = 0; i < 2; ++i) {
     auto* box = new QLineEdit(frame);
     box->setObjectName(Indexed("txtUserDefine", i));
-    box->setGeometry(tw.Rect(4680, 960 + i * 660, 3495, 315));
+    box->setGeometry(tw.Rect(4560, 960 + i * 660, 3255, 315));
     txtUserDefine[i] = box;
   }
   txtUserDefine[0]->installEventFilter(this);
 
   const char16_t* const captions[5] = {u"追加", u"修正", u"削除", u"↑", u"↓"};
-  const QRect places[5] = {tw.Rect(4680, 2160, 1095, 375), tw.Rect(5880, 2160, 1095, 375),
-                           tw.Rect(7080, 2160, 1095, 375), tw.Rect(4680, 2760, 615, 375),
-                           tw.Rect(5400, 2760, 615, 375)};
+  const QRect places[5] = {tw.Rect(4560, 2160, 1035, 375), tw.Rect(5670, 2160, 1035, 375),
+                           tw.Rect(6780, 2160, 1035, 375), tw.Rect(4560, 2760, 615, 375),
+                           tw.Rect(5280, 2760, 615, 375)};
   for (int i = 0; i < 5; ++i) {
     auto* button = new QPushButton(ToQString(captions[i]), frame);
     button->setObjectName(Indexed("cmdUserDefine", i));
     button->setGeometry(places[i]);
     button->setAutoDefault(false);
+    button->installEventFilter(this);
     connect(button, &QPushButton::clicked, this, [this, i] { cmdUserDefine_Click(i); });
     cmdUserDefine[i] = button;
   }
@@ -370,14 +392,14 @@ void frmMarlet::BuildLineCommentPage(int n) {
     AddLabel(frame, Indexed("lblLineComment", first + k), ToQString(captions[k]),
              tw.Rect(120, label_tops[k], 2000, 240));
   }
-  auto* before =
-      MakeMultiLineBox(frame, Indexed("txtLineComment", first), tw.Rect(120, 540, 8055, 855));
+  auto* before = MakeMultiLineBox(frame, Indexed("txtLineComment", first),
+                                  tw.Rect(120, 540, kPageInnerWidth, 855));
   auto* each = new QLineEdit(frame);
   each->setObjectName(Indexed("txtLineComment", first + 1));
-  each->setGeometry(tw.Rect(120, 1740, 8055, 315));
+  each->setGeometry(tw.Rect(120, 1740, kPageInnerWidth, 315));
   each->setFont(MonospaceFont());
-  auto* after =
-      MakeMultiLineBox(frame, Indexed("txtLineComment", first + 2), tw.Rect(120, 2400, 8055, 855));
+  auto* after = MakeMultiLineBox(frame, Indexed("txtLineComment", first + 2),
+                                 tw.Rect(120, 2400, kPageInnerWidth, 855));
   connect(before, &QPlainTextEdit::textChanged, this, [this] { MarkChanged(); });
   connect(each, &QLineEdit::textChanged, this, [this] { MarkChanged(); });
   connect(after, &QPlainTextEdit::textChanged, this, [this] { MarkChanged(); });
@@ -419,14 +441,14 @@ void frmMarlet::BuildLegend(QWidget* client) {
     rule->setObjectName(Indexed("linHead", index));
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
-    rule->setGeometry(tw.Rect(2040, top, 8295, 30));
+    rule->setGeometry(tw.Rect(kPageLeft, top, kPageWidth, 30));
   };
   line(0, 3690);
   AddLabel(client, QStringLiteral("lblMacroHead"), QStringLiteral("マクロ一覧"),
-           tw.Rect(2160, 3735, 2000, 225));
+           tw.Rect(kPageLeft + 120, 3735, 2000, 225));
   line(1, 3975);
-  const int lefts[3] = {2160, 4560, 7560};
-  const int widths[3] = {2400, 3000, 2775};
+  const int lefts[3] = {kPageLeft + 120, kPageLeft + 2340, kPageLeft + 5280};
+  const int widths[3] = {2220, 2940, 2655};
   int index = 0;
   for (int column = 0; column < 3; ++column) {
     for (int row = 0; row < 6; ++row) {
@@ -523,6 +545,14 @@ void frmMarlet::Warn(std::u16string_view text) { messages_->Warn(ToU16(windowTit
 
 bool frmMarlet::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (auto* button = qobject_cast<QPushButton*>(watched)) {
+      // Enter presses the button that has the focus. No button is the
+      // default one, so Enter in a one-line box does not press OK.
+      if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+      button->click();
+      return true;
+    }
     if (watched == txtUserDefine[0]) {
       const QString typed = static_cast<QKeyEvent*>(event)->text();
       if (typed.size() == 1 && IsRefusedInMacroWord(typed.at(0).unicode())) return true;
@@ -533,7 +563,6 @@ bool frmMarlet::eventFilter(QObject* watched, QEvent* event) {
     } else {
       // Any key pressed on a list counts as an edit, except the Tab that
       // only moves the focus on.
-      const int key = static_cast<QKeyEvent*>(event)->key();
       if (key != Qt::Key_Tab && key != Qt::Key_Backtab) MarkChanged();
     }
   }

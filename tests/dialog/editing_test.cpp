@@ -160,6 +160,40 @@ class EditingTest : public QObject {
     QCOMPARE(h.form().result(), int(QDialog::Accepted));
   }
 
+  // Enter presses the button that has the focus, as Space does.
+  void EnterPressesTheFocusedButton_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("result");  // -1: the window stays open
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("OK") << "K00"
+                        << "cmdOK" << int(Qt::Key_Return) << int(QDialog::Accepted) << "";
+    QTest::newRow("Cancel, keypad Enter")
+        << "K00"
+        << "cmdCancel" << int(Qt::Key_Enter) << int(QDialog::Rejected) << "";
+    QTest::newRow("add a macro") << "K19"
+                                 << "cmdUserDefine_0" << int(Qt::Key_Return) << -1
+                                 << "マクロが未入力です";
+  }
+  void EnterPressesTheFocusedButton() {
+    QFETCH(QString, page);
+    QFETCH(QString, button);
+    QFETCH(int, key);
+    QFETCH(int, result);
+    QFETCH(QString, warning);
+    Harness h;
+    h.Open();
+    h.ClickNode(page);
+    auto* pressed = h.Find<QPushButton>(button);
+    pressed->setFocus();
+    QTest::keyClick(pressed, Qt::Key(key));
+    QCOMPARE(h.form().isVisible(), result == -1);
+    if (result != -1) QCOMPARE(h.form().result(), result);
+    QCOMPARE(h.messages.shown.empty(), warning.isEmpty());
+    if (!warning.isEmpty()) QCOMPARE(Q(h.messages.shown.back().text), warning);
+  }
+
   void OkWithoutChangesClosesWithoutSaving() {
     Harness h;
     const SettingsRecord before = h.settings;

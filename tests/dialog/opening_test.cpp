@@ -11,8 +11,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "DialogTestSupport.h"
 
@@ -297,14 +300,67 @@ class OpeningTest : public QObject {
     const Twips tw(&h.form());
     QCOMPARE(h.Find<QPushButton>("cmdOK")->geometry(), tw.Rect(7680, 5280, 1215, 375));
     QCOMPARE(h.Find<QPushButton>("cmdCancel")->geometry(), tw.Rect(9000, 5280, 1215, 375));
-    QCOMPARE(h.Find<QWidget>("tvwMenu")->geometry(), tw.Rect(120, 240, 1815, 5415));
-    QCOMPARE(h.Find<QWidget>("fraComment_7")->geometry(), tw.Rect(2040, 120, 8295, 3495));
-    QCOMPARE(h.Find<QWidget>("txtComment_7")->geometry(), tw.Rect(120, 480, 8055, 1335));
-    QCOMPARE(h.Find<QWidget>("txtPreview_7")->geometry(), tw.Rect(120, 2160, 8055, 1215));
+    QCOMPARE(h.Find<QWidget>("tvwMenu")->geometry(), tw.Rect(120, 240, 2175, 5415));
+    QCOMPARE(h.Find<QWidget>("fraComment_7")->geometry(), tw.Rect(2400, 120, 7935, 3495));
+    QCOMPARE(h.Find<QWidget>("txtComment_7")->geometry(), tw.Rect(120, 480, 7695, 1335));
+    QCOMPARE(h.Find<QWidget>("txtPreview_7")->geometry(), tw.Rect(120, 2160, 7695, 1215));
     QCOMPARE(h.Find<QWidget>("client")->size(), QSize(tw(10395), tw(5760)));
     auto* grid = h.Find<QTableWidget>("msgUserDefine");
     QCOMPARE(grid->columnWidth(0), tw(1000));
     QCOMPARE(grid->columnWidth(1), tw(2900));
+  }
+
+  // The frame's line and caption pass above the page's controls, and no
+  // control runs past the frame's sides.
+  void EveryControlLiesInsideItsFrame_data() {
+    QTest::addColumn<int>("page");
+    for (int n = 0; n < kPageCount; ++n) QTest::newRow(qPrintable(Q(PageKey(n)))) << n;
+  }
+  void EveryControlLiesInsideItsFrame() {
+    QFETCH(int, page);
+    Harness h;
+    h.Open();
+    h.ClickNode(Q(PageKey(page)));
+    auto* frame = h.Find<QGroupBox>(QStringLiteral("fraComment_%1").arg(page));
+    const QRect inside = frame->contentsRect();
+    for (QWidget* control : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      QVERIFY2(inside.contains(control->geometry()),
+               qPrintable(QStringLiteral("%1 at (%2, %3, %4 x %5), frame inside (%6, %7, %8 x %9)")
+                              .arg(control->objectName())
+                              .arg(control->x())
+                              .arg(control->y())
+                              .arg(control->width())
+                              .arg(control->height())
+                              .arg(inside.x())
+                              .arg(inside.y())
+                              .arg(inside.width())
+                              .arg(inside.height())));
+    }
+  }
+
+  // Every caption of the tree fits beside the vertical scroll bar, and no
+  // sideways scroll bar covers the group "その他の設定" on opening.
+  void TreeShowsEveryCaptionWhole() {
+    Harness h;
+    h.Open();
+    auto* tree = h.Find<QTreeWidget>("tvwMenu");
+    QVERIFY(!tree->horizontalScrollBar()->isVisible());
+    const int margin = tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
+    const QFontMetrics metrics(tree->font());
+    QTreeWidgetItem* other = nullptr;
+    for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it) {
+      const QString text = (*it)->text(0);
+      if (text == QStringLiteral("その他の設定")) other = *it;
+      const QRect cell = tree->visualItemRect(*it);
+      const int needed = cell.left() + margin + metrics.horizontalAdvance(text) + margin;
+      QVERIFY2(needed <= tree->viewport()->width(),
+               qPrintable(QStringLiteral("%1 needs %2 of %3 pixels")
+                              .arg(text)
+                              .arg(needed)
+                              .arg(tree->viewport()->width())));
+    }
+    QVERIFY(other != nullptr);
+    QVERIFY(tree->viewport()->rect().contains(tree->visualItemRect(other)));
   }
 };
 

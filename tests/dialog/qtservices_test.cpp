@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -165,6 +166,55 @@ class QtServicesTest : public QObject {
     QVERIFY(!chooser.ChooseFile(LoadRequest(ini.toStdU16String(), u"")).has_value());
     QCOMPARE(windows, QStringList{"chooser in " + QDir(temp.path()).absolutePath()});
     QVERIFY(!QFileInfo::exists(temp.filePath("config")));  // a load makes no folder
+  }
+
+  // Qt's own parts of the chooser and its prompts speak the dialog's
+  // language once the settings window has been made.
+  void QtOwnTextsAreJapanese_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("text");
+    const char* rows[][3] = {
+        {"chooser accept button", "chooser", "保存(&S)"},
+        {"chooser cancel button", "chooser", "キャンセル"},
+        {"chooser file name label", "chooser", "ファイル名(&N):"},
+        {"overwrite prompt", "prompt", "Team.ini は既に存在します。\n置き換えますか?"},
+        {"overwrite prompt yes", "prompt", "はい(&Y)"},
+        {"overwrite prompt no", "prompt", "いいえ(&N)"},
+    };
+    for (const auto& row : rows) QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
+  }
+  void QtOwnTextsAreJapanese() {
+    QFETCH(QString, window);
+    QFETCH(QString, text);
+    Harness h;
+    h.Open();
+    QTemporaryDir temp;
+    const QString ini = temp.filePath("Team.ini");
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    // Every text of the chooser, then of the overwrite prompt it shows.
+    QMap<QString, QStringList> texts;
+    QTimer::singleShot(0, [&] {
+      auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (chooser == nullptr) return;
+      for (auto* button : chooser->findChildren<QAbstractButton*>())
+        texts["chooser"] << button->text();
+      for (auto* label : chooser->findChildren<QLabel*>()) texts["chooser"] << label->text();
+      QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        texts["prompt"] << box->text();
+        for (auto* button : box->buttons()) texts["prompt"] << button->text();
+        box->button(QMessageBox::No)->click();
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+      });
+      chooser->selectFile(ini);
+      QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
+    });
+    QtFileChooser chooser(&h.form());
+    QVERIFY(!chooser.ChooseFile(SaveRequest(ini.toStdU16String(), u"Team")).has_value());
+    QVERIFY2(texts[window].contains(text), qPrintable(texts[window].join(" | ")));
   }
 
   void WarningBoxHasTheIconTitleTextAndOkOnly() {
