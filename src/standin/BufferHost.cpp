@@ -134,12 +134,12 @@ void BufferVBE::Init(ModuleDocument document, const BufferModuleInfo& info) {
   }
   project_ = std::make_shared<BufferProject>(info.project);
   component_ = std::make_shared<BufferComponent>(std::move(name), type);
-  pane_ = std::make_shared<BufferCodePane>(
-      std::make_shared<BufferCodeModule>(document_, component_));
+  pane_ =
+      std::make_shared<BufferCodePane>(std::make_shared<BufferCodeModule>(document_, component_));
 }
 
 Status BufferVBE::SelectFileRange(long start_line, long start_column, long end_line,
-                                long end_column) {
+                                  long end_column) {
   // A selection made from the end backwards is the same selection.
   if (end_line < start_line || (end_line == start_line && end_column < start_column)) {
     std::swap(start_line, end_line);

@@ -148,10 +148,12 @@ std::vector<LineEdit> ModuleDocument::Edits() const {
   // The lines as read that are still there, with the break they had, in
   // their old order: the most of them stay, the rest count as removed and
   // inserted again (an attribute line that moved).
+  const std::vector<size_t> starts = file_.OriginalLineStarts();
   std::vector<size_t> origin(lines.size(), npos);
   for (size_t k = 0; k < lines.size(); ++k) {
     if (file_.IsOriginal(lines[k]) && file_.OriginalEnding(lines[k]) == lines[k].ending) {
-      origin[k] = file_.OriginalIndex(lines[k]);
+      auto it = std::upper_bound(starts.begin(), starts.end(), file_.OriginalOffset(lines[k]));
+      origin[k] = static_cast<size_t>(it - starts.begin()) - 1;
     }
   }
   const std::vector<bool> kept = LongestIncreasing(origin);
@@ -172,7 +174,7 @@ std::vector<LineEdit> ModuleDocument::Edits() const {
     flush(origin[k]);
     next_old = origin[k] + 1;
   }
-  flush(file_.OriginalLineCount());
+  flush(starts.size());
   return edits;
 }
 

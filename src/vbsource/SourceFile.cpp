@@ -241,10 +241,7 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
     }
   }
   file.ends_without_break_ = !file.lines_.empty() && file.lines_.back().ending.empty();
-  file.original_starts_.reserve(file.lines_.size());
-  for (const SourceLine& line : file.lines_) {
-    file.original_starts_.push_back(static_cast<size_t>(line.bytes.data() - file.bytes_->data()));
-  }
+  file.body_offset_ = static_cast<size_t>(body.data() - file.bytes_->data());
   return file;
 }
 
@@ -308,10 +305,16 @@ bool SourceFile::IsOriginal(const SourceLine& line) const {
   return le(bytes_->data(), p) && le(p, bytes_->data() + bytes_->size());
 }
 
-size_t SourceFile::OriginalIndex(const SourceLine& line) const {
-  const size_t offset = static_cast<size_t>(line.bytes.data() - bytes_->data());
-  auto it = std::upper_bound(original_starts_.begin(), original_starts_.end(), offset);
-  return static_cast<size_t>(it - original_starts_.begin()) - 1;
+std::vector<size_t> SourceFile::OriginalLineStarts() const {
+  std::vector<size_t> starts;
+  const std::string_view all = *bytes_;
+  for (size_t pos = body_offset_; pos < all.size();) {
+    starts.push_back(pos);
+    const size_t lf = all.find('\n', pos);
+    if (lf == std::string_view::npos) break;
+    pos = lf + 1;
+  }
+  return starts;
 }
 
 std::string_view SourceFile::OriginalEnding(const SourceLine& line) const {

@@ -66,11 +66,15 @@ class SourceFile {
                               std::initializer_list<const SourceLine*> sources = {});
 
   // Whether the line is one of the file as read (not a new one), and then
-  // its 0-based index among the lines as read and the line break it had.
+  // where its bytes start in original_bytes() and the line break it had.
   bool IsOriginal(const SourceLine& line) const;
-  size_t OriginalIndex(const SourceLine& line) const;
+  size_t OriginalOffset(const SourceLine& line) const {
+    return static_cast<size_t>(line.bytes.data() - bytes_->data());
+  }
   std::string_view OriginalEnding(const SourceLine& line) const;
-  size_t OriginalLineCount() const { return original_starts_.size(); }
+  // Where each line of the file as read starts in original_bytes(): found
+  // when asked, so that a module that is only read does not pay for it.
+  std::vector<size_t> OriginalLineStarts() const;
 
   // After lines were inserted or removed: every line but the last ends in a
   // line break, and the last one ends in one exactly when the file did.
@@ -85,7 +89,7 @@ class SourceFile {
  private:
   std::vector<SourceLine> lines_;
   std::unique_ptr<std::string> bytes_;   // the file as read
-  std::vector<size_t> original_starts_;  // offset in *bytes_ of each line as read
+  size_t body_offset_ = 0;               // where its lines start (after a byte-order mark)
   std::unique_ptr<char16_t[]> text_;     // its text
   std::deque<std::string> added_bytes_;  // new lines (a deque never moves them)
   std::deque<std::u16string> added_text_;

@@ -27,7 +27,8 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 }
 
 // The edits applied to the lines of `original`, last edit first.
-std::vector<std::u16string> Apply(std::u16string_view original, const std::vector<LineEdit>& edits) {
+std::vector<std::u16string> Apply(std::u16string_view original,
+                                  const std::vector<LineEdit>& edits) {
   std::vector<std::u16string> lines = SplitLines(original);
   for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
     auto at = lines.begin() + (it->first_line - 1);
@@ -45,7 +46,8 @@ struct Commented {
 // Runs the command with the cursor on a text line, or whole lines selected
 // (the selection ends in column 2 of the last line).
 Commented Comment(std::u16string_view text, long start_line, long end_line, bool select,
-            bool shift = false, bool ctrl = false, SettingsRecord settings = FactorySettings()) {
+                  bool shift = false, bool ctrl = false,
+                  SettingsRecord settings = FactorySettings()) {
   Commented run;
   Result<std::shared_ptr<BufferVBE>> made = BufferVBE::FromText(text, {}, "Module1");
   EXPECT_TRUE(made.ok()) << made.message();
@@ -65,15 +67,15 @@ Commented Comment(std::u16string_view text, long start_line, long end_line, bool
 }
 
 const std::u16string kModule =
-    u"Attribute VB_Name = \"Module1\"\r\n"          // 1 (hidden)
-    u"Option Explicit\r\n"                          // 2
-    u"Public Count As Long\r\n"                     // 3
-    u"Attribute Count.VB_VarUserMemId = 0\r\n"      // 4 (hidden)
-    u"\r\n"                                         // 5
-    u"Public Sub Save(ByVal a As Long)\r\n"         // 6
-    u"    abcde\r\n"                                // 7
-    u"    abcdef\r\n"                               // 8
-    u"End Sub\r\n";                                 // 9
+    u"Attribute VB_Name = \"Module1\"\r\n"      // 1 (hidden)
+    u"Option Explicit\r\n"                      // 2
+    u"Public Count As Long\r\n"                 // 3
+    u"Attribute Count.VB_VarUserMemId = 0\r\n"  // 4 (hidden)
+    u"\r\n"                                     // 5
+    u"Public Sub Save(ByVal a As Long)\r\n"     // 6
+    u"    abcde\r\n"                            // 7
+    u"    abcdef\r\n"                           // 8
+    u"End Sub\r\n";                             // 9
 
 TEST(BufferVBE, CommentCommandReportsItsEdits) {
   const std::u16string add_start = u"'******* Add Start    ******** 2003/07/15";
@@ -228,14 +230,14 @@ TEST(BufferVBE, MarkedCp932LinesKeepTheirBytes) {
 // declaration that holds the cursor.
 TEST(BufferVBE, HeaderGoesAboveTheAlternativeWithTheCursor) {
   const std::u16string module =
-      u"#If VBA7 Then\r\n"                                            // 1
-      u"Public Function F(ByVal a As LongPtr) As LongPtr\r\n"         // 2
-      u"#Else\r\n"                                                    // 3
-      u"Public Function F(ByVal a As Long, _\r\n"                     // 4
-      u"                  ByVal b As Long) As Long\r\n"               // 5
-      u"#End If\r\n"                                                  // 6
-      u"    F = a\r\n"                                                // 7
-      u"End Function\r\n";                                            // 8
+      u"#If VBA7 Then\r\n"                                     // 1
+      u"Public Function F(ByVal a As LongPtr) As LongPtr\r\n"  // 2
+      u"#Else\r\n"                                             // 3
+      u"Public Function F(ByVal a As Long, _\r\n"              // 4
+      u"                  ByVal b As Long) As Long\r\n"        // 5
+      u"#End If\r\n"                                           // 6
+      u"    F = a\r\n"                                         // 7
+      u"End Function\r\n";                                     // 8
   const struct {
     long cursor;
     long header_line;

@@ -46,7 +46,8 @@ std::u16string LongContinuedDeclaration(int lines) {
   std::u16string text = u"Sub P(a0 As Long, _\r\n";
   for (int k = 1; k < lines; ++k) {
     std::string name = "a" + std::to_string(k);
-    text += std::u16string(name.begin(), name.end()) + u" As Long" + (k + 1 < lines ? u", _" : u")");
+    text +=
+        std::u16string(name.begin(), name.end()) + u" As Long" + (k + 1 < lines ? u", _" : u")");
     text += u"\r\n";
   }
   return text + u"End Sub\r\n";
@@ -57,8 +58,8 @@ TEST(BufferScale, LargeInputsStayLinear) {
       {"marker over 60,000 attributed members", AttributedMembers(60000), 2, 120000, 2},
       {"declaration continued over 100,000 lines", LongContinuedDeclaration(100000), 1, 1, -1},
       {"procedure name of a million characters",
-       u"Function " + std::u16string(1000000, u'a') + u"(b As Long) As Long\r\nEnd Function\r\n",
-       1, 1, -1},
+       u"Function " + std::u16string(1000000, u'a') + u"(b As Long) As Long\r\nEnd Function\r\n", 1,
+       1, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
