@@ -117,11 +117,6 @@ Result<host::Session> OpenSession(const std::string& settings_file = {}) {
 // from outside: the module file is the active code pane, the cursor or
 // selection is the one given.
 int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
-  // --update: regenerate the header at the cursor instead (ProjectCommands).
-  if (o.update) {
-    return RunCommentUpdate(
-        {o.file, o.line, o.column, o.now, o.encoding, o.settings_file, o.to_stdout}, out, err);
-  }
   host::CommentRun run;
   run.shift = o.shift;
   run.ctrl = o.ctrl;
@@ -134,6 +129,11 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   if (!line) return Fail(err, line.status());
   auto column = ParsePosition("--column", o.column);
   if (!column) return Fail(err, column.status());
+  // --update: regenerate the header at the cursor instead (ProjectCommands).
+  if (o.update) {
+    return RunCommentUpdate(
+        {o.file, *line, *column, o.now, o.encoding, o.settings_file, o.to_stdout}, out, err);
+  }
   Result<long> end_line = *line;
   if (o.end_line) end_line = ParsePosition("--end-line", *o.end_line);
   if (!end_line) return Fail(err, end_line.status());

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "engine/HeaderRecognition.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/VbFormat.h"
 #include "project/ProjectRun.h"
@@ -213,20 +214,20 @@ int RunCommentUpdate(const UpdateOptions& o, std::ostream& out, std::ostream& er
   if (!settings) return Fail(err, settings.message());
   const SettingsRecord defaults = project::FactoryDefaults();
 
+  // Held from reading the module to replacing it, as for the comment
+  // command, so that concurrent runs do not lose each other's edits.
+  auto lock = DefaultFileSystem().Lock(o.file, /*create=*/false);
   auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
   if (!vbe) return Fail(err, vbe.message());
+  if (!lock) return Fail(err, lock.message());
   if (Status s = (*vbe)->SelectFileRange(o.line, o.column, o.line, o.column); !s) {
     return Fail(err, s.message());
   }
   auto pane = (*vbe)->ActiveCodePane();
   auto module = pane->CodeModule();
-  auto component = (*vbe)->SelectedVBComponent();
-  auto project = (*vbe)->ActiveVBProject();
-  HeaderContext context{*settings, defaults, {}, component->Type()};
-  context.info[0] = project->Description();
-  if (auto date = FormatDateTime(*now, settings->strDateFormat)) context.info[1] = *date;
-  context.info[3] = project->Name();
-  context.info[4] = component->Name();
+  std::optional<HeaderContext> found = project::HeaderContextFor(**vbe, *settings, defaults, *now);
+  if (!found) return Fail(err, o.file + ": not a code module");
+  const HeaderContext& context = *found;
 
   auto edit = HeaderEditAt(*module, context, pane->GetSelection().startLine, true);
   if (!edit) return Fail(err, o.file + ": " + edit.message());

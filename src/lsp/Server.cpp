@@ -8,6 +8,7 @@
 #include <csignal>
 #include <ostream>
 
+#include "lsp/EngineHeaderReview.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
 
@@ -597,6 +598,7 @@ int RunLanguageServer(int in_fd, int out_fd, std::ostream& log) {
     }
   };
   Server::Options options;
+  options.review = std::make_shared<EngineHeaderReview>();
   options.log = [&log](const std::string& line) {
     log << "Tolvan: " << line << "\n" << std::flush;
   };

@@ -376,6 +376,10 @@ Status LocalFileSystem::CheckWritable(const std::string& path) {
   if (errno == EACCES) {
     return Status::IoError("cannot write " + path + ": it is read-only (Permission denied)");
   }
+  if (errno == EROFS) {
+    return Status::IoError("cannot write " + path + ": the folder " + Folder(path) +
+                           " is on a read-only file system");
+  }
   return SysError("write", path, errno);
 }
 
@@ -388,8 +392,9 @@ Result<std::unique_ptr<WritableFile>> LocalFileSystem::CreateTemporary(const std
     // The file is replaced by a new one made beside it, so it is the folder
     // that must be writable, whatever the file's own mode.
     if (err == EACCES || err == EROFS) {
-      return Status::IoError("cannot write " + target + ": the folder " + Folder(target) +
-                             (err == EROFS ? " is on a read-only file system" : " is not writable"));
+      return Status::IoError(
+          "cannot write " + target + ": the folder " + Folder(target) +
+          (err == EROFS ? " is on a read-only file system" : " is not writable"));
     }
     return SysError("write", target, err);
   }

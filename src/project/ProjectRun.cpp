@@ -43,6 +43,24 @@ std::string Failure(const fs::path& file, const std::string& shown, const std::s
   return shown + ": " + message;
 }
 
+}  // namespace
+
+std::optional<HeaderContext> HeaderContextFor(const host::VBE& vbe, const SettingsRecord& settings,
+                                              const SettingsRecord& defaults,
+                                              const LocalDateTime& now) {
+  auto component = vbe.SelectedVBComponent();
+  auto project = vbe.ActiveVBProject();
+  if (!component || !project) return std::nullopt;
+  HeaderContext context{settings, defaults, {}, component->Type()};
+  context.info[0] = project->Description();
+  if (auto date = FormatDateTime(now, settings.strDateFormat)) context.info[1] = *date;
+  context.info[3] = project->Name();
+  context.info[4] = component->Name();
+  return context;
+}
+
+namespace {
+
 FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
   FileOutcome out;
   out.file = DisplayName(file);
@@ -53,17 +71,12 @@ FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
   }
   auto pane = (*vbe)->ActiveCodePane();
   auto module = pane ? pane->CodeModule() : nullptr;
-  auto component = (*vbe)->SelectedVBComponent();
-  auto project = (*vbe)->ActiveVBProject();
-  if (!module || !component || !project) {
+  std::optional<HeaderContext> found = HeaderContextFor(**vbe, *o.settings, *o.defaults, o.now);
+  if (!module || !found) {
     out.error = "not a code module";
     return out;
   }
-  HeaderContext context{*o.settings, *o.defaults, {}, component->Type()};
-  context.info[0] = project->Description();
-  if (auto date = FormatDateTime(o.now, o.settings->strDateFormat)) context.info[1] = *date;
-  context.info[3] = project->Name();
-  context.info[4] = component->Name();
+  const HeaderContext& context = *found;
 
   if (!o.document) {
     auto statuses = ExamineHeaders(*module, context);

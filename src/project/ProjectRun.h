@@ -6,12 +6,15 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/HeaderRecognition.h"
 #include "platform/Clock.h"
 #include "platform/Status.h"
 #include "settings/SettingsRecord.h"
+#include "vbide/VBE.h"
 
 namespace tolvan::project {
 
@@ -27,6 +30,14 @@ ModuleList CollectModules(const std::vector<std::string>& paths, const std::stri
 // and the factory defaults.
 Result<SettingsRecord> LoadSettings(const std::string& settings_file);
 SettingsRecord FactoryDefaults();
+
+// What the headers of the module `vbe` shows are checked against and
+// expanded with: the templates in use, the factory defaults, the project's
+// description and name, the module's name and the date of `now`. Nullopt
+// when the environment shows no module.
+std::optional<HeaderContext> HeaderContextFor(const host::VBE& vbe, const SettingsRecord& settings,
+                                              const SettingsRecord& defaults,
+                                              const LocalDateTime& now);
 
 struct Problem {
   long line = 0;          // the declaration's line in the file

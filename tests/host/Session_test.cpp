@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "host/DialogBridge.h"
-#include "platform/FileIO.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
 

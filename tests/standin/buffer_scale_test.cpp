@@ -34,8 +34,9 @@ struct Case {
 std::u16string AttributedMembers(int count) {
   std::u16string text = u"Option Explicit\r\n";
   for (int k = 0; k < count; ++k) {
-    std::u16string name = u"Member" + std::u16string(1, u'a' + k % 26) +
-                          std::u16string(std::to_string(k).begin(), std::to_string(k).end());
+    const std::string number = std::to_string(k);
+    std::u16string name =
+        u"Member" + std::u16string(1, u'a' + k % 26) + std::u16string(number.begin(), number.end());
     text += u"Public " + name + u" As Long\r\n";
     text += u"Attribute " + name + u".VB_VarUserMemId = 0\r\n";
   }

@@ -1,0 +1,17 @@
+// The header review over an editor's buffer: the same recognition of header
+// comments that `tolvan review` and `tolvan comment --update` use, run on a
+// module made from the buffer's text.
+#pragma once
+
+#include "lsp/HeaderReview.h"
+
+namespace tolvan::lsp {
+
+class EngineHeaderReview : public HeaderReview {
+ public:
+  Result<std::vector<HeaderFinding>> Review(const ReviewInput& input) const override;
+  Result<std::u16string> UpdateHeader(const ReviewInput& input,
+                                      long declaration_line) const override;
+};
+
+}  // namespace tolvan::lsp
