@@ -1,6 +1,7 @@
 #include "platform/FileIO.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,19 @@ std::string Describe(const std::filesystem::path& path, int err) {
   return path.string() + ": " + std::strerror(err);
 }
 
+// Asks the kernel to back the whole 2 MiB stretches of a large buffer with
+// large pages: each small page of a fresh buffer costs a fault when first
+// written, which on a 40 MB module is most of the time spent reading it.
+// Only advice: nothing changes when it is not taken.
+void AdviseLargePages(char* data, size_t size) {
+  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLarge - 1);
+#ifdef MADV_HUGEPAGE
+  if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
 }  // namespace
 
 Result<std::string> ReadFileBytes(const std::filesystem::path& path) {
@@ -29,7 +43,10 @@ Result<std::string> ReadFileBytes(const std::filesystem::path& path) {
   std::string bytes;
   // Grown once rather than by doubling: a large module would otherwise be
   // copied and faulted in several times over.
-  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    bytes.reserve(static_cast<size_t>(st.st_size));
+    AdviseLargePages(bytes.data(), bytes.capacity());
+  }
   char buffer[65536];
   while (true) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
