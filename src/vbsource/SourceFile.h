@@ -55,13 +55,16 @@ class SourceLine {
     ending_ = ending.size() == 2 ? kCrLfBreak : ending.size() == 1 ? kLfBreak : kNoBreak;
   }
 
-  bool hidden = false;  // kept in the file but not shown by the IDE
-
  private:
   static constexpr uint8_t kNoBreak = 0, kLfBreak = 1, kCrLfBreak = 2;
   const char* data_ = "";
   uint32_t size_ = 0;
   uint8_t ending_ = kNoBreak;
+
+ public:
+  // Declared last, so that it shares the last word with the break: a line
+  // takes 16 bytes.
+  bool hidden = false;  // kept in the file but not shown by the IDE
 };
 
 class SourceFile {
