@@ -17,7 +17,9 @@
 // read, but only the lines a command looks at are kept as text (Text()); a
 // scan over every line decodes each into a scratch buffer (Peek()). A module
 // read, changed in a few places and written back thus holds little more than
-// its bytes. A SourceFile can be moved but not copied.
+// its bytes. Since reading a line may keep its text, a SourceFile (and the
+// module over it) is used from one thread at a time, reads included. A
+// SourceFile can be moved but not copied.
 #pragma once
 
 #include <cstdint>

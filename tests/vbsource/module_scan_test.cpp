@@ -21,7 +21,7 @@ std::string CrLf(std::string_view text) {
 
 struct ScanRow {
   const char* test_name;
-  std::string bytes;  // CP932, lines ending in "\n" (stored with CR LF)
+  std::string bytes;                 // CP932, lines ending in "\n" (stored with CR LF)
   std::vector<std::u16string> code;  // the code lines the IDE shows
 };
 
@@ -68,8 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScanRow{"AlternativeDeclarations",
                 "#If X Then\nPublic Sub A()\n#Else\nPublic Sub A(ByVal b)\n#End If\n"
                 "  x = 1\nEnd Sub\n",
-                {u"#If X Then", u"Public Sub A()", u"#Else", u"Public Sub A(ByVal b)",
-                 u"#End If", u"  x = 1", u"End Sub"}},
+                {u"#If X Then", u"Public Sub A()", u"#Else", u"Public Sub A(ByVal b)", u"#End If",
+                 u"  x = 1", u"End Sub"}},
         ScanRow{"EndAfterAColon",
                 "Sub A()\n  x = 1: End Sub\nSub B()\n  y = 2\nEnd Sub\n",
                 {u"Sub A()", u"  x = 1: End Sub", u"Sub B()", u"  y = 2", u"End Sub"}},
@@ -78,25 +78,28 @@ INSTANTIATE_TEST_SUITE_P(
                 {u"Sub A()", u"  x = 1", u"", u"  ' note", u"Sub B()", u"End Sub"}},
         ScanRow{"ContinuedLines",
                 "Sub A( _\n  ByVal b)\n  x = 1 + _\n  2\nEnd _\n Sub\nSub B()\nEnd Sub\n",
-                {u"Sub A( _", u"  ByVal b)", u"  x = 1 + _", u"  2", u"End _", u" Sub",
-                 u"Sub B()", u"End Sub"}},
+                {u"Sub A( _", u"  ByVal b)", u"  x = 1 + _", u"  2", u"End _", u" Sub", u"Sub B()",
+                 u"End Sub"}},
         // ダ ends in the byte 0x5F; the ideographic space is 0x81 0x40.
         ScanRow{"Cp932SecondByteUnderscore",
                 "Sub A()\n  s = \"\x83\x5F\"\n  t = \"\x83\x5F\" _\n  & \"x\"\nEnd Sub\n",
                 {u"Sub A()", u"  s = \"ダ\"", u"  t = \"ダ\" _", u"  & \"x\"", u"End Sub"}},
         ScanRow{"IdeographicSpaceBeforeEnd",
-                "Sub A()\n  x = 1\n\x81\x40" "End Sub\nSub B()\nEnd Sub\n",
+                "Sub A()\n  x = 1\n\x81\x40"
+                "End Sub\nSub B()\nEnd Sub\n",
                 {u"Sub A()", u"  x = 1", u"\u3000End Sub", u"Sub B()", u"End Sub"}},
         ScanRow{"RemTabsAndLetterCase",
                 "sub a()\n\tRem x\n\tDim b\n\tfoo\nend sub\nfunction f()\nEND FUNCTION\n",
                 {u"sub a()", u"\tRem x", u"\tDim b", u"\tfoo", u"end sub", u"function f()",
                  u"END FUNCTION"}},
         ScanRow{"AttributeAfterIdeographicSpace",
-                "Public Sub A()\n\x81\x40" "Attribute A.VB_UserMemId = 0\nEnd Sub\n",
+                "Public Sub A()\n\x81\x40"
+                "Attribute A.VB_UserMemId = 0\nEnd Sub\n",
                 {u"Public Sub A()", u"End Sub"}},
-        ScanRow{"AttributeContinuingACodeLine",
-                "Dim a _\nAttribute A.VB_VarUserMemId = 0\nDim b\nAttribute b.VB_VarUserMemId = 0\n",
-                {u"Dim a _", u"Attribute A.VB_VarUserMemId = 0", u"Dim b"}}),
+        ScanRow{
+            "AttributeContinuingACodeLine",
+            "Dim a _\nAttribute A.VB_VarUserMemId = 0\nDim b\nAttribute b.VB_VarUserMemId = 0\n",
+            {u"Dim a _", u"Attribute A.VB_VarUserMemId = 0", u"Dim b"}}),
     [](const ::testing::TestParamInfo<ScanRow>& info) { return info.param.test_name; });
 
 TEST(SourceFileMemoryTest, ALineCostsSixteenBytesAndItsTextStaysPut) {
