@@ -174,13 +174,16 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
 
   // Attribute lines of members; a line continuing the one above is code.
   // Most lines are ruled out from their bytes, without decoding them.
+  // The code-line view is filled on the way.
   const bool by_bytes = source.ascii_compatible();
   bool continued = false;
+  doc.visible_.reserve(n - i + 256);
   for (size_t k = i; k < n; ++k) {
     if (by_bytes && !(!continued && MayBeAttributeLine(lines[k].bytes())) &&
         !MayContinue(lines[k].bytes())) {
       lines[k].hidden = false;
       continued = false;
+      doc.visible_.push_back(k);
       continue;
     }
     const std::u16string_view text = source.Peek(lines[k], scratch);
@@ -188,8 +191,8 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
     continued = !lines[k].hidden && ContinuesOnNextLine(text);
     // A module name below some other line (a file edited by hand).
     if (lines[k].hidden && !doc.module_name_) doc.module_name_ = ModuleNameAttribute(text);
+    if (!lines[k].hidden) doc.visible_.push_back(k);
   }
-  doc.RebuildView();
   return doc;
 }
 

@@ -41,6 +41,9 @@ ProcedureIndex ProcedureIndex::Build(long count, const LineSource& line_at,
   bool after_alternative = false;  // the previous code line was #Else/#ElseIf
   BlockKind block = BlockKind::kNone;
   std::u16string logical;
+  // Room for procedures of some twenty lines, so that a large module's list
+  // is not copied over and over while it grows.
+  index.procedures_.reserve(static_cast<size_t>(count / 20 + 16));
 
   for (long first = 1; first <= count;) {
     // Most lines of a procedure change nothing but the #Else just seen.
