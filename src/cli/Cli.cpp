@@ -161,8 +161,23 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   if (int status = Report(session->RunComment(*vbe, run), err); status != 0) return status;
 
   if (o.to_stdout) {
-    const std::string bytes = (*vbe)->Serialize();
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    // Written in blocks straight from the module's lines, with no copy of
+    // the whole file.
+    std::string block;
+    block.reserve(1 << 16);
+    auto put = [&out, &block] {
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      block.clear();
+    };
+    (*vbe)->WriteTo([&](std::string_view piece) {
+      if (block.size() + piece.size() > block.capacity()) put();
+      if (piece.size() >= block.capacity()) {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+      } else {
+        block.append(piece);
+      }
+    });
+    put();
     out.flush();
     return 0;
   }

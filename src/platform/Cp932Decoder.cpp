@@ -102,4 +102,39 @@ size_t Cp932Decoder::Decode(std::string_view bytes, char16_t* out, size_t& writt
   return bad;
 }
 
+size_t Cp932Decoder::Check(std::string_view bytes) {
+  const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  size_t i = 0;
+  while (i < n) {
+    // Runs of ASCII, 32 bytes at a time, then 8.
+    if (ascii_is_ascii_) {
+      while (i + 32 <= n) {
+        uint64_t w[4];
+        std::memcpy(w, src + i, 32);
+        if (((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull) != 0) break;
+        i += 32;
+      }
+      if (i + 8 <= n) {
+        uint64_t word;
+        std::memcpy(&word, src + i, 8);
+        if ((word & 0x8080808080808080ull) == 0) {
+          i += 8;
+          continue;
+        }
+      }
+      if (i >= n) break;
+    }
+    const int32_t unit = single_[src[i]];
+    if (unit >= 0) {
+      ++i;
+      continue;
+    }
+    if (unit == kInvalid || i + 1 == n) return i;
+    if (Row(src[i])[src[i + 1]] == u'\0') return i;
+    i += 2;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace tolvan::host

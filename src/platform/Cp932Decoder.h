@@ -27,6 +27,9 @@ class Cp932Decoder {
   // units, and sets `written`. Returns std::string_view::npos, or the offset
   // of the first byte that does not start a valid character.
   size_t Decode(std::string_view bytes, char16_t* out, size_t& written);
+  // What Decode would return, without writing the text: a file is checked
+  // whole when read, and its lines decoded only when they are needed.
+  size_t Check(std::string_view bytes);
 
  private:
   explicit Cp932Decoder(void* cd) : cd_(cd) {}

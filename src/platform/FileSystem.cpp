@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -264,6 +265,19 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes) {
 
 namespace {
 
+// Asks the kernel to back the whole 2 MiB stretches of a large buffer with
+// large pages: each small page of a fresh buffer costs a fault when first
+// written, which on a 40 MB module is most of the time spent reading it.
+// Only advice: nothing changes when it is not taken.
+void AdviseLargePages(char* data, size_t size) {
+  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLarge - 1);
+#ifdef MADV_HUGEPAGE
+  if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
 class LocalWritableFile : public WritableFile {
  public:
   LocalWritableFile(int fd, std::string path, std::string target)
@@ -333,7 +347,10 @@ Result<std::string> LocalFileSystem::ReadFile(const std::string& path, size_t li
   std::string bytes;
   // Grown once rather than by doubling: a large module would otherwise be
   // copied and faulted in several times over.
-  if (st.st_size > 0) bytes.reserve(std::min(static_cast<size_t>(st.st_size), limit) + 1);
+  if (st.st_size > 0) {
+    bytes.reserve(std::min(static_cast<size_t>(st.st_size), limit) + 1);
+    AdviseLargePages(bytes.data(), bytes.capacity());
+  }
   char buffer[65536];
   while (true) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Status.h"
@@ -57,6 +58,11 @@ class BufferVBE : public VBE {
 
   // The bytes as they would be written now, in the module's encoding.
   std::string Serialize() const { return document_->Serialize(); }
+  // The same bytes piece by piece, with no copy of the whole module.
+  template <class Sink>
+  void WriteTo(Sink&& sink) const {
+    document_->WriteTo(std::forward<Sink>(sink));
+  }
   // The whole text as it is now.
   std::u16string Text() const { return document_->Text(); }
   // The line edits from the text as read to Text().

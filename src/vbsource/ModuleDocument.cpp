@@ -29,6 +29,57 @@ bool OpensMdiForm(std::u16string_view line) {
          (at + 10 == folded.size() || folded[at + 10] == u' ' || folded[at + 10] == u'\t');
 }
 
+// Rules a line out as an attribute line from its bytes (CP932 or UTF-8):
+// one starts, after white space, with "Attribute". The first byte of a line
+// is never the second byte of a character, and any non-ASCII byte may be
+// white space (U+3000).
+bool MayBeAttributeLine(std::string_view bytes) {
+  if (bytes.empty()) return false;
+  const unsigned char c = static_cast<unsigned char>(bytes[0]);
+  return c >= 0x80 || c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == 'A' ||
+         c == 'a';
+}
+
+// A line continues on the next one only if it holds an underscore; in CP932
+// the byte 0x5F may also be a second byte, which only costs a closer look.
+bool MayContinue(std::string_view bytes) { return bytes.find('_') != std::string_view::npos; }
+
+// Tells from its bytes (CP932 or UTF-8) that a line holds one statement of
+// code that no procedure, Enum or Type starts or ends with, that is no
+// #-directive and does not continue: it starts with an ASCII character other
+// than white space, an apostrophe, and the first letters of Rem, End, Public,
+// Private, Friend, Function, Static, Sub and Property, and holds neither a
+// colon nor an underscore (0x3A is never the second byte of a CP932
+// character; 0x5F may be, which only costs a closer look).
+bool IsPlainStatement(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t')) ++i;
+  if (i == bytes.size()) return false;
+  switch (bytes[i]) {
+    case '\'':
+    case '#':
+    case 'E':
+    case 'e':
+    case 'F':
+    case 'f':
+    case 'P':
+    case 'p':
+    case 'R':
+    case 'r':
+    case 'S':
+    case 's':
+    case '\r':
+    case '\v':
+    case '\f':
+      return false;
+    default:
+      break;
+  }
+  if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+  const std::string_view rest = bytes.substr(i);
+  return rest.find(':') == std::string_view::npos && rest.find('_') == std::string_view::npos;
+}
+
 // Splits an inserted text into lines as a module's bytes are split when
 // read: CR LF and a lone LF end a line, a lone CR is a character of its line,
 // and whatever follows the last break is one more line.
@@ -81,14 +132,20 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
   std::vector<SourceLine>& lines = doc.file_.lines();
   const size_t n = lines.size();
 
+  // Lines are looked at through scratch buffers: a scan over the whole
+  // module keeps no text.
+  const SourceFile& source = doc.file_;
+  std::u16string scratch;
+  std::u16string scratch2;
+
   // The header: VERSION, Object lines, the designer block (only in files
   // that open with VERSION), then the module's Attribute VB_ lines.
   size_t i = 0;
-  bool versioned = n > 0 && IsVersionLine(lines[0].text);
+  bool versioned = n > 0 && IsVersionLine(source.Peek(lines[0], scratch));
   if (versioned) ++i;
   bool block_seen = false;
   while (i < n) {
-    const std::u16string_view text = lines[i].text;
+    const std::u16string_view text = source.Peek(lines[i], scratch);
     if (versioned && IsObjectLine(text)) {
       ++i;
     } else if (versioned && !block_seen && DesignerBlockStep(text) == 1) {
@@ -96,7 +153,7 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
       const size_t opening = i;
       int depth = 0;
       for (; i < n; ++i) {
-        depth += DesignerBlockStep(lines[i].text);
+        depth += DesignerBlockStep(source.Peek(lines[i], scratch2));
         if (depth == 0) break;
       }
       if (i == n) {
@@ -116,14 +173,26 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
   for (size_t k = 0; k < i; ++k) lines[k].hidden = true;
 
   // Attribute lines of members; a line continuing the one above is code.
+  // Most lines are ruled out from their bytes, without decoding them.
+  // The code-line view is filled on the way.
+  const bool by_bytes = source.ascii_compatible();
   bool continued = false;
+  doc.visible_.reserve(n - i + 256);
   for (size_t k = i; k < n; ++k) {
-    lines[k].hidden = !continued && IsAttributeLine(lines[k].text);
-    continued = !lines[k].hidden && ContinuesOnNextLine(lines[k].text);
+    if (by_bytes && !(!continued && MayBeAttributeLine(lines[k].bytes())) &&
+        !MayContinue(lines[k].bytes())) {
+      lines[k].hidden = false;
+      continued = false;
+      doc.visible_.push_back(k);
+      continue;
+    }
+    const std::u16string_view text = source.Peek(lines[k], scratch);
+    lines[k].hidden = !continued && IsAttributeLine(text);
+    continued = !lines[k].hidden && ContinuesOnNextLine(text);
     // A module name below some other line (a file edited by hand).
-    if (lines[k].hidden && !doc.module_name_) doc.module_name_ = ModuleNameAttribute(lines[k].text);
+    if (lines[k].hidden && !doc.module_name_) doc.module_name_ = ModuleNameAttribute(text);
+    if (!lines[k].hidden) doc.visible_.push_back(k);
   }
-  doc.RebuildView();
   return doc;
 }
 
@@ -135,9 +204,10 @@ Result<ModuleDocument> ModuleDocument::FromText(std::u16string_view text,
 std::u16string ModuleDocument::Text() const {
   std::u16string out;
   if (file_.has_bom()) out.push_back(u'\uFEFF');
+  std::u16string scratch;
   for (const SourceLine& line : file_.lines()) {
-    out.append(line.text);
-    out.append(line.ending.begin(), line.ending.end());
+    out.append(file_.Peek(line, scratch));
+    out.append(line.ending().begin(), line.ending().end());
   }
   return out;
 }
@@ -151,7 +221,7 @@ std::vector<LineEdit> ModuleDocument::Edits() const {
   const std::vector<size_t> starts = file_.OriginalLineStarts();
   std::vector<size_t> origin(lines.size(), npos);
   for (size_t k = 0; k < lines.size(); ++k) {
-    if (file_.IsOriginal(lines[k]) && file_.OriginalEnding(lines[k]) == lines[k].ending) {
+    if (file_.IsOriginal(lines[k]) && file_.OriginalEnding(lines[k]) == lines[k].ending()) {
       auto it = std::upper_bound(starts.begin(), starts.end(), file_.OriginalOffset(lines[k]));
       origin[k] = static_cast<size_t>(it - starts.begin()) - 1;
     }
@@ -168,7 +238,7 @@ std::vector<LineEdit> ModuleDocument::Edits() const {
   };
   for (size_t k = 0; k < lines.size(); ++k) {
     if (!kept[k]) {
-      pending.emplace_back(lines[k].text);
+      pending.emplace_back(file_.Text(lines[k]));
       continue;
     }
     flush(origin[k]);
@@ -189,7 +259,7 @@ void ModuleDocument::RebuildView() {
 }
 
 std::u16string_view ModuleDocument::Line(long line) const {
-  return file_.lines()[visible_[static_cast<size_t>(line - 1)]].text;
+  return file_.Text(file_.lines()[visible_[static_cast<size_t>(line - 1)]]);
 }
 
 Result<std::u16string> ModuleDocument::Lines(long start, long count) const {
@@ -279,7 +349,7 @@ void ModuleDocument::ReattachAttributes(std::vector<SourceLine> carried, size_t 
   std::unordered_map<std::u16string, std::vector<long>> declared;
   std::vector<std::u16string> members(carried.size());
   for (size_t k = 0; k < carried.size(); ++k) {
-    members[k] = FoldCase(AttributeMember(carried[k].text));
+    members[k] = FoldCase(AttributeMember(file_.Text(carried[k])));
     if (!members[k].empty()) declared.try_emplace(members[k]);
   }
   const ProcedureIndex& index = Index();
@@ -356,10 +426,16 @@ size_t ModuleDocument::AfterDeclaration(long last_code_line) const {
 
 const ProcedureIndex& ModuleDocument::Index() const {
   if (!index_) {
-    std::vector<std::u16string_view> code;
-    code.reserve(visible_.size());
-    for (size_t k : visible_) code.push_back(file_.lines()[k].text);
-    index_ = ProcedureIndex::Build(code);
+    // Every code line is scanned once; none is kept as text.
+    index_ = ProcedureIndex::Build(
+        static_cast<long>(visible_.size()),
+        [this](long line, std::u16string& scratch) {
+          return file_.Peek(file_.lines()[visible_[static_cast<size_t>(line - 1)]], scratch);
+        },
+        [this, by_bytes = file_.ascii_compatible()](long line) {
+          return by_bytes &&
+                 IsPlainStatement(file_.lines()[visible_[static_cast<size_t>(line - 1)]].bytes());
+        });
   }
   return *index_;
 }
@@ -368,13 +444,13 @@ Result<CodePosition> ModuleDocument::CodePositionOf(long file_line, long file_co
   const std::vector<SourceLine>& lines = file_.lines();
   const long n = FileLineCount();
   // A text editor shows one more, empty line after a final line break.
-  const bool open_end = n == 0 || !lines.back().ending.empty();
+  const bool open_end = n == 0 || !lines.back().ending().empty();
   if (file_line < 1 || file_line > (open_end ? n + 1 : n)) {
     return Status::Error("line " + std::to_string(file_line) + " is outside " + display_name_ +
                          ", which has " + LinesPhrase(n));
   }
   size_t at = static_cast<size_t>(file_line - 1);
-  long length = at < lines.size() ? static_cast<long>(lines[at].text.size()) : 0;
+  long length = at < lines.size() ? static_cast<long>(file_.Text(lines[at]).size()) : 0;
   if (file_column < 1 || file_column > length + 1) {
     return Status::Error("column " + std::to_string(file_column) + " is outside line " +
                          std::to_string(file_line) + " of " + display_name_ + ", which has " +

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Status.h"
@@ -79,6 +80,11 @@ class ModuleDocument {
   long FileLineOf(long code_line) const;
 
   std::string Serialize() const { return file_.Serialize(); }
+  // The same bytes piece by piece (SourceFile::WriteTo).
+  template <class Sink>
+  void WriteTo(Sink&& sink) const {
+    file_.WriteTo(std::forward<Sink>(sink));
+  }
   // The whole text as it is now, hidden lines and line breaks included (and
   // a leading U+FEFF when the bytes had a byte-order mark).
   std::u16string Text() const;

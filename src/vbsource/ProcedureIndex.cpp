@@ -22,8 +22,18 @@ const char* DescribeProcKind(ProcKind kind) {
 }
 
 ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lines) {
+  return Build(static_cast<long>(lines.size()), [&lines](long line, std::u16string&) {
+    return lines[static_cast<size_t>(line - 1)];
+  });
+}
+
+ProcedureIndex ProcedureIndex::Build(long count, const LineSource& line_at,
+                                     const PlainLine& plain) {
   ProcedureIndex index;
-  const long count = static_cast<long>(lines.size());
+  // The line being read lives in `scratch`; the lines looked at besides it
+  // (continuations, and back over a procedure without an End) in `other`.
+  std::u16string scratch;
+  std::u16string other;
   // Where the next procedure would start: after the last code line of the
   // declarations section, later after the previous procedure's End.
   long boundary = 0;
@@ -31,17 +41,26 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
   bool after_alternative = false;  // the previous code line was #Else/#ElseIf
   BlockKind block = BlockKind::kNone;
   std::u16string logical;
+  // Room for procedures of some twenty lines, so that a large module's list
+  // is not copied over and over while it grows.
+  index.procedures_.reserve(static_cast<size_t>(count / 20 + 16));
 
   for (long first = 1; first <= count;) {
+    // Most lines of a procedure change nothing but the #Else just seen.
+    if (open && plain && plain(first)) {
+      after_alternative = false;
+      ++first;
+      continue;
+    }
     // Gather one logical line: continuation lines are joined, the space
     // before each " _" kept.
     long last = first;
-    std::u16string_view line = lines[first - 1];
+    std::u16string_view line = line_at(first, scratch);
     std::u16string_view code_source = line;
     if (ContinuesOnNextLine(line)) {
       logical.assign(line.substr(0, line.rfind(u'_')));
-      while (last < count && ContinuesOnNextLine(lines[last - 1])) {
-        std::u16string_view next = lines[last];
+      while (last < count && ContinuesOnNextLine(line_at(last, other))) {
+        std::u16string_view next = line_at(last + 1, other);
         ++last;
         if (ContinuesOnNextLine(next)) {
           logical.append(next.substr(0, next.rfind(u'_')));
@@ -105,7 +124,7 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
       Procedure& prev = index.procedures_.back();
       long prev_end = prev.body_last_line;
       for (long k = this_first - 1; k > prev.body_last_line; --k) {
-        if (!CodePart(lines[k - 1]).empty()) {
+        if (!CodePart(line_at(k, other)).empty()) {
           prev_end = k;
           break;
         }

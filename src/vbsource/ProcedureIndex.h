@@ -13,6 +13,7 @@
 // of its text, not one per call.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +34,18 @@ struct Procedure {
 
 class ProcedureIndex {
  public:
+  // Gives code line `line` (1-based): a view that may live in `scratch`, so
+  // valid until `scratch` changes.
+  using LineSource = std::function<std::u16string_view(long line, std::u16string& scratch)>;
+
+  // Whether a code line surely holds one statement of code that neither
+  // declares nor ends a procedure, is no #-directive and does not continue:
+  // a line inside a procedure that the index need not read.
+  using PlainLine = std::function<bool(long line)>;
+
+  // `count` code lines, line 1 first; `plain` may be empty (every line read).
+  static ProcedureIndex Build(long count, const LineSource& line_at,
+                              const PlainLine& plain = nullptr);
   // `lines` are the code lines in order, line 1 first.
   static ProcedureIndex Build(const std::vector<std::u16string_view>& lines);
 

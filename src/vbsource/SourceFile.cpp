@@ -18,37 +18,37 @@ constexpr std::string_view kLf = "\n";
 
 // Splits `body` into `lines` (bytes and ending only). Only LF ends a line;
 // the CR in front of it belongs to the break. A lone CR (and 0x85, NEL in
-// some encodings) stays inside the line.
-void SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
+// some encodings) stays inside the line. False when a line is 4 GiB long or
+// more (a line holds its length in 32 bits).
+bool SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
   lines.clear();
-  size_t count = 1;
-  for (const char* p = body.data();
-       (p = static_cast<const char*>(
-            std::memchr(p, '\n', body.size() - static_cast<size_t>(p - body.data())))) != nullptr;
-       ++p) {
-    ++count;
-  }
-  // Room for what a command inserts, so that the first insertion does not
-  // copy every line to a new block.
-  lines.reserve(count + 256);
-  size_t pos = 0;
-  while (pos < body.size()) {
-    const void* hit = std::memchr(body.data() + pos, '\n', body.size() - pos);
-    SourceLine& line = lines.emplace_back();
-    if (hit == nullptr) {
-      line.bytes = body.substr(pos);
+  // One pass: room for lines of some forty bytes, and for what a command
+  // inserts, so that a typical module is split without growing the vector.
+  lines.reserve(body.size() / 40 + 256);
+  constexpr size_t kLongest = UINT32_MAX;
+  const char* const begin = body.data();
+  const char* const end = begin + body.size();
+  const char* pos = begin;
+  while (pos < end) {
+    const char* lf =
+        static_cast<const char*>(std::memchr(pos, '\n', static_cast<size_t>(end - pos)));
+    if (lf == nullptr) {
+      if (static_cast<size_t>(end - pos) > kLongest) return false;
+      lines.emplace_back(std::string_view(pos, static_cast<size_t>(end - pos)), std::string_view());
       break;
     }
-    size_t lf = static_cast<size_t>(static_cast<const char*>(hit) - body.data());
-    if (lf > pos && body[lf - 1] == '\r') {
-      line.bytes = body.substr(pos, lf - 1 - pos);
-      line.ending = kCrLf;
-    } else {
-      line.bytes = body.substr(pos, lf - pos);
-      line.ending = kLf;
-    }
+    const bool crlf = lf > pos && lf[-1] == '\r';
+    const char* line_end = crlf ? lf - 1 : lf;
+    if (static_cast<size_t>(line_end - pos) > kLongest) return false;
+    lines.emplace_back(std::string_view(pos, static_cast<size_t>(line_end - pos)),
+                       crlf ? kCrLf : kLf);
     pos = lf + 1;
   }
+  return true;
+}
+
+Status LineTooLong(const std::string& display_name) {
+  return Status::Error(display_name + ": a line is 4 GiB long or longer, which a module cannot be");
 }
 
 std::string LineNumberPrefix(const std::string& display_name, size_t index) {
@@ -143,9 +143,9 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
       // A byte-order mark says UTF-8; reading the rest as CP932 would be a
       // guess against the file's own word.
       std::vector<SourceLine> split;
-      SplitBytes(body, split);
+      if (!SplitBytes(body, split)) return LineTooLong(display_name);
       for (size_t i = 0; i < split.size(); ++i) {
-        if (!IsValidUtf8(split[i].bytes)) {
+        if (!IsValidUtf8(split[i].bytes())) {
           return Status::Error(LineNumberPrefix(display_name, i) +
                                "the file starts with a UTF-8 byte-order mark but this line is "
                                "not valid UTF-8");
@@ -166,31 +166,28 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
     }
   }
 
-  SplitBytes(body, file.lines_);
-  if (valid_utf8 || IsCp932Name(file.encoding_)) {
-    // Line by line into one buffer: no byte yields more than one UTF-16
-    // unit (a four-byte UTF-8 sequence yields two).
-    std::unique_ptr<Cp932Decoder> decoder;
-    if (!valid_utf8) {
-      Result<std::unique_ptr<Cp932Decoder>> made = Cp932Decoder::Create();
-      if (!made) return Status::Error(display_name + ": " + made.message());
-      decoder = std::move(*made);
-    }
-    file.text_ = std::make_unique_for_overwrite<char16_t[]>(body.size() + 1);
-    char16_t* dst = file.text_.get();
-    for (size_t i = 0; i < file.lines_.size(); ++i) {
-      SourceLine& line = file.lines_[i];
+  if (!SplitBytes(body, file.lines_)) return LineTooLong(display_name);
+  file.ascii_compatible_ = valid_utf8 || IsCp932Name(file.encoding_);
+  if (valid_utf8) {
+    // Valid as a whole, so each line decodes: nothing to check.
+  } else if (file.ascii_compatible_) {
+    Result<std::unique_ptr<Cp932Decoder>> made = Cp932Decoder::Create();
+    if (!made) return Status::Error(display_name + ": " + made.message());
+    file.cp932_ = std::move(*made);
+    // Every line is checked now, so that a bad byte is reported when the
+    // file is read and not in the middle of a command. The bytes are checked
+    // whole (a first byte before a line break is as wrong as one at the end
+    // of a line); only when that fails, line by line, to name the line.
+    std::u16string scratch;
+    const bool valid = file.cp932_->Check(body) == std::string_view::npos;
+    for (size_t i = 0; !valid && i < file.lines_.size(); ++i) {
+      const std::string_view bytes = file.lines_[i].bytes();
+      if (scratch.size() < bytes.size()) scratch.resize(bytes.size());
       size_t written = 0;
-      if (decoder) {
-        size_t bad = decoder->Decode(line.bytes, dst, written);
-        if (bad != std::string_view::npos) {
-          return UndecodableByte(display_name, file.encoding_, i, line.bytes, bad);
-        }
-      } else {
-        written = DecodeValidUtf8(line.bytes, dst);
+      const size_t bad = file.cp932_->Decode(bytes, scratch.data(), written);
+      if (bad != std::string_view::npos) {
+        return UndecodableByte(display_name, file.encoding_, i, bytes, bad);
       }
-      line.text = std::u16string_view(dst, written);
-      dst += written;
     }
   } else {
     // Lines are split on bytes, so the encoding must write CR and LF as the
@@ -202,45 +199,45 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
                            " cannot be used for module files (its line breaks are not the "
                            "bytes CR LF)");
     }
+    // Decoded whole (an encoding may carry a state from line to line), and
+    // every line's text kept.
     Result<std::u16string> decoded = DecodeText(body, file.encoding_);
     if (!decoded) {
       // Only to name the line that fails.
       for (size_t i = 0; i < file.lines_.size(); ++i) {
-        Result<std::u16string> one = DecodeText(file.lines_[i].bytes, file.encoding_);
+        Result<std::u16string> one = DecodeText(file.lines_[i].bytes(), file.encoding_);
         if (!one) return Status::Error(LineNumberPrefix(display_name, i) + one.message());
       }
       return Status::Error(display_name + ": " + decoded.message());
     }
-    file.text_ = std::make_unique_for_overwrite<char16_t[]>(decoded->size() + 1);
-    std::copy(decoded->begin(), decoded->end(), file.text_.get());
     // Cut the text where the bytes were cut: at each LF, less the CR of a
     // CR LF.
-    std::u16string_view rest(file.text_.get(), decoded->size());
-    for (SourceLine& line : file.lines_) {
-      const bool has_lf = !line.ending.empty();
+    std::u16string_view rest(*decoded);
+    for (const SourceLine& line : file.lines_) {
+      const bool has_lf = !line.ending().empty();
       const size_t lf = rest.find(u'\n');
       if ((lf == std::u16string_view::npos) == has_lf) {
         return BreaksNotKept(display_name, file.encoding_);
       }
       std::u16string_view piece = has_lf ? rest.substr(0, lf) : rest;
-      if (line.ending == kCrLf) {
+      if (line.ending() == kCrLf) {
         if (piece.empty() || piece.back() != u'\r') {
           return BreaksNotKept(display_name, file.encoding_);
         }
         piece.remove_suffix(1);
       }
-      line.text = piece;
+      file.texts_.emplace(line.bytes().data(), piece);
       rest = has_lf ? rest.substr(lf + 1) : std::u16string_view();
     }
   }
 
   for (const SourceLine& line : file.lines_) {
-    if (!line.ending.empty()) {
-      file.newline_ = line.ending;
+    if (!line.ending().empty()) {
+      file.newline_ = line.ending();
       break;
     }
   }
-  file.ends_without_break_ = !file.lines_.empty() && file.lines_.back().ending.empty();
+  file.ends_without_break_ = !file.lines_.empty() && file.lines_.back().ending().empty();
   file.body_offset_ = static_cast<size_t>(body.data() - file.bytes_->data());
   return file;
 }
@@ -267,8 +264,8 @@ Result<SourceLine> SourceFile::MakeLine(std::u16string_view text,
   size_t at = std::u16string_view::npos;
   if (IsCp932Name(encoding_) || IsUtf8EncodingName(encoding_)) {
     for (const SourceLine* candidate : sources) {
-      if (candidate == nullptr || candidate->text.empty()) continue;
-      at = text.find(candidate->text);
+      if (candidate == nullptr || candidate->bytes().empty()) continue;
+      at = text.find(Text(*candidate));
       if (at != std::u16string_view::npos) {
         source = candidate;
         break;
@@ -283,25 +280,23 @@ Result<SourceLine> SourceFile::MakeLine(std::u16string_view text,
   } else {
     Result<std::string> head = EncodeLine(text.substr(0, at), encoding_);
     if (!head) return head.status();
-    Result<std::string> tail = EncodeLine(text.substr(at + source->text.size()), encoding_);
+    Result<std::string> tail = EncodeLine(text.substr(at + Text(*source).size()), encoding_);
     if (!tail) return tail.status();
     encoded = std::move(*head);
-    encoded.append(source->bytes);
+    encoded.append(source->bytes());
     encoded.append(*tail);
   }
+  if (encoded.size() > UINT32_MAX) return Status::Error("a line of 4 GiB or more");
   added_bytes_.push_back(std::move(encoded));
-  added_text_.emplace_back(text);
-  SourceLine line;
-  line.bytes = added_bytes_.back();
-  line.text = added_text_.back();
-  line.ending = newline_;
+  SourceLine line(added_bytes_.back(), newline_);
+  if (!line.bytes().empty()) texts_.emplace(line.bytes().data(), text);
   return line;
 }
 
 bool SourceFile::IsOriginal(const SourceLine& line) const {
   if (!bytes_) return false;
   const std::less_equal<const char*> le;
-  const char* p = line.bytes.data();
+  const char* p = line.bytes().data();
   return le(bytes_->data(), p) && le(p, bytes_->data() + bytes_->size());
 }
 
@@ -318,7 +313,7 @@ std::vector<size_t> SourceFile::OriginalLineStarts() const {
 }
 
 std::string_view SourceFile::OriginalEnding(const SourceLine& line) const {
-  const char* end = line.bytes.data() + line.bytes.size();
+  const char* end = line.bytes().data() + line.bytes().size();
   const char* limit = bytes_->data() + bytes_->size();
   if (end < limit && *end == '\n') return kLf;
   if (end + 1 < limit && end[0] == '\r' && end[1] == '\n') return kCrLf;
@@ -328,27 +323,52 @@ std::string_view SourceFile::OriginalEnding(const SourceLine& line) const {
 void SourceFile::FixLineBreaks(size_t first, size_t last_to_check) {
   if (lines_.empty()) return;
   for (size_t i = first; i + 1 < lines_.size() && i <= last_to_check; ++i) {
-    if (lines_[i].ending.empty()) lines_[i].ending = newline_;
+    if (lines_[i].ending().empty()) lines_[i].set_ending(newline_);
   }
   SourceLine& last = lines_.back();
   if (ends_without_break_) {
-    last.ending = {};
-  } else if (last.ending.empty()) {
-    last.ending = newline_;
+    last.set_ending({});
+  } else if (last.ending().empty()) {
+    last.set_ending(newline_);
   }
 }
 
 std::string SourceFile::Serialize() const {
   size_t total = has_bom_ ? kBom.size() : 0;
-  for (const SourceLine& line : lines_) total += line.bytes.size() + line.ending.size();
+  for (const SourceLine& line : lines_) total += line.bytes().size() + line.ending().size();
   std::string out;
   out.reserve(total);
-  if (has_bom_) out.append(kBom);
-  for (const SourceLine& line : lines_) {
-    out.append(line.bytes);
-    out.append(line.ending);
-  }
+  WriteTo([&out](std::string_view piece) { out.append(piece); });
   return out;
+}
+
+size_t SourceFile::DecodeInto(const SourceLine& line, char16_t* out) const {
+  if (!cp932_) return DecodeValidUtf8(line.bytes(), out);
+  size_t written = 0;
+  // Checked when the file was read (and new lines are kept as text).
+  (void)cp932_->Decode(line.bytes(), out, written);
+  return written;
+}
+
+std::u16string_view SourceFile::Text(const SourceLine& line) const {
+  if (line.bytes().empty()) return {};
+  auto [it, fresh] = texts_.try_emplace(line.bytes().data());
+  if (fresh) {
+    std::u16string& text = it->second;
+    text.resize(line.bytes().size());
+    text.resize(DecodeInto(line, text.data()));
+  }
+  return it->second;
+}
+
+std::u16string_view SourceFile::Peek(const SourceLine& line, std::u16string& scratch) const {
+  if (line.bytes().empty()) return {};
+  if (!texts_.empty()) {
+    auto it = texts_.find(line.bytes().data());
+    if (it != texts_.end()) return it->second;
+  }
+  if (scratch.size() < line.bytes().size()) scratch.resize(line.bytes().size());
+  return std::u16string_view(scratch.data(), DecodeInto(line, scratch.data()));
 }
 
 }  // namespace tolvan::host

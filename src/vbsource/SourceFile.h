@@ -1,8 +1,8 @@
-// A text file held as its lines, each with its original bytes, its line
-// break and its decoded text. Writing the file back joins the original bytes,
-// so a line nobody touched comes back byte for byte, whatever its encoding
-// quirks (CP932 kanji whose second byte is a backslash, a raw control byte in
-// a string literal, a lone CR); only new lines are encoded.
+// A text file held as its lines, each with its original bytes and its line
+// break. Writing the file back joins the original bytes, so a line nobody
+// touched comes back byte for byte, whatever its encoding quirks (CP932 kanji
+// whose second byte is a backslash, a raw control byte in a string literal, a
+// lone CR); only new lines are encoded.
 //
 // Line breaks are LF and CR LF. A lone CR and the byte 0x85 are ordinary
 // characters of a line. The encoding is UTF-8 when the bytes are valid UTF-8
@@ -10,28 +10,63 @@
 // kept); otherwise the system's ANSI code page (CP932), unless the caller
 // names one.
 //
-// Lines are views into buffers that the file owns (the bytes as read and
-// their text, and one buffer per new line), so that a module of 100,000
-// lines costs two allocations rather than 200,000, and moving lines around
-// is cheap. A SourceFile can be moved but not copied.
+// A line is a 16-byte view into buffers that the file owns (the bytes as read,
+// and one buffer per new line), so that a module of 100,000 lines costs a few
+// allocations rather than 200,000, and moving lines around is cheap. Text is
+// decoded when asked for: every line is checked to decode when the file is
+// read, but only the lines a command looks at are kept as text (Text()); a
+// scan over every line decodes each into a scratch buffer (Peek()). A module
+// read, changed in a few places and written back thus holds little more than
+// its bytes. Since reading a line may keep its text, a SourceFile (and the
+// module over it) is used from one thread at a time, reads included. A
+// SourceFile can be moved but not copied.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/Cp932Decoder.h"
 #include "platform/Status.h"
 
 namespace tolvan::host {
 
-struct SourceLine {
-  std::string_view bytes;    // the line's bytes without its line break
-  std::string_view ending;   // "\r\n", "\n", or "" for a last line without one
-  std::u16string_view text;  // `bytes` decoded
-  bool hidden = false;       // kept in the file but not shown by the IDE
+class SourceLine {
+ public:
+  SourceLine() = default;
+  // `bytes` must be shorter than 4 GiB; `ending` one of "\r\n", "\n", "".
+  SourceLine(std::string_view bytes, std::string_view ending)
+      : data_(bytes.data()), size_(static_cast<uint32_t>(bytes.size())) {
+    set_ending(ending);
+  }
+  // The line's bytes without its line break.
+  std::string_view bytes() const { return {data_, size_}; }
+  // "\r\n", "\n", or "" for a last line without one.
+  std::string_view ending() const {
+    return ending_ == kCrLfBreak ? std::string_view("\r\n")
+           : ending_ == kLfBreak ? std::string_view("\n")
+                                 : std::string_view();
+  }
+  // Told apart by length: a break is one of the three.
+  void set_ending(std::string_view ending) {
+    ending_ = ending.size() == 2 ? kCrLfBreak : ending.size() == 1 ? kLfBreak : kNoBreak;
+  }
+
+ private:
+  static constexpr uint8_t kNoBreak = 0, kLfBreak = 1, kCrLfBreak = 2;
+  const char* data_ = "";
+  uint32_t size_ = 0;
+  uint8_t ending_ = kNoBreak;
+
+ public:
+  // Declared last, so that it shares the last word with the break: a line
+  // takes 16 bytes.
+  bool hidden = false;  // kept in the file but not shown by the IDE
 };
 
 class SourceFile {
@@ -55,6 +90,17 @@ class SourceFile {
   std::vector<SourceLine>& lines() { return lines_; }
   const std::vector<SourceLine>& lines() const { return lines_; }
 
+  // A line's text (a line of this file). It is decoded on first use and kept
+  // as long as the file, so the view stays valid.
+  std::u16string_view Text(const SourceLine& line) const;
+  // The same without keeping it: the text already kept, or else decoded into
+  // `scratch`, valid until `scratch` changes. For scans over every line.
+  std::u16string_view Peek(const SourceLine& line, std::u16string& scratch) const;
+  // New lines of text in CP932 and UTF-8 hold an ASCII character only as
+  // the byte of that character, and the first byte of a line is never the
+  // second half of a character: what a scan may rule out from the bytes.
+  bool ascii_compatible() const { return ascii_compatible_; }
+
   // A new line holding `text` (which must not contain line breaks), encoded
   // in the file's encoding and ending in newline(); fails for a character
   // the encoding cannot hold. The file keeps the line's buffers. When the
@@ -69,7 +115,7 @@ class SourceFile {
   // where its bytes start in original_bytes() and the line break it had.
   bool IsOriginal(const SourceLine& line) const;
   size_t OriginalOffset(const SourceLine& line) const {
-    return static_cast<size_t>(line.bytes.data() - bytes_->data());
+    return static_cast<size_t>(line.bytes().data() - bytes_->data());
   }
   std::string_view OriginalEnding(const SourceLine& line) const;
   // Where each line of the file as read starts in original_bytes(): found
@@ -83,20 +129,40 @@ class SourceFile {
   void FixLineBreaks(size_t first = 0, size_t last_to_check = static_cast<size_t>(-1));
 
   std::string Serialize() const;
+  // The same bytes handed to `sink` piece by piece, with no copy of the
+  // whole file.
+  template <class Sink>
+  void WriteTo(Sink&& sink) const {
+    if (has_bom_) sink(std::string_view("\xEF\xBB\xBF"));
+    for (const SourceLine& line : lines_) {
+      sink(line.bytes());
+      sink(line.ending());
+    }
+  }
   // The whole file as it was read.
   const std::string& original_bytes() const { return *bytes_; }
 
  private:
+  // Decodes a line of the file as read into `out` (room for bytes().size()
+  // units); returns the number of units. Only for CP932 and valid UTF-8.
+  size_t DecodeInto(const SourceLine& line, char16_t* out) const;
+
   std::vector<SourceLine> lines_;
   std::unique_ptr<std::string> bytes_;   // the file as read
   size_t body_offset_ = 0;               // where its lines start (after a byte-order mark)
-  std::unique_ptr<char16_t[]> text_;     // its text
   std::deque<std::string> added_bytes_;  // new lines (a deque never moves them)
-  std::deque<std::u16string> added_text_;
+  // The text of the lines asked for, by where their bytes start (every line,
+  // new or as read, starts at its own address). A std::u16string in a node
+  // never moves.
+  mutable std::unordered_map<const char*, std::u16string> texts_;
+  // CP932 lines decode through a table (null for UTF-8, whose bytes were
+  // found valid, and for encodings decoded whole when read).
+  mutable std::unique_ptr<Cp932Decoder> cp932_;
   std::string encoding_;
   std::string_view newline_ = "\r\n";
   bool has_bom_ = false;
   bool ends_without_break_ = false;
+  bool ascii_compatible_ = false;
 };
 
 // True for UTF-8 under any of its usual spellings ("utf8", "UTF-8").

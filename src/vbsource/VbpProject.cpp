@@ -41,7 +41,7 @@ Result<VbpFile> ParseVbp(std::string_view bytes, const std::string& encoding,
   bool have_name = false;
   bool have_description = false;
   for (const SourceLine& line : file->lines()) {
-    std::u16string_view text = Trim(line.text);
+    std::u16string_view text = Trim(file->Text(line));
     if (!text.empty() && text.front() == u'[') break;
     size_t eq = text.find(u'=');
     if (eq == std::u16string_view::npos) continue;

@@ -18,7 +18,7 @@ class EngineReviewTest : public ::testing::Test {
     return ReviewInput{module_, text, settings_, project_, clock_};
   }
 
-  std::filesystem::path module_ = "/work/Calc.bas";
+  std::filesystem::path module_ = "/vb/Payroll/Calc.bas";
   SettingsRecord settings_ = project::FactoryDefaults();
   host::ProjectInfo project_{u"Payroll", u"給与計算", {}, {}};
   FixedClock clock_{LocalDateTime{2026, 12, 8, 10, 0, 0}};

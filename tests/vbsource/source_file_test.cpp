@@ -13,13 +13,13 @@ SourceFile MustDecode(std::string_view bytes, const std::string& encoding = "") 
 
 std::vector<std::u16string> Texts(const SourceFile& file) {
   std::vector<std::u16string> out;
-  for (const SourceLine& line : file.lines()) out.emplace_back(line.text);
+  for (const SourceLine& line : file.lines()) out.emplace_back(file.Text(line));
   return out;
 }
 
 std::vector<std::string> Endings(const SourceFile& file) {
   std::vector<std::string> out;
-  for (const SourceLine& line : file.lines()) out.emplace_back(line.ending);
+  for (const SourceLine& line : file.lines()) out.emplace_back(line.ending());
   return out;
 }
 
@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SourceFileTest, DecodesCp932PerLine) {
   SourceFile file = MustDecode("' \x83\x5C\x95\x5C \x83\x5F\r\n' \x82\x85 \xB1\xB2\r\n");
   EXPECT_EQ(Texts(file), (U16s{u"' ソ表 ダ", u"' ｅ ｱｲ"}));
-  EXPECT_EQ(file.lines()[0].bytes, "' \x83\x5C\x95\x5C \x83\x5F");
+  EXPECT_EQ(file.lines()[0].bytes(), "' \x83\x5C\x95\x5C \x83\x5F");
 }
 
 TEST(SourceFileTest, LoneCrAndNelAreCharactersOfTheLine) {
@@ -89,7 +89,7 @@ TEST(SourceFileTest, BomIsKeptOutOfTheFirstLine) {
       "\xEF\xBB\xBF"
       "Attribute VB_Name = \"m\"\r\n");
   EXPECT_TRUE(file.has_bom());
-  EXPECT_EQ(file.lines()[0].text, u"Attribute VB_Name = \"m\"");
+  EXPECT_EQ(file.Text(file.lines()[0]), u"Attribute VB_Name = \"m\"");
   // UTF-8 named explicitly, in another spelling, keeps it too.
   SourceFile named = MustDecode("\xEF\xBB\xBFx\n", "utf8");
   EXPECT_TRUE(named.has_bom());
@@ -147,16 +147,16 @@ TEST(SourceFileTest, MakeLineEncodesInTheFileEncoding) {
   SourceFile sjis = MustDecode("' \x95\x5C\r\n");
   Result<SourceLine> line = sjis.MakeLine(u"' 表示 ｱ");
   ASSERT_TRUE(line.ok()) << line.message();
-  EXPECT_EQ(line->bytes, "' \x95\x5C\x8E\xA6 \xB1");
-  EXPECT_EQ(line->ending, "\r\n");
+  EXPECT_EQ(line->bytes(), "' \x95\x5C\x8E\xA6 \xB1");
+  EXPECT_EQ(line->ending(), "\r\n");
 
   Result<SourceLine> refused = sjis.MakeLine(u"' 😀");
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.message(), "the character '😀' (U+1F600) cannot be written in CP932");
 
   SourceFile utf8 = MustDecode("' \xC3\xA9\n");
-  EXPECT_EQ(utf8.MakeLine(u"' 😀")->bytes, "' \xF0\x9F\x98\x80");
-  EXPECT_EQ(utf8.MakeLine(u"y")->ending, "\n");
+  EXPECT_EQ(utf8.MakeLine(u"' 😀")->bytes(), "' \xF0\x9F\x98\x80");
+  EXPECT_EQ(utf8.MakeLine(u"y")->ending(), "\n");
   EXPECT_FALSE(utf8.MakeLine(std::u16string(1, char16_t{0xD800})).ok());
 }
 
@@ -164,7 +164,7 @@ TEST(SourceFileTest, FixLineBreaksKeepsAMissingFinalBreakMissing) {
   SourceFile file = MustDecode("a\r\nb");
   Result<SourceLine> c = file.MakeLine(u"c");
   file.lines().push_back(*c);
-  file.lines().back().ending = {};
+  file.lines().back().set_ending({});
   file.FixLineBreaks();
   EXPECT_EQ(Endings(file), (Strings{"\r\n", "\r\n", ""}));
   EXPECT_EQ(file.Serialize(), "a\r\nb\r\nc");
