@@ -49,8 +49,8 @@ std::u16string JoinDetails(const std::vector<std::u16string>& details) {
 Result<std::vector<HeaderFinding>> EngineHeaderReview::Review(const ReviewInput& input) const {
   Result<Module> module = MakeModule(input);
   if (!module) return module.status();
-  auto context = project::HeaderContextFor(*module->vbe, input.settings, Defaults(),
-                                           input.clock.Now());
+  auto context =
+      project::HeaderContextFor(*module->vbe, input.settings, Defaults(), input.clock.Now());
   if (!context) return std::vector<HeaderFinding>{};
   auto statuses = ExamineHeaders(*module->code, *context);
   if (!statuses) return statuses.status();
@@ -58,11 +58,11 @@ Result<std::vector<HeaderFinding>> EngineHeaderReview::Review(const ReviewInput&
   for (const HeaderStatus& s : *statuses) {
     if (s.state == HeaderState::kOk) continue;
     Result<long> line = module->vbe->FileLineOf(s.declaration_line);
-    findings.push_back(HeaderFinding{
-        line ? *line : s.declaration_line,
-        s.state == HeaderState::kMissing ? HeaderFinding::Kind::kMissing
+    findings.push_back(HeaderFinding{line ? *line : s.declaration_line,
+                                     s.state == HeaderState::kMissing
+                                         ? HeaderFinding::Kind::kMissing
                                          : HeaderFinding::Kind::kStale,
-        s.what, JoinDetails(s.details)});
+                                     s.what, JoinDetails(s.details)});
   }
   return findings;
 }
@@ -71,8 +71,8 @@ Result<std::u16string> EngineHeaderReview::UpdateHeader(const ReviewInput& input
                                                         long declaration_line) const {
   Result<Module> module = MakeModule(input);
   if (!module) return module.status();
-  auto context = project::HeaderContextFor(*module->vbe, input.settings, Defaults(),
-                                           input.clock.Now());
+  auto context =
+      project::HeaderContextFor(*module->vbe, input.settings, Defaults(), input.clock.Now());
   if (!context) return Status::InvalidArgument("the document shows no code module");
   // The declaration's line of the text, as a code line.
   if (Status s = module->vbe->SelectFileRange(declaration_line, 1, declaration_line, 1); !s) {

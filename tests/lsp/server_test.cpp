@@ -415,8 +415,9 @@ TEST_F(LspServer, CommandsApplyTheirEditThroughTheClient) {
   ASSERT_TRUE(apply);
   EXPECT_EQ(ApplyEdit(kModule, (*apply)["params"]["edit"], uri_), CommandLine({"--line", "5"}));
   // The client's answer to applyEdit is taken quietly.
+  const json id = (*apply)["id"];
   sent_.clear();
-  Send({{"jsonrpc", "2.0"}, {"id", (*apply)["id"]}, {"result", {{"applied", true}}}});
+  Send({{"jsonrpc", "2.0"}, {"id", id}, {"result", {{"applied", true}}}});
   EXPECT_TRUE(sent_.empty());
 }
 
