@@ -31,6 +31,8 @@ seeds() {
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}:allocator_may_return_null=1"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 status=0
+passed=0
+failed=0
 for target in "${targets[@]}"; do
   corpus=build/fuzz/corpus/$target
   findings=build/fuzz/findings/$target
@@ -45,8 +47,11 @@ for target in "${targets[@]}"; do
     tail -n 40 "build/fuzz/$target.log" >&2
     echo "fuzz_$target found a fault: see $findings/" >&2
     status=1
+    failed=$((failed + 1))
   else
     grep -E '^stat::number_of_executed_units' "build/fuzz/$target.log" || true
+    passed=$((passed + 1))
   fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
