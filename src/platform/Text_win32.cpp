@@ -26,10 +26,10 @@ std::optional<UINT> CodePageOf(const std::string& encoding) {
   static const struct {
     const char* name;
     UINT page;
-  } kNamed[] = {{"UTF-8", CP_UTF8},      {"UTF8", CP_UTF8},   {"SHIFT_JIS", 932},
-                {"SHIFT-JIS", 932},      {"SJIS", 932},       {"MS932", 932},
-                {"WINDOWS-31J", 932},    {"ASCII", 20127},    {"US-ASCII", 20127},
-                {"ISO-8859-1", 28591},   {"LATIN1", 28591}};
+  } kNamed[] = {{"UTF-8", CP_UTF8},    {"UTF8", CP_UTF8}, {"SHIFT_JIS", 932},
+                {"SHIFT-JIS", 932},    {"SJIS", 932},     {"MS932", 932},
+                {"WINDOWS-31J", 932},  {"ASCII", 20127},  {"US-ASCII", 20127},
+                {"ISO-8859-1", 28591}, {"LATIN1", 28591}};
   for (const auto& named : kNamed) {
     if (name == named.name) return named.page;
   }

@@ -38,7 +38,8 @@ enum : DISPID {
 
 // `custom` is an array of VARIANTs the environment may pass; unused here.
 struct IDTExtensibility2 : public IDispatch {
-  virtual HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ExtConnectMode connect_mode,
+  virtual HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application,
+                                                 ExtConnectMode connect_mode,
                                                  IDispatch* add_in_inst, SAFEARRAY** custom) = 0;
   virtual HRESULT STDMETHODCALLTYPE OnDisconnection(ExtDisconnectMode remove_mode,
                                                     SAFEARRAY** custom) = 0;

@@ -26,8 +26,8 @@ struct DecodeRow {
   const char* name;
   std::string bytes;
   const char* encoding;
-  std::u16string text;    // when `message` is empty
-  const char* message;    // the error, or ""
+  std::u16string text;  // when `message` is empty
+  const char* message;  // the error, or ""
 };
 
 struct EncodeRow {
@@ -47,6 +47,11 @@ int main() {
       {"lower-case name", "\x82\xA0", "cp932", u"あ", ""},
       {"half-width katakana", "\xB1", "CP932", u"\uFF71", ""},
       {"NEC circled digit", "\x87\x40", "CP932", u"\u2460", ""},
+      {"ideographic space", "\x81\x40", "CP932", u"\u3000", ""},
+      {"ideographic space after text",
+       "end \x81\x40"
+       "end",
+       "CP932", u"end \u3000end", ""},
       {"NUL inside", std::string("a\0b", 3), "CP932", std::u16string(u"a\0b", 3), ""},
       {"empty", "", "CP932", u"", ""},
       {"lone lead byte at the end", "ok\x85", "CP932", u"",
@@ -98,7 +103,9 @@ int main() {
   auto decoder = host::Cp932Decoder::Create();
   Expect(decoder.ok(), "the CP932 table decoder is created");
   if (decoder) {
-    const std::string good = "Option Explicit\r\n' \x82\xA0\x87\x40\xB1 \x81\x40end";
+    const std::string good =
+        "Option Explicit\r\n' \x82\xA0\x87\x40\xB1 \x81\x40"
+        "end";
     std::u16string out(good.size(), u'\0');
     size_t written = 0;
     const size_t bad = (*decoder)->Decode(good, out.data(), written);
@@ -108,8 +115,8 @@ int main() {
     for (char16_t unit : out) units += " " + std::to_string(static_cast<unsigned>(unit));
     Expect(bad == std::string::npos && reference && out == *reference,
            "table decoder and DecodeText give the same text (stopped at " +
-               std::to_string(bad == std::string::npos ? -1 : static_cast<long>(bad)) +
-               ", units" + units + ")");
+               std::to_string(bad == std::string::npos ? -1 : static_cast<long>(bad)) + ", units" +
+               units + ")");
     const std::string broken = "ab\x85";
     std::u16string scratch(broken.size(), u'\0');
     Expect((*decoder)->Decode(broken, scratch.data(), written) == 2,
