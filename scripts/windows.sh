@@ -7,7 +7,8 @@
 # as it was. 32-bit Windows code cannot run on these machines, so the 32-bit
 # DLL is only inspected. The platform's text conversions run under Wine too.
 #
-# Needs g++-mingw-w64-x86-64, g++-mingw-w64-i686, wine and wine64.
+# Needs g++-mingw-w64-x86-64, g++-mingw-w64-i686, wine and wine64
+# (TOLVAN_WITH_WINDOWS_TOOLS=1 scripts/install-deps.sh installs them).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
