@@ -18,6 +18,8 @@ packages=(
   qt6-translations-l10n
 )
 [ "${TOLVAN_WITH_BENCH_TOOLS:-0}" = 1 ] && packages+=(hyperfine)
+# The Windows cross-builds and their checks under Wine (scripts/windows.sh).
+[ "${TOLVAN_WITH_WINDOWS_TOOLS:-0}" = 1 ] && packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -36,11 +36,15 @@ class Cp932Decoder {
   // The characters of all pairs starting with `lead`; 0 marks a pair that
   // is not a character (no pair decodes to U+0000).
   const std::array<char16_t, 256>& Row(unsigned char lead);
-  // One or two bytes through iconv: the UTF-16 unit, or -1 (invalid), or
-  // -2 (incomplete: a lead byte).
+  // One or two bytes through the system's converter: the UTF-16 unit, or
+  // kInvalid, or kLead (incomplete: a lead byte).
+  static constexpr int32_t kInvalid = -1;
+  static constexpr int32_t kLead = -2;
   int32_t Convert(const char* in, size_t size);
+  // Fills single_ and ascii_is_ascii_ through Convert.
+  void FillSingleBytes();
 
-  void* cd_;  // iconv_t
+  void* cd_;  // iconv_t on POSIX systems; unused on Windows
   std::array<int32_t, 256> single_{};
   bool ascii_is_ascii_ = false;  // bytes below 0x80 are those characters
   std::array<std::unique_ptr<std::array<char16_t, 256>>, 256> rows_;

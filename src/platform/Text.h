@@ -23,8 +23,8 @@ bool IsValidUtf8(std::string_view bytes);
 std::u16string Utf8ToUtf16(std::string_view bytes);
 std::string Utf16ToUtf8(std::u16string_view text);
 
-// Strict conversions through iconv. `encoding` is an iconv name such as
-// "CP932", "UTF-8" or "CP1252".
+// Strict conversions (iconv on POSIX systems, the code page functions on
+// Windows). `encoding` is a name such as "CP932", "UTF-8" or "CP1252".
 Result<std::u16string> DecodeText(std::string_view bytes, const std::string& encoding);
 Result<std::string> EncodeText(std::u16string_view text, const std::string& encoding);
 

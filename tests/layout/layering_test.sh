@@ -19,6 +19,7 @@ declare -A allowed=(
   [cli]="platform vbide settings engine vbsource standin project host lsp"
   [lsp]="platform vbide settings engine vbsource standin project host"
   [dialog]="platform vbide settings engine host"
+  [windows]="platform vbide settings engine vbsource standin project host lsp"
   [fuzz]="platform vbide settings engine vbsource standin project host"
 )
 

@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# Builds tolvan.dll for 64-bit and 32-bit Windows (cmake presets windows-x64
+# and windows-x86) and checks it: both export the five Dll* entry points and
+# need no runtime DLL beside them; under Wine the 64-bit one registers with
+# regsvr32 (per machine, and per user through DllInstall), writes the class
+# and the add-in keys with their texts, and unregistering leaves the registry
+# as it was. 32-bit Windows code cannot run on these machines, so the 32-bit
+# DLL is only inspected. The platform's text conversions run under Wine too.
+#
+# Needs g++-mingw-w64-x86-64, g++-mingw-w64-i686, wine and wine64
+# (TOLVAN_WITH_WINDOWS_TOOLS=1 scripts/install-deps.sh installs them).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+passed=0
+failed=0
+pass() { echo "ok   $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL $1"; failed=$((failed + 1)); }
+check() {
+  local name=$1
+  shift
+  if "$@"; then pass "$name"; else fail "$name"; fi
+}
+finish() {
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+clsid='{85BE8F35-AE19-4E24-84F8-458398AA0A89}'
+exports=(DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer)
+
+# --- Build and inspect both DLLs ----------------------------------------------
+for arch in x64 x86; do
+  dll=build/windows-$arch/src/windows/tolvan.dll
+  if cmake --preset "windows-$arch" >/tmp/tolvan-windows-$arch.log 2>&1 &&
+     cmake --build --preset "windows-$arch" -j2 >>/tmp/tolvan-windows-$arch.log 2>&1; then
+    pass "$arch: builds tolvan.dll"
+  else
+    fail "$arch: builds tolvan.dll (see /tmp/tolvan-windows-$arch.log)"
+    continue
+  fi
+  dump=$(x86_64-w64-mingw32-objdump -p "$dll")
+  table=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | grep -oE '^\s*\[ *[0-9]+\] [A-Za-z_@0-9]+' | sed 's/.*\] //' | sort)
+  check "$arch: exports exactly the five Dll* functions, undecorated" \
+    test "$table" = "$(printf '%s\n' "${exports[@]}" | sort)"
+  expected_format=pei-x86-64
+  [ "$arch" = x86 ] && expected_format=pei-i386
+  check "$arch: is $expected_format" grep -q "file format $expected_format" <<<"$dump"
+  imports=$(grep -oE 'DLL Name: .*' <<<"$dump" | cut -d' ' -f3 | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+  check "$arch: needs only system DLLs (got: $imports)" \
+    test -z "$(tr ' ' '\n' <<<"$imports" | grep -vxE 'kernel32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|msvcrt\.dll|user32\.dll|')"
+done
+
+x64=build/windows-x64/src/windows/tolvan.dll
+[ -f "$x64" ] || finish
+if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
+  fail "wine is installed"
+  finish
+fi
+
+# --- Registration under Wine -----------------------------------------------------
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d /tmp/tolvan-wine.XXXXXX)
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" DISPLAY=
+work=$(mktemp -d /tmp/tolvan-windows.XXXXXX)
+cleanup() {
+  wineserver -k >/dev/null 2>&1
+  rm -rf "$WINEPREFIX" "$work"
+}
+trap cleanup EXIT
+
+# A persistent wineserver, started before anything else, so that each wine
+# command below does not wait for one to start and stop.
+wineserver -p
+if ! timeout 300 wine wineboot -i >"$work/wineboot.log" 2>&1; then
+  fail "wineboot prepares a Wine prefix (see $work/wineboot.log)"
+  finish
+fi
+timeout 120 wineserver -w
+mkdir -p "$WINEPREFIX/drive_c/tolvan"
+cp "$x64" "$WINEPREFIX/drive_c/tolvan/tolvan.dll"
+dll='C:\tolvan\tolvan.dll'
+
+wine_run() { timeout 120 wine "$@" >>"$work/wine.log" 2>&1; }
+
+# The platform's text conversions through the Windows code page functions.
+check_exe=build/windows-x64/tests/windows/tolvan_windows_text_check.exe
+if [ -f "$check_exe" ]; then
+  cp "$check_exe" "$WINEPREFIX/drive_c/tolvan/"
+  if timeout 120 wine 'C:\tolvan\tolvan_windows_text_check.exe' >"$work/text.log" 2>&1; then
+    pass "text conversions under Wine: $(tail -1 "$work/text.log" | tr -d '\r')"
+  else
+    fail "text conversions under Wine"
+    tr -d '\r' <"$work/text.log"
+  fi
+else
+  fail "the text conversion check is built"
+fi
+
+# The two trees registration writes to, HKEY_LOCAL_MACHINE\Software and
+# HKEY_CURRENT_USER\Software, as UTF-8 text.
+export_registry() {
+  local root
+  : >"$1"
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
+    rm -f "$WINEPREFIX/drive_c/tolvan/export.reg"
+    wine_run regedit /E 'C:\tolvan\export.reg' "$root\\Software" || return 1
+    iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/tolvan/export.reg" | tr -d '\r' >>"$1" || return 1
+  done
+}
+
+# Prints the keys and values of a .reg export one a line as
+# "[key] name=value", dropping the keys Wine rewrites on its own.
+flatten() {
+  python3 - "$1" <<'PY'
+import re, sys
+volatile = re.compile(r'^\[HKEY_(LOCAL_MACHINE|CURRENT_USER)\\Software\\Wine\\', re.I)
+key = None
+text = open(sys.argv[1], encoding='utf-8').read().replace('\\\n  ', '')
+for line in text.split('\n'):
+    if line.startswith('['):
+        key = line
+        if not volatile.match(key):
+            print(key)
+    elif key and line and not line.startswith('REGEDIT') and not volatile.match(key):
+        print(key, line)
+PY
+}
+
+# The value `name` ("@" for the default) of `key` in a flattened export.
+value_of() {
+  local flat=$1 key=$2 name=$3
+  [ "$name" = @ ] || name="\"$name\""
+  grep -F "[$key] $name=" "$flat" | head -1 | cut -d= -f2-
+}
+
+expect_value() {
+  local flat=$1 key=$2 name=$3 want=$4 got
+  got=$(value_of "$flat" "$key" "$name")
+  check "$key ${name}: $want" test "$got" = "$want"
+}
+
+compare_with_before() {
+  local label=$1 flat_before=$2
+  export_registry "$work/after.reg" || { fail "$label: regedit exports the registry"; return; }
+  flatten "$work/after.reg" >"$work/after.flat"
+  if diff "$flat_before" "$work/after.flat" >"$work/$label.diff"; then
+    pass "$label: the registry is as it was before registration"
+  else
+    fail "$label: the registry is as it was before registration"
+    head -20 "$work/$label.diff"
+  fi
+}
+
+export_registry "$work/before.reg" || { fail "regedit exports the registry"; finish; }
+flatten "$work/before.reg" >"$work/before.flat"
+check "the registry holds no Tolvan key before registration" \
+  bash -c "! grep -qiE 'tolvan' '$work/before.flat'"
+
+hklm=HKEY_LOCAL_MACHINE
+hkcu=HKEY_CURRENT_USER
+check_add_in_keys() {
+  local flat=$1
+  local key
+  for key in "$hkcu\\Software\\Microsoft\\Visual Basic\\6.0\\Addins\\Tolvan.Connect" \
+             "$hkcu\\Software\\Microsoft\\VBA\\VBE\\6.0\\Addins64\\Tolvan.Connect"; do
+    expect_value "$flat" "$key" FriendlyName '"Tolvan"'
+    expect_value "$flat" "$key" Description '"VBのヘッダーコメントを生成します"'
+    expect_value "$flat" "$key" LoadBehavior 'dword:00000001'
+    expect_value "$flat" "$key" CommandLineSafe 'dword:00000001'
+  done
+}
+check_class_keys() {
+  local flat=$1 classes=$2
+  expect_value "$flat" "$classes\\CLSID\\$clsid" @ '"Tolvan"'
+  expect_value "$flat" "$classes\\CLSID\\$clsid\\InprocServer32" @ '"C:\\tolvan\\tolvan.dll"'
+  expect_value "$flat" "$classes\\CLSID\\$clsid\\InprocServer32" ThreadingModel '"Apartment"'
+  expect_value "$flat" "$classes\\CLSID\\$clsid\\ProgID" @ '"Tolvan.Connect"'
+  expect_value "$flat" "$classes\\Tolvan.Connect" @ '"Tolvan"'
+  expect_value "$flat" "$classes\\Tolvan.Connect\\CLSID" @ "\"$clsid\""
+}
+
+# Per machine: regsvr32 calls DllRegisterServer.
+check "regsvr32 registers tolvan.dll" wine_run regsvr32 /s "$dll"
+export_registry "$work/machine.reg" && flatten "$work/machine.reg" >"$work/machine.flat"
+check_class_keys "$work/machine.flat" "$hklm\\Software\\Classes"
+check_add_in_keys "$work/machine.flat"
+check "registering twice succeeds" wine_run regsvr32 /s "$dll"
+check "regsvr32 /u unregisters tolvan.dll" wine_run regsvr32 /s /u "$dll"
+compare_with_before machine "$work/before.flat"
+check "unregistering what is not registered succeeds" wine_run regsvr32 /s /u "$dll"
+
+# Per user: regsvr32 /n /i:user calls DllInstall(TRUE, L"user").
+check "regsvr32 /n /i:user registers for the user" wine_run regsvr32 /s /n /i:user "$dll"
+export_registry "$work/user.reg" && flatten "$work/user.reg" >"$work/user.flat"
+check_class_keys "$work/user.flat" "$hkcu\\Software\\Classes"
+check_add_in_keys "$work/user.flat"
+check "per-user registration writes nothing per machine" \
+  bash -c "! grep -qF '[$hklm\\Software\\Classes\\CLSID\\$clsid]' '$work/user.flat'"
+check "regsvr32 /u /n /i:user unregisters for the user" wine_run regsvr32 /s /u /n /i:user "$dll"
+compare_with_before user "$work/before.flat"
+
+check "DllInstall refuses an unknown scope" bash -c "! timeout 120 wine regsvr32 /s /n /i:everyone '$dll' >/dev/null 2>&1"
+compare_with_before refused "$work/before.flat"
+
+finish
