@@ -25,3 +25,12 @@ show --line 14   # inside Function CalcPay: its header comment
 show --line 3    # the declarations section: the module header
 show --line 16 --end-line 17 --end-column 5   # a selection: Add markers
 show --line 16 --end-line 17 --end-column 5 --shift   # Shift: Delete markers, lines commented out
+
+# The whole project: which procedures lack a header, and what documenting
+# them all would change (--dry-run writes nothing).
+echo
+echo "\$ tolvan review examples/Payroll"
+"$tolvan" review examples/Payroll || true
+echo
+echo "\$ tolvan document examples/Payroll --dry-run"
+"$tolvan" document examples/Payroll --dry-run --now "$now" | iconv -f CP932 -t UTF-8
