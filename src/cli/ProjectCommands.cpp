@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "cli/NowOption.h"
 #include "engine/HeaderRecognition.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -36,23 +37,10 @@ int Fail(std::ostream& err, const std::string& message) {
   return 1;
 }
 
-// "YYYY-MM-DD HH:MM:SS" (the time may be left out); empty: now.
-Result<LocalDateTime> ParseNow(const std::string& text) {
+// The --now option; empty: now.
+Result<LocalDateTime> NowOption(const std::string& text) {
   if (text.empty()) return SystemClock().Now();
-  LocalDateTime t{};
-  int used = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &t.year, &t.month, &t.day, &t.hour,
-                  &t.minute, &t.second, &used) == 6 &&
-      static_cast<size_t>(used) == text.size()) {
-    return t;
-  }
-  t = {};
-  used = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &t.year, &t.month, &t.day, &used) == 3 &&
-      static_cast<size_t>(used) == text.size()) {
-    return t;
-  }
-  return Status::Error("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + text + "\"");
+  return ParseNow(text);
 }
 
 // A progress line that rewrites itself, only where someone watches it.
@@ -77,7 +65,7 @@ void AddCommonOptions(CLI::App* cmd, ProjectCommands& c) {
 }
 
 int RunDocument(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
-  auto now = ParseNow(c.now);
+  auto now = NowOption(c.now);
   if (!now) return Fail(err, now.message());
   auto settings = project::LoadSettings(c.settings_file);
   if (!settings) return Fail(err, settings.message());
@@ -208,7 +196,7 @@ int RunProjectCommand(const ProjectCommands& c, std::ostream& out, std::ostream&
 }
 
 int RunCommentUpdate(const UpdateOptions& o, std::ostream& out, std::ostream& err) {
-  auto now = ParseNow(o.now);
+  auto now = NowOption(o.now);
   if (!now) return Fail(err, now.message());
   auto settings = project::LoadSettings(o.settings_file);
   if (!settings) return Fail(err, settings.message());

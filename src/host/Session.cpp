@@ -96,18 +96,8 @@ SessionOutcome ClickSettingsItem(
 }  // namespace
 
 Result<Session> Session::Open(const SessionOptions& options) {
-  if (options.settings_file.empty()) {
-    auto context = SettingsContext::ForThisMachine();
-    if (!context) return context.status();
-    return Session(std::move(*context));
-  }
-  auto context = SettingsContext::ForProfileFile(options.settings_file);
+  auto context = SettingsContext::ForRun(options.settings_file);
   if (!context) return context.status();
-  // ForProfileFile puts the absolute path into its in-memory registry.
-  const std::string ini = Utf16ToUtf8(options.settings_file);
-  if (!context->files().Exists(ini)) {
-    return Status::Error("the settings file " + ini + " does not exist");
-  }
   return Session(std::move(*context));
 }
 

@@ -2,16 +2,10 @@
 
 #include <memory>
 
-#include "host/Connect.h"
-#include "host/Resources.h"
-#include "host/SettingsDialog.h"
-#include "platform/Clipboard.h"
-#include "platform/Keyboard.h"
-#include "platform/MessageBox.h"
+#include "host/Session.h"
 #include "platform/Text.h"
 #include "settings/clsSaveSetting.h"
 #include "standin/FileHost.h"
-#include "standin/StandInEnvironment.h"
 
 namespace tolvan::lsp {
 
@@ -41,34 +35,12 @@ Result<std::string> RunCommentCommand(const CommentInput& input, const SettingsS
     return s;
   }
 
-  SettingsRecord settings;
-  FixedKeyboardState keyboard(input.shift, input.ctrl);
-  RecordingMessageBox messages;
-  MemoryClipboard clipboard;
-  host::EmbeddedResources resources;
-  host::UnavailableSettingsDialog no_dialog;
-  Status comment_status;
-  Status connected;
-  {
-    host::Connect connect(host::ConnectEnvironment{
-        .settings = settings,
-        .load_settings = [&] { return clsSaveSetting(settings, *context).Load(); },
-        .clock = clock,
-        .keyboard = keyboard,
-        .message_box = messages,
-        .clipboard = clipboard,
-        .resources = resources,
-        .settings_dialog = no_dialog,
-        // The add-in drops the command's failures; the editor is told.
-        .comment_failed = [&](const Status& s) { comment_status = s; },
-    });
-    auto ide = std::make_shared<host::StandInEnvironment>(*vbe, clipboard);
-    connected = connect.AddinInstance_OnConnection(ide, host::connect_mode::kExternal);
-    connect.AddinInstance_OnDisconnection(0);
-  }
-  if (!connected) return connected;
-  if (!messages.shown.empty()) return Status::Error(Utf16ToUtf8(messages.shown.front().prompt));
-  if (!comment_status) return comment_status;
+  // The command as `tolvan comment` runs it, through the same session.
+  host::Session session(std::move(*context));
+  host::SessionOutcome outcome =
+      session.RunComment(*vbe, host::CommentRun{input.shift, input.ctrl, clock.Now()});
+  if (!outcome.messages.empty()) return Status::Error(Utf16ToUtf8(outcome.messages.front().prompt));
+  if (!outcome.status) return outcome.status;
   return (*vbe)->Serialize();
 }
 

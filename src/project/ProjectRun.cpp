@@ -194,9 +194,7 @@ ModuleList CollectModules(const std::vector<std::string>& paths, const std::stri
 }
 
 Result<SettingsRecord> LoadSettings(const std::string& settings_file) {
-  auto context = settings_file.empty()
-                     ? SettingsContext::ForThisMachine()
-                     : SettingsContext::ForProfileFile(Utf8ToUtf16(settings_file));
+  auto context = SettingsContext::ForRun(Utf8ToUtf16(settings_file));
   if (!context) return context.status();
   SettingsRecord settings;
   if (Status s = clsSaveSetting(settings, *context).Load(); !s) return s;

@@ -58,4 +58,15 @@ SettingsContext SettingsContext::InMemory(std::string module_dir) {
                          std::make_unique<MemoryFileSystem>(), std::move(module_dir));
 }
 
+Result<SettingsContext> SettingsContext::ForRun(std::u16string_view ini_path) {
+  if (ini_path.empty()) return ForThisMachine();
+  Result<SettingsContext> context = ForProfileFile(ini_path);
+  if (!context) return context.status();
+  const std::string ini = Utf16ToUtf8(ini_path);
+  if (!context->files().Exists(ini)) {
+    return Status::Error("the settings file " + ini + " does not exist");
+  }
+  return context;
+}
+
 }  // namespace tolvan

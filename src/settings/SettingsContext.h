@@ -36,6 +36,10 @@ class SettingsContext {
   // file: an in-memory registry holding "IniFilePath" = that path, real
   // files. Nothing is read from or written to the user's registry.
   static Result<SettingsContext> ForProfileFile(std::u16string_view ini_path);
+  // The settings in use for a run: those of this machine when `ini_path` is
+  // empty, else the file pair it names, which must exist (a run would
+  // otherwise silently take the factory settings).
+  static Result<SettingsContext> ForRun(std::u16string_view ini_path);
   // Everything in memory, for tests.
   static SettingsContext InMemory(std::string module_dir = "/addin");
 
