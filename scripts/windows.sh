@@ -205,4 +205,57 @@ compare_with_before user "$work/before.flat"
 check "DllInstall refuses an unknown scope" bash -c "! timeout 120 wine regsvr32 /s /n /i:everyone '$dll' >/dev/null 2>&1"
 compare_with_before refused "$work/before.flat"
 
+# --- The installer -----------------------------------------------------------------
+# Built for both DLLs with makensis; under Wine it installs the 64-bit one for
+# the current user (the 32-bit registration cannot run here), and its
+# uninstaller leaves files and registry as they were.
+x86=build/windows-x86/src/windows/tolvan.dll
+setup=build/windows-x64/tolvan-setup.exe
+if ! command -v makensis >/dev/null; then
+  fail "makensis is installed (Debian package nsis)"
+elif [ ! -f "$x86" ]; then
+  fail "the installer is built (the 32-bit DLL is missing)"
+elif makensis -V2 -DVERSION="$(sed -n 's/^project(Tolvan VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" \
+     -DX64DLL="$root/$x64" -DX86DLL="$root/$x86" -DHELP="$root/resources/help/index.html" \
+     -DOUTFILE="$root/$setup" installer/Tolvan.nsi >"$work/makensis.log" 2>&1; then
+  pass "makensis builds the installer"
+  cp "$setup" "$WINEPREFIX/drive_c/tolvan/"
+  wine_user=$(id -un)
+  target="$WINEPREFIX/drive_c/users/$wine_user/AppData/Local/Programs/Tolvan"
+  check "the installer installs for the VBA editor of 64-bit Office, silently" \
+    wine_run 'C:\tolvan\tolvan-setup.exe' /S /EDITORS=vba64
+  timeout 120 wineserver -w
+  check "the 64-bit DLL and the user guide are installed" \
+    test -f "$target/x64/tolvan.dll" -a -f "$target/help/index.html" -a -f "$target/uninstall.exe"
+  check "nothing 32-bit is installed when only vba64 is chosen" test ! -e "$target/x86"
+  export_registry "$work/setup.reg" && flatten "$work/setup.reg" >"$work/setup.flat"
+  check_add_in_keys "$work/setup.flat"
+  expect_value "$work/setup.flat" "$hkcu\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" @ \
+    "\"C:\\\\users\\\\$wine_user\\\\AppData\\\\Local\\\\Programs\\\\Tolvan\\\\x64\\\\tolvan.dll\""
+  expect_value "$work/setup.flat" "$hkcu\\Software\\Quenby Software\\Tolvan" InstallPath \
+    "\"C:\\\\users\\\\$wine_user\\\\AppData\\\\Local\\\\Programs\\\\Tolvan\\\\help\""
+  expect_value "$work/setup.flat" "$hkcu\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvan" \
+    DisplayName '"Tolvan"'
+  check "the installer writes nothing per machine" \
+    bash -c "! grep -qiF 'tolvan' <(grep -F '[$hklm' '$work/setup.flat')"
+  check "the uninstaller runs silently" \
+    wine_run "C:\\users\\$wine_user\\AppData\\Local\\Programs\\Tolvan\\uninstall.exe" /S
+  timeout 120 wineserver -w
+  check "the uninstaller removes the installation folder" test ! -e "$target"
+  compare_with_before uninstalled "$work/before.flat"
+  # 32-bit regsvr32 cannot run on these machines: a registration that fails.
+  check "an installer whose registration fails exits with status 2" \
+    bash -c "timeout 120 wine 'C:\\tolvan\\tolvan-setup.exe' /S /EDITORS=vba64,vb6 >/dev/null 2>&1; test \$? -eq 2"
+  timeout 120 wineserver -w
+  check "and takes back what it had installed" test ! -e "$target"
+  compare_with_before rolled-back "$work/before.flat"
+  check "an installer asked for no editor refuses" \
+    bash -c "! timeout 120 wine 'C:\\tolvan\\tolvan-setup.exe' /S /EDITORS=none >/dev/null 2>&1"
+  timeout 120 wineserver -w
+  check "and installs nothing" test ! -e "$target"
+else
+  fail "makensis builds the installer (see $work/makensis.log)"
+  cat "$work/makensis.log"
+fi
+
 finish
