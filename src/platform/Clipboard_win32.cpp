@@ -19,11 +19,12 @@ struct NamedFormat {
   const char* name;
 };
 
-// The standard formats whose data is a block of memory, kept as they are.
-// Left out: CF_TEXT and CF_OEMTEXT, which the system makes from
-// CF_UNICODETEXT (and it from them); CF_BITMAP and CF_PALETTE, made from
-// CF_DIB; and the formats held as handles of other kinds (CF_METAFILEPICT,
-// CF_ENHMETAFILE, the display formats of bitmaps and metafiles).
+// The standard formats whose data is a block of memory, kept as they are
+// (CF_DIB and CF_UNICODETEXT as a BMP file and UTF-8 text, and under these
+// names only a picture whose headers do not add up). Left out: CF_TEXT and CF_OEMTEXT, which the
+// system makes from CF_UNICODETEXT (and it from them); CF_BITMAP and CF_PALETTE, made from CF_DIB;
+// and the formats held as handles of other kinds (CF_METAFILEPICT, CF_ENHMETAFILE, the display
+// formats of bitmaps and metafiles).
 constexpr NamedFormat kKeptFormats[] = {
     {CF_SYLK, "CF_SYLK"},
     {CF_DIF, "CF_DIF"},
@@ -184,12 +185,11 @@ Result<ClipboardContents> WindowsClipboard::Contents() const {
 
   ClipboardContents contents;
   for (UINT format : formats) {
+    const std::optional<std::string> name = KeptName(format);
+    if (!name) continue;
     // A format whose program cannot give its data now is left out: the
     // rest is still worth keeping.
-    std::optional<std::string> bytes;
-    if (format == CF_UNICODETEXT || format == CF_DIB || KeptName(format)) {
-      bytes = MemoryBytes(GetClipboardData(format));
-    }
+    std::optional<std::string> bytes = MemoryBytes(GetClipboardData(format));
     if (!bytes) continue;
     if (format == CF_UNICODETEXT) {
       std::u16string text(bytes->size() / 2, u'\0');
@@ -203,10 +203,10 @@ Result<ClipboardContents> WindowsClipboard::Contents() const {
       if (auto bmp = DibToBmpFile(*bytes)) {
         contents[kClipboardBitmap] = std::move(*bmp);
       } else {
-        contents[*KeptName(format)] = std::move(*bytes);
+        contents[*name] = std::move(*bytes);
       }
     } else {
-      contents[*KeptName(format)] = std::move(*bytes);
+      contents[*name] = std::move(*bytes);
     }
   }
   return contents;
