@@ -5,7 +5,9 @@
 # regsvr32 (per machine, and per user through DllInstall), writes the class
 # and the add-in keys with their texts, and unregistering leaves the registry
 # as it was. 32-bit Windows code cannot run on these machines, so the 32-bit
-# DLL is only inspected. The platform's text conversions run under Wine too.
+# DLL is only inspected. The platform's text conversions and the add-in's
+# Windows services (registry, clipboard, keyboard, message boxes) run under
+# Wine too.
 #
 # Needs g++-mingw-w64-x86-64, g++-mingw-w64-i686, wine and wine64
 # (TOLVAN_WITH_WINDOWS_TOOLS=1 scripts/install-deps.sh installs them).
@@ -97,6 +99,25 @@ if [ -f "$check_exe" ]; then
   fi
 else
   fail "the text conversion check is built"
+fi
+
+# The add-in's keyboard, clipboard, registry and settings location, and its
+# message boxes when a display can be had (xvfb-run); it leaves the registry
+# as it found it, which the registration checks below rely on.
+services_exe=build/windows-x64/tests/windows/tolvan_windows_services_check.exe
+if [ -f "$services_exe" ]; then
+  cp "$services_exe" "$WINEPREFIX/drive_c/tolvan/"
+  with_display=()
+  command -v xvfb-run >/dev/null && with_display=(xvfb-run -a)
+  if timeout 300 "${with_display[@]}" wine 'C:\tolvan\tolvan_windows_services_check.exe' \
+       >"$work/services.log" 2>&1; then
+    pass "Windows services under Wine: $(grep -a 'passed,' "$work/services.log" | tr -d '\r')"
+  else
+    fail "Windows services under Wine"
+    tr -d '\r' <"$work/services.log"
+  fi
+else
+  fail "the Windows services check is built"
 fi
 
 # The two trees registration writes to, HKEY_LOCAL_MACHINE\Software and
