@@ -2,6 +2,7 @@
 
 #include "windows/DispatchCommandBarControls.h"
 #include "windows/DispatchObject.h"
+#include "windows/DispatchTypes.h"
 #include "windows/Module.h"
 
 namespace tolvan::windows {
@@ -95,12 +96,10 @@ HRESULT DispatchClickSink::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     if (!params) return E_INVALIDARG;
     if (result) VariantInit(result);
-    // Held for the time of the click: the handler may end the subscription,
-    // after which the source lets go of the sink.
-    AddRef();
-    const HRESULT hr = Click(*params, arg_error);
-    Release();
-    return hr;
+    // Held for the time of the click, however it ends: the handler may end
+    // the subscription, after which the source lets go of the sink.
+    ComPtr<DispatchClickSink> hold = ComPtr<DispatchClickSink>::Share(this);
+    return Click(*params, arg_error);
   });
 }
 
