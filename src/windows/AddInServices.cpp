@@ -1,7 +1,5 @@
 #include "windows/AddInServices.h"
 
-#include <windows.h>
-
 #include "platform/Text.h"
 #include "settings/clsSaveSetting.h"
 
@@ -16,18 +14,42 @@ class ThreadKeyboardState : public KeyboardState {
   bool CtrlDown() const override { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 };
 
+// Until the Windows registry store, clipboard, message boxes, settings
+// location and settings dialog are in: settings in memory (so the factory
+// settings), a clipboard and message boxes of the add-in's own, and no
+// settings dialog. Only this class and MakeAddInServices change with them.
+class StandInServices final : public AddInServices {
+ public:
+  SettingsContext& context() override { return context_; }
+  const Clock& clock() override { return clock_; }
+  const KeyboardState& keyboard() override { return keyboard_; }
+  MessageBox& message_box() override { return message_box_; }
+  Clipboard& clipboard() override { return clipboard_; }
+  const host::Resources& resources() override { return resources_; }
+  host::SettingsDialog& settings_dialog() override { return settings_dialog_; }
+
+ private:
+  SettingsContext context_ = SettingsContext::InMemory();
+  SystemClock clock_;
+  ThreadKeyboardState keyboard_;
+  RecordingMessageBox message_box_;
+  MemoryClipboard clipboard_;
+  host::EmbeddedResources resources_;
+  host::UnavailableSettingsDialog settings_dialog_;
+};
+
 }  // namespace
 
 host::ConnectEnvironment AddInServices::Environment() {
   return host::ConnectEnvironment{
-      .settings = settings,
-      .load_settings = [this] { return clsSaveSetting(settings, context).Load(); },
-      .clock = *clock,
-      .keyboard = *keyboard,
-      .message_box = *message_box,
-      .clipboard = *clipboard,
-      .resources = *resources,
-      .settings_dialog = *settings_dialog,
+      .settings = settings_,
+      .load_settings = [this] { return clsSaveSetting(settings_, context()).Load(); },
+      .clock = clock(),
+      .keyboard = keyboard(),
+      .message_box = message_box(),
+      .clipboard = clipboard(),
+      .resources = resources(),
+      .settings_dialog = settings_dialog(),
       // The add-in drops the comment command's failures without a word; a
       // debugger still sees them.
       .comment_failed =
@@ -38,19 +60,8 @@ host::ConnectEnvironment AddInServices::Environment() {
   };
 }
 
-// The Windows registry store, the clipboard, message boxes, the settings
-// location and the settings dialog of Windows take the places of the
-// in-memory stand-ins below as they become available; nothing outside this
-// function changes with them.
-std::unique_ptr<AddInServices> MakeAddInServices() {
-  auto services = std::make_unique<AddInServices>(SettingsContext::InMemory());
-  services->clock = std::make_unique<SystemClock>();
-  services->keyboard = std::make_unique<ThreadKeyboardState>();
-  services->message_box = std::make_unique<RecordingMessageBox>();
-  services->clipboard = std::make_unique<MemoryClipboard>();
-  services->resources = std::make_unique<host::EmbeddedResources>();
-  services->settings_dialog = std::make_unique<host::UnavailableSettingsDialog>();
-  return services;
+Result<std::unique_ptr<AddInServices>> MakeAddInServices(std::function<HWND()>) {
+  return std::unique_ptr<AddInServices>(std::make_unique<StandInServices>());
 }
 
 }  // namespace tolvan::windows

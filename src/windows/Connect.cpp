@@ -186,9 +186,17 @@ HRESULT Connect::OnConnection(IDispatch* application, ExtConnectMode connect_mod
     if (!application) return E_INVALIDARG;
     // A second connection without a disconnection starts afresh.
     Drop(0);
-    services_ = MakeAddInServices();
-    connect_ = std::make_unique<host::Connect>(services_->Environment());
     auto vbe = std::make_shared<DispatchVBE>(ComPtr<IDispatch>::Share(application));
+    // Message boxes and the settings dialog belong to the IDE's main window
+    // for as long as the connection holds the IDE.
+    Result<std::unique_ptr<AddInServices>> services =
+        MakeAddInServices([ide = std::weak_ptr<DispatchVBE>(vbe)]() -> HWND {
+          auto held = ide.lock();
+          return held ? held->MainWindowHandle() : nullptr;
+        });
+    if (!services) return ErrorResult(services.status());
+    services_ = std::move(*services);
+    connect_ = std::make_unique<host::Connect>(services_->Environment());
     const Status connected =
         connect_->AddinInstance_OnConnection(std::move(vbe), static_cast<int32_t>(connect_mode));
     return connected.ok() ? S_OK : ErrorResult(connected);

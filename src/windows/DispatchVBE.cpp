@@ -38,4 +38,15 @@ std::shared_ptr<host::Events> DispatchVBE::Events() const {
   return Wrapped<DispatchEvents>(object_, L"Events");
 }
 
+HWND DispatchVBE::MainWindowHandle() const {
+  Result<ComPtr<IDispatch>> window = object_.GetChild(L"MainWindow");
+  if (!window || !*window) return nullptr;
+  Result<Variant> handle = DispatchObject(std::move(*window), "Window").Get(L"HWnd");
+  if (!handle) return nullptr;
+  // A Long in the VB6 IDE, a LongPtr in the 64-bit VBA editor.
+  Variant number;
+  if (FAILED(VariantChangeType(number.Receive(), &handle->get(), 0, VT_I8))) return nullptr;
+  return reinterpret_cast<HWND>(static_cast<INT_PTR>(V_I8(&number.get())));
+}
+
 }  // namespace tolvan::windows

@@ -23,6 +23,10 @@ class DispatchVBE : public host::VBE {
   std::shared_ptr<host::CommandBars> CommandBars() const override;
   std::shared_ptr<host::Events> Events() const override;
 
+  // The IDE's main window (MainWindow.HWnd), which message boxes and
+  // dialogs belong to; nullptr when the IDE cannot say.
+  HWND MainWindowHandle() const;
+
   IDispatch* get() const { return object_.get(); }
 
  private:

@@ -573,6 +573,19 @@ class StubEvents final : public StubObject {
   std::shared_ptr<ClickSources> sources_;
 };
 
+// The IDE's main window; its handle is a number, as VB6 gives a Long.
+class StubWindow final : public StubObject {
+ public:
+  StubWindow() : StubObject({{L"HWnd", 1}}) {}
+
+ protected:
+  Result<Variant> Run(DISPID id, Call& call) override {
+    if (call.IsPut()) return ReadOnly();
+    if (id == 1) return Variant::Long(kStubMainWindow);
+    return NoSuchMember(id);
+  }
+};
+
 class StubVBE final : public StubObject {
  public:
   StubVBE(std::shared_ptr<host::VBE> code, std::shared_ptr<host::StandInCommandBars> bars,
@@ -581,7 +594,8 @@ class StubVBE final : public StubObject {
                     {L"ActiveCodePane", 2},
                     {L"SelectedVBComponent", 3},
                     {L"CommandBars", 4},
-                    {L"Events", 5}}),
+                    {L"Events", 5},
+                    {L"MainWindow", 6}}),
         code_(std::move(code)),
         bars_(std::move(bars)),
         sources_(std::move(sources)) {}
@@ -604,6 +618,8 @@ class StubVBE final : public StubObject {
         return ObjectResult(Make<StubCommandBars>(bars_));
       case 5:
         return ObjectResult(Make<StubEvents>(sources_));
+      case 6:
+        return ObjectResult(Make<StubWindow>());
       default:
         return NoSuchMember(id);
     }

@@ -23,6 +23,9 @@ namespace tolvan::stub {
 inline constexpr IID kStubClickEventsIid = {
     0x3C7E61D2, 0x9A40, 0x4F0B, {0x8E, 0x51, 0x2B, 0x6D, 0x7A, 0x1C, 0x9E, 0x03}};
 
+// The handle MainWindow.HWnd gives.
+inline constexpr LONG kStubMainWindow = 0x10010;
+
 class EventSource;
 
 // The click event sources handed out, by control, and the sinks advised on

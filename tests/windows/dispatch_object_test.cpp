@@ -81,6 +81,9 @@ TEST(DispatchVBE, ReadsTheProjectComponentAndPane) {
   EXPECT_EQ(pane->GetSelection(), ide.code->ActiveCodePane()->GetSelection());
   pane->SetSelection({3, 1, 3, 1});
   EXPECT_EQ(ide.code->ActiveCodePane()->GetSelection(), (host::Selection{3, 1, 3, 1}));
+
+  // Message boxes and dialogs belong to the main window.
+  EXPECT_EQ(ide.vbe->MainWindowHandle(), reinterpret_cast<HWND>(INT_PTR{stub::kStubMainWindow}));
 }
 
 TEST(DispatchVBE, AnEnvironmentWithNothingOpenGivesNullptr) {
