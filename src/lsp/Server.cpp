@@ -359,7 +359,7 @@ host::ProjectInfo Server::ProjectOf(const std::filesystem::path& module) const {
   Result<host::ProjectInfo> project = host::FindProject(module);
   if (project) return *project;
   options_.log(project.message());
-  return host::ProjectInfo{Utf8ToUtf16(module.parent_path().filename().string()), u"", {}};
+  return host::ProjectInfo{Utf8ToUtf16(module.parent_path().filename().string()), u"", {}, {}};
 }
 
 Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, const Range& range) {
