@@ -9,6 +9,7 @@
 
 #include "engine/HeaderRecognition.h"
 #include "platform/FileSystem.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "platform/VbFormat.h"
 #include "settings/SettingsContext.h"
@@ -168,7 +169,7 @@ ModuleList CollectModules(const std::vector<std::string>& paths, const std::stri
       std::sort(found.begin(), found.end());
       for (const auto& f : found) add(f);
     } else if (IsVbp(path)) {
-      auto bytes = ReadFileBytes(path);
+      auto bytes = ReadFileBytes(PathUtf8(path));
       if (!bytes) {
         list.errors.push_back(given + ": " + bytes.message());
         continue;

@@ -1,10 +1,10 @@
-#include "host/DialogLoader.h"
-
 #include <dlfcn.h>
 
 #include <map>
 #include <string>
 #include <system_error>
+
+#include "host/DialogLoader.h"
 
 namespace tolvan::host {
 
