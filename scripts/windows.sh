@@ -5,7 +5,8 @@
 # regsvr32 (per machine, and per user through DllInstall), writes the class
 # and the add-in keys with their texts, and unregistering leaves the registry
 # as it was. 32-bit Windows code cannot run on these machines, so the 32-bit
-# DLL is only inspected. The platform's text conversions run under Wine too.
+# DLL is only inspected. The platform's text conversions and the settings
+# window run under Wine too.
 #
 # Needs g++-mingw-w64-x86-64, g++-mingw-w64-i686, wine and wine64
 # (TOLVAN_WITH_WINDOWS_TOOLS=1 scripts/install-deps.sh installs them).
@@ -50,7 +51,7 @@ for arch in x64 x86; do
   check "$arch: is $expected_format" grep -q "file format $expected_format" <<<"$dump"
   imports=$(grep -oE 'DLL Name: .*' <<<"$dump" | cut -d' ' -f3 | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
   check "$arch: needs only system DLLs (got: $imports)" \
-    test -z "$(tr ' ' '\n' <<<"$imports" | grep -vxE 'kernel32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|msvcrt\.dll|user32\.dll|')"
+    test -z "$(tr ' ' '\n' <<<"$imports" | grep -vxE 'kernel32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|msvcrt\.dll|user32\.dll|gdi32\.dll|comctl32\.dll|comdlg32\.dll|shell32\.dll|')"
 done
 
 x64=build/windows-x64/src/windows/tolvan.dll
@@ -204,5 +205,21 @@ compare_with_before user "$work/before.flat"
 
 check "DllInstall refuses an unknown scope" bash -c "! timeout 120 wine regsvr32 /s /n /i:everyone '$dll' >/dev/null 2>&1"
 compare_with_before refused "$work/before.flat"
+
+# The settings window and the About box, worked as a user would, on Wine's
+# display-less graphics driver (scripts/windows-dialog-shots.sh shows them).
+dialog_exe=build/windows-x64/tests/windows/tolvan_dialog_shot.exe
+if [ -f "$dialog_exe" ]; then
+  cp "$dialog_exe" "$WINEPREFIX/drive_c/tolvan/"
+  wine_run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+  if timeout 300 wine 'C:\tolvan\tolvan_dialog_shot.exe' --smoke >"$work/dialog.log" 2>&1; then
+    pass "settings window under Wine: $(tail -1 "$work/dialog.log" | tr -d '\r')"
+  else
+    fail "settings window under Wine"
+    tr -d '\r' <"$work/dialog.log"
+  fi
+else
+  fail "the settings window's test program is built"
+fi
 
 finish

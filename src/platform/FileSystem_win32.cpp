@@ -42,8 +42,8 @@ namespace {
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(std::max(n, 0)), L'\0');
   if (n > 0) {
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
@@ -260,8 +260,8 @@ Result<std::string> LocalFileSystem::ResolveLinks(const std::string& path) {
     return WinError("write", path, error);
   }
   std::wstring final(MAX_PATH, L'\0');
-  DWORD n = ::GetFinalPathNameByHandleW(file.get(), final.data(),
-                                        static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
+  DWORD n = ::GetFinalPathNameByHandleW(file.get(), final.data(), static_cast<DWORD>(final.size()),
+                                        FILE_NAME_NORMALIZED);
   if (n >= final.size()) {
     final.resize(n + 1);
     n = ::GetFinalPathNameByHandleW(file.get(), final.data(), static_cast<DWORD>(final.size()),
@@ -387,7 +387,8 @@ Status LocalFileSystem::CreateFolder(const std::string& path) {
   } else if (path.size() >= 2 && path[1] == ':') {
     start = 2;
   }
-  for (size_t end = path.find_first_of("/\\", start + 1);; end = path.find_first_of("/\\", end + 1)) {
+  for (size_t end = path.find_first_of("/\\", start + 1);;
+       end = path.find_first_of("/\\", end + 1)) {
     const std::string part = path.substr(0, end);
     if (part.size() > start && !IsSeparator(part.back()) &&
         !::CreateDirectoryW(Wide(part).c_str(), nullptr)) {
