@@ -10,8 +10,9 @@
 //                                  and the About box to DIR as BMP files,
 //                                  with the factory settings and a fixed date.
 //   tolvan_dialog_shot --show      opens the settings window modally.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <functional>
