@@ -36,6 +36,16 @@ std::u16string Lines(std::initializer_list<std::u16string> lines) {
   return out;
 }
 
+// The separators of a settings file's path: the folder ends at the last one.
+// Windows paths take '\' as well as '/'.
+#ifdef _WIN32
+constexpr char16_t kPathSeparators[] = u"\\/";
+constexpr char16_t kModuleDirSeparator[] = u"\\";
+#else
+constexpr char16_t kPathSeparators[] = u"/";
+constexpr char16_t kModuleDirSeparator[] = u"/";
+#endif
+
 constexpr char16_t kRoot[] = u"HKEY_CURRENT_USER";
 constexpr char16_t kTolvanKey[] = u"SOFTWARE\\Quenby Software\\Tolvan";
 constexpr char16_t kIniFilePath[] = u"IniFilePath";
@@ -120,7 +130,7 @@ struct IniNames {
 };
 
 Result<IniNames> DeriveNames(const std::u16string& path) {
-  size_t slash = path.rfind(u'/');
+  size_t slash = path.find_last_of(kPathSeparators);
   size_t name_start = slash == std::u16string::npos ? 0 : slash + 1;
   std::u16string name = path.substr(name_start);
   if (name.size() < 4) {
@@ -180,7 +190,7 @@ Result<std::u16string> clsSaveSetting::GetIniDir() {
 }
 
 std::u16string clsSaveSetting::DefaultIniPath() const {
-  return Utf8ToUtf16(context_.module_dir()) + u"/Tolvan.ini";
+  return Utf8ToUtf16(context_.module_dir()) + kModuleDirSeparator + u"Tolvan.ini";
 }
 
 Status clsSaveSetting::Save() {
