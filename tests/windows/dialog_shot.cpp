@@ -23,6 +23,7 @@
 #include "platform/Text.h"
 #include "windows/DialogResources.h"
 #include "windows/DialogServicesWin32.h"
+#include "windows/SettingsDialogWin32.h"
 #include "windows/frmAboutWin32.h"
 #include "windows/frmMarletWin32.h"
 
@@ -334,6 +335,38 @@ void SmokeModal(const SettingsRecord& defaults) {
   Expect(!form.IsOpen(), "the File menu's exit closes it");
 }
 
+// The settings window the timer below found and closed.
+HWND g_settings_window = nullptr;
+
+void CALLBACK CloseSettingsWindow(HWND, UINT, UINT_PTR, DWORD) {
+  HWND window = ::FindWindowW(L"#32770", L"Tolvan");
+  if (window == nullptr || window == g_settings_window) return;
+  g_settings_window = window;
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+}
+
+// The settings command's dialog as the connection opens it, over settings
+// files in memory; a thread timer closes the window from inside the modal
+// loop as the File menu's exit would.
+void SmokeSettingsCommand(const SettingsRecord& defaults) {
+  SettingsContext context = SettingsContext::InMemory();
+  SettingsRecord settings = defaults;
+  const SettingsRecord before = settings;
+  int asked_for_owner = 0;
+  Win32SettingsDialog command(::GetModuleHandleW(nullptr), settings, context, [&] {
+    ++asked_for_owner;
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7654));  // no window: the desktop
+  });
+  g_settings_window = nullptr;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &CloseSettingsWindow);
+  const Status shown = command.ShowModal({u"標準", u""});
+  ::KillTimer(nullptr, timer);
+  Expect(shown.ok(), "the settings command opens its window: " + shown.message());
+  Expect(g_settings_window != nullptr, "the settings command's window shows");
+  Expect(asked_for_owner == 1, "the owner is asked for once");
+  Expect(settings == before, "closing by the File menu keeps the record");
+}
+
 void SmokeAbout() {
   dialog::RecordingDesktop desktop;
   frmAboutWin32 about(::GetModuleHandleW(nullptr), desktop);
@@ -378,6 +411,7 @@ int Smoke(const SettingsRecord& defaults) {
   SmokeCancel(defaults);
   SmokeUnchangedOk(defaults);
   SmokeModal(defaults);
+  SmokeSettingsCommand(defaults);
   SmokeAbout();
   std::printf("%d passed, %d failed\n", g_passed, g_failed);
   return g_failed == 0 ? 0 : 1;
