@@ -10,6 +10,7 @@
 # Wine too, and so does a fake IDE (the host stub) that connects the add-in,
 # clicks its button and must leave the module as the Linux command line
 # writes it. The installer is built, and under Wine installs and uninstalls.
+# Last, the settings window and the About box are worked as a user would.
 #
 # Needs g++-mingw-w64-x86-64, g++-mingw-w64-i686, wine and wine64
 # (TOLVAN_WITH_WINDOWS_TOOLS=1 scripts/install-deps.sh installs them).
@@ -54,7 +55,7 @@ for arch in x64 x86; do
   check "$arch: is $expected_format" grep -q "file format $expected_format" <<<"$dump"
   imports=$(grep -oE 'DLL Name: .*' <<<"$dump" | cut -d' ' -f3 | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
   check "$arch: needs only system DLLs (got: $imports)" \
-    test -z "$(tr ' ' '\n' <<<"$imports" | grep -vxE 'kernel32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|msvcrt\.dll|user32\.dll|')"
+    test -z "$(tr ' ' '\n' <<<"$imports" | grep -vxE 'kernel32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|msvcrt\.dll|user32\.dll|gdi32\.dll|comctl32\.dll|comdlg32\.dll|shell32\.dll|')"
 done
 
 x64=build/windows-x64/src/windows/tolvan.dll
@@ -344,6 +345,29 @@ elif makensis -V2 -DVERSION="$(sed -n 's/^project(Tolvan VERSION \([0-9.]*\).*/\
 else
   fail "makensis builds the installer (see $work/makensis.log)"
   cat "$work/makensis.log"
+fi
+
+# --- The settings window under Wine ---------------------------------------------
+# tolvan_dialog_shot --smoke opens the Win32 settings window and About box
+# with settings in memory and works every kind of control, on Wine's
+# display-less graphics driver (scripts/windows-dialog-shots.sh shows them
+# on a display). The driver is chosen when the prefix's desktop starts, so
+# the server starts again after the setting.
+dialog_exe=build/windows-x64/tests/windows/tolvan_dialog_shot.exe
+if [ -f "$dialog_exe" ]; then
+  cp "$dialog_exe" "$WINEPREFIX/drive_c/tolvan/"
+  wine_run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+  wineserver -k >/dev/null 2>&1
+  timeout 60 wineserver -w
+  wineserver -p
+  if timeout 300 wine 'C:\tolvan\tolvan_dialog_shot.exe' --smoke >"$work/dialog.log" 2>&1; then
+    pass "settings window under Wine: $(tail -1 "$work/dialog.log" | tr -d '\r')"
+  else
+    fail "settings window under Wine"
+    tr -d '\r' <"$work/dialog.log"
+  fi
+else
+  fail "the settings window's test program is built"
 fi
 
 finish
