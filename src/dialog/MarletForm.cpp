@@ -254,9 +254,8 @@ MarletForm::SaveOutcome MarletForm::mnuSave_Click() {
 // Help.
 
 void MarletForm::mnuHelpContents_Click() {
-  const std::optional<std::u16string> folder =
-      services_.registry.ReadRegistryText(kRegistryMachineRoot, kRegistrySubKey, kInstallPathValue);
-  if (!folder || folder->empty()) return;
+  const std::optional<std::u16string> folder = HelpFolder(services_.registry);
+  if (!folder) return;
   services_.desktop.OpenDocument(HelpDocumentPath(*folder));
 }
 

@@ -377,21 +377,31 @@ TEST(MarletFormFiles, SaveMenuProposesTolvanForAnEmptyName) {
 }
 
 TEST(MarletFormHelp, OpensTheHelpDocumentOfTheInstallFolder) {
+  const std::u16string user_folder = u"C:\\Users\\me\\AppData\\Local\\Programs\\Tolvan\\help";
   const struct {
     const char* name;
-    std::optional<std::u16string> folder;
+    std::optional<std::u16string> machine;
+    std::optional<std::u16string> user;
     std::vector<std::u16string> opened;
   } rows[] = {
-      {"with a backslash", u"C:\\Tools\\Addin\\", {u"C:\\Tools\\Addin\\index.html"}},
-      {"without", u"C:\\Tools\\Addin", {u"C:\\Tools\\Addin\\index.html"}},
-      {"empty folder", u"", {}},
-      {"no value", std::nullopt, {}},
+      {"with a backslash", u"C:\\Tools\\Addin\\", std::nullopt, {u"C:\\Tools\\Addin\\index.html"}},
+      {"without", u"C:\\Tools\\Addin", std::nullopt, {u"C:\\Tools\\Addin\\index.html"}},
+      {"empty folder", u"", std::nullopt, {}},
+      {"no value", std::nullopt, std::nullopt, {}},
+      // An installation for one user records the folder for that user only.
+      {"installed for the user", std::nullopt, user_folder, {user_folder + u"\\index.html"}},
+      {"empty for the machine", u"", user_folder, {user_folder + u"\\index.html"}},
+      {"the machine's comes first", u"C:\\Tools", user_folder, {u"C:\\Tools\\index.html"}},
   };
   for (const auto& row : rows) {
     FormHarness h;
-    if (row.folder) {
+    if (row.machine) {
       h.registry.values[u"HKEY_LOCAL_MACHINE|SOFTWARE\\Quenby Software\\Tolvan|InstallPath"] =
-          *row.folder;
+          *row.machine;
+    }
+    if (row.user) {
+      h.registry.values[u"HKEY_CURRENT_USER|SOFTWARE\\Quenby Software\\Tolvan|InstallPath"] =
+          *row.user;
     }
     h.Open();
     h.form.mnuHelpContents_Click();
