@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "WindowShot.h"
 #include "dialog/MemoryServices.h"
 #include "platform/Text.h"
 #include "windows/DialogResources.h"
@@ -30,6 +31,8 @@
 using namespace tolvan;
 using namespace tolvan::windows;
 using tolvan::dialog::MarletForm;
+using tolvan::windows::testing::Pump;
+using tolvan::windows::testing::SaveWindow;
 
 namespace {
 
@@ -48,15 +51,6 @@ void Expect(bool ok, const std::string& what) {
 void ExpectText(const std::u16string& got, const std::u16string& want, const std::string& what) {
   Expect(got == want,
          what + ": got \"" + Utf16ToUtf8(got) + "\", want \"" + Utf16ToUtf8(want) + "\"");
-}
-
-void Pump(HWND dialog) {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (dialog != nullptr && ::IsWindow(dialog) && ::IsDialogMessageW(dialog, &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
 }
 
 // The world of the dialog, in memory.
@@ -418,53 +412,6 @@ int Smoke(const SettingsRecord& defaults) {
 }
 
 // --- Screenshots ------------------------------------------------------------------
-
-// The window as the screen shows it, frame included, as a 24-bit BMP.
-bool SaveWindow(HWND window, const std::string& path) {
-  ::RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Pump(window);
-  ::Sleep(300);
-  Pump(window);
-  RECT rect;
-  ::GetWindowRect(window, &rect);
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-  HDC screen = ::GetDC(nullptr);
-  HDC memory = ::CreateCompatibleDC(screen);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  ::SelectObject(memory, old);
-
-  BITMAPINFOHEADER info{};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biCompression = BI_RGB;
-  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  std::vector<unsigned char> pixels(stride * static_cast<DWORD>(height));
-  ::GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-              DIB_RGB_COLORS);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
-
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;  // "BM"
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  FILE* out = _wfopen(Wide(Utf8ToUtf16(path)).c_str(), L"wb");
-  if (out == nullptr) return false;
-  bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-            std::fwrite(&info, sizeof info, 1, out) == 1 &&
-            std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
-  ok = std::fclose(out) == 0 && ok;
-  if (ok) std::printf("%s\n", path.c_str());
-  return ok;
-}
 
 int Shots(const std::string& folder, const SettingsRecord& defaults) {
   SettingsRecord settings = defaults;
