@@ -49,4 +49,36 @@ class MemoryClipboard : public Clipboard {
   bool fail_write = false;
 };
 
+#ifdef _WIN32
+// Formats of the Windows clipboard that no name above covers are kept under
+// this prefix and their format's name: "windows:HTML Format" for a
+// registered format, "windows:CF_HDROP" for a standard one.
+inline constexpr char kClipboardWindowsPrefix[] = "windows:";
+
+// The Windows clipboard. "image/bmp" travels as CF_DIB and the UTF-8 text as
+// CF_UNICODETEXT; the system offers the other forms of a picture or a text
+// (CF_BITMAP, CF_TEXT...) from these by itself. Every other format whose data
+// is a block of memory is kept byte for byte under kClipboardWindowsPrefix,
+// so that what the user had copied can be taken and put back. Formats held
+// as other kinds of handles (metafiles, palettes, private formats of a
+// program) cannot be copied out and are not among the contents.
+//
+// The clipboard is open to one program at a time; another may hold it for a
+// moment, so opening is tried `attempts` times, `pause_ms` apart.
+class WindowsClipboard : public Clipboard {
+ public:
+  explicit WindowsClipboard(int attempts = 10, int pause_ms = 20)
+      : attempts_(attempts), pause_ms_(pause_ms) {}
+  Result<ClipboardContents> Contents() const override;
+  // Checks and converts every entry before the clipboard is touched: a
+  // picture that is not a BMP file, text that is not UTF-8 or a format
+  // Windows has no name for leaves the clipboard as it was.
+  Status SetContents(const ClipboardContents& contents) override;
+
+ private:
+  int attempts_;
+  int pause_ms_;
+};
+#endif
+
 }  // namespace tolvan

@@ -1,5 +1,6 @@
 // The state of the modifier keys at the moment a command runs. The front end
-// supplies it: command-line flags, or the real keyboard in a GUI.
+// supplies it: command-line flags, or the real keyboard in a GUI
+// (WindowsKeyboardState in the add-in on Windows).
 #pragma once
 
 namespace tolvan {
@@ -21,5 +22,17 @@ class FixedKeyboardState : public KeyboardState {
   bool shift_;
   bool ctrl_;
 };
+
+#ifdef _WIN32
+// The keyboard of the Windows desktop as GetKeyState reports it: the keys as
+// they were when the message being handled (the click on the button) came
+// in, not as they are by the time the command reads them. A key is down when
+// the high bit of its state is set.
+class WindowsKeyboardState : public KeyboardState {
+ public:
+  bool ShiftDown() const override;
+  bool CtrlDown() const override;
+};
+#endif
 
 }  // namespace tolvan

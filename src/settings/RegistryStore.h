@@ -11,7 +11,8 @@
 //
 // RegistryStore is the seam: the file-backed store (FileRegistryStore.h) for
 // the real machine, MemoryRegistryStore for tests and for runs that must not
-// touch the user's registry.
+// touch the user's registry. On Windows the machine's own registry stands
+// behind it (WindowsRegistryStore.h), reached one value at a time.
 #pragma once
 
 #include <cstdint>
@@ -101,14 +102,19 @@ class RegistryStore {
   // nothing is changed unless `change` succeeds and the store is written.
   virtual Status Update(const std::function<Status(RegistryTree&)>& change) = 0;
 
+  // The operations clsReg needs, one value or key at a time. These work
+  // through Read() and Update(); a store that cannot hand out its whole tree
+  // (the Windows registry) does them on its own.
+  //
   // The value, or nullopt when its key or the value itself does not exist.
-  Result<std::optional<RegValue>> QueryValue(uint32_t root, std::string_view path,
-                                             std::string_view name);
+  virtual Result<std::optional<RegValue>> QueryValue(uint32_t root, std::string_view path,
+                                                     std::string_view name);
   // Creates the key (and the keys above it) as needed.
-  Status SetValue(uint32_t root, std::string_view path, std::string_view name,
-                  const RegValue& value);
-  // Deletes `child` of `parent`; the parent must exist.
-  Status DeleteKey(uint32_t root, std::string_view parent, std::string_view child);
+  virtual Status SetValue(uint32_t root, std::string_view path, std::string_view name,
+                          const RegValue& value);
+  // Deletes `child` of `parent`; the parent must exist, and the child must
+  // exist and hold no keys of its own.
+  virtual Status DeleteKey(uint32_t root, std::string_view parent, std::string_view child);
 };
 
 // A registry held in memory, for tests and for runs that must leave the

@@ -1,6 +1,5 @@
 #include "settings/SettingsContext.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/PathText.h"
@@ -25,12 +24,6 @@ Result<std::string> SettingsContext::ConfigFolder(const char* xdg_config_home, c
   if (home && home[0] != '\0') return PathUtf8(PathFromUtf8(home) / ".config" / "tolvan");
   return Status::Error(
       "cannot find the configuration folder: neither XDG_CONFIG_HOME nor HOME is set");
-}
-
-Result<SettingsContext> SettingsContext::ForThisMachine() {
-  auto folder = ConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-  if (!folder) return folder.status();
-  return ForConfigFolder(*folder);
 }
 
 SettingsContext SettingsContext::ForConfigFolder(const std::string& folder) {

@@ -5,9 +5,12 @@
 // on in-memory stores and a run can use a given settings file without
 // touching the user's registry.
 //
-// On this platform the module directory and the registry store share one
-// folder: $XDG_CONFIG_HOME/tolvan, or ~/.config/tolvan when XDG_CONFIG_HOME
-// is unset, empty or not an absolute path.
+// On a POSIX system the module directory and the registry store of this
+// machine share one folder: $XDG_CONFIG_HOME/tolvan, or ~/.config/tolvan when
+// XDG_CONFIG_HOME is unset, empty or not an absolute path. On Windows the
+// registry is the system's own (WindowsRegistryStore.h) and the module
+// directory is the folder of tolvan.dll, or of the program this code is
+// linked into.
 #pragma once
 
 #include <memory>
@@ -27,8 +30,10 @@ class SettingsContext {
   SettingsContext(std::unique_ptr<RegistryStore> registry, std::unique_ptr<FileSystem> files,
                   std::string module_dir);
 
-  // The real machine: the registry file store and the module directory in
-  // the configuration folder found from the environment, real files.
+  // The real machine, with real files: on a POSIX system the registry file
+  // store and the module directory in the configuration folder found from
+  // the environment; on Windows the system's registry and the folder of the
+  // module holding this code.
   static Result<SettingsContext> ForThisMachine();
   // The same for a given configuration folder.
   static SettingsContext ForConfigFolder(const std::string& folder);

@@ -2,6 +2,12 @@
 
 #include <oleauto.h>
 
+#include <string>
+#include <utility>
+
+#include "platform/Text.h"
+#include "windows/DispatchTypes.h"
+#include "windows/DispatchVBE.h"
 #include "windows/Module.h"
 
 namespace tolvan::windows {
@@ -38,12 +44,42 @@ HRESULT Argument(const DISPPARAMS& params, UINT position, VARTYPE type, VARIANT&
   return FAILED(hr) ? DISP_E_TYPEMISMATCH : S_OK;
 }
 
+// A late-bound caller learns why a method failed from EXCEPINFO: the error
+// information the method set goes there.
+HRESULT WithException(HRESULT hr, EXCEPINFO* exception) {
+  if (SUCCEEDED(hr) || !exception) return hr;
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.Receive()) != S_OK || !info) return hr;
+  *exception = EXCEPINFO{};
+  exception->scode = hr;
+  (void)info->GetSource(&exception->bstrSource);
+  (void)info->GetDescription(&exception->bstrDescription);
+  return DISP_E_EXCEPTION;
+}
+
 }  // namespace
+
+HRESULT ErrorResult(const Status& status) {
+  ComPtr<ICreateErrorInfo> create;
+  if (SUCCEEDED(CreateErrorInfo(create.Receive())) && create) {
+    (void)create->SetGUID(kIidDTExtensibility2);
+    (void)create->SetSource(const_cast<LPOLESTR>(L"Tolvan"));
+    const std::u16string description = Utf8ToUtf16(status.message());
+    Bstr text(description);
+    (void)create->SetDescription(text.get());
+    ComPtr<IErrorInfo> info = create.As<IErrorInfo>(IID_IErrorInfo);
+    if (info) (void)SetErrorInfo(0, info.get());
+  }
+  return E_FAIL;
+}
 
 Connect::Connect() { AddObject(); }
 
 Connect::~Connect() {
-  if (application_) application_->Release();
+  // Released without a disconnection: the subscriptions end with the
+  // connection, the controls stay where the environment has them.
+  connect_.reset();
+  services_.reset();
   ReleaseObject();
 }
 
@@ -52,6 +88,11 @@ HRESULT Connect::QueryInterface(REFIID iid, void** out) {
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
       IsEqualIID(iid, kIidDTExtensibility2)) {
     *out = static_cast<IDTExtensibility2*>(this);
+    AddRef();
+    return S_OK;
+  }
+  if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+    *out = static_cast<ISupportErrorInfo*>(this);
     AddRef();
     return S_OK;
   }
@@ -98,7 +139,7 @@ HRESULT Connect::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID
 }
 
 HRESULT Connect::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO*, UINT* arg_error) {
+                        VARIANT* result, EXCEPINFO* exception, UINT* arg_error) {
   return Guarded([&]() -> HRESULT {
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     const Method* method = FindMethod(id);
@@ -121,7 +162,7 @@ HRESULT Connect::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* par
         hr = OnConnection(V_DISPATCH(&application), static_cast<ExtConnectMode>(V_I4(&mode)),
                           nullptr, nullptr);
         VariantClear(&application);
-        return hr;
+        return WithException(hr, exception);
       }
       case kDispidOnDisconnection: {
         VARIANT mode;
@@ -139,28 +180,60 @@ HRESULT Connect::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* par
   });
 }
 
-HRESULT Connect::OnConnection(IDispatch* application, ExtConnectMode, IDispatch*, SAFEARRAY**) {
+HRESULT Connect::OnConnection(IDispatch* application, ExtConnectMode connect_mode, IDispatch*,
+                              SAFEARRAY**) {
   return Guarded([&]() -> HRESULT {
     if (!application) return E_INVALIDARG;
-    application->AddRef();
-    if (application_) application_->Release();
-    application_ = application;
-    return S_OK;
+    // A second connection without a disconnection starts afresh.
+    Drop(0);
+    auto vbe = std::make_shared<DispatchVBE>(ComPtr<IDispatch>::Share(application));
+    // Message boxes and the settings dialog belong to the IDE's main window
+    // for as long as the connection holds the IDE.
+    Result<std::unique_ptr<AddInServices>> services =
+        MakeAddInServices([ide = std::weak_ptr<DispatchVBE>(vbe)]() -> HWND {
+          auto held = ide.lock();
+          return held ? held->MainWindowHandle() : nullptr;
+        });
+    if (!services) return ErrorResult(services.status());
+    services_ = std::move(*services);
+    connect_ = std::make_unique<host::Connect>(services_->Environment());
+    const Status connected =
+        connect_->AddinInstance_OnConnection(std::move(vbe), static_cast<int32_t>(connect_mode));
+    return connected.ok() ? S_OK : ErrorResult(connected);
   });
 }
 
-HRESULT Connect::OnDisconnection(ExtDisconnectMode, SAFEARRAY**) {
+HRESULT Connect::OnDisconnection(ExtDisconnectMode remove_mode, SAFEARRAY**) {
   return Guarded([&]() -> HRESULT {
-    if (application_) {
-      application_->Release();
-      application_ = nullptr;
-    }
+    Drop(static_cast<int32_t>(remove_mode));
     return S_OK;
   });
 }
 
-HRESULT Connect::OnAddInsUpdate(SAFEARRAY**) { return S_OK; }
-HRESULT Connect::OnStartupComplete(SAFEARRAY**) { return S_OK; }
+void Connect::Drop(int32_t remove_mode) {
+  if (connect_) connect_->AddinInstance_OnDisconnection(remove_mode);
+  connect_.reset();
+  services_.reset();
+}
+
+HRESULT Connect::OnAddInsUpdate(SAFEARRAY**) {
+  return Guarded([&]() -> HRESULT {
+    if (connect_) connect_->AddinInstance_OnAddInsUpdate();
+    return S_OK;
+  });
+}
+
+HRESULT Connect::OnStartupComplete(SAFEARRAY**) {
+  return Guarded([&]() -> HRESULT {
+    if (connect_) connect_->AddinInstance_OnStartupComplete();
+    return S_OK;
+  });
+}
+
 HRESULT Connect::OnBeginShutdown(SAFEARRAY**) { return S_OK; }
+
+HRESULT Connect::InterfaceSupportsErrorInfo(REFIID iid) {
+  return IsEqualIID(iid, kIidDTExtensibility2) ? S_OK : S_FALSE;
+}
 
 }  // namespace tolvan::windows

@@ -3,7 +3,6 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include <atomic>
 #include <string>
 
 #include "windows/AddInRegistry.h"
@@ -12,10 +11,6 @@
 
 namespace tolvan::windows {
 namespace {
-
-HMODULE g_module = nullptr;
-std::atomic<long> g_objects{0};
-std::atomic<long> g_locks{0};
 
 // The class object: one for the life of the DLL, so its reference count
 // only keeps the DLL loaded.
@@ -61,7 +56,7 @@ ConnectFactory g_factory;
 HRESULT ModulePath(std::wstring& path) {
   path.assign(MAX_PATH, L'\0');
   while (true) {
-    const DWORD n = GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD n = GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
     if (n == 0) return HRESULT_FROM_WIN32(GetLastError());
     if (n < path.size()) {
       path.resize(n);
@@ -87,18 +82,6 @@ HRESULT Unregister(RegistrationScope scope) {
 
 }  // namespace
 
-HMODULE ThisModule() { return g_module; }
-void AddObject() { ++g_objects; }
-void ReleaseObject() { --g_objects; }
-void LockModule(bool lock) {
-  if (lock) {
-    ++g_locks;
-  } else {
-    --g_locks;
-  }
-}
-bool CanUnload() { return g_objects == 0 && g_locks == 0; }
-
 }  // namespace tolvan::windows
 
 using namespace tolvan::windows;
@@ -107,7 +90,7 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
+    SetThisModule(instance);
     DisableThreadLibraryCalls(instance);
   }
   return TRUE;

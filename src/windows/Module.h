@@ -9,10 +9,16 @@
 namespace tolvan::windows {
 
 HMODULE ThisModule();
+// DllMain records the handle; nothing else sets it.
+void SetThisModule(HMODULE module);
+// Every COM object the DLL hands out counts from construction to
+// destruction.
 void AddObject();
 void ReleaseObject();
 void LockModule(bool lock);
 bool CanUnload();
+// For tests: how many objects are alive now.
+long LiveObjects();
 
 // Runs `body` and turns any exception into an HRESULT: nothing thrown
 // crosses a COM boundary.

@@ -67,6 +67,9 @@ TEST_F(AddInCommandsTest, SettingsWithoutTheDialogLibrarySaysSo) {
 }
 
 TEST_F(AddInCommandsTest, SettingsLoadFailureIsShownOnce) {
+#ifdef _WIN32
+  GTEST_SKIP() << "tolvan.exe on Windows has no settings window: the add-in shows its own";
+#endif
   ASSERT_TRUE(WriteFileAtomically(PathUtf8(folder_ / "Bad.ini"),
                                   "[Common]\r\nVersion=0.4\r\nCommentPattern=70000\r\n")
                   .ok());
@@ -84,6 +87,16 @@ TEST_F(AddInCommandsTest, SettingsLoadFailureIsShownOnce) {
 }
 
 TEST_F(AddInCommandsTest, RegisterThenUnregisterLeavesTheStoreAsItWas) {
+#ifdef _WIN32
+  // The machine's registry is the system's, changed a value at a time:
+  // tolvan.dll registers itself (scripts/windows.sh checks that).
+  for (const char* command : {"register", "unregister"}) {
+    RunResult run = Tolvan({command});
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_NE(run.err.find("run regsvr32 on tolvan.dll"), std::string::npos) << run.err;
+  }
+  return;
+#endif
   FileRegistryStore store(Config());
   ASSERT_TRUE(store
                   .SetValue(kHkeyCurrentUser, "SOFTWARE\\Quenby Software\\Tolvan", "IniFilePath",
@@ -110,6 +123,9 @@ TEST_F(AddInCommandsTest, RegisterThenUnregisterLeavesTheStoreAsItWas) {
 }
 
 TEST_F(AddInCommandsTest, DamagedStoreIsReportedAndLeftAlone) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the registry of Windows is the system's, not a text file of ours";
+#endif
   fs::create_directories(Config());
   ASSERT_TRUE(WriteFileAtomically(PathUtf8(Config() / "registry.reg"), "not a registry\n").ok());
   for (const char* command : {"register", "unregister"}) {

@@ -448,6 +448,9 @@ TEST_F(CliSettingsTest, SettingsThatDoNotLoadAreReportedAndNothingIsWritten) {
 // A damaged registry store does not stop the command: the default settings
 // are used, the run says so and the header is in the file.
 TEST_F(CliTest, DamagedRegistryStoreIsAWarningNotAFailure) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the registry of Windows is the system's, not a text file of ours";
+#endif
   fs::create_directories(dir_ / "config" / "tolvan");
   std::ofstream(dir_ / "config" / "tolvan" / "registry.reg") << "not a registry";
   RunResult r =
