@@ -18,8 +18,9 @@ packages=(
   qt6-translations-l10n
 )
 [ "${TOLVAN_WITH_BENCH_TOOLS:-0}" = 1 ] && packages+=(hyperfine)
-# The Windows cross-builds and their checks under Wine (scripts/windows.sh).
-[ "${TOLVAN_WITH_WINDOWS_TOOLS:-0}" = 1 ] && packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64)
+# The Windows cross-builds, their checks under Wine with a virtual display,
+# and the installer (scripts/windows.sh).
+[ "${TOLVAN_WITH_WINDOWS_TOOLS:-0}" = 1 ] && packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 nsis xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -253,9 +253,8 @@ else
   mkdir -p "$work/linux" "$WINEPREFIX/drive_c/tolvan/payroll" "$work/config"
   cp examples/Payroll/* "$work/linux/"
   cp examples/Payroll/* "$WINEPREFIX/drive_c/tolvan/payroll/"
-  # The button takes its face from the system clipboard, which the add-in
-  # does not use yet: add --expect-face once it does.
-  stub_flags=()
+  # The button takes its face from the system clipboard.
+  stub_flags=(--expect-face)
   host_cases=(
     "a header comment above a Property Let|clsEmployee.cls|--line 26"
     "a module header in the declarations section|clsEmployee.cls|--line 16"

@@ -2,38 +2,28 @@
 
 #include "platform/Text.h"
 #include "settings/clsSaveSetting.h"
+#include "windows/WindowsServices.h"
 
 namespace tolvan::windows {
 namespace {
 
-// The modifier keys as the thread's keyboard state has them when the click
-// arrives (a key is down when the high bit of its state is set).
-class ThreadKeyboardState : public KeyboardState {
+// The add-in's services on Windows: the real keyboard state, clipboard,
+// message boxes and settings location (the registry and the folder of
+// tolvan.dll), the system clock and the resources compiled into the DLL.
+class SystemServices final : public AddInServices {
  public:
-  bool ShiftDown() const override { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
-  bool CtrlDown() const override { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
-};
-
-// Until the Windows registry store, clipboard, message boxes, settings
-// location and settings dialog are in: settings in memory (so the factory
-// settings), a clipboard and message boxes of the add-in's own, and no
-// settings dialog. Only this class and MakeAddInServices change with them.
-class StandInServices final : public AddInServices {
- public:
-  SettingsContext& context() override { return context_; }
+  explicit SystemServices(std::unique_ptr<WindowsServices> system) : system_(std::move(system)) {}
+  SettingsContext& context() override { return system_->settings; }
   const Clock& clock() override { return clock_; }
-  const KeyboardState& keyboard() override { return keyboard_; }
-  MessageBox& message_box() override { return message_box_; }
-  Clipboard& clipboard() override { return clipboard_; }
+  const KeyboardState& keyboard() override { return system_->keyboard; }
+  MessageBox& message_box() override { return system_->message_box; }
+  Clipboard& clipboard() override { return system_->clipboard; }
   const host::Resources& resources() override { return resources_; }
   host::SettingsDialog& settings_dialog() override { return settings_dialog_; }
 
  private:
-  SettingsContext context_ = SettingsContext::InMemory();
+  std::unique_ptr<WindowsServices> system_;
   SystemClock clock_;
-  ThreadKeyboardState keyboard_;
-  RecordingMessageBox message_box_;
-  MemoryClipboard clipboard_;
   host::EmbeddedResources resources_;
   host::UnavailableSettingsDialog settings_dialog_;
 };
@@ -60,8 +50,10 @@ host::ConnectEnvironment AddInServices::Environment() {
   };
 }
 
-Result<std::unique_ptr<AddInServices>> MakeAddInServices(std::function<HWND()>) {
-  return std::unique_ptr<AddInServices>(std::make_unique<StandInServices>());
+Result<std::unique_ptr<AddInServices>> MakeAddInServices(std::function<HWND()> owner) {
+  Result<std::unique_ptr<WindowsServices>> system = WindowsServices::Create(std::move(owner));
+  if (!system) return system.status();
+  return std::unique_ptr<AddInServices>(std::make_unique<SystemServices>(std::move(*system)));
 }
 
 }  // namespace tolvan::windows
