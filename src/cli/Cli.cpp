@@ -14,6 +14,7 @@
 #include "lsp/Server.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
 
@@ -113,7 +114,7 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   // turns, so none replaces it with a text that lacks another's edit. A
   // module that cannot be locked is one Open() refuses with a better word.
   auto lock = DefaultFileSystem().Lock(o.file, /*create=*/false);
-  auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
+  auto vbe = host::FileVBE::Open(PathFromUtf8(o.file), host::FileOpenOptions{o.encoding});
   if (!vbe) return Fail(err, vbe.status());
   if (!lock) return Fail(err, lock.status());
   for (const std::string& note : (*vbe)->notes()) err << "Tolvan: " << note << "\n";
@@ -162,9 +163,9 @@ int RunSettings(std::ostream& err) {
 int RunInstallHelp(const std::string& folder, std::ostream& out, std::ostream& err) {
   auto session = OpenSession();
   if (!session) return Fail(err, session.status());
-  auto written = session->InstallHelp(folder);
+  auto written = session->InstallHelp(PathFromUtf8(folder));
   if (!written) return Fail(err, written.status());
-  out << "Tolvan: the user guide is in " << written->string() << "\n";
+  out << "Tolvan: the user guide is in " << PathUtf8(*written) << "\n";
   return 0;
 }
 
@@ -182,6 +183,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   CLI::App app{"Tolvan writes header comments and change markers into Visual Basic code.",
                "tolvan"};
   app.set_version_flag("--version", TOLVAN_VERSION);
+  // Options are written --name everywhere. On Windows the library would also
+  // take "/name" for an option, and so a path such as /work/mod.bas.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
 
   CommentOptions comment;

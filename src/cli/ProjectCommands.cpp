@@ -10,6 +10,7 @@
 #include "cli/NowOption.h"
 #include "engine/HeaderRecognition.h"
 #include "platform/FileSystem.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "platform/VbFormat.h"
 #include "project/ProjectRun.h"
@@ -205,7 +206,7 @@ int RunCommentUpdate(const UpdateOptions& o, std::ostream& out, std::ostream& er
   // Held from reading the module to replacing it, as for the comment
   // command, so that concurrent runs do not lose each other's edits.
   auto lock = DefaultFileSystem().Lock(o.file, /*create=*/false);
-  auto vbe = host::FileVBE::Open(o.file, host::FileOpenOptions{o.encoding});
+  auto vbe = host::FileVBE::Open(PathFromUtf8(o.file), host::FileOpenOptions{o.encoding});
   if (!vbe) return Fail(err, vbe.message());
   if (!lock) return Fail(err, lock.message());
   if (Status s = (*vbe)->SelectFileRange(o.line, o.column, o.line, o.column); !s) {

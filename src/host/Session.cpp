@@ -11,6 +11,7 @@
 #include "host/Resources.h"
 #include "platform/Clipboard.h"
 #include "platform/Keyboard.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "settings/clsSaveSetting.h"
 #include "standin/StandInEnvironment.h"
@@ -131,7 +132,7 @@ Result<std::filesystem::path> Session::InstallHelp(const std::filesystem::path& 
   std::optional<std::filesystem::path> document = FindHelpDocument(program);
   if (!document) {
     return Status::Error("the user guide is not installed beside the program (" +
-                         (program / "help" / "index.html").string() + ")");
+                         PathUtf8(program / "help" / "index.html") + ")");
   }
   return InstallHelpFrom(*document, folder);
 }
@@ -139,7 +140,7 @@ Result<std::filesystem::path> Session::InstallHelp(const std::filesystem::path& 
 Result<std::filesystem::path> Session::InstallHelpFrom(const std::filesystem::path& document,
                                                        const std::filesystem::path& folder) {
   const std::filesystem::path target =
-      folder.empty() ? std::filesystem::path(context_.module_dir()) / "help" : folder;
+      folder.empty() ? PathFromUtf8(context_.module_dir()) / "help" : folder;
   RegistryBridge registry(context_);
   if (Status s = dialog::InstallHelpDocument(document, target, registry); !s) return s;
   return target / "index.html";

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/HeaderRecognition.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "project/ProjectRun.h"
 #include "standin/BufferHost.h"
@@ -24,14 +25,14 @@ struct Module {
 
 Result<Module> MakeModule(const ReviewInput& input) {
   host::BufferModuleInfo info;
-  info.fallback_name = Utf8ToUtf16(input.module.stem().string());
+  info.fallback_name = Utf8ToUtf16(PathUtf8(input.module.stem()));
   info.component_type = host::ComponentTypeOf(input.module, false);
   info.project = input.project;
-  auto vbe = host::BufferVBE::FromText(input.text, info, input.module.string());
+  auto vbe = host::BufferVBE::FromText(input.text, info, PathUtf8(input.module));
   if (!vbe) return vbe.status();
   auto pane = (*vbe)->ActiveCodePane();
   auto code = pane ? pane->CodeModule() : nullptr;
-  if (!code) return Status::InvalidArgument(input.module.string() + " shows no code module");
+  if (!code) return Status::InvalidArgument(PathUtf8(input.module) + " shows no code module");
   return Module{*vbe, code};
 }
 

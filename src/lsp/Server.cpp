@@ -1,14 +1,11 @@
 #include "lsp/Server.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <ostream>
 
 #include "lsp/EngineHeaderReview.h"
+#include "lsp/ServerStreams.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
 
@@ -127,11 +124,14 @@ int HexValue(char c) {
 
 std::filesystem::path PathOfUri(std::string_view uri) {
   std::string_view rest = uri;
+  std::string_view authority;
   if (const size_t colon = uri.find(':'); colon != std::string_view::npos) {
     rest = uri.substr(colon + 1);
     if (rest.substr(0, 2) == "//") {
       rest.remove_prefix(2);
-      rest = rest.substr(std::min(rest.find('/'), rest.size()));  // the authority
+      const size_t slash = std::min(rest.find('/'), rest.size());
+      authority = rest.substr(0, slash);
+      rest = rest.substr(slash);
     }
   }
   rest = rest.substr(0, std::min({rest.find('?'), rest.find('#'), rest.size()}));
@@ -145,7 +145,19 @@ std::filesystem::path PathOfUri(std::string_view uri) {
       path.push_back(rest[i]);
     }
   }
-  return std::filesystem::path(path);
+#ifdef _WIN32
+  // "file:///C:/a/b.bas" is C:/a/b.bas, and "file://server/share/b.bas" the
+  // file b.bas of the share \\server\share.
+  const auto is_letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (path.size() >= 3 && path[0] == '/' && is_letter(path[1]) && path[2] == ':') {
+    path.erase(0, 1);
+  } else if (!authority.empty() && authority != "localhost") {
+    path = "//" + std::string(authority) + path;
+  }
+#else
+  (void)authority;  // a file URI on POSIX names a file of this machine
+#endif
+  return PathFromUtf8(path);
 }
 
 bool IsModulePath(const std::filesystem::path& path) {
@@ -275,16 +287,16 @@ json Server::Initialize(const json& params) {
   if (params.contains("rootUri") && params["rootUri"].is_string()) {
     root_ = PathOfUri(params["rootUri"].get<std::string>());
   } else if (params.contains("rootPath") && params["rootPath"].is_string()) {
-    root_ = params["rootPath"].get<std::string>();
+    root_ = PathFromUtf8(params["rootPath"].get<std::string>());
   }
   if (params.contains("initializationOptions") && params["initializationOptions"].is_object()) {
     const json& init = params["initializationOptions"];
     if (init.contains("review") && init["review"].is_boolean())
       review_enabled_ = init["review"].get<bool>();
     if (init.contains("settingsFile") && init["settingsFile"].is_string()) {
-      std::filesystem::path file = init["settingsFile"].get<std::string>();
+      std::filesystem::path file = PathFromUtf8(init["settingsFile"].get<std::string>());
       if (file.is_relative() && !root_.empty()) file = root_ / file;
-      settings_ = SettingsSource(file.string());
+      settings_ = SettingsSource(PathUtf8(file));
     }
   }
   initialized_ = true;
@@ -359,7 +371,7 @@ host::ProjectInfo Server::ProjectOf(const std::filesystem::path& module) const {
   Result<host::ProjectInfo> project = host::FindProject(module);
   if (project) return *project;
   options_.log(project.message());
-  return host::ProjectInfo{Utf8ToUtf16(module.parent_path().filename().string()), u"", {}, {}};
+  return host::ProjectInfo{Utf8ToUtf16(PathUtf8(module.parent_path().filename())), u"", {}, {}};
 }
 
 Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, const Range& range) {
@@ -581,20 +593,13 @@ void Server::RunDue(TimePoint now) {
 }
 
 int RunLanguageServer(int in_fd, int out_fd, std::ostream& log) {
-  // A client that goes away makes writes fail, not the process die.
-  std::signal(SIGPIPE, SIG_IGN);
+  std::unique_ptr<ServerInput> input = ServerInput::Open(in_fd);
+  std::unique_ptr<ServerOutput> output = ServerOutput::Open(out_fd);
   bool output_open = true;
   auto write_all = [&](const std::string& bytes) {
-    size_t done = 0;
-    while (output_open && done < bytes.size()) {
-      const ssize_t n = ::write(out_fd, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        log << "Tolvan: the client's end of the output is closed\n";
-        output_open = false;
-        return;
-      }
-      done += static_cast<size_t>(n);
+    if (output_open && !output->Write(bytes)) {
+      log << "Tolvan: the client's end of the output is closed\n";
+      output_open = false;
     }
   };
   Server::Options options;
@@ -603,7 +608,7 @@ int RunLanguageServer(int in_fd, int out_fd, std::ostream& log) {
     log << "Tolvan: " << line << "\n" << std::flush;
   };
   Server server(write_all, options);
-  std::string buffer(64 * 1024, '\0');
+  std::string bytes;
   while (!server.exit_code() && output_open) {
     int timeout = -1;
     if (auto due = server.NextDeadline()) {
@@ -611,17 +616,18 @@ int RunLanguageServer(int in_fd, int out_fd, std::ostream& log) {
           *due - std::chrono::steady_clock::now());
       timeout = static_cast<int>(std::clamp<long long>(wait.count() + 1, 0, 60'000));
     }
-    pollfd fd{in_fd, POLLIN, 0};
-    const int ready = ::poll(&fd, 1, timeout);
-    if (ready < 0 && errno != EINTR) {
-      log << "Tolvan: cannot wait for input\n";
-      return 1;
-    }
-    if (ready > 0) {
-      const ssize_t n = ::read(in_fd, buffer.data(), buffer.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return 1;  // the input ended without `exit`
-      server.Receive(std::string_view(buffer.data(), static_cast<size_t>(n)));
+    bytes.clear();
+    switch (input->Wait(timeout, bytes)) {
+      case ServerInput::Got::kBytes:
+        server.Receive(bytes);
+        break;
+      case ServerInput::Got::kNothingYet:
+        break;
+      case ServerInput::Got::kEnd:
+        return 1;  // the input ended without `exit`
+      case ServerInput::Got::kFailed:
+        log << "Tolvan: cannot wait for input\n";
+        return 1;
     }
     server.RunDue(std::chrono::steady_clock::now());
   }

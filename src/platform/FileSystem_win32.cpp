@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 
 #include "platform/FileSystem.h"
 #include "platform/FileSystemDetail.h"
@@ -112,6 +113,33 @@ class Handle {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// The absolute form of `path` (GetFullPathNameW: separators made '\\', "."
+// and ".." resolved), or nothing.
+std::optional<std::wstring> FullPath(const std::wstring& path) {
+  const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return std::nullopt;
+  std::wstring full(n, L'\0');
+  const DWORD written = ::GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+  if (written == 0 || written >= n) return std::nullopt;
+  full.resize(written);
+  return full;
+}
+
+// Whether `path` names a device rather than a file: CON, NUL, COM1 and the
+// like name the device in every folder and with any extension ("C:\\x\\nul.bas"),
+// and "\\\\.\\" paths name devices outright. Told from the name alone: opening
+// the console or a serial port, even only to ask about it, can fail or wait.
+bool NamesADevice(const std::wstring& path) {
+  const std::optional<std::wstring> full = FullPath(path);
+  return full && full->rfind(L"\\\\.\\", 0) == 0;
+}
+
+// The attributes a new file takes over from the file it replaces: those a
+// user sets in the file's properties, less read-only (a read-only file is
+// refused before it is replaced).
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 // Opens `path` only to ask about it: no access, folders too.
 HANDLE OpenForQuery(const std::wstring& path) {
   return ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
@@ -194,13 +222,7 @@ class MutexLock : public FileLock {
 
 // The full path of `path` with letters in upper case, for naming its lock.
 std::wstring LockKey(const std::wstring& path) {
-  DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  std::wstring full(n, L'\0');
-  if (n == 0 || (n = ::GetFullPathNameW(path.c_str(), n, full.data(), nullptr)) == 0) {
-    full = path;
-  } else {
-    full.resize(n);
-  }
+  std::wstring full = FullPath(path).value_or(path);
   std::replace(full.begin(), full.end(), L'/', L'\\');
   if (!full.empty()) ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
   return full;
@@ -247,13 +269,17 @@ Result<std::string> LocalFileSystem::ReadFile(const std::string& path, size_t li
 }
 
 Result<FileInfo> LocalFileSystem::Stat(const std::string& path) {
-  Handle file(OpenForQuery(Wide(path)));
+  const std::wstring wide = Wide(path);
+  if (NamesADevice(wide)) return FileInfo{.kind = FileKind::kOther};
+  Handle file(OpenForQuery(wide));
   if (!file.valid()) return WinError("read", path, ::GetLastError());
   return InfoOf(file.get(), path);
 }
 
 Result<std::string> LocalFileSystem::ResolveLinks(const std::string& path) {
-  Handle file(OpenForQuery(Wide(path)));
+  const std::wstring wide = Wide(path);
+  if (NamesADevice(wide)) return path;  // refused as not a regular file afterwards
+  Handle file(OpenForQuery(wide));
   if (!file.valid()) {
     const DWORD error = ::GetLastError();
     if (IsMissing(error)) return path;
@@ -275,6 +301,14 @@ Result<std::string> LocalFileSystem::ResolveLinks(const std::string& path) {
     final = L"\\\\" + final.substr(8);
   } else if (final.rfind(L"\\\\?\\", 0) == 0) {
     final = final.substr(4);
+  }
+  // With no link on the way the path stays as the user wrote it (its
+  // separators, its letter case), so that messages use their words.
+  if (const std::optional<std::wstring> full = FullPath(wide);
+      full && full->size() == final.size() &&
+      ::CompareStringOrdinal(full->data(), static_cast<int>(full->size()), final.data(),
+                             static_cast<int>(final.size()), TRUE) == CSTR_EQUAL) {
+    return path;
   }
   return Utf8(final.data(), final.size());
 }
@@ -301,7 +335,12 @@ Status LocalFileSystem::CheckWritable(const std::string& path) {
 
 Result<std::unique_ptr<WritableFile>> LocalFileSystem::CreateTemporary(const std::string& target,
                                                                        const NewFileMode& mode) {
-  (void)mode;  // attributes and security come from the file it replaces
+  (void)mode;  // Windows files have attributes instead of permission bits
+  // Made with the attributes of the file it will replace, so that they stay
+  // however it is put in place (ReplaceFileW keeps them, a rename would not).
+  DWORD attributes = ::GetFileAttributesW(Wide(target).c_str());
+  attributes = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes & kKeptAttributes;
+  if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
   const std::string base = Join(Folder(target), TemporaryName(target));
   for (int attempt = 0; attempt < 100; ++attempt) {
     LARGE_INTEGER now{};
@@ -309,7 +348,7 @@ Result<std::unique_ptr<WritableFile>> LocalFileSystem::CreateTemporary(const std
     const std::string temp =
         base + std::to_string(static_cast<uint64_t>(now.QuadPart) % 1000000007ULL + attempt);
     HANDLE handle = ::CreateFileW(Wide(temp).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  CREATE_NEW, attributes, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       return std::unique_ptr<WritableFile>(
           std::make_unique<WindowsWritableFile>(handle, temp, target));

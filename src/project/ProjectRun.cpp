@@ -25,7 +25,7 @@ namespace {
 bool IsModuleFile(const fs::path& p) { return host::ComponentTypeOf(p, false) != 0; }
 
 bool IsVbp(const fs::path& p) {
-  std::string ext = p.extension().string();
+  std::string ext = PathUtf8(p.extension());
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return std::tolower(c); });
   return ext == ".vbp";
@@ -39,7 +39,7 @@ std::string Join(const std::vector<std::u16string>& parts, const char* sep) {
 
 // "FILE: message", the file named once even when the message names it.
 std::string Failure(const fs::path& file, const std::string& shown, const std::string& message) {
-  const std::string given = file.string() + ":";
+  const std::string given = PathUtf8(file) + ":";
   if (message.starts_with(given)) return shown + message.substr(given.size() - 1);
   return shown + ": " + message;
 }
@@ -136,10 +136,10 @@ std::string DisplayName(const fs::path& file) {
     fs::path cwd = fs::current_path(ec);
     if (!ec) {
       fs::path rel = file.lexically_relative(cwd);
-      if (!rel.empty() && *rel.begin() != "..") return rel.generic_string();
+      if (!rel.empty() && *rel.begin() != "..") return GenericPathUtf8(rel);
     }
   }
-  return file.lexically_normal().generic_string();
+  return GenericPathUtf8(file.lexically_normal());
 }
 
 ModuleList CollectModules(const std::vector<std::string>& paths, const std::string& encoding) {
@@ -154,7 +154,7 @@ ModuleList CollectModules(const std::vector<std::string>& paths, const std::stri
     if (seen.insert(key).second) list.files.push_back(p.lexically_normal());
   };
   for (const auto& given : paths) {
-    const fs::path path(given);
+    const fs::path path = PathFromUtf8(given);
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (ec || !fs::exists(status)) {
@@ -182,7 +182,7 @@ ModuleList CollectModules(const std::vector<std::string>& paths, const std::stri
       for (const auto& member : vbp->members) {
         std::string relative = Utf16ToUtf8(member);
         std::replace(relative.begin(), relative.end(), '\\', '/');
-        add(path.parent_path() / relative);
+        add(path.parent_path() / PathFromUtf8(relative));
       }
     } else if (IsModuleFile(path)) {
       add(path);

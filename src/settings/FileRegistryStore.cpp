@@ -6,6 +6,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/PathText.h"
 #include "platform/Text.h"
 
 namespace tolvan {
@@ -292,14 +293,14 @@ FileRegistryStore::FileRegistryStore(std::filesystem::path folder, FileSystem& f
     : fs_(fs), folder_(std::move(folder)), file_(folder_ / "registry.reg") {}
 
 Result<RegistryTree> FileRegistryStore::ReadUnlocked() {
-  auto bytes = fs_.ReadFile(file_.string(), kSettingsSizeLimit);
+  auto bytes = fs_.ReadFile(PathUtf8(file_), kSettingsSizeLimit);
   if (!bytes) {
     if (bytes.status().IsNotFound()) return RegistryTree();
     return bytes.status();
   }
   auto tree = ParseRegText(*bytes);
   if (!tree) {
-    return Status::Corrupt("the registry store " + file_.string() + " is damaged (" +
+    return Status::Corrupt("the registry store " + PathUtf8(file_) + " is damaged (" +
                            tree.message() + "); it is left as it is");
   }
   return tree;
@@ -308,8 +309,8 @@ Result<RegistryTree> FileRegistryStore::ReadUnlocked() {
 Result<RegistryTree> FileRegistryStore::Read() { return ReadUnlocked(); }
 
 Status FileRegistryStore::Update(const std::function<Status(RegistryTree&)>& change) {
-  if (Status made = fs_.CreateFolder(folder_.string()); !made) return made;
-  auto lock = fs_.Lock((folder_ / "registry.lock").string(), /*create=*/true);
+  if (Status made = fs_.CreateFolder(PathUtf8(folder_)); !made) return made;
+  auto lock = fs_.Lock(PathUtf8(folder_ / "registry.lock"), /*create=*/true);
   if (!lock) return lock.status();
 
   auto tree = ReadUnlocked();
@@ -317,7 +318,7 @@ Status FileRegistryStore::Update(const std::function<Status(RegistryTree&)>& cha
   if (Status s = change(*tree); !s) return s;
   auto text = FormatRegText(*tree);
   if (!text) return text.status();
-  return ReplaceFile(fs_, file_.string(), *text);
+  return ReplaceFile(fs_, PathUtf8(file_), *text);
 }
 
 }  // namespace tolvan

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "settings/FileRegistryStore.h"
 #include "settings/clsReg.h"
@@ -11,34 +12,34 @@ namespace tolvan {
 SettingsContext::SettingsContext(std::unique_ptr<RegistryStore> registry,
                                  std::unique_ptr<FileSystem> files, std::string module_dir)
     : registry_(std::move(registry)), files_(std::move(files)), module_dir_(std::move(module_dir)) {
-  while (module_dir_.size() > 1 && module_dir_.back() == '/') module_dir_.pop_back();
+  while (module_dir_.size() > 1 && IsPathSeparator(module_dir_.back())) module_dir_.pop_back();
 }
 
 Result<std::string> SettingsContext::ConfigFolder(const char* xdg_config_home, const char* home) {
   // A relative XDG_CONFIG_HOME is to be ignored, as the XDG base directory
   // rules ask.
-  if (xdg_config_home && xdg_config_home[0] == '/') {
-    return (std::filesystem::path(xdg_config_home) / "tolvan").string();
+  if (xdg_config_home && PathFromUtf8(xdg_config_home).is_absolute()) {
+    return PathUtf8(PathFromUtf8(xdg_config_home) / "tolvan");
   }
-  if (home && home[0] != '\0') return (std::filesystem::path(home) / ".config" / "tolvan").string();
+  if (home && home[0] != '\0') return PathUtf8(PathFromUtf8(home) / ".config" / "tolvan");
   return Status::Error(
       "cannot find the configuration folder: neither XDG_CONFIG_HOME nor HOME is set");
 }
 
 SettingsContext SettingsContext::ForConfigFolder(const std::string& folder) {
-  return SettingsContext(std::make_unique<FileRegistryStore>(folder),
+  return SettingsContext(std::make_unique<FileRegistryStore>(PathFromUtf8(folder)),
                          std::make_unique<LocalFileSystem>(), folder);
 }
 
 Result<SettingsContext> SettingsContext::ForProfileFile(std::u16string_view ini_path) {
   std::error_code ec;
-  std::filesystem::path path = std::filesystem::absolute(Utf16ToUtf8(ini_path), ec);
+  std::filesystem::path path = std::filesystem::absolute(PathFromUtf8(Utf16ToUtf8(ini_path)), ec);
   if (ec)
     return Status::Error("cannot use the settings file " + Utf16ToUtf8(ini_path) + ": " +
                          ec.message());
-  std::string utf8 = path.lexically_normal().string();
+  std::string utf8 = PathUtf8(path.lexically_normal());
   SettingsContext context(std::make_unique<MemoryRegistryStore>(),
-                          std::make_unique<LocalFileSystem>(), path.parent_path().string());
+                          std::make_unique<LocalFileSystem>(), PathUtf8(path.parent_path()));
   clsReg reg(context.registry(), context.files());
   Status s = reg.SetRegValue(u"HKEY_CURRENT_USER", u"SOFTWARE\\Quenby Software\\Tolvan",
                              u"IniFilePath", Utf8ToUtf16(utf8));

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "platform/VbString.h"
 #include "settings/ProfileFile.h"
@@ -35,16 +36,6 @@ std::u16string Lines(std::initializer_list<std::u16string> lines) {
   for (const auto& line : lines) out += line + u"\r\n";
   return out;
 }
-
-// The separators of a settings file's path: the folder ends at the last one.
-// Windows paths take '\' as well as '/'.
-#ifdef _WIN32
-constexpr char16_t kPathSeparators[] = u"\\/";
-constexpr char16_t kModuleDirSeparator[] = u"\\";
-#else
-constexpr char16_t kPathSeparators[] = u"/";
-constexpr char16_t kModuleDirSeparator[] = u"/";
-#endif
 
 constexpr char16_t kRoot[] = u"HKEY_CURRENT_USER";
 constexpr char16_t kTolvanKey[] = u"SOFTWARE\\Quenby Software\\Tolvan";
@@ -125,13 +116,13 @@ std::optional<int64_t> RoundInto(double value, int64_t low, int64_t high) {
 }
 
 struct IniNames {
-  std::u16string folder;  // up to and including the last '/'
+  std::u16string folder;  // up to and including the last separator
   std::u16string base;    // the file name without its last four characters
 };
 
 Result<IniNames> DeriveNames(const std::u16string& path) {
-  size_t slash = path.find_last_of(kPathSeparators);
-  size_t name_start = slash == std::u16string::npos ? 0 : slash + 1;
+  size_t name_start = path.size();
+  while (name_start > 0 && !IsPathSeparator(path[name_start - 1])) --name_start;
   std::u16string name = path.substr(name_start);
   if (name.size() < 4) {
     return Status::Error("the settings file name \"" + Utf16ToUtf8(name) +
@@ -190,7 +181,7 @@ Result<std::u16string> clsSaveSetting::GetIniDir() {
 }
 
 std::u16string clsSaveSetting::DefaultIniPath() const {
-  return Utf8ToUtf16(context_.module_dir()) + kModuleDirSeparator + u"Tolvan.ini";
+  return Utf8ToUtf16(JoinPath(context_.module_dir(), "Tolvan.ini"));
 }
 
 Status clsSaveSetting::Save() {

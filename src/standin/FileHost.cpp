@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "vbsource/VbSyntax.h"
 
@@ -9,7 +10,7 @@ namespace tolvan::host {
 namespace {
 
 std::string LowerExtension(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
+  std::string ext = PathUtf8(path.extension());
   for (char& c : ext) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
@@ -33,16 +34,16 @@ int ComponentTypeOf(const std::filesystem::path& module, bool is_mdi_form) {
 Result<std::shared_ptr<FileVBE>> FileVBE::Open(const std::filesystem::path& module,
                                                const FileOpenOptions& options, FileSystem& fs) {
   if (ComponentTypeOf(module, false) == 0) {
-    return Status::Error(module.string() +
+    return Status::Error(PathUtf8(module) +
                          " is not a Visual Basic module file (.bas .cls .frm .ctl .pag .dob .dsr)");
   }
-  Result<std::string> bytes = fs.ReadFile(module.string(), kModuleSizeLimit);
+  Result<std::string> bytes = fs.ReadFile(PathUtf8(module), kModuleSizeLimit);
   if (!bytes) return bytes.status();
   // A VB module is 8-bit or UTF-8 text, which never holds a NUL byte; one
   // that does is UTF-16 without a byte-order mark or not text at all, and
   // writing an 8-bit header into it would damage it.
   if (bytes->find('\0') != std::string::npos) {
-    return Status::InvalidArgument("cannot read " + module.string() +
+    return Status::InvalidArgument("cannot read " + PathUtf8(module) +
                                    ": it holds NUL bytes (UTF-16 text or not a text file); it was "
                                    "left as it is");
   }
@@ -62,7 +63,7 @@ Result<std::shared_ptr<FileVBE>> FileVBE::FromBytes(const std::filesystem::path&
                                                     const FileOpenOptions& options,
                                                     ProjectInfo project) {
   if (ComponentTypeOf(module, false) == 0) {
-    return Status::Error(module.string() +
+    return Status::Error(PathUtf8(module) +
                          " is not a Visual Basic module file (.bas .cls .frm .ctl .pag .dob .dsr)");
   }
   return Create(module, std::string(bytes), options, std::move(project));
@@ -72,14 +73,14 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Create(const std::filesystem::path& mo
                                                  std::string bytes, const FileOpenOptions& options,
                                                  ProjectInfo project) {
   Result<ModuleDocument> document =
-      ModuleDocument::Parse(std::move(bytes), options.encoding, module.string());
+      ModuleDocument::Parse(std::move(bytes), options.encoding, PathUtf8(module));
   if (!document) return document.status();
 
   std::shared_ptr<FileVBE> vbe(new FileVBE());
   vbe->path_ = module;
   vbe->notes_ = project.notes;
   vbe->Init(std::move(*document),
-            BufferModuleInfo{Utf8ToUtf16(module.stem().string()), ComponentTypeOf(module, false),
+            BufferModuleInfo{Utf8ToUtf16(PathUtf8(module.stem())), ComponentTypeOf(module, false),
                              std::move(project)});
   return vbe;
 }
@@ -87,15 +88,15 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Create(const std::filesystem::path& mo
 Status FileVBE::Save() const {
   if (!Modified()) return Status::Ok();
   if (check_disk_) {
-    Result<std::string> now = fs_->ReadFile(path_.string(), kModuleSizeLimit);
+    Result<std::string> now = fs_->ReadFile(PathUtf8(path_), kModuleSizeLimit);
     if (!now) return now.status();
     if (*now != (written_ ? *written_ : document_->original_bytes())) {
-      return Status::Error(path_.string() +
+      return Status::Error(PathUtf8(path_) +
                            " changed on disk after it was read; it was left as it is");
     }
   }
   std::string bytes = Serialize();
-  if (Status s = ReplaceFile(*fs_, path_.string(), bytes); !s) return s;
+  if (Status s = ReplaceFile(*fs_, PathUtf8(path_), bytes); !s) return s;
   if (check_disk_) written_ = std::move(bytes);
   saved_edit_count_ = document_->edit_count();
   return Status::Ok();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "vbsource/SourceFile.h"
 #include "vbsource/VbSyntax.h"
@@ -28,7 +29,7 @@ bool IsKey(std::u16string_view key, std::u16string_view want) {
 }
 
 std::u16string FoldedPath(const std::filesystem::path& path) {
-  return FoldCase(Utf8ToUtf16(path.lexically_normal().generic_string()));
+  return FoldCase(Utf8ToUtf16(GenericPathUtf8(path.lexically_normal())));
 }
 
 }  // namespace
@@ -71,12 +72,14 @@ bool VbpListsModule(const VbpFile& vbp, const std::filesystem::path& vbp_folder,
   for (const std::u16string& member : vbp.members) {
     std::string relative = Utf16ToUtf8(member);
     std::replace(relative.begin(), relative.end(), '\\', '/');
-    // A Windows drive path cannot be this folder's file.
-    if (relative.empty() || relative.front() == '/' ||
-        (relative.size() >= 2 && relative[1] == ':')) {
-      continue;
-    }
-    if (FoldedPath(vbp_folder / relative) == want) return true;
+    const bool drive = relative.size() >= 2 && relative[1] == ':';
+#ifdef _WIN32
+    // A member on a drive names its file wherever the project is.
+    if (drive && FoldedPath(PathFromUtf8(relative)) == want) return true;
+#endif
+    // Elsewhere a Windows drive path cannot be this folder's file.
+    if (relative.empty() || relative.front() == '/' || drive) continue;
+    if (FoldedPath(vbp_folder / PathFromUtf8(relative)) == want) return true;
   }
   return false;
 }
@@ -90,21 +93,21 @@ Result<ProjectInfo> FindProject(const std::filesystem::path& module, FileSystem&
 
   std::vector<std::filesystem::path> candidates;
   // A folder that cannot be listed holds no project we could read.
-  Result<std::vector<std::string>> names = fs.ListFolder(folder.string());
+  Result<std::vector<std::string>> names = fs.ListFolder(PathUtf8(folder));
   for (const std::string& name : names ? *names : std::vector<std::string>()) {
-    const std::filesystem::path p = folder / name;
-    if (!EqualsIgnoreCase(Utf8ToUtf16(p.extension().string()), u".vbp")) continue;
-    Result<FileInfo> info = fs.Stat(p.string());
+    const std::filesystem::path p = folder / PathFromUtf8(name);
+    if (!EqualsIgnoreCase(Utf8ToUtf16(PathUtf8(p.extension())), u".vbp")) continue;
+    Result<FileInfo> info = fs.Stat(PathUtf8(p));
     if (info && info->kind == FileKind::kRegular) candidates.push_back(p);
   }
   std::sort(candidates.begin(), candidates.end());
 
   std::vector<std::string> notes;
   for (const std::filesystem::path& candidate : candidates) {
-    Result<std::string> bytes = fs.ReadFile(candidate.string(), kSettingsSizeLimit);
-    Result<VbpFile> vbp = bytes ? ParseVbp(*bytes, "", candidate.string()) : bytes.status();
+    Result<std::string> bytes = fs.ReadFile(PathUtf8(candidate), kSettingsSizeLimit);
+    Result<VbpFile> vbp = bytes ? ParseVbp(*bytes, "", PathUtf8(candidate)) : bytes.status();
     if (!vbp) {
-      notes.push_back("skipped the project file " + candidate.string() + ": " +
+      notes.push_back("skipped the project file " + PathUtf8(candidate) + ": " +
                       vbp.status().message());
       continue;
     }
@@ -113,7 +116,7 @@ Result<ProjectInfo> FindProject(const std::filesystem::path& module, FileSystem&
                          std::move(notes)};
     }
   }
-  return ProjectInfo{Utf8ToUtf16(folder.filename().string()), u"", {}, std::move(notes)};
+  return ProjectInfo{Utf8ToUtf16(PathUtf8(folder.filename())), u"", {}, std::move(notes)};
 }
 
 }  // namespace tolvan::host

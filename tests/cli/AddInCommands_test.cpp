@@ -1,7 +1,6 @@
 // The command line's add-in commands end to end through RunCli: opening the
 // settings, and registering the add-in with the environment.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,25 +28,25 @@ class AddInCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     static std::atomic<int> counter{0};
-    folder_ = fs::temp_directory_path() /
-              ("tolvan-cli-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    folder_ = fs::temp_directory_path() / ("tolvan-cli-" + std::to_string(testing::ProcessId()) +
+                                           "-" + std::to_string(counter++));
     fs::create_directories(folder_ / "config");
     const char* old = std::getenv("XDG_CONFIG_HOME");
     if (old) saved_config_ = old;
-    ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+    testing::SetEnv("XDG_CONFIG_HOME", PathUtf8(folder_ / "config"));
   }
   void TearDown() override {
     if (saved_config_) {
-      ::setenv("XDG_CONFIG_HOME", saved_config_->c_str(), 1);
+      testing::SetEnv("XDG_CONFIG_HOME", *saved_config_);
     } else {
-      ::unsetenv("XDG_CONFIG_HOME");
+      testing::UnsetEnv("XDG_CONFIG_HOME");
     }
     std::error_code ec;
     fs::remove_all(folder_, ec);
   }
 
   fs::path Config() const { return folder_ / "config" / "tolvan"; }
-  std::string StoreText() const { return *ReadFileBytes(Config() / "registry.reg"); }
+  std::string StoreText() const { return *ReadFileBytes(PathUtf8(Config() / "registry.reg")); }
 
   fs::path folder_;
   std::optional<std::string> saved_config_;
@@ -59,12 +58,19 @@ TEST_F(AddInCommandsTest, SettingsWithoutTheDialogLibrarySaysSo) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_TRUE(run.err.starts_with("Tolvan: ")) << run.err;
+#ifdef _WIN32  // the add-in has a dialog of its own; tolvan.exe has none
+  EXPECT_NE(run.err.find("not part of the Windows build"), std::string::npos) << run.err;
+#else
   EXPECT_NE(run.err.find("libtolvan_dialog.so"), std::string::npos) << run.err;
+#endif
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 TEST_F(AddInCommandsTest, SettingsLoadFailureIsShownOnce) {
-  ASSERT_TRUE(WriteFileAtomically(folder_ / "Bad.ini",
+#ifdef _WIN32
+  GTEST_SKIP() << "tolvan.exe on Windows has no settings window: the add-in shows its own";
+#endif
+  ASSERT_TRUE(WriteFileAtomically(PathUtf8(folder_ / "Bad.ini"),
                                   "[Common]\r\nVersion=0.4\r\nCommentPattern=70000\r\n")
                   .ok());
   FileRegistryStore store(Config());
@@ -81,6 +87,16 @@ TEST_F(AddInCommandsTest, SettingsLoadFailureIsShownOnce) {
 }
 
 TEST_F(AddInCommandsTest, RegisterThenUnregisterLeavesTheStoreAsItWas) {
+#ifdef _WIN32
+  // The machine's registry is the system's, changed a value at a time:
+  // tolvan.dll registers itself (scripts/windows.sh checks that).
+  for (const char* command : {"register", "unregister"}) {
+    RunResult run = Tolvan({command});
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_NE(run.err.find("run regsvr32 on tolvan.dll"), std::string::npos) << run.err;
+  }
+  return;
+#endif
   FileRegistryStore store(Config());
   ASSERT_TRUE(store
                   .SetValue(kHkeyCurrentUser, "SOFTWARE\\Quenby Software\\Tolvan", "IniFilePath",
@@ -107,8 +123,11 @@ TEST_F(AddInCommandsTest, RegisterThenUnregisterLeavesTheStoreAsItWas) {
 }
 
 TEST_F(AddInCommandsTest, DamagedStoreIsReportedAndLeftAlone) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the registry of Windows is the system's, not a text file of ours";
+#endif
   fs::create_directories(Config());
-  ASSERT_TRUE(WriteFileAtomically(Config() / "registry.reg", "not a registry\n").ok());
+  ASSERT_TRUE(WriteFileAtomically(PathUtf8(Config() / "registry.reg"), "not a registry\n").ok());
   for (const char* command : {"register", "unregister"}) {
     SCOPED_TRACE(command);
     RunResult run = Tolvan({command});

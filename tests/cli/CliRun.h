@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "SystemSupport.h"
 #include "cli/Cli.h"
 
 namespace tolvan::testing {

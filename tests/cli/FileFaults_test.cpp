@@ -4,8 +4,9 @@
 // every refusal is a message, never a hang or an abort.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
@@ -23,19 +24,24 @@ using testing::Tolvan;
 class CliFileFaultsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tolvan-faults-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
+    dir_ = PathFromUtf8(testing::MakeScratchFolder("tolvan-faults-"));
     fs::create_directories(dir_ / "config");
-    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    testing::SetEnv("XDG_CONFIG_HOME", PathUtf8(dir_ / "config"));
   }
   void TearDown() override {
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
-  std::string Path(const std::string& name) { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) { return PathUtf8(dir_ / name); }
 
   fs::path dir_;
 };
+
+// One run of the comment command: args are the module and the line.
+TOLVAN_CHILD_BODY(CommentAtLine) {
+  return Tolvan({"comment", args.at(0), "--line", args.at(1), "--now", "2026-12-08 09:30:00"})
+      .status;
+}
 
 TEST_F(CliFileFaultsTest, ConcurrentRunsOnOneModuleKeepEveryEdit) {
   constexpr int kRuns = 20;
@@ -47,22 +53,13 @@ TEST_F(CliFileFaultsTest, ConcurrentRunsOnOneModuleKeepEveryEdit) {
   const std::string path = Path("modMany.bas");
   ASSERT_TRUE(WriteFileAtomically(path, module).ok());
 
-  std::vector<pid_t> children;
+  std::vector<testing::ChildProcess> children;
   for (int k = 1; k <= kRuns; ++k) {
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      RunResult r = Tolvan(
-          {"comment", path, "--line", std::to_string(2 * k), "--now", "2026-12-08 09:30:00"});
-      ::_exit(r.status);
-    }
-    children.push_back(pid);
+    children.emplace_back("CommentAtLine", std::vector<std::string>{path, std::to_string(2 * k)});
   }
   std::vector<int> succeeded;
   for (int k = 1; k <= kRuns; ++k) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(children[k - 1], &status, 0), children[k - 1]);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) succeeded.push_back(k);
+    if (children[k - 1].Wait() == 0) succeeded.push_back(k);
   }
   // Runs that went before move the procedures down, so a later run's line
   // may name another procedure than it did at the start; each run still
@@ -77,9 +74,6 @@ TEST_F(CliFileFaultsTest, ConcurrentRunsOnOneModuleKeepEveryEdit) {
 }
 
 TEST_F(CliFileFaultsTest, FilesThatMustNotBeReadAreRefusedWithAMessage) {
-  ASSERT_EQ(::mkfifo(Path("fifo.bas").c_str(), 0600), 0);
-  ASSERT_EQ(::mkfifo(Path("fifo.ini").c_str(), 0600), 0);
-  ASSERT_EQ(::symlink("/dev/zero", Path("zero.bas").c_str()), 0);
   ASSERT_TRUE(WriteFileAtomically(Path("m.bas"), "Sub A()\r\nEnd Sub\r\n").ok());
   ASSERT_TRUE(WriteFileAtomically(Path("big.ini"), std::string(kSettingsSizeLimit + 1, ';')).ok());
   struct Row {
@@ -88,6 +82,26 @@ TEST_F(CliFileFaultsTest, FilesThatMustNotBeReadAreRefusedWithAMessage) {
     std::string err;
   };
   const std::string kNotRegular = ": it is not a regular file (a device, FIFO or socket)\n";
+#ifdef _WIN32
+  // A device's name is the device in every folder, with any extension.
+  const Row rows[] = {
+      {"ModuleNamedForTheNullDevice",
+       {"comment", Path("nul.bas"), "--line", "1"},
+       "Tolvan: cannot read " + Path("nul.bas") + kNotRegular},
+      {"ModuleNamedForTheConsole",
+       {"comment", Path("con.bas"), "--line", "1"},
+       "Tolvan: cannot read " + Path("con.bas") + kNotRegular},
+      {"SettingsFromTheConsole",
+       {"comment", Path("m.bas"), "--line", "1", "--settings", Path("con.ini")},
+       "Tolvan: cannot read " + Path("con.ini") + kNotRegular},
+      {"SettingsFileTooLarge",
+       {"comment", Path("m.bas"), "--line", "1", "--settings", Path("big.ini")},
+       "Tolvan: cannot read " + Path("big.ini") + ": it is larger than 8 MiB\n"},
+  };
+#else
+  ASSERT_EQ(::mkfifo(Path("fifo.bas").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(Path("fifo.ini").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/zero", Path("zero.bas").c_str()), 0);
   const Row rows[] = {
       {"FifoModule",
        {"comment", Path("fifo.bas"), "--line", "1"},
@@ -105,6 +119,7 @@ TEST_F(CliFileFaultsTest, FilesThatMustNotBeReadAreRefusedWithAMessage) {
        {"comment", Path("m.bas"), "--line", "1", "--settings", Path("big.ini")},
        "Tolvan: cannot read " + Path("big.ini") + ": it is larger than 8 MiB\n"},
   };
+#endif
   for (const Row& row : rows) {
     RunResult r = Tolvan(row.args);
     EXPECT_EQ(r.status, 1) << row.name;

@@ -1,7 +1,6 @@
 // `tolvan document`, `tolvan review` and `tolvan comment --update` over
 // trees of real module files in a temporary folder.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -22,11 +21,11 @@ class ProjectCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = fs::temp_directory_path() /
-            ("tolvan-project-" + std::to_string(getpid()) + "-" +
+            ("tolvan-project-" + std::to_string(testing::ProcessId()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_ / "config");
-    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+    testing::SetEnv("XDG_CONFIG_HOME", PathUtf8(root_ / "config"));
   }
   void TearDown() override {
     fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add);
@@ -44,13 +43,13 @@ class ProjectCommandsTest : public ::testing::Test {
   std::map<fs::path, std::string> Snapshot(const fs::path& tree) {
     std::map<fs::path, std::string> out;
     for (const auto& e : fs::recursive_directory_iterator(tree)) {
-      if (e.is_regular_file()) out[e.path()] = *ReadFileBytes(e.path());
+      if (e.is_regular_file()) out[e.path()] = *ReadFileBytes(PathUtf8(e.path()));
     }
     return out;
   }
   void Write(const fs::path& file, const std::string& bytes) {
     fs::create_directories(file.parent_path());
-    ASSERT_TRUE(WriteFileAtomically(file, bytes).ok());
+    ASSERT_TRUE(WriteFileAtomically(PathUtf8(file), bytes).ok());
   }
   fs::path root_;
 };
@@ -132,7 +131,7 @@ TEST_F(ProjectCommandsTest, TeamSettingsFileBelowAndDefaultHeadersAbove) {
     EXPECT_EQ(WithoutInsertedComments(bytes, after.at(file)), bytes);
   }
   // Below the declaration.
-  const std::string japan = *ReadFileBytes(tree / "host" / "japan" / "modJapan.bas");
+  const std::string japan = *ReadFileBytes(PathUtf8(tree / "host" / "japan" / "modJapan.bas"));
   const size_t pad = japan.find("Function Pad");
   ASSERT_NE(pad, std::string::npos);
   EXPECT_EQ(japan.compare(japan.find('\n', pad) + 1, 1, "'"), 0);
@@ -145,7 +144,7 @@ TEST_F(ProjectCommandsTest, DryRunPrintsTheDiffAndWritesNothing) {
   Write(file, original);
   testing::RunResult run = Tolvan({"document", file.string(), "--dry-run", "--now", "2026-12-08"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(*ReadFileBytes(file), original);
+  EXPECT_EQ(*ReadFileBytes(PathUtf8(file)), original);
   const std::string name = project::DisplayName(file);
   const std::string rule = "'" + std::string(66, '*') + "\r\n";
   // The two headers are close enough to share one hunk.
@@ -226,7 +225,7 @@ TEST_F(ProjectCommandsTest, FailingFilesAreReportedAndLeftAsTheyWere) {
   Write(root_ / "t" / "a_good.bas", good);
   Write(root_ / "t" / "b_bad.bas", undecodable);
   Write(root_ / "t" / "c_locked" / "modLocked.bas", good);
-  const bool can_lock = geteuid() != 0;
+  const bool can_lock = !testing::PermissionsDoNotBind();
   if (can_lock)
     fs::permissions(root_ / "t" / "c_locked", fs::perms::owner_write, fs::perm_options::remove);
 
@@ -238,11 +237,11 @@ TEST_F(ProjectCommandsTest, FailingFilesAreReportedAndLeftAsTheyWere) {
                          "is not valid UTF-8\n"),
             std::string::npos)
       << run.err;
-  EXPECT_EQ(*ReadFileBytes(root_ / "t" / "b_bad.bas"), undecodable);
-  EXPECT_NE(*ReadFileBytes(root_ / "t" / "a_good.bas"), good);
+  EXPECT_EQ(*ReadFileBytes(PathUtf8(root_ / "t" / "b_bad.bas")), undecodable);
+  EXPECT_NE(*ReadFileBytes(PathUtf8(root_ / "t" / "a_good.bas")), good);
   if (can_lock) {
     EXPECT_NE(run.err.find("modLocked.bas"), std::string::npos) << run.err;
-    EXPECT_EQ(*ReadFileBytes(root_ / "t" / "c_locked" / "modLocked.bas"), good);
+    EXPECT_EQ(*ReadFileBytes(PathUtf8(root_ / "t" / "c_locked" / "modLocked.bas")), good);
   }
   testing::RunResult missing = Tolvan({"document", (root_ / "nowhere").string()});
   EXPECT_EQ(missing.status, 1);
@@ -263,13 +262,13 @@ TEST_F(ProjectCommandsTest, CommentUpdateKeepsNotesAndSaysWhatWasDropped) {
   testing::RunResult run = Tolvan({"comment", file.string(), "--line", "8", "--update"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, file.string() + ": parameter a is gone, and its note with it: first\n");
-  const std::string after = *ReadFileBytes(file);
+  const std::string after = *ReadFileBytes(PathUtf8(file));
   EXPECT_NE(after.find(":b                  I   second\r\n"), std::string::npos) << after;
   EXPECT_EQ(after.find("first"), std::string::npos);
   // A second --update finds the header and leaves it.
   testing::RunResult again = Tolvan({"comment", file.string(), "--line", "3", "--update"});
   EXPECT_EQ(again.status, 0);
-  EXPECT_EQ(*ReadFileBytes(file), after);
+  EXPECT_EQ(*ReadFileBytes(PathUtf8(file)), after);
 }
 
 }  // namespace

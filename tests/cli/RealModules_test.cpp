@@ -3,7 +3,6 @@
 // attributes, user controls) lands directly above that line, from the right
 // template, and every other byte of the file stays as it was.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
@@ -42,9 +41,10 @@ size_t OffsetOfLine(const std::string& bytes, long line) {
 }
 
 TEST(RealModules, EveryDeclarationGetsItsHeaderDirectlyAbove) {
-  const fs::path config = fs::temp_directory_path() / ("tolvan-real-" + std::to_string(::getpid()));
+  const fs::path config =
+      fs::temp_directory_path() / ("tolvan-real-" + std::to_string(testing::ProcessId()));
   fs::create_directories(config);
-  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  testing::SetEnv("XDG_CONFIG_HOME", PathUtf8(config));
 
   int checked = 0;
   std::vector<fs::path> modules;
@@ -58,7 +58,7 @@ TEST(RealModules, EveryDeclarationGetsItsHeaderDirectlyAbove) {
     const fs::directory_entry entry(module);
     auto vbe = host::FileVBE::Open(entry.path(), {});
     ASSERT_TRUE(vbe.ok()) << entry.path() << ": " << vbe.message();
-    const std::string original = *ReadFileBytes(entry.path());
+    const std::string original = *ReadFileBytes(PathUtf8(entry.path()));
     const std::string encoding = (*vbe)->encoding();
     const auto& doc = (*vbe)->document();
 

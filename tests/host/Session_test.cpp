@@ -4,11 +4,11 @@
 #include "host/Session.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "SystemSupport.h"
 #include "host/DialogBridge.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -125,7 +125,7 @@ class SessionFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("tolvan-session-" + std::to_string(::getpid()) + "-" +
+           ("tolvan-session-" + std::to_string(testing::ProcessId()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
@@ -170,7 +170,7 @@ TEST_F(SessionFilesTest, InstallHelpCopiesTheGuideAndRecordsItsFolder) {
   auto written = session.InstallHelpFrom(dir_ / "guide.html");
   ASSERT_TRUE(written.ok()) << written.message();
   EXPECT_EQ(*written, dir_ / "config" / "help" / "index.html");
-  EXPECT_EQ(*ReadFileBytes(*written), "<html>使い方</html>");
+  EXPECT_EQ(*ReadFileBytes(PathUtf8(*written)), "<html>使い方</html>");
   RegistryBridge registry(session.context());
   EXPECT_EQ(registry.ReadRegistryText(dialog::kRegistryMachineRoot, dialog::kRegistrySubKey,
                                       dialog::kInstallPathValue),

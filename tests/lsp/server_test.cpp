@@ -5,8 +5,15 @@
 #include "lsp/Server.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -16,6 +23,7 @@
 #include <vector>
 
 #include "cli/CliRun.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace tolvan::lsp {
@@ -52,17 +60,25 @@ class FakeReview : public HeaderReview {
   mutable long updated_line = 0;
 };
 
+// The file URI of a path, as an editor sends it: "file:///C:/a/b.bas" on
+// Windows.
+std::string FileUri(const std::filesystem::path& path) {
+  std::string text = PathUtf8(path);
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return "file://" + (text.starts_with("/") ? text : "/" + text);
+}
+
 class LspServer : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = std::filesystem::temp_directory_path() /
-           ("tolvan-lsp-" + std::to_string(::getpid()) + "-" +
+           ("tolvan-lsp-" + std::to_string(testing::ProcessId()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
-    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    testing::SetEnv("XDG_CONFIG_HOME", PathUtf8(dir_ / "config"));
     module_ = dir_ / "modCalc.bas";
-    uri_ = "file://" + module_.string();
+    uri_ = FileUri(module_);
     review_ = std::make_shared<FakeReview>();
     Server::Options options;
     options.review = review_;
@@ -92,7 +108,7 @@ class LspServer : public ::testing::Test {
     return json();
   }
   void Initialize(json options = json::object()) {
-    json r = Request("initialize", {{"rootUri", "file://" + dir_.string()},
+    json r = Request("initialize", {{"rootUri", FileUri(dir_)},
                                     {"capabilities", json::object()},
                                     {"initializationOptions", options}});
     ASSERT_TRUE(r.contains("result")) << r.dump();
@@ -132,13 +148,9 @@ class LspServer : public ::testing::Test {
     // In a folder of the same name: without a .vbp the folder names the project.
     std::filesystem::path copy = dir_ / "cli" / dir_.filename() / "modCalc.bas";
     std::filesystem::create_directories(copy.parent_path());
-    {
-      std::FILE* f = std::fopen(copy.c_str(), "wb");
-      std::fputs(kModule, f);
-      std::fclose(f);
-    }
+    EXPECT_TRUE(WriteFileAtomically(PathUtf8(copy), kModule).ok());
     args.insert(args.begin(),
-                {"comment", copy.string(), "--stdout", "--now", "2026-12-08 09:30:00"});
+                {"comment", PathUtf8(copy), "--stdout", "--now", "2026-12-08 09:30:00"});
     auto run = testing::Tolvan(args);
     EXPECT_EQ(run.status, 0) << run.err;
     return run.out;
@@ -350,9 +362,7 @@ TEST_F(LspServer, SettingsFileFromTheWorkspaceIsReadAgainWhenItChanges) {
     const size_t at = ini.find("Pattern1=1");
     ASSERT_NE(at, std::string::npos);
     ini.replace(at, 10, "Pattern1=" + shift_pattern);
-    std::FILE* out = std::fopen((team / "Team.ini").c_str(), "wb");
-    std::fwrite(ini.data(), 1, ini.size(), out);
-    std::fclose(out);
+    ASSERT_TRUE(WriteFileAtomically(PathUtf8(team / "Team.ini"), ini).ok());
   };
   write_ini("0");
   Initialize({{"settingsFile", "team/Team.ini"}});
@@ -365,7 +375,7 @@ TEST_F(LspServer, SettingsFileFromTheWorkspaceIsReadAgainWhenItChanges) {
       << "a click whose pattern is 0 is not offered";
   EXPECT_EQ(ApplyEdit(kModule, actions["result"][0]["edit"], uri_),
             CommandLine({"--line", "5", "--end-line", "5", "--end-column", "16", "--settings",
-                         (team / "Team.ini").string()}));
+                         PathUtf8(team / "Team.ini")}));
   write_ini("1");
   EXPECT_EQ(Actions(4, 0, 5, 0)["result"].size(), 3u) << "the changed file is read again";
 }
@@ -540,14 +550,97 @@ TEST_F(LspServer, SurvivesAFuzzedStreamAndAnswersAfterIt) {
 namespace tolvan::lsp {
 namespace {
 
+// The file a URI names, as editors write them on each system.
+TEST(PathOfUri, FileUrisOfEachSystem) {
+  struct Row {
+    const char* uri;
+    const char* path;
+  };
+  const Row rows[] = {
+      {"file:///home/me/a%20b.bas", "/home/me/a b.bas"},
+      {"file:///home/me/%E8%A8%AD%E5%AE%9A/m.bas", "/home/me/設定/m.bas"},
+      {"file:///home/me/m.bas?query#part", "/home/me/m.bas"},
+      {"untitled:Untitled-1", "Untitled-1"},
+#ifdef _WIN32
+      {"file:///C:/Users/me/m.bas", "C:/Users/me/m.bas"},
+      {"file:///c%3A/Users/me/%E8%A8%AD%E5%AE%9A.bas", "c:/Users/me/設定.bas"},
+      {"file://server/share/m.bas", "//server/share/m.bas"},
+      {"file://localhost/C:/m.bas", "C:/m.bas"},
+#endif
+  };
+  for (const Row& row : rows) EXPECT_EQ(PathUtf8(PathOfUri(row.uri)), row.path) << row.uri;
+}
+
+// Pipes of the C runtime. On Windows they can be made in text mode, where
+// the runtime would turn CR LF into LF on reading and LF into CR LF on
+// writing, unless the server puts them in binary mode.
+struct Pipe {
+  explicit Pipe(bool text_mode) {
+#ifdef _WIN32
+    ok = ::_pipe(fds, 1 << 16, text_mode ? _O_TEXT : _O_BINARY) == 0;
+#else
+    (void)text_mode;
+    ok = ::pipe(fds) == 0;
+#endif
+  }
+  ~Pipe() {
+    CloseReadEnd();
+    CloseWriteEnd();
+  }
+  bool Write(const std::string& bytes) {
+#ifdef _WIN32
+    // Through the handle, so that the test's own end adds nothing.
+    DWORD written = 0;
+    return ::WriteFile(reinterpret_cast<HANDLE>(::_get_osfhandle(fds[1])), bytes.data(),
+                       static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+#else
+    return ::write(fds[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+#endif
+  }
+  std::string ReadAll() {
+    std::string bytes;
+    char buffer[4096];
+#ifdef _WIN32
+    DWORD n = 0;
+    while (::ReadFile(reinterpret_cast<HANDLE>(::_get_osfhandle(fds[0])), buffer, sizeof buffer, &n,
+                      nullptr) &&
+           n > 0) {
+      bytes.append(buffer, n);
+    }
+#else
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+#endif
+    return bytes;
+  }
+  void CloseReadEnd() { Close(fds[0]); }
+  void CloseWriteEnd() { Close(fds[1]); }
+
+  int fds[2] = {-1, -1};
+  bool ok = false;
+
+ private:
+  static void Close(int& fd) {
+    if (fd < 0) return;
+#ifdef _WIN32
+    ::_close(fd);
+#else
+    ::close(fd);
+#endif
+    fd = -1;
+  }
+};
+
 // The server over real pipes: only protocol messages on its output, and the
-// exit status the protocol asks for.
+// exit status the protocol asks for; on Windows also over pipes that the C
+// runtime opened in text mode.
 TEST(LspOverPipes, ShutdownExitAndTheEndOfInput) {
   struct Row {
     const char* name;
     std::string input;
     int status;
     size_t responses;
+    bool input_stays_open = false;
   };
   const std::string init = Frame(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{}})");
   const std::string shutdown = Frame(R"({"jsonrpc":"2.0","id":2,"method":"shutdown"})");
@@ -557,31 +650,36 @@ TEST(LspOverPipes, ShutdownExitAndTheEndOfInput) {
       {"exit without shutdown", init + exit, 1, 1},
       {"the input ends without exit", init + "Content-Length: 10\r\n\r\n{", 1, 1},
       {"garbage only", std::string("\0\xff\r\n\r\nnot a header\r\n\r\n", 22), 1, 0},
+      // The server ends at `exit` without waiting for the client to close.
+      {"exit while the client keeps its end open", init + shutdown + exit, 0, 2, true},
   };
-  for (const Row& row : rows) {
-    int in[2], out[2];
-    ASSERT_EQ(::pipe(in), 0);
-    ASSERT_EQ(::pipe(out), 0);
-    ASSERT_EQ(::write(in[1], row.input.data(), row.input.size()),
-              static_cast<ssize_t>(row.input.size()));
-    ::close(in[1]);
-    std::ostringstream log;
-    EXPECT_EQ(RunLanguageServer(in[0], out[1], log), row.status) << row.name;
-    ::close(in[0]);
-    ::close(out[1]);
-    std::string output;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
-    ::close(out[0]);
-    MessageReader reader;
-    reader.Feed(output);
-    size_t responses = 0;
-    while (auto m = reader.Next()) {
-      ASSERT_TRUE(*m) << row.name << ": " << output;
-      EXPECT_FALSE(json::parse(m->value(), nullptr, false).is_discarded()) << row.name;
-      ++responses;
+#ifdef _WIN32
+  const bool text_modes[] = {false, true};
+#else
+  const bool text_modes[] = {false};
+#endif
+  for (const bool text_mode : text_modes) {
+    for (const Row& row : rows) {
+      const std::string name = std::string(row.name) + (text_mode ? " (text mode)" : "");
+      Pipe in(text_mode), out(text_mode);
+      ASSERT_TRUE(in.ok && out.ok) << name;
+      ASSERT_TRUE(in.Write(row.input)) << name;
+      if (!row.input_stays_open) in.CloseWriteEnd();
+      std::ostringstream log;
+      EXPECT_EQ(RunLanguageServer(in.fds[0], out.fds[1], log), row.status) << name;
+      out.CloseWriteEnd();
+      const std::string output = out.ReadAll();
+      MessageReader reader;
+      reader.Feed(output);
+      size_t responses = 0;
+      while (auto m = reader.Next()) {
+        ASSERT_TRUE(*m) << name << ": " << output;
+        EXPECT_FALSE(json::parse(m->value(), nullptr, false).is_discarded()) << name;
+        ++responses;
+      }
+      EXPECT_EQ(responses, row.responses) << name << ": " << output;
+      EXPECT_EQ(output.find("\r\r"), std::string::npos) << name;
     }
-    EXPECT_EQ(responses, row.responses) << row.name << ": " << output;
   }
 }
 

@@ -1,8 +1,6 @@
 // clsReg's registry operations over the in-memory store, the text format of
 // the store file, and the file-backed store with its lock.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 
@@ -369,7 +367,7 @@ TEST(FileRegistryStore, DamagedFileIsReportedAndNeverOverwritten) {
   FileRegistryStore store(dir.path());
   MemoryFileSystem unused;
   clsReg reg(store, unused);
-  const std::string expected = "the registry store " + (dir / "registry.reg") +
+  const std::string expected = "the registry store " + dir.Native("registry.reg") +
                                " is damaged (line 3: dword: must be followed by up to 8 "
                                "hexadecimal digits); it is left as it is";
   EXPECT_TRUE(std::holds_alternative<std::monostate>(reg.vntGetRegValue(kHkcu, u"K", u"V")));
@@ -379,30 +377,28 @@ TEST(FileRegistryStore, DamagedFileIsReportedAndNeverOverwritten) {
   EXPECT_EQ(ReadAll(dir / "registry.reg"), garbage);
 }
 
+constexpr int kWrites = 30;
+
+// One writer: args are the store's folder and the writer's number.
+TOLVAN_CHILD_BODY(WriteValues) {
+  FileRegistryStore store(PathFromUtf8(args.at(0)));
+  MemoryFileSystem unused;
+  clsReg reg(store, unused);
+  bool ok = true;
+  for (int i = 0; i < kWrites; ++i) {
+    std::u16string name = Utf8ToUtf16("P" + args.at(1) + "_" + std::to_string(i));
+    ok = reg.blnSetRegValue(kHkcu, kTolvanKey, name, int32_t{i}) && ok;
+  }
+  return ok ? 0 : 1;
+}
+
 TEST(FileRegistryStore, TwoProcessesWritingAtOnceKeepEveryValue) {
   TempDir dir;
-  constexpr int kWrites = 30;
-  pid_t children[2];
+  std::vector<testing::ChildProcess> children;
   for (int p = 0; p < 2; ++p) {
-    children[p] = ::fork();
-    ASSERT_GE(children[p], 0);
-    if (children[p] == 0) {
-      FileRegistryStore store(dir.path());
-      MemoryFileSystem unused;
-      clsReg reg(store, unused);
-      bool ok = true;
-      for (int i = 0; i < kWrites; ++i) {
-        std::u16string name = Utf8ToUtf16("P" + std::to_string(p) + "_" + std::to_string(i));
-        ok = reg.blnSetRegValue(kHkcu, kTolvanKey, name, int32_t{i}) && ok;
-      }
-      ::_exit(ok ? 0 : 1);
-    }
+    children.emplace_back("WriteValues", std::vector<std::string>{dir.path(), std::to_string(p)});
   }
-  for (pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  for (auto& child : children) EXPECT_EQ(child.Wait(), 0);
   FileRegistryStore store(dir.path());
   MemoryFileSystem unused;
   clsReg reg(store, unused);

@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "TimeLimits.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
 #include "settings/FileRegistryStore.h"
 #include "settings/clsSaveSetting.h"
@@ -69,10 +70,29 @@ class SettingsFilesTest : public ::testing::Test {
 };
 
 TEST(IniPath, DefaultIsTolvanIniInTheModuleDirectory) {
+  struct Row {
+    std::string module_dir;
+    std::u16string ini;
+  };
+  const Row rows[] = {
+      {"/home/me/.config/tolvan/", u"/home/me/.config/tolvan/Tolvan.ini"},
+      {"/home/me/.config/tolvan", u"/home/me/.config/tolvan/Tolvan.ini"},
+#ifdef _WIN32
+      // The separator the folder uses.
+      {"C:\\Users\\me\\AppData\\Roaming\\tolvan",
+       u"C:\\Users\\me\\AppData\\Roaming\\tolvan\\Tolvan.ini"},
+      {"C:\\Program Files\\Tolvan\\", u"C:\\Program Files\\Tolvan\\Tolvan.ini"},
+      {"C:/Tolvan/", u"C:/Tolvan/Tolvan.ini"},
+#endif
+  };
+  for (const Row& row : rows) {
+    auto context = SettingsContext::InMemory(row.module_dir);
+    SettingsRecord s;
+    EXPECT_EQ(*clsSaveSetting(s, context).GetIniDir(), row.ini) << row.module_dir;
+  }
   auto context = SettingsContext::InMemory("/home/me/.config/tolvan/");
   SettingsRecord s;
   clsSaveSetting settings(s, context);
-  EXPECT_EQ(*settings.GetIniDir(), u"/home/me/.config/tolvan/Tolvan.ini");
   ASSERT_TRUE(settings.SetIniDir(u""));
   EXPECT_EQ(*settings.GetIniDir(), u"/home/me/.config/tolvan/Tolvan.ini");
   ASSERT_TRUE(settings.SetIniDir(u"/data/設定/Team.ini"));
@@ -89,10 +109,19 @@ TEST(IniPath, DefaultIsTolvanIniInTheModuleDirectory) {
 }
 
 TEST(IniPath, ConfigFolderFromTheEnvironment) {
-  EXPECT_EQ(*SettingsContext::ConfigFolder("/xdg", "/home/me"), "/xdg/tolvan");
-  EXPECT_EQ(*SettingsContext::ConfigFolder("", "/home/me"), "/home/me/.config/tolvan");
-  EXPECT_EQ(*SettingsContext::ConfigFolder("relative", "/home/me"), "/home/me/.config/tolvan");
-  EXPECT_EQ(*SettingsContext::ConfigFolder(nullptr, "/home/me"), "/home/me/.config/tolvan");
+#ifdef _WIN32
+  const std::string xdg = "C:\\xdg", home = "C:\\Users\\me";
+  // Without a drive, a path is relative to the current one.
+  EXPECT_EQ(*SettingsContext::ConfigFolder("/xdg", home.c_str()), home + "\\.config\\tolvan");
+#else
+  const std::string xdg = "/xdg", home = "/home/me";
+#endif
+  const std::string in_home = PathUtf8(PathFromUtf8(home) / ".config" / "tolvan");
+  EXPECT_EQ(*SettingsContext::ConfigFolder(xdg.c_str(), home.c_str()),
+            PathUtf8(PathFromUtf8(xdg) / "tolvan"));
+  EXPECT_EQ(*SettingsContext::ConfigFolder("", home.c_str()), in_home);
+  EXPECT_EQ(*SettingsContext::ConfigFolder("relative", home.c_str()), in_home);
+  EXPECT_EQ(*SettingsContext::ConfigFolder(nullptr, home.c_str()), in_home);
   EXPECT_EQ(SettingsContext::ConfigFolder(nullptr, nullptr).message(),
             "cannot find the configuration folder: neither XDG_CONFIG_HOME nor HOME is set");
 }
@@ -640,6 +669,38 @@ TEST_F(SettingsFilesTest, ATextOfExactly65535BytesFitsARecord) {
   EXPECT_EQ(record_.strTemplate[0].size(), 65535u);
 }
 
+// The base name shown on the button and the data file beside the profile
+// file are taken after the last separator of the system: on Windows '\\'
+// as well as '/'. A path with '\\' only once gave the whole path as the base
+// name and the lock of no folder, so that saves at once mixed their files.
+TEST(IniPath, BaseNameAndDataFileFollowTheSystemsSeparators) {
+  struct Row {
+    std::string ini;
+    std::u16string base;
+    std::string data;
+  };
+  const Row rows[] = {
+      {"/set/Team.ini", u"Team", "/set/Team.dat"},
+#ifdef _WIN32
+      {"C:\\set\\Team.ini", u"Team", "C:\\set\\Team.dat"},
+      {"C:\\set/sub\\設定.ini", u"設定", "C:\\set/sub\\設定.dat"},
+      {"C:/set\\x.y/Old.ini", u"Old", "C:/set\\x.y/Old.dat"},
+#else
+      {"/set/a\\b.ini", u"a\\b", "/set/a\\b.dat"},  // '\\' is a character of a name
+#endif
+  };
+  for (const Row& row : rows) {
+    auto context = SettingsContext::InMemory("/addin");
+    SettingsRecord s = Defaults();
+    clsSaveSetting settings(s, context);
+    ASSERT_TRUE(settings.SetIniDir(U(row.ini))) << row.ini;
+    ASSERT_TRUE(settings.Save()) << row.ini;
+    EXPECT_EQ(s.strIniName, row.base) << row.ini;
+    EXPECT_EQ(static_cast<MemoryFileSystem&>(context.files()).files().count(row.data), 1u)
+        << row.ini;
+  }
+}
+
 // ---- The real machine's stores ----
 
 TEST(RealStores, SetIniDirSaveAndLoadThroughTheConfigFolder) {
@@ -647,13 +708,18 @@ TEST(RealStores, SetIniDirSaveAndLoadThroughTheConfigFolder) {
   auto context = SettingsContext::ForConfigFolder(dir / "config/tolvan");
   SettingsRecord s = Everything();
   clsSaveSetting settings(s, context);
-  EXPECT_EQ(*settings.GetIniDir(), U(dir / "config/tolvan/Tolvan.ini"));
+  EXPECT_EQ(*settings.GetIniDir(), U(JoinPath(dir / "config/tolvan", "Tolvan.ini")));
   ASSERT_TRUE(settings.SetIniDir(U(dir / "設定/Team.ini")));
-  std::filesystem::create_directories(dir / "設定");
+  std::filesystem::create_directories(PathFromUtf8(dir / "設定"));
   ASSERT_TRUE(settings.Save());
-  EXPECT_NE(ReadAll(dir / "config/tolvan/registry.reg")
-                .find("\"IniFilePath\"=\"" + (dir / "設定/Team.ini") + "\"\n"),
-            std::string::npos);
+  // The store's text escapes '\\' (the separator of Windows paths).
+  std::string stored = dir / "設定/Team.ini";
+  for (size_t at = 0; (at = stored.find('\\', at)) != std::string::npos; at += 2) {
+    stored.insert(at, 1, '\\');
+  }
+  EXPECT_NE(
+      ReadAll(dir / "config/tolvan/registry.reg").find("\"IniFilePath\"=\"" + stored + "\"\n"),
+      std::string::npos);
   SettingsRecord again;
   auto fresh = SettingsContext::ForConfigFolder(dir / "config/tolvan");
   ASSERT_TRUE(clsSaveSetting(again, fresh).Load());
@@ -665,7 +731,11 @@ TEST(RealStores, ProfileFileRunLeavesTheRegistryAlone) {
   ASSERT_TRUE(context.ok());
   SettingsRecord s;
   clsSaveSetting settings(s, *context);
-  EXPECT_EQ(*settings.GetIniDir(), U(kFixtures + "/v04/Team.ini"));
+  // The file by its absolute path as the system writes it ("Z:\\..." for
+  // "/..." on Windows).
+  EXPECT_EQ(*settings.GetIniDir(),
+            U(PathUtf8(std::filesystem::absolute(PathFromUtf8(kFixtures + "/v04/Team.ini"))
+                           .lexically_normal())));
   ASSERT_TRUE(settings.Load());
   EXPECT_EQ(s.strIniName, u"Team");
   EXPECT_NE(dynamic_cast<MemoryRegistryStore*>(&context->registry()), nullptr);
@@ -676,7 +746,7 @@ TEST(RealStores, ProfileFileRunLeavesTheRegistryAlone) {
 TEST(RealStores, DamagedRegistryLoadsTheDefaultFileWithAWarning) {
   TempDir dir;
   WriteAll(dir / "registry.reg", "not a registry");
-  const std::string message = "the registry store " + (dir / "registry.reg") +
+  const std::string message = "the registry store " + dir.Native("registry.reg") +
                               " is damaged (line 1: the file does not start with REGEDIT4); it is "
                               "left as it is";
   struct Row {
@@ -698,9 +768,9 @@ TEST(RealStores, DamagedRegistryLoadsTheDefaultFileWithAWarning) {
     clsSaveSetting settings(s, context);
     ASSERT_TRUE(settings.Load());
     EXPECT_EQ(s.strToolbarName, row.toolbar);
-    EXPECT_EQ(
-        context.TakeWarnings(),
-        std::vector<std::string>{message + "; the settings are read from " + (dir / "Tolvan.ini")});
+    EXPECT_EQ(context.TakeWarnings(),
+              std::vector<std::string>{message + "; the settings are read from " +
+                                       dir.Native("Tolvan.ini")});
     EXPECT_EQ(settings.Save().message(), message);
     EXPECT_EQ(settings.SetIniDir(u"/x/y.ini").message(), message);
     EXPECT_EQ(ReadAll(dir / "registry.reg"), "not a registry");
@@ -736,8 +806,13 @@ TEST(RealStores, FolderThatIsAFileCannotBeSavedInto) {
   WriteAll(dir / "plain", "x");
   auto context = SettingsContext::ForProfileFile(U(dir / "plain/Team.ini"));
   SettingsRecord s = Defaults();
-  EXPECT_EQ(clsSaveSetting(s, *context).Save().message(),
-            "cannot write " + (dir / "plain/Team.dat") + ": Not a directory");
+  const std::string message = clsSaveSetting(s, *context).Save().message();
+#ifdef _WIN32  // the system's own words, which differ between versions
+  EXPECT_TRUE(message.starts_with("cannot write " + dir.Native("plain/Team.dat") + ": "))
+      << message;
+#else
+  EXPECT_EQ(message, "cannot write " + (dir / "plain/Team.dat") + ": Not a directory");
+#endif
 }
 
 }  // namespace

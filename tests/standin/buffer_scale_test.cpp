@@ -6,23 +6,14 @@
 #include <ctime>
 
 #include "TestDefaults.h"
+#include "TimeLimits.h"
 #include "engine/clsMarlet.h"
 #include "standin/BufferHost.h"
 
 namespace tolvan::host {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double kSeconds = 10.0;  // the sanitizers slow everything down
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr double kSeconds = 10.0;
-#else
-constexpr double kSeconds = 2.0;
-#endif
-#else
-constexpr double kSeconds = 2.0;
-#endif
+constexpr double kSeconds = 2.0 * kSanitizerSlowdown * kPlatformSlowdown;
 
 struct Case {
   const char* name;

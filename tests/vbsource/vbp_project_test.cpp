@@ -47,6 +47,15 @@ TEST(VbpProjectTest, MatchesMembersWithoutRegardToCaseOrSlashes) {
   EXPECT_TRUE(VbpListsModule(vbp, dir, "/p/up/Y.bas"));
   EXPECT_FALSE(VbpListsModule(vbp, dir, "/p/proj/x.bas"));
   EXPECT_FALSE(VbpListsModule(vbp, dir, "/p/proj/frmMain.frx"));
+#ifdef _WIN32
+  // Windows folders, and a member on a drive naming its file wherever the
+  // project is.
+  const std::filesystem::path windows_dir = "C:\\p\\proj";
+  EXPECT_TRUE(VbpListsModule(vbp, windows_dir, "c:\\P\\proj\\sub\\mod.bas"));
+  EXPECT_TRUE(VbpListsModule(vbp, windows_dir, "C:/p/up/Y.bas"));
+  EXPECT_TRUE(VbpListsModule(vbp, windows_dir, "c:\\ABS\\X.BAS"));
+  EXPECT_FALSE(VbpListsModule(vbp, windows_dir, "D:\\abs\\x.bas"));
+#endif
 }
 
 struct FindRow {

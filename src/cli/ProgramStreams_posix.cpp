@@ -1,0 +1,11 @@
+#include "cli/ProgramStreams.h"
+
+namespace tolvan::cli {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void UseBinaryStandardOutput() {}
+
+}  // namespace tolvan::cli
