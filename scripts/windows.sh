@@ -10,7 +10,10 @@
 # Wine too, and so does a fake IDE (the host stub) that connects the add-in,
 # clicks its button and must leave the module as the Linux command line
 # writes it. The installer is built, and under Wine installs and uninstalls.
-# Last, the settings window and the About box are worked as a user would.
+# Then the unit tests of every layer run under Wine, and tolvan.exe must
+# write what the Linux command line writes and serve `tolvan lsp` on a pipe.
+# Last, the settings window and the About box are worked as a user would,
+# and the Tools menu item opens the settings window on a virtual display.
 #
 # Needs g++-mingw-w64-x86-64, g++-mingw-w64-i686, wine and wine64
 # (TOLVAN_WITH_WINDOWS_TOOLS=1 scripts/install-deps.sh installs them).
@@ -344,6 +347,125 @@ elif makensis -V2 -DVERSION="$(sed -n 's/^project(Tolvan VERSION \([0-9.]*\).*/\
 else
   fail "makensis builds the installer (see $work/makensis.log)"
   cat "$work/makensis.log"
+fi
+
+# --- The unit tests and tolvan.exe under Wine ----------------------------------------
+# Every layer's unit tests built for Windows (preset windows-x64-tests) and
+# run by ctest under Wine in this prefix, one line per test program. Then
+# tolvan.exe itself: its comment command on examples/Payroll, in a folder
+# named in kana, prints and writes the bytes the Linux command line writes
+# for the same position, keys and date; `tolvan lsp` answers over a pipe with
+# messages framed by CR LF and exits 0 after shutdown and exit.
+tests_build=build/windows-x64-tests
+if cmake --preset windows-x64-tests >/tmp/tolvan-windows-tests.log 2>&1 &&
+   cmake --build --preset windows-x64-tests -j2 >>/tmp/tolvan-windows-tests.log 2>&1; then
+  pass "x64: builds the unit tests and tolvan.exe"
+  ctest --preset windows-x64-tests --output-junit "$work/junit.xml" >"$work/ctest.log" 2>&1
+  ctest --preset windows-x64-tests -N --show-only=json-v1 >"$work/tests.json" 2>>"$work/ctest.log"
+  # "ok|FAIL<TAB>line", one a test program: its tests that passed, were
+  # skipped (with the reason in the test) and failed.
+  python3 - "$work/junit.xml" "$work/tests.json" >"$work/units.txt" <<'PY'
+import collections, json, os, sys
+import xml.etree.ElementTree as ET
+program_of = {}
+for test in json.load(open(sys.argv[2]))['tests']:
+    command = test.get('command') or ['?']
+    exe = next((c for c in command if c.endswith('.exe')), None)
+    program_of[test['name']] = os.path.basename(exe) if exe else test['name']
+counts = collections.OrderedDict()
+for case in ET.parse(sys.argv[1]).getroot().iter('testcase'):
+    name = case.get('name')
+    c = counts.setdefault(program_of.get(name, name), {'passed': 0, 'skipped': 0, 'failed': []})
+    if case.find('skipped') is not None:
+        c['skipped'] += 1
+    elif case.get('status') == 'run':
+        c['passed'] += 1
+    else:
+        c['failed'].append(name)
+if not counts:
+    print('FAIL\tunit tests under Wine: ctest ran none')
+for program, c in sorted(counts.items()):
+    summary = '%d passed, %d skipped' % (c['passed'], c['skipped'])
+    if c['failed']:
+        print('FAIL\tunit tests under Wine: %s: %s, %d failed: %s'
+              % (program, summary, len(c['failed']), ' '.join(c['failed'])))
+    else:
+        print('ok\tunit tests under Wine: %s: %s' % (program, summary))
+PY
+  if [ -s "$work/units.txt" ]; then
+    while IFS=$'\t' read -r verdict line; do
+      if [ "$verdict" = ok ]; then pass "$line"; else fail "$line"; fi
+    done <"$work/units.txt"
+    grep -q '^FAIL' "$work/units.txt" && sed -n '/The following tests FAILED/,$p' "$work/ctest.log"
+  else
+    fail "unit tests under Wine: ctest's results can be read (see $work/ctest.log)"
+  fi
+
+  exe="$tests_build/src/cli/tolvan.exe"
+  now='2026-12-08 09:30:00'
+  exe_cases=(
+    "a header comment above a Property Let|clsEmployee.cls|--line 26"
+    "Delete markers on Shift+click|clsEmployee.cls|--line 27 --end-line 29 --shift"
+    "a header of a function declared over two lines|modCalc.bas|--line 14 --column 5"
+    "a form's module header|frmMain.frm|--line 26"
+  )
+  kana='C:\tolvan\給与 計算'
+  if [ ! -x "$linux_tolvan" ]; then
+    fail "tolvan.exe: the Linux command line to compare with is built"
+  else
+    for row in "${exe_cases[@]}"; do
+      IFS='|' read -r label module position <<<"$row"
+      name="tolvan.exe: $label ($module $position)"
+      read -ra args <<<"$position"
+      rm -rf "$work/exe-linux" "$WINEPREFIX/drive_c/tolvan/給与 計算"
+      mkdir -p "$work/exe-linux" "$WINEPREFIX/drive_c/tolvan/給与 計算"
+      cp examples/Payroll/* "$work/exe-linux/"
+      cp examples/Payroll/* "$WINEPREFIX/drive_c/tolvan/給与 計算/"
+      XDG_CONFIG_HOME="$work/config" "$linux_tolvan" comment "$work/exe-linux/$module" \
+        "${args[@]}" --now "$now" --stdout >"$work/exe-linux.out" 2>"$work/exe.err" ||
+        { fail "$name: tolvan comment runs"; cat "$work/exe.err"; continue; }
+      if LC_ALL=C.UTF-8 timeout 120 wine "$exe" comment "$kana\\$module" "${args[@]}" --now "$now" \
+           --stdout >"$work/exe-windows.out" 2>"$work/exe.err" &&
+         cmp -s "$work/exe-linux.out" "$work/exe-windows.out"; then
+        pass "$name: --stdout prints what the Linux build prints"
+      else
+        fail "$name: --stdout prints what the Linux build prints"
+        tr -d '\r' <"$work/exe.err"
+      fi
+      if LC_ALL=C.UTF-8 timeout 120 wine "$exe" comment "$kana\\$module" "${args[@]}" --now "$now" \
+           >/dev/null 2>"$work/exe.err" &&
+         cmp -s "$work/exe-linux.out" "$WINEPREFIX/drive_c/tolvan/給与 計算/$module"; then
+        pass "$name: writes the file the Linux build prints"
+      else
+        fail "$name: writes the file the Linux build prints"
+        tr -d '\r' <"$work/exe.err"
+      fi
+    done
+  fi
+
+  frame() { printf 'Content-Length: %d\r\n\r\n%s' "${#1}" "$1"; }
+  { frame '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{}}'
+    frame '{"jsonrpc":"2.0","id":2,"method":"shutdown"}'
+    frame '{"jsonrpc":"2.0","method":"exit"}'; } >"$work/lsp.in"
+  cat "$work/lsp.in" | timeout 120 wine "$exe" lsp >"$work/lsp.out" 2>"$work/lsp.err"
+  lsp_status=${PIPESTATUS[1]}
+  check "tolvan.exe lsp over a pipe exits 0 after shutdown and exit" test "$lsp_status" -eq 0
+  check "tolvan.exe lsp answers both requests, framed with CR LF" python3 - "$work/lsp.out" <<'PY'
+import json, re, sys
+data = open(sys.argv[1], 'rb').read()
+answers = 0
+while data:
+    m = re.match(rb'Content-Length: (\d+)\r\n\r\n', data)
+    if not m:
+        sys.exit('not framed: %r' % data[:80])
+    end = m.end() + int(m.group(1))
+    json.loads(data[m.end():end])
+    data = data[end:]
+    answers += 1
+sys.exit(0 if answers == 2 else 'answers: %d' % answers)
+PY
+else
+  fail "x64: builds the unit tests and tolvan.exe (see /tmp/tolvan-windows-tests.log)"
 fi
 
 # --- The settings window under Wine ---------------------------------------------

@@ -11,4 +11,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
   exit 125
 fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+# Wine reads the arguments and file names of the Unix side in the locale's
+# character set: UTF-8, so that names in any script pass.
+export LC_ALL=C.UTF-8
 exec wine "$@"

@@ -1,9 +1,11 @@
 // What main() needs from the system before the command line runs: the
-// arguments as UTF-8, and a standard output that passes bytes through as
-// they are.
+// arguments as UTF-8, and standard streams that pass the program's bytes
+// through as they are.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tolvan::cli {
@@ -14,9 +16,16 @@ namespace tolvan::cli {
 // command line instead.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
-// Puts the standard output in binary mode where the system has a text mode
-// (Windows): `comment --stdout` prints the module's bytes, whose CR LF line
-// ends would otherwise come out as CR CR LF.
-void UseBinaryStandardOutput();
+// Sets up std::cout and std::cerr where the system needs it (Windows):
+// - the standard output is put in binary mode: `comment --stdout` prints the
+//   module's bytes, whose CR LF line ends text mode would turn into CR CR LF;
+// - a stream that is a console window is written as UTF-16, which the
+//   console shows as it is; UTF-8 bytes it would show in its own code page.
+//   Files and pipes get the UTF-8 bytes.
+void PrepareStandardStreams();
+
+// The length of the longest start of `bytes` that does not end inside a
+// UTF-8 sequence: what can be shown now, the rest waiting for more bytes.
+size_t CompleteUtf8Length(std::string_view bytes);
 
 }  // namespace tolvan::cli

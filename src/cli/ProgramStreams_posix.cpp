@@ -6,6 +6,6 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
-void UseBinaryStandardOutput() {}
+void PrepareStandardStreams() {}
 
 }  // namespace tolvan::cli

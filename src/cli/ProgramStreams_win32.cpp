@@ -6,11 +6,63 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <iostream>
+#include <streambuf>
 
 #include "cli/ProgramStreams.h"
 #include "platform/Text.h"
 
 namespace tolvan::cli {
+namespace {
+
+// A stream buffer that writes UTF-8 text to a console window as UTF-16.
+class ConsoleBuffer : public std::streambuf {
+ public:
+  explicit ConsoleBuffer(HANDLE console) : console_(console) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    pending_.push_back(traits_type::to_char_type(c));
+    if (c == '\n') sync();
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    pending_.append(s, static_cast<size_t>(n));
+    if (pending_.find('\n') != std::string::npos) sync();
+    return n;
+  }
+  // Writes what is complete; a sequence cut in two waits for its rest.
+  int sync() override {
+    const size_t complete = CompleteUtf8Length(pending_);
+    if (complete == 0) return 0;
+    const std::u16string text = Utf8ToUtf16(std::string_view(pending_).substr(0, complete));
+    pending_.erase(0, complete);
+    DWORD written = 0;
+    return ::WriteConsoleW(console_, text.data(), static_cast<DWORD>(text.size()), &written,
+                           nullptr)
+               ? 0
+               : -1;
+  }
+
+ private:
+  HANDLE console_;
+  std::string pending_;
+};
+
+// Points `stream` at the console when `handle` is one.
+void WriteToConsoleIfOne(std::ostream& stream, DWORD handle) {
+  HANDLE console = ::GetStdHandle(handle);
+  DWORD mode = 0;
+  if (console == INVALID_HANDLE_VALUE || console == nullptr || !::GetConsoleMode(console, &mode)) {
+    return;
+  }
+  // Lives as long as the program: the streams flush into it at exit.
+  stream.rdbuf(new ConsoleBuffer(console));
+  stream.setf(std::ios::unitbuf);
+}
+
+}  // namespace
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   int count = 0;
@@ -26,9 +78,11 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return arguments;
 }
 
-void UseBinaryStandardOutput() {
+void PrepareStandardStreams() {
   std::fflush(stdout);
   ::_setmode(::_fileno(stdout), _O_BINARY);
+  WriteToConsoleIfOne(std::cout, STD_OUTPUT_HANDLE);
+  WriteToConsoleIfOne(std::cerr, STD_ERROR_HANDLE);
 }
 
 }  // namespace tolvan::cli

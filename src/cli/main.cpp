@@ -12,7 +12,7 @@
 // and an uncaught exception aborts without a word.
 int main(int argc, char** argv) {
   try {
-    tolvan::cli::UseBinaryStandardOutput();
+    tolvan::cli::PrepareStandardStreams();
     const std::vector<std::string> arguments = tolvan::cli::ProgramArguments(argc, argv);
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());

@@ -2,10 +2,15 @@
 // system as UTF-16 through the *W functions; '/' and '\' both separate names.
 //
 // Replacing a file: the new content is written to a temporary file beside
-// the target, flushed, and put in place by ReplaceFileW, which keeps the
-// replaced file's attributes and security; where that cannot be used (no
-// target yet, or a file system without it) MoveFileExW with
-// MOVEFILE_REPLACE_EXISTING does the rename.
+// the target, made with the target's attributes and creation time, flushed,
+// and put in place by one rename that another program never sees half done:
+// with POSIX semantics where the system has them (Windows 10 on NTFS), which
+// replace a file that others have open to read; else MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING, tried again for a moment while another program
+// holds the old file. (ReplaceFileW would also carry
+// the file's own access control list over, but takes the old file away
+// before the new one arrives, so that a reader at that moment finds no file
+// at all.) The new file has the access control list its folder passes on.
 //
 // Locks: a named mutex per file, named from the file's full path with its
 // letters in one case (Windows paths ignore case). Byte-range locks would be
@@ -17,6 +22,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/FileSystemDetail.h"
@@ -174,6 +180,41 @@ Result<FileInfo> InfoOf(HANDLE handle, const std::string& path) {
   info.inode = (uint64_t{data.nFileIndexHigh} << 32) | data.nFileIndexLow;
   info.links = data.nNumberOfLinks;
   return info;
+}
+
+// Renames `from` to `to` as POSIX systems do, replacing `to` even while
+// other programs have it open, as long as they let it be deleted (Windows 10
+// and later, on NTFS). False where that cannot be done.
+bool RenameReplacingOpenFiles(const std::wstring& from, const std::wstring& to) {
+  Handle file(::CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                            0, nullptr));
+  const std::optional<std::wstring> target = FullPath(to);
+  if (!file.valid() || !target) return false;
+  // FILE_RENAME_INFO of Windows 10: the flags where older systems had a
+  // BOOLEAN, then the root, the name's length in bytes and the name.
+  struct RenameInfo {
+    DWORD flags;
+    HANDLE root;
+    DWORD length;
+    wchar_t name[1];
+  };
+  constexpr DWORD kReplaceIfExists = 0x1, kPosixSemantics = 0x2;
+  constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+  std::vector<unsigned char> buffer(sizeof(RenameInfo) + target->size() * sizeof(wchar_t));
+  auto* info = reinterpret_cast<RenameInfo*>(buffer.data());
+  info->flags = kReplaceIfExists | kPosixSemantics;
+  info->root = nullptr;
+  info->length = static_cast<DWORD>(target->size() * sizeof(wchar_t));
+  std::copy(target->begin(), target->end(), info->name);
+  return ::SetFileInformationByHandle(file.get(), kFileRenameInfoEx, info,
+                                      static_cast<DWORD>(buffer.size())) != 0;
+}
+
+// Whether another program has `path` open in a way that keeps it from being
+// replaced.
+bool HeldOpen(const std::wstring& path) {
+  Handle file(::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  return !file.valid() && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 class WindowsWritableFile : public WritableFile {
@@ -336,11 +377,17 @@ Status LocalFileSystem::CheckWritable(const std::string& path) {
 Result<std::unique_ptr<WritableFile>> LocalFileSystem::CreateTemporary(const std::string& target,
                                                                        const NewFileMode& mode) {
   (void)mode;  // Windows files have attributes instead of permission bits
-  // Made with the attributes of the file it will replace, so that they stay
-  // however it is put in place (ReplaceFileW keeps them, a rename would not).
-  DWORD attributes = ::GetFileAttributesW(Wide(target).c_str());
-  attributes = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes & kKeptAttributes;
-  if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
+  // Made with the attributes and the creation time of the file it will
+  // replace, which the rename would not carry over.
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  std::optional<FILETIME> created;
+  WIN32_FILE_ATTRIBUTE_DATA old{};
+  if (::GetFileAttributesExW(Wide(target).c_str(), GetFileExInfoStandard, &old)) {
+    if ((old.dwFileAttributes & kKeptAttributes) != 0) {
+      attributes = old.dwFileAttributes & kKeptAttributes;
+    }
+    created = old.ftCreationTime;
+  }
   const std::string base = Join(Folder(target), TemporaryName(target));
   for (int attempt = 0; attempt < 100; ++attempt) {
     LARGE_INTEGER now{};
@@ -350,6 +397,7 @@ Result<std::unique_ptr<WritableFile>> LocalFileSystem::CreateTemporary(const std
     HANDLE handle = ::CreateFileW(Wide(temp).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                   CREATE_NEW, attributes, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
+      if (created) ::SetFileTime(handle, &*created, nullptr, nullptr);  // only for show
       return std::unique_ptr<WritableFile>(
           std::make_unique<WindowsWritableFile>(handle, temp, target));
     }
@@ -368,21 +416,23 @@ Result<std::unique_ptr<WritableFile>> LocalFileSystem::CreateTemporary(const std
 Status LocalFileSystem::Rename(const std::string& from, const std::string& to) {
   const std::wstring wide_from = Wide(from);
   const std::wstring wide_to = Wide(to);
-  // ReplaceFileW keeps the replaced file's attributes and security. When it
-  // fails, the new content is still under its temporary name (and the old
-  // one either still in place or already gone), so the plain rename below
-  // finishes the job either way.
-  if (::GetFileAttributesW(wide_to.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      ::ReplaceFileW(wide_to.c_str(), wide_from.c_str(), nullptr,
-                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                     nullptr)) {
-    return Status::Ok();
+  if (RenameReplacingOpenFiles(wide_from, wide_to)) return Status::Ok();
+  // Other programs (an indexer, a virus scanner, an editor reading) may
+  // have the old file open for a moment, which stops the classic rename.
+  DWORD error = ERROR_SUCCESS;
+  bool held = false;  // seen held open by another program at some try
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return Status::Ok();
+    }
+    error = ::GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+    held = held || error == ERROR_SHARING_VIOLATION || HeldOpen(wide_to);
+    ::Sleep(50);
   }
-  if (!::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return WinError("write", to, ::GetLastError());
-  }
-  return Status::Ok();
+  if (held) return Status::IoError("cannot write " + to + ": another program has it open");
+  return WinError("write", to, error);
 }
 
 Status LocalFileSystem::Remove(const std::string& path) {
@@ -451,15 +501,7 @@ Status LocalFileSystem::CreateFolder(const std::string& path) {
 
 Result<std::unique_ptr<FileLock>> LocalFileSystem::Lock(const std::string& path, bool create) {
   const std::wstring wide = Wide(path);
-  if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = ::GetLastError();
-    if (!IsMissing(error) || !create) return WinError("lock", path, error);
-    Handle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return WinError("lock", path, ::GetLastError());
-  } else if (Result<FileInfo> info = Stat(path); info && info->kind == FileKind::kOther) {
-    return NotARegularFile("lock", path, FileKind::kOther);
-  }
+  if (NamesADevice(wide)) return NotARegularFile("lock", path, FileKind::kOther);
   wchar_t name[64];
   swprintf(name, 64, L"Local\\Tolvan-lock-%016llx",
            static_cast<unsigned long long>(Hash(LockKey(wide))));
@@ -473,7 +515,17 @@ Result<std::unique_ptr<FileLock>> LocalFileSystem::Lock(const std::string& path,
     ::CloseHandle(mutex);
     return WinError("lock", path, error);
   }
-  return std::unique_ptr<FileLock>(std::make_unique<MutexLock>(mutex));
+  auto lock = std::make_unique<MutexLock>(mutex);
+  // The file is looked at only once the lock is held: the run that held it
+  // before may have been replacing it.
+  if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (!IsMissing(error) || !create) return WinError("lock", path, error);
+    Handle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return WinError("lock", path, ::GetLastError());
+  }
+  return std::unique_ptr<FileLock>(std::move(lock));
 }
 
 uint32_t LocalFileSystem::NewFileBits() { return 0666; }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#include <cstdio>
 #include <filesystem>
 
 #include "CliRun.h"
@@ -39,8 +40,10 @@ class CliFileFaultsTest : public ::testing::Test {
 
 // One run of the comment command: args are the module and the line.
 TOLVAN_CHILD_BODY(CommentAtLine) {
-  return Tolvan({"comment", args.at(0), "--line", args.at(1), "--now", "2026-12-08 09:30:00"})
-      .status;
+  RunResult r =
+      Tolvan({"comment", args.at(0), "--line", args.at(1), "--now", "2026-12-08 09:30:00"});
+  std::fputs(r.err.c_str(), stderr);
+  return r.status;
 }
 
 TEST_F(CliFileFaultsTest, ConcurrentRunsOnOneModuleKeepEveryEdit) {
