@@ -143,7 +143,9 @@ export_registry() {
 flatten() {
   python3 - "$1" <<'PY'
 import re, sys
-volatile = re.compile(r'^\[HKEY_(LOCAL_MACHINE|CURRENT_USER)\\Software\\Wine\\', re.I)
+# Wine's own keys, and those its services write on their own while the
+# prefix starts (the network cards).
+volatile = re.compile(r'^\[HKEY_(LOCAL_MACHINE|CURRENT_USER)\\Software\\(Wow6432Node\\)?(Wine\\|Microsoft\\Windows NT\\CurrentVersion\\NetworkCards)', re.I)
 key = None
 text = open(sys.argv[1], encoding='utf-8').read().replace('\\\n  ', '')
 for line in text.split('\n'):
@@ -368,14 +370,21 @@ if cmake --preset windows-x64-tests >/tmp/tolvan-windows-tests.log 2>&1 &&
 import collections, json, os, sys
 import xml.etree.ElementTree as ET
 program_of = {}
-for test in json.load(open(sys.argv[2]))['tests']:
+text = open(sys.argv[2], errors='replace').read()
+try:
+    # Anything ctest printed before the listing itself is passed over.
+    tests = json.loads(text[text.index('{'):])['tests']
+except ValueError:
+    tests = []
+for test in tests:
     command = test.get('command') or ['?']
     exe = next((c for c in command if c.endswith('.exe')), None)
     program_of[test['name']] = os.path.basename(exe) if exe else test['name']
 counts = collections.OrderedDict()
 for case in ET.parse(sys.argv[1]).getroot().iter('testcase'):
     name = case.get('name')
-    c = counts.setdefault(program_of.get(name, name), {'passed': 0, 'skipped': 0, 'failed': []})
+    c = counts.setdefault(program_of.get(name, name.split('.')[0]),
+                        {'passed': 0, 'skipped': 0, 'failed': []})
     if case.find('skipped') is not None:
         c['skipped'] += 1
     elif case.get('status') == 'run':
