@@ -368,8 +368,10 @@ import collections, json, os, sys
 import xml.etree.ElementTree as ET
 program_of = {}
 for test in json.load(open(sys.argv[2]))['tests']:
+    # The program itself, or the emulator and the program; a script's test
+    # (cmake -P) is named by itself.
     command = test.get('command') or ['?']
-    exe = next((c for c in command if c.endswith('.exe')), None)
+    exe = next((c for c in command[:2] if c.endswith('.exe')), None)
     program_of[test['name']] = os.path.basename(exe) if exe else test['name']
 counts = collections.OrderedDict()
 for case in ET.parse(sys.argv[1]).getroot().iter('testcase'):

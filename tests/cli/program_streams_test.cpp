@@ -13,7 +13,7 @@ TEST(CompleteUtf8Length, AUtf8SequenceCutAtTheEndWaits) {
     std::string bytes;
     size_t complete;
   };
-  const std::string kana = "\xE3\x81\x82";    // あ
+  const std::string kana = "\xE3\x81\x82";       // あ
   const std::string emoji = "\xF0\x9F\x98\x80";  // 😀
   const Row rows[] = {
       {"empty", "", 0},
