@@ -10,8 +10,10 @@
 # Wine too, and so does a fake IDE (the host stub) that connects the add-in,
 # clicks its button and must leave the module as the Linux command line
 # writes it. The installer is built, and under Wine installs and uninstalls.
-# Last, the unit tests of every layer run under Wine, and tolvan.exe must
+# Then the unit tests of every layer run under Wine, and tolvan.exe must
 # write what the Linux command line writes and serve `tolvan lsp` on a pipe.
+# Last, the settings window and the About box are worked as a user would,
+# and the Tools menu item opens the settings window on a virtual display.
 #
 # Needs g++-mingw-w64-x86-64, g++-mingw-w64-i686, wine and wine64
 # (TOLVAN_WITH_WINDOWS_TOOLS=1 scripts/install-deps.sh installs them).
@@ -56,7 +58,7 @@ for arch in x64 x86; do
   check "$arch: is $expected_format" grep -q "file format $expected_format" <<<"$dump"
   imports=$(grep -oE 'DLL Name: .*' <<<"$dump" | cut -d' ' -f3 | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
   check "$arch: needs only system DLLs (got: $imports)" \
-    test -z "$(tr ' ' '\n' <<<"$imports" | grep -vxE 'kernel32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|msvcrt\.dll|user32\.dll|')"
+    test -z "$(tr ' ' '\n' <<<"$imports" | grep -vxE 'kernel32\.dll|advapi32\.dll|ole32\.dll|oleaut32\.dll|msvcrt\.dll|user32\.dll|gdi32\.dll|comctl32\.dll|comdlg32\.dll|shell32\.dll|')"
 done
 
 x64=build/windows-x64/src/windows/tolvan.dll
@@ -72,6 +74,7 @@ WINEPREFIX=$(mktemp -d /tmp/tolvan-wine.XXXXXX)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" DISPLAY=
 work=$(mktemp -d /tmp/tolvan-windows.XXXXXX)
 cleanup() {
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
   wineserver -k >/dev/null 2>&1
   rm -rf "$WINEPREFIX" "$work"
 }
@@ -84,7 +87,6 @@ if ! timeout 300 wine wineboot -i >"$work/wineboot.log" 2>&1; then
   fail "wineboot prepares a Wine prefix (see $work/wineboot.log)"
   finish
 fi
-timeout 120 wineserver -w
 mkdir -p "$WINEPREFIX/drive_c/tolvan"
 cp "$x64" "$WINEPREFIX/drive_c/tolvan/tolvan.dll"
 dll='C:\tolvan\tolvan.dll'
@@ -141,7 +143,9 @@ export_registry() {
 flatten() {
   python3 - "$1" <<'PY'
 import re, sys
-volatile = re.compile(r'^\[HKEY_(LOCAL_MACHINE|CURRENT_USER)\\Software\\Wine\\', re.I)
+# Wine's own keys, and those its services write on their own while the
+# prefix starts (the network cards).
+volatile = re.compile(r'^\[HKEY_(LOCAL_MACHINE|CURRENT_USER)\\Software\\(Wow6432Node\\)?(Wine\\|Microsoft\\Windows NT\\CurrentVersion\\NetworkCards)', re.I)
 key = None
 text = open(sys.argv[1], encoding='utf-8').read().replace('\\\n  ', '')
 for line in text.split('\n'):
@@ -314,7 +318,6 @@ elif makensis -V2 -DVERSION="$(sed -n 's/^project(Tolvan VERSION \([0-9.]*\).*/\
   target="$WINEPREFIX/drive_c/users/$wine_user/AppData/Local/Programs/Tolvan"
   check "the installer installs for the VBA editor of 64-bit Office, silently" \
     wine_run 'C:\tolvan\tolvan-setup.exe' /S /EDITORS=vba64
-  timeout 120 wineserver -w
   check "the 64-bit DLL and the user guide are installed" \
     test -f "$target/x64/tolvan.dll" -a -f "$target/help/index.html" -a -f "$target/uninstall.exe"
   check "nothing 32-bit is installed when only vba64 is chosen" test ! -e "$target/x86"
@@ -330,18 +333,18 @@ elif makensis -V2 -DVERSION="$(sed -n 's/^project(Tolvan VERSION \([0-9.]*\).*/\
     bash -c "! grep -qiF 'tolvan' <(grep -F '[$hklm' '$work/setup.flat')"
   check "the uninstaller runs silently" \
     wine_run "C:\\users\\$wine_user\\AppData\\Local\\Programs\\Tolvan\\uninstall.exe" /S
-  timeout 120 wineserver -w
+  # The uninstaller goes on in a copy of itself, so that it can remove its
+  # own file: wait for the folder to go.
+  for _ in $(seq 120); do [ -e "$target" ] || break; sleep 0.5; done
   check "the uninstaller removes the installation folder" test ! -e "$target"
   compare_with_before uninstalled "$work/before.flat"
   # 32-bit regsvr32 cannot run on these machines: a registration that fails.
   check "an installer whose registration fails exits with status 2" \
     bash -c "timeout 120 wine 'C:\\tolvan\\tolvan-setup.exe' /S /EDITORS=vba64,vb6 >/dev/null 2>&1; test \$? -eq 2"
-  timeout 120 wineserver -w
   check "and takes back what it had installed" test ! -e "$target"
   compare_with_before rolled-back "$work/before.flat"
   check "an installer asked for no editor refuses" \
     bash -c "! timeout 120 wine 'C:\\tolvan\\tolvan-setup.exe' /S /EDITORS=none >/dev/null 2>&1"
-  timeout 120 wineserver -w
   check "and installs nothing" test ! -e "$target"
 else
   fail "makensis builds the installer (see $work/makensis.log)"
@@ -367,7 +370,13 @@ if cmake --preset windows-x64-tests >/tmp/tolvan-windows-tests.log 2>&1 &&
 import collections, json, os, sys
 import xml.etree.ElementTree as ET
 program_of = {}
-for test in json.load(open(sys.argv[2]))['tests']:
+text = open(sys.argv[2], errors='replace').read()
+try:
+    # Anything ctest printed before the listing itself is passed over.
+    tests = json.loads(text[text.index('{'):])['tests']
+except ValueError:
+    tests = []
+for test in tests:
     # The program itself, or the emulator and the program; a script's test
     # (cmake -P) is named by itself.
     command = test.get('command') or ['?']
@@ -376,7 +385,8 @@ for test in json.load(open(sys.argv[2]))['tests']:
 counts = collections.OrderedDict()
 for case in ET.parse(sys.argv[1]).getroot().iter('testcase'):
     name = case.get('name')
-    c = counts.setdefault(program_of.get(name, name), {'passed': 0, 'skipped': 0, 'failed': []})
+    c = counts.setdefault(program_of.get(name, name.split('.')[0]),
+                        {'passed': 0, 'skipped': 0, 'failed': []})
     if case.find('skipped') is not None:
         c['skipped'] += 1
     elif case.get('status') == 'run':
@@ -467,6 +477,87 @@ sys.exit(0 if answers == 2 else 'answers: %d' % answers)
 PY
 else
   fail "x64: builds the unit tests and tolvan.exe (see /tmp/tolvan-windows-tests.log)"
+fi
+
+# --- The settings window under Wine ---------------------------------------------
+# tolvan_dialog_shot --smoke opens the Win32 settings window and About box
+# with settings in memory and works every kind of control, on Wine's
+# display-less graphics driver (scripts/windows-dialog-shots.sh shows them
+# on a display). The driver is chosen when the prefix's desktop starts, so
+# the server starts again after the setting.
+dialog_exe=build/windows-x64/tests/windows/tolvan_dialog_shot.exe
+if [ -f "$dialog_exe" ]; then
+  cp "$dialog_exe" "$WINEPREFIX/drive_c/tolvan/"
+  wine_run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+  wineserver -k >/dev/null 2>&1
+  timeout 60 wineserver -w
+  wineserver -p
+  if timeout 300 wine 'C:\tolvan\tolvan_dialog_shot.exe' --smoke >"$work/dialog.log" 2>&1; then
+    pass "settings window under Wine: $(tail -1 "$work/dialog.log" | tr -d '\r')"
+  else
+    fail "settings window under Wine"
+    tr -d '\r' <"$work/dialog.log"
+  fi
+else
+  fail "the settings window's test program is built"
+fi
+
+# --- The settings window from the Tools menu, on a display ----------------------
+# The host stub connects the add-in and clicks its Tools menu item; the
+# settings window must open from inside the click, is saved as a picture
+# (build/windows-x64/settings-from-tools-menu.bmp, to compare by eye with the
+# Qt dialog's screenshots) and closed by its File menu's exit, leaving the
+# module as it was. On a virtual display (Xvfb) with the Japanese dialog
+# fonts stood in for by IPA Gothic; without Xvfb, on the display-less driver
+# and without the picture.
+shot=build/windows-x64/settings-from-tools-menu.bmp
+xvfb_pid=
+if [ -f "$stub_exe" ]; then
+  if command -v Xvfb >/dev/null; then
+    display=97
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+      display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    export DISPLAY=":$display"
+    wine_run reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
+    fonts='HKCU\Software\Wine\Fonts\Replacements'
+    for face in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "MS PGothic" "ＭＳ Ｐゴシック"; do
+      wine_run reg add "$fonts" /v "$face" /d IPAPGothic /f
+    done
+    for face in "MS Gothic" "ＭＳ ゴシック"; do wine_run reg add "$fonts" /v "$face" /d IPAGothic /f; done
+    wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
+    wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    wineserver -k >/dev/null 2>&1
+    timeout 60 wineserver -w
+    wineserver -p
+  fi
+  rm -f "$WINEPREFIX/drive_c/tolvan/out.bas" "$WINEPREFIX/drive_c/tolvan/settings.bmp"
+  if timeout 300 wine 'C:\tolvan\tolvan_host_stub.exe' --dll "$dll" \
+      --module 'C:\tolvan\payroll\clsEmployee.cls' --out 'C:\tolvan\out.bas' --line 26 \
+      --open-settings 'C:\tolvan\settings.bmp' >"$work/settings-stub.log" 2>&1; then
+    pass "the Tools menu item opens the settings window, which closes again"
+  else
+    fail "the Tools menu item opens the settings window, which closes again"
+    tr -d '\r' <"$work/settings-stub.log"
+  fi
+  check "opening the settings leaves the module as it was" \
+    cmp -s examples/Payroll/clsEmployee.cls "$WINEPREFIX/drive_c/tolvan/out.bas"
+  if [ -n "$xvfb_pid" ]; then
+    cp "$WINEPREFIX/drive_c/tolvan/settings.bmp" "$shot" 2>/dev/null
+    # A picture of a window, not of an empty screen: many colours.
+    check "the settings window's picture shows a window ($shot)" python3 - "$shot" <<'PY'
+import sys
+data = open(sys.argv[1], 'rb').read()
+offset = int.from_bytes(data[10:14], 'little')
+pixels = data[offset:]
+colours = {pixels[i:i + 3] for i in range(0, len(pixels) - 2, 3)}
+sys.exit(0 if len(data) > 100000 and len(colours) > 8 else 1)
+PY
+    kill "$xvfb_pid" 2>/dev/null
+  fi
 fi
 
 finish

@@ -162,6 +162,16 @@ std::u16string HelpDocumentPath(std::u16string_view folder) {
   return path;
 }
 
+std::optional<std::u16string> HelpFolder(RegistryReader& registry) {
+  for (std::u16string_view root :
+       {kRegistryMachineRoot, std::u16string_view(u"HKEY_CURRENT_USER")}) {
+    std::optional<std::u16string> folder =
+        registry.ReadRegistryText(root, kRegistrySubKey, kInstallPathValue);
+    if (folder && !folder->empty()) return folder;
+  }
+  return std::nullopt;
+}
+
 VersionRecord ParseVersion(std::string_view dotted) {
   int parts[4] = {0, 0, 0, 0};
   size_t start = 0;

@@ -89,6 +89,18 @@ FileDialogRequest SaveRequest(std::u16string_view ini_path, std::u16string_view 
 // written with backslashes gets "\", any other gets "/".
 std::u16string HelpDocumentPath(std::u16string_view folder);
 
+// The folder of the installed user guide: "InstallPath" of the product's
+// key for the whole machine, else the same value for the current user,
+// which an installation for one user (no administrator rights) records.
+// nullopt when neither holds a folder.
+std::optional<std::u16string> HelpFolder(RegistryReader& registry);
+
+// The maker's web address and the legal notice of the version record, as
+// the About box shows them.
+inline constexpr std::u16string_view kMakerAddress = u"https://www.quenby-software.example/tolvan/";
+inline constexpr std::u16string_view kLegalNotice =
+    u"Copyright (C) Quenby Software. All rights reserved.";
+
 // The product's version record.
 struct VersionRecord {
   int major = 0;

@@ -4,17 +4,13 @@
 
 #include <QDialog>
 
+#include "dialog/DialogLogic.h"
 #include "host/DialogServices.h"
 
 class QLabel;
 class QPushButton;
 
 namespace tolvan::dialog {
-
-// The maker's web address and the legal notice of the version record.
-inline constexpr std::u16string_view kMakerAddress = u"https://www.quenby-software.example/tolvan/";
-inline constexpr std::u16string_view kLegalNotice =
-    u"Copyright (C) Quenby Software. All rights reserved.";
 
 class frmAbout : public QDialog {
   Q_OBJECT

@@ -747,9 +747,8 @@ frmMarlet::SaveOutcome frmMarlet::mnuSave_Click() {
 // Help.
 
 void frmMarlet::mnuHelpContents_Click() {
-  const std::optional<std::u16string> folder =
-      registry_.ReadRegistryText(kRegistryMachineRoot, kRegistrySubKey, kInstallPathValue);
-  if (!folder || folder->empty()) return;
+  const std::optional<std::u16string> folder = HelpFolder(registry_);
+  if (!folder) return;
   WaitCursor hourglass;
   desktop_->OpenDocument(HelpDocumentPath(*folder));
 }

@@ -371,7 +371,7 @@ host::ProjectInfo Server::ProjectOf(const std::filesystem::path& module) const {
   Result<host::ProjectInfo> project = host::FindProject(module);
   if (project) return *project;
   options_.log(project.message());
-  return host::ProjectInfo{Utf8ToUtf16(PathUtf8(module.parent_path().filename())), u"", {}};
+  return host::ProjectInfo{Utf8ToUtf16(PathUtf8(module.parent_path().filename())), u"", {}, {}};
 }
 
 Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, const Range& range) {

@@ -2,6 +2,8 @@
 
 #include "platform/Text.h"
 #include "settings/clsSaveSetting.h"
+#include "windows/Module.h"
+#include "windows/SettingsDialogWin32.h"
 #include "windows/WindowsServices.h"
 
 namespace tolvan::windows {
@@ -12,7 +14,9 @@ namespace {
 // tolvan.dll), the system clock and the resources compiled into the DLL.
 class SystemServices final : public AddInServices {
  public:
-  explicit SystemServices(std::unique_ptr<WindowsServices> system) : system_(std::move(system)) {}
+  SystemServices(std::unique_ptr<WindowsServices> system, std::function<HWND()> owner)
+      : system_(std::move(system)),
+        settings_dialog_(ThisModule(), settings(), system_->settings, std::move(owner)) {}
   SettingsContext& context() override { return system_->settings; }
   const Clock& clock() override { return clock_; }
   const KeyboardState& keyboard() override { return system_->keyboard; }
@@ -25,7 +29,7 @@ class SystemServices final : public AddInServices {
   std::unique_ptr<WindowsServices> system_;
   SystemClock clock_;
   host::EmbeddedResources resources_;
-  host::UnavailableSettingsDialog settings_dialog_;
+  Win32SettingsDialog settings_dialog_;
 };
 
 }  // namespace
@@ -51,9 +55,10 @@ host::ConnectEnvironment AddInServices::Environment() {
 }
 
 Result<std::unique_ptr<AddInServices>> MakeAddInServices(std::function<HWND()> owner) {
-  Result<std::unique_ptr<WindowsServices>> system = WindowsServices::Create(std::move(owner));
+  Result<std::unique_ptr<WindowsServices>> system = WindowsServices::Create(owner);
   if (!system) return system.status();
-  return std::unique_ptr<AddInServices>(std::make_unique<SystemServices>(std::move(*system)));
+  return std::unique_ptr<AddInServices>(
+      std::make_unique<SystemServices>(std::move(*system), std::move(owner)));
 }
 
 }  // namespace tolvan::windows

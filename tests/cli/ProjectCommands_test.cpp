@@ -199,7 +199,9 @@ TEST_F(ProjectCommandsTest, ReviewFormatsAndExitStatus) {
   for (const Row& row : rows) {
     testing::RunResult run = Tolvan(row.args);
     EXPECT_EQ(run.status, row.status) << run.err;
-    if (!row.out.empty()) EXPECT_EQ(run.out, row.out);
+    if (!row.out.empty()) {
+      EXPECT_EQ(run.out, row.out);
+    }
   }
   testing::RunResult json = Tolvan({"review", (root_ / "p").string(), "--format", "json"});
   auto parsed = nlohmann::json::parse(json.out, nullptr, false);

@@ -19,7 +19,7 @@ declare -A allowed=(
   [cli]="platform vbide settings engine vbsource standin project host lsp"
   [lsp]="platform vbide settings engine vbsource standin project host"
   [dialog]="platform vbide settings engine host"
-  [windows]="platform vbide settings engine vbsource standin project host lsp"
+  [windows]="platform vbide settings engine vbsource standin project host lsp dialog"
   [fuzz]="platform vbide settings engine vbsource standin project host"
 )
 
@@ -41,6 +41,16 @@ for dir in "$src"/*/; do
     fi
   done < <(grep -rHnoP '^\s*#\s*include\s*"\K[^"]+' "$dir")
 done
+
+# The Win32 dialog of windows/ uses the dialog's rules without widgets, and
+# nothing of dialog/ that needs Qt.
+while IFS=: read -r file line include; do
+  case "$include" in
+    dialog/CommonDialogText.h|dialog/DialogLogic.h|dialog/MarletForm.h) ;;
+    *) echo "${file#"$src"/}:$line: includes $include, which windows/ may not (it needs Qt)"
+       status=1 ;;
+  esac
+done < <(grep -rHnoP '^\s*#\s*include\s*"\Kdialog/[^"]+' "$src/windows" 2>/dev/null)
 
 # File access of its own outside platform/.
 while IFS= read -r hit; do

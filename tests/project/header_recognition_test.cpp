@@ -29,7 +29,7 @@ Loaded Load(const std::vector<std::u16string>& code) {
   std::vector<std::u16string> lines{u"Attribute VB_Name = \"modTest\""};
   lines.insert(lines.end(), code.begin(), code.end());
   auto vbe = host::FileVBE::FromBytes("modTest.bas", Crlf(lines), {"UTF-8"},
-                                      host::ProjectInfo{u"Proj", u"", {}});
+                                      host::ProjectInfo{u"Proj", u"", {}, {}});
   EXPECT_TRUE(vbe.ok()) << vbe.message();
   return {*vbe};
 }

@@ -419,7 +419,9 @@ TEST_F(SettingsFilesTest, HexadecimalAndOctalNumbers) {
     Current(std::string("[LineComment]\r\nPattern0=") + row.text + "\r\n");
     Status loaded = Settings().Load();
     EXPECT_EQ(loaded.ok(), row.pattern.has_value()) << loaded.message();
-    if (row.pattern) EXPECT_EQ(record_.intLinePattern[0], *row.pattern);
+    if (row.pattern) {
+      EXPECT_EQ(record_.intLinePattern[0], *row.pattern);
+    }
   }
 }
 

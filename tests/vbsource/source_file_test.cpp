@@ -122,6 +122,15 @@ TEST_P(RefusalTest, NamesTheProblem) {
   EXPECT_EQ(file.message(), GetParam().message);
 }
 
+#ifdef _WIN32
+// Windows converts no code page of UTF-16 from bytes.
+constexpr const char* kUtf16Refusal = "m.bas: unknown encoding \"UTF-16LE\"";
+#else
+constexpr const char* kUtf16Refusal =
+    "m.bas: the encoding UTF-16LE cannot be used for module files (its line breaks are not the "
+    "bytes CR LF)";
+#endif
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, RefusalTest,
     ::testing::Values(
@@ -138,15 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "m.bas: line 2: the text is not valid UTF-8 (byte 0x82 at offset 0)"},
         RefusalRow{"UnknownEncoding", "x\n", "NO-SUCH-CODESET",
                    "m.bas: unknown encoding \"NO-SUCH-CODESET\""},
-#ifdef _WIN32
-        // Windows converts no code page of UTF-16 from bytes.
-        RefusalRow{"Utf16CannotSplitOnBytes", "x\n", "UTF-16LE",
-                   "m.bas: unknown encoding \"UTF-16LE\""}),
-#else
-        RefusalRow{"Utf16CannotSplitOnBytes", "x\n", "UTF-16LE",
-                   "m.bas: the encoding UTF-16LE cannot be used for module files (its line "
-                   "breaks are not the bytes CR LF)"}),
-#endif
+        RefusalRow{"Utf16CannotSplitOnBytes", "x\n", "UTF-16LE", kUtf16Refusal}),
     [](const ::testing::TestParamInfo<RefusalRow>& info) { return info.param.test_name; });
 
 TEST(SourceFileTest, MakeLineEncodesInTheFileEncoding) {

@@ -17,12 +17,19 @@
 //
 //   tolvan_host_stub --dll C:\tolvan\tolvan.dll --module FILE --out FILE
 //                    [--line N] [--column N] [--end-line N] [--end-column N]
-//                    [--shift] [--ctrl] [--expect-face]
+//                    [--shift] [--ctrl] [--expect-face] [--open-settings SHOT]
+//
+// With --open-settings the Tools menu item is clicked instead of the button:
+// the settings window must open (from inside the click, modally), is saved
+// to the BMP file SHOT, and is closed by its File menu's exit; the module
+// is then written unchanged.
 #include <objbase.h>
 #include <ocidl.h>
 #include <oleauto.h>
 #include <shellapi.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,10 +40,12 @@
 #include <vector>
 
 #include "StubIde.h"
+#include "WindowShot.h"
 #include "platform/Clipboard.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
 #include "standin/StandInCommandBars.h"
+#include "windows/DialogResources.h"
 #include "windows/Extensibility.h"
 
 namespace {
@@ -117,6 +126,10 @@ struct Options {
   bool shift = false;
   bool ctrl = false;
   bool expect_face = false;
+  // With --open-settings SHOT: the Tools menu item is clicked instead of
+  // the button, and the settings window it opens is saved to SHOT (a BMP)
+  // and closed as its File menu's exit would close it.
+  std::wstring settings_shot;
 };
 
 std::optional<Options> ParseOptions(std::string& error) {
@@ -176,6 +189,10 @@ std::optional<Options> ParseOptions(std::string& error) {
       o.ctrl = true;
     } else if (a == L"--expect-face") {
       o.expect_face = true;
+    } else if (a == L"--open-settings") {
+      auto v = value();
+      ok = v.has_value();
+      if (ok) o.settings_shot = *v;
     } else {
       ok = false;
     }
@@ -187,7 +204,7 @@ std::optional<Options> ParseOptions(std::string& error) {
   if (o.dll.empty() || o.module.empty() || o.out.empty()) {
     error =
         "usage: tolvan_host_stub --dll DLL --module FILE --out FILE [--line N] [--column N] "
-        "[--end-line N] [--end-column N] [--shift] [--ctrl] [--expect-face]";
+        "[--end-line N] [--end-column N] [--shift] [--ctrl] [--expect-face] [--open-settings SHOT]";
     return std::nullopt;
   }
   return o;
@@ -285,6 +302,35 @@ std::u16string ErrorDescription() {
 
 bool Contains(const std::u16string& text, const std::u16string& part) {
   return text.find(part) != std::u16string::npos;
+}
+
+// The settings window the timer found, where its picture goes, and whether
+// it was written.
+HWND g_settings_window = nullptr;
+std::string g_settings_shot;
+bool g_settings_saved = false;
+
+// Finds the settings window of this thread ("Tolvan", with the page tree),
+// saves its picture once and closes it by the File menu's exit.
+BOOL CALLBACK FindSettingsWindow(HWND window, LPARAM found) {
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  if (std::wstring(title) == L"Tolvan" && IsWindowVisible(window) &&
+      FindWindowExW(window, nullptr, WC_TREEVIEWW, nullptr) != nullptr) {
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void CALLBACK SaveAndCloseSettingsWindow(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_settings_window != nullptr) return;
+  HWND window = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), &FindSettingsWindow, reinterpret_cast<LPARAM>(&window));
+  if (window == nullptr) return;
+  g_settings_window = window;
+  g_settings_saved = windows::testing::SaveWindow(window, g_settings_shot);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
 }
 
 class Stub {
@@ -411,7 +457,9 @@ class Stub {
     Check(addin->OnStartupComplete(&custom) == S_OK, "OnStartupComplete succeeds");
 
     Controls placed = Placed(*bars_);
-    if (placed.button) {
+    if (!o_.settings_shot.empty()) {
+      if (placed.item) OpenSettings(placed.item);
+    } else if (placed.button) {
       if (o_.expect_face) {
         Check(!placed.button->face().empty(), "the button took its face from the clipboard");
       }
@@ -440,6 +488,28 @@ class Stub {
     root.Reset();
     Check(sources_->Sources() == 0,
           "IDTExtensibility2: the add-in released both click event sources");
+  }
+
+  // Clicks the Tools menu item. The settings window opens modally inside the
+  // click; a thread timer, which the window's modal loop runs, saves it and
+  // closes it.
+  void OpenSettings(const std::shared_ptr<host::StandInCommandBarControl>& item) {
+    g_settings_window = nullptr;
+    g_settings_shot = Utf8(o_.settings_shot);
+    g_settings_saved = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, &SaveAndCloseSettingsWindow);
+    VARIANT_BOOL handled = VARIANT_FALSE;
+    VARIANT_BOOL cancel_default = VARIANT_FALSE;
+    ComPtr<IDispatch> control = stub::MakeStubControl(item);
+    ClickSources::Outcome click =
+        sources_->Click(item.get(), control.get(), handled, cancel_default);
+    KillTimer(nullptr, timer);
+    Check(click.sinks == 1 && click.result == S_OK,
+          "the Tools menu item's click reaches one sink, which succeeds");
+    Check(g_settings_window != nullptr, "the Tools menu item opens the settings window \"Tolvan\"");
+    Check(g_settings_saved, "the settings window is saved to " + g_settings_shot);
+    Check(g_settings_window == nullptr || !IsWindow(g_settings_window),
+          "the settings window is closed when the click returns");
   }
 
   void WriteModule() {
