@@ -377,8 +377,10 @@ try:
 except ValueError:
     tests = []
 for test in tests:
+    # The program itself, or the emulator and the program; a script's test
+    # (cmake -P) is named by itself.
     command = test.get('command') or ['?']
-    exe = next((c for c in command if c.endswith('.exe')), None)
+    exe = next((c for c in command[:2] if c.endswith('.exe') and not c.startswith('-')), None)
     program_of[test['name']] = os.path.basename(exe) if exe else test['name']
 counts = collections.OrderedDict()
 for case in ET.parse(sys.argv[1]).getroot().iter('testcase'):

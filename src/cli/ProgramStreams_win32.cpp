@@ -16,6 +16,8 @@ namespace tolvan::cli {
 namespace {
 
 // A stream buffer that writes UTF-8 text to a console window as UTF-16.
+// Bytes that are not UTF-8 (comment --stdout of a CP932 module) go to the
+// console as they are, for it to show in its own code page.
 class ConsoleBuffer : public std::streambuf {
  public:
   explicit ConsoleBuffer(HANDLE console) : console_(console) {}
@@ -32,17 +34,23 @@ class ConsoleBuffer : public std::streambuf {
     if (pending_.find('\n') != std::string::npos) sync();
     return n;
   }
-  // Writes what is complete; a sequence cut in two waits for its rest.
+  // Writes what is complete; a UTF-8 sequence cut in two waits for its rest.
   int sync() override {
     const size_t complete = CompleteUtf8Length(pending_);
-    if (complete == 0) return 0;
-    const std::u16string text = Utf8ToUtf16(std::string_view(pending_).substr(0, complete));
-    pending_.erase(0, complete);
+    const std::string_view text = std::string_view(pending_).substr(0, complete);
     DWORD written = 0;
-    return ::WriteConsoleW(console_, text.data(), static_cast<DWORD>(text.size()), &written,
-                           nullptr)
-               ? 0
-               : -1;
+    bool ok = true;
+    if (!IsValidUtf8(text)) {
+      ok = ::WriteFile(console_, pending_.data(), static_cast<DWORD>(pending_.size()), &written,
+                       nullptr);
+      pending_.clear();
+    } else if (complete > 0) {
+      const std::u16string wide = Utf8ToUtf16(text);
+      ok = ::WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                           nullptr);
+      pending_.erase(0, complete);
+    }
+    return ok ? 0 : -1;
   }
 
  private:
