@@ -26,6 +26,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/FileSystemDetail.h"
+#include "platform/Text.h"
+#include "platform/WindowsError.h"
 
 namespace tolvan {
 namespace fs_detail {
@@ -47,43 +49,14 @@ using namespace fs_detail;
 
 namespace {
 
+// Windows' wide characters are UTF-16 units.
 std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(n, 0)), L'\0');
-  if (n > 0) {
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  }
-  return wide;
+  const std::u16string text = Utf8ToUtf16(utf8);
+  return std::wstring(text.begin(), text.end());
 }
 
 std::string Utf8(const wchar_t* wide, size_t length) {
-  if (length == 0) return {};
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0,
-                                      nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(std::max(n, 0)), '\0');
-  if (n > 0) {
-    ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), utf8.data(), n, nullptr,
-                          nullptr);
-  }
-  return utf8;
-}
-
-// The system's own words for `error`, without the line break it ends with.
-std::string Describe(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
-      0, nullptr);
-  std::string words = n > 0 ? Utf8(text, n) : "error " + std::to_string(error);
-  if (text != nullptr) ::LocalFree(text);
-  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
-                            words.back() == '.')) {
-    words.pop_back();
-  }
-  return words;
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide), length));
 }
 
 bool IsMissing(DWORD error) {
@@ -93,7 +66,7 @@ bool IsMissing(DWORD error) {
 
 // "cannot <what> <path>: <the system's words>", coded by the error.
 Status WinError(const std::string& what, const std::string& path, DWORD error) {
-  std::string message = "cannot " + what + " " + path + ": " + Describe(error);
+  std::string message = "cannot " + what + " " + path + ": " + DescribeWindowsError(error);
   if (IsMissing(error)) return Status::NotFound(std::move(message));
   return Status::IoError(std::move(message));
 }
