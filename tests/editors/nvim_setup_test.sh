@@ -85,8 +85,9 @@ done
 # extensions in another letter case.
 mkdir -p "$work/root"
 cp -r "$source_dir/tests/fixtures/host/japan"/. "$work/root/"
-if MODULE="$work/root/MDIMain.FRM" OTHER="$work/root/clsItems.cls" KEYS= run_nvim "$work/root.log"; then
-  echo "ok   one client for MDIMain.FRM and clsItems.cls through :e and :e!"
+mv "$work/root/clsItems.cls" "$work/root/clsItems.Cls"
+if MODULE="$work/root/MDIMain.FRM" OTHER="$work/root/clsItems.Cls" KEYS= run_nvim "$work/root.log"; then
+  echo "ok   one client for MDIMain.FRM and clsItems.Cls through :e and :e!"
 else
   echo "FAIL one client per project root"
   cat "$work/root.log"
