@@ -1,7 +1,7 @@
 ;;; emacs_driver.el --- drives the Emacs set-up of README.md  -*- lexical-binding: t -*-
 ;; Loaded after the set-up (the user's init.el) in `emacs --batch': opens
 ;; MODULE, checks its mode and coding system, lets eglot connect as it does
-;; after the first command, takes the code action of kind KIND at LINE and
+;; after the first command, waits for the review's diagnostics, takes the code action of kind KIND at LINE and
 ;; COLUMN (1-based), or on the whole lines LINE to END_LINE, and saves the
 ;; file. Any failure ends Emacs with status 1 and a message on stderr.
 
@@ -29,6 +29,11 @@
                 (while (not (eglot-current-server)) (accept-process-output nil 0.05))
                 t)
         (tolvan-driver-fail "eglot did not connect to tolvan lsp"))
+      ;; The set-up turns review on: the missing headers are shown.
+      (unless (with-timeout (20 nil)
+                (while (not (flymake-diagnostics)) (accept-process-output nil 0.05))
+                t)
+        (tolvan-driver-fail "no review diagnostics in %s" (buffer-name)))
       (goto-char (point-min))
       (forward-line (1- line))
       (forward-char (1- column))

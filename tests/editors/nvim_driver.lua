@@ -1,6 +1,6 @@
 -- Drives the Neovim set-up of README.md (loaded as the user's init.lua) as
--- a user would. With KEYS set: opens MODULE, waits for the tolvan client,
--- types KEYS in normal mode (so the set-up's own mappings run), waits for the
+-- a user would. With KEYS set: opens MODULE, waits for the tolvan client and
+-- its review diagnostics, types KEYS in normal mode (so the set-up's own mappings run), waits for the
 -- server's edit and writes the file; with ACTION set too, the keys select
 -- and the code action of that kind is taken from range_code_action(). With
 -- KEYS empty: reopens MODULE with :e
@@ -35,6 +35,10 @@ end
 local ok, err = pcall(function()
   vim.cmd('edit ' .. vim.fn.fnameescape(os.getenv('MODULE')))
   if not wait_for_server() then return end
+  -- The set-up turns review on: the missing headers are shown.
+  if not vim.wait(10000, function() return #vim.diagnostic.get(0) > 0 end, 20) then
+    return fail('no review diagnostics in ' .. vim.api.nvim_buf_get_name(0))
+  end
   local keys = os.getenv('KEYS') or ''
   if keys ~= '' then
     vim.cmd('normal ' .. keys)
