@@ -6,9 +6,10 @@
 # the coding system Tolvan reads it in and keeps its encoding, its line
 # endings and a missing final line break.
 set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/editor_rows.sh"
 tolvan="${1:?usage: emacs_setup_test.sh TOLVAN SOURCE_DIR}"
 source_dir="${2:?usage: emacs_setup_test.sh TOLVAN SOURCE_DIR}"
-here="$(cd "$(dirname "$0")" && pwd)"
 command -v emacs >/dev/null || { echo "skipped: emacs is not installed (apt install emacs-nox elpa-eglot)"; exit 77; }
 emacs --batch --eval "(require 'eglot)" >/dev/null 2>&1 ||
   { echo "skipped: eglot is not installed (apt install elpa-eglot)"; exit 77; }
@@ -42,30 +43,12 @@ for row in "${rows[@]}"; do
   read -r line column end_line <<<"$position"
   [ "$end_line" = - ] && end_line=
   n=$((n + 1))
-  mkdir -p "$work/$n/editor" "$work/$n/cli"
-  cp -r "$source_dir/$folder"/. "$work/$n/editor/"
-  cp -r "$source_dir/$folder"/. "$work/$n/cli/"
+  prepare $n "$folder"
   MODULE="$work/$n/editor/$module" CODING="$coding" LINE="$line" COLUMN="$column" END_LINE="$end_line" \
     KIND="refactor.rewrite.tolvan.$kind" timeout 60 emacs --batch -l "$HOME/.emacs.d/init.el" \
-    -l "$here/emacs_driver.el" >"$work/$n/emacs.log" 2>&1
+    -l "$here/emacs_driver.el" >"$work/$n/editor.log" 2>&1
   emacs_status=$?
   # shellcheck disable=SC2086
-  "$tolvan" comment "$work/$n/cli/$module" $cli 2>"$work/$n/cli.log"
-  cli_status=$?
-  if [ $emacs_status -ne 0 ] || [ $cli_status -ne 0 ]; then
-    echo "FAIL $row: emacs $emacs_status, tolvan comment $cli_status"
-    grep -v '^Loading ' "$work/$n/emacs.log" | tail -20
-    cat "$work/$n/cli.log"
-    status=1
-  elif cmp -s "$work/$n/cli/$module" "$source_dir/$folder/$module"; then
-    echo "FAIL $row: tolvan comment changed nothing"
-    status=1
-  elif ! cmp "$work/$n/editor/$module" "$work/$n/cli/$module"; then
-    echo "FAIL $row: the file Emacs saved differs from tolvan comment's"
-    diff <(od -c "$work/$n/cli/$module") <(od -c "$work/$n/editor/$module") | head -20
-    status=1
-  else
-    echo "ok   $row"
-  fi
+  compare "$row" $n "$folder" "$module" Emacs $emacs_status $cli || status=1
 done
 exit $status

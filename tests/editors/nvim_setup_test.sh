@@ -7,9 +7,10 @@
 # line break. Then one client serves a project through :e, :e! and a second
 # module.
 set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/editor_rows.sh"
 tolvan="${1:?usage: nvim_setup_test.sh TOLVAN SOURCE_DIR}"
 source_dir="${2:?usage: nvim_setup_test.sh TOLVAN SOURCE_DIR}"
-here="$(cd "$(dirname "$0")" && pwd)"
 command -v nvim >/dev/null || { echo "skipped: nvim is not installed"; exit 77; }
 
 work="$(mktemp -d)"
@@ -54,31 +55,17 @@ n=0
 for row in "${rows[@]}"; do
   IFS='|' read -r folder module keys cli action <<<"$row"
   n=$((n + 1))
-  mkdir -p "$work/$n/editor" "$work/$n/cli"
-  cp -r "$source_dir/$folder"/. "$work/$n/editor/"
-  cp -r "$source_dir/$folder"/. "$work/$n/cli/"
-  MODULE="$work/$n/editor/$module" KEYS="$keys" ACTION="$action" run_nvim "$work/$n/nvim.log"
+  prepare $n "$folder"
+  MODULE="$work/$n/editor/$module" KEYS="$keys" ACTION="$action" run_nvim "$work/$n/editor.log"
   nvim_status=$?
   # shellcheck disable=SC2086
-  XDG_CONFIG_HOME="$work/$n/cli-config" "$tolvan" comment "$work/$n/cli/$module" $cli 2>"$work/$n/cli.log"
-  cli_status=$?
-  if [ -n "$action" ] && [ $whole_line_actions_pending = 1 ] &&
-     { [ $nvim_status -ne 0 ] || ! cmp -s "$work/$n/editor/$module" "$work/$n/cli/$module"; }; then
-    echo "PENDING $row: whole lines selected with V need the server to clamp positions"
-  elif [ $nvim_status -ne 0 ] || [ $cli_status -ne 0 ]; then
-    echo "FAIL $row: nvim $nvim_status, tolvan comment $cli_status"
-    cat "$work/$n/nvim.log" "$work/$n/cli.log"
-    status=1
-  elif cmp -s "$work/$n/cli/$module" "$source_dir/$folder/$module"; then
-    echo "FAIL $row: tolvan comment changed nothing"
-    status=1
-  elif ! cmp "$work/$n/editor/$module" "$work/$n/cli/$module"; then
-    echo "FAIL $row: the file Neovim wrote differs from tolvan comment's"
-    diff <(od -c "$work/$n/cli/$module") <(od -c "$work/$n/editor/$module") | head -20
-    status=1
-  else
-    echo "ok   $row"
-  fi
+  result="$(compare "$row" $n "$folder" "$module" Neovim $nvim_status $cli)" && echo "$result" ||
+    if [ -n "$action" ] && [ $whole_line_actions_pending = 1 ]; then
+      echo "PENDING $row: whole lines selected with V need the server to clamp positions"
+    else
+      echo "$result"
+      status=1
+    fi
 done
 
 # One client per project root, through :e, :e! and a second module; the

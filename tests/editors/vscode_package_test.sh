@@ -36,14 +36,6 @@ if 'extension/package.json' in names:
         failures.append(f"package.json's main is {manifest.get('main')}")
     if 'languages' in manifest.get('contributes', {}):
         failures.append('package.json claims a language')
-    events = manifest.get('activationEvents', [])
-    for event in ['onLanguage:vba', 'onLanguage:vb']:
-        if event not in events:
-            failures.append(f'no activation on {event}')
-    commands = [c['command'] for c in manifest['contributes'].get('commands', [])]
-    bound = [k['command'] for k in manifest['contributes'].get('keybindings', [])]
-    if len(commands) != 5 or sorted(commands) != sorted(bound):
-        failures.append(f'commands {commands}, key bindings {bound}')
 for failure in failures:
     print('FAIL', failure)
 if failures:
