@@ -16,7 +16,12 @@ packages=(
   clang-14 libfuzzer-14-dev
   # Qt's own texts in the dialog (file chooser, prompts, buttons) in Japanese.
   qt6-translations-l10n
+  # Emacs with Debian's eglot runs the editor test of the README's Emacs set-up.
+  emacs-nox elpa-eglot
 )
+# Node and npm package the VS Code client (scripts/package-vscode.sh). A Node
+# from elsewhere brings its own npm, which Debian's npm would conflict with.
+command -v npm >/dev/null || packages+=(nodejs npm)
 [ "${TOLVAN_WITH_BENCH_TOOLS:-0}" = 1 ] && packages+=(hyperfine)
 # The Windows cross-builds, their checks under Wine with a virtual display,
 # and the installer (scripts/windows.sh).
