@@ -801,11 +801,23 @@ Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,
   if (!name) return name.status();
   const Examined* chosen = &examined->front();  // the module header
   if (!name->empty()) {
-    // Of the parts of a property, the one whose lines hold the cursor: the
-    // last declared at or above it.
+    // Of the parts of a property (and of a procedure written again in
+    // another #If branch), the one whose lines hold the cursor: where the
+    // host lists its procedures, the one it places there; else the last
+    // declared at or above the cursor.
+    long declared_at = 0;
+    if (const std::vector<host::Procedure>* listed = module.Procedures()) {
+      auto it = std::upper_bound(listed->begin(), listed->end(), line,
+                                 [](long l, const host::Procedure& p) { return l < p.start_line; });
+      if (it != listed->begin()) declared_at = (it - 1)->body_line;
+    }
     for (const auto& e : *examined) {
       if (e.status.is_module || e.status.name != *name) continue;
-      if (chosen->status.is_module || e.status.declaration_line <= line) chosen = &e;
+      if (declared_at != 0) {
+        if (e.status.declaration_line == declared_at) chosen = &e;
+      } else if (chosen->status.is_module || e.status.declaration_line <= line) {
+        chosen = &e;
+      }
     }
     // Never the module header for a cursor inside a procedure.
     if (chosen->status.is_module) {
