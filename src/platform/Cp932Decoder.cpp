@@ -17,15 +17,13 @@ void Cp932Decoder::FillSingleBytes() {
   }
 }
 
-const std::array<char16_t, 256>& Cp932Decoder::Row(unsigned char lead) {
+const std::array<char16_t, 256>& Cp932Decoder::FillRow(unsigned char lead) {
   std::unique_ptr<std::array<char16_t, 256>>& row = rows_[lead];
-  if (!row) {
-    row = std::make_unique<std::array<char16_t, 256>>();
-    for (int trail = 0; trail < 256; ++trail) {
-      const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-      int32_t unit = Convert(in, 2);
-      (*row)[static_cast<size_t>(trail)] = unit > 0 ? static_cast<char16_t>(unit) : u'\0';
-    }
+  row = std::make_unique<std::array<char16_t, 256>>();
+  for (int trail = 0; trail < 256; ++trail) {
+    const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    int32_t unit = Convert(in, 2);
+    (*row)[static_cast<size_t>(trail)] = unit > 0 ? static_cast<char16_t>(unit) : u'\0';
   }
   return *row;
 }
