@@ -81,24 +81,27 @@ size_t Cp932Decoder::Check(std::string_view bytes) {
         if (((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull) != 0) break;
         i += 32;
       }
-      if (i + 8 <= n) {
+      while (i + 8 <= n) {
         uint64_t word;
         std::memcpy(&word, src + i, 8);
-        if ((word & 0x8080808080808080ull) == 0) {
-          i += 8;
-          continue;
-        }
+        if ((word & 0x8080808080808080ull) != 0) break;
+        i += 8;
       }
-      if (i >= n) break;
     }
-    const int32_t unit = single_[src[i]];
-    if (unit >= 0) {
-      ++i;
-      continue;
+    // Then character by character up to the next ASCII byte: Japanese text
+    // comes in runs, which the wide steps above would only try and fail.
+    while (i < n) {
+      const unsigned char b = src[i];
+      const int32_t unit = single_[b];
+      if (unit >= 0) {
+        ++i;
+        if (b < 0x80 && ascii_is_ascii_) break;
+        continue;
+      }
+      if (unit == kInvalid || i + 1 == n) return i;
+      if (Row(b)[src[i + 1]] == u'\0') return i;
+      i += 2;
     }
-    if (unit == kInvalid || i + 1 == n) return i;
-    if (Row(src[i])[src[i + 1]] == u'\0') return i;
-    i += 2;
   }
   return std::string_view::npos;
 }
