@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Times two whole processes in turn, A B A B ..., from outside: wall time
 from start to exit, and each process's own peak memory (the kernel's
-accounting of the reaped child). Standard output goes through a pipe that
+accounting of the finished process, through /usr/bin/time -f %M). Standard output goes through a pipe that
 is read and thrown away, as a terminal or a pager would take it. Prints the
 medians and the median of the ratios A/B taken pair by pair, so that the
 ratio holds when the machine's speed drifts during the run.
@@ -11,26 +11,30 @@ usage: paired.py [-n RUNS] [--before-a CMD] [--before-b CMD] [--exit-a STATUS] N
 (to put a file back as it was); --exit-a: A's exit status when not 0.
 """
 import argparse
-import os
 import shlex
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 
 def run(argv, expected=0):
-    start = time.monotonic()
-    proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL)
-    while proc.stdout.read(1 << 16):
-        pass
-    _, status, usage = os.wait4(proc.pid, 0)
-    wall = time.monotonic() - start
-    code = os.waitstatus_to_exitcode(status)
-    if code != expected:
-        sys.exit(f"{shlex.join(argv)}: exit status {code}")
-    return wall, usage.ru_maxrss / 1024.0  # MiB
+    # The peak comes from /usr/bin/time, the command's own parent: a child
+    # forked from this program would count this program's memory as its own
+    # until it starts the command.
+    with tempfile.NamedTemporaryFile("r") as peak:
+        start = time.monotonic()
+        proc = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak.name] + argv,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL)
+        while proc.stdout.read(1 << 16):
+            pass
+        code = proc.wait()
+        wall = time.monotonic() - start
+        if code != expected:
+            sys.exit(f"{shlex.join(argv)}: exit status {code}")
+        return wall, int(peak.read().split()[-1]) / 1024.0  # MiB
 
 
 def main():

@@ -1,8 +1,8 @@
 // A text file held as its lines, each with its original bytes and its line
 // break. Writing the file back joins the original bytes, so a line nobody
 // touched comes back byte for byte, whatever its encoding quirks (CP932 kanji
-// whose second byte is a backslash, a raw control byte in a string literal, a
-// lone CR); only new lines are encoded.
+// whose second byte is a backslash, a raw control byte in a string literal)
+// and whichever line break it ends in; only new lines are encoded.
 //
 // CR LF, LF and a lone CR each end a line, as text editors and LSP count
 // lines; the byte 0x85 is an ordinary byte (in CP932 it is half of a
