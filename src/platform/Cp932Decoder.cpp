@@ -17,15 +17,13 @@ void Cp932Decoder::FillSingleBytes() {
   }
 }
 
-const std::array<char16_t, 256>& Cp932Decoder::Row(unsigned char lead) {
+const std::array<char16_t, 256>& Cp932Decoder::FillRow(unsigned char lead) {
   std::unique_ptr<std::array<char16_t, 256>>& row = rows_[lead];
-  if (!row) {
-    row = std::make_unique<std::array<char16_t, 256>>();
-    for (int trail = 0; trail < 256; ++trail) {
-      const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-      int32_t unit = Convert(in, 2);
-      (*row)[static_cast<size_t>(trail)] = unit > 0 ? static_cast<char16_t>(unit) : u'\0';
-    }
+  row = std::make_unique<std::array<char16_t, 256>>();
+  for (int trail = 0; trail < 256; ++trail) {
+    const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    int32_t unit = Convert(in, 2);
+    (*row)[static_cast<size_t>(trail)] = unit > 0 ? static_cast<char16_t>(unit) : u'\0';
   }
   return *row;
 }
@@ -83,24 +81,27 @@ size_t Cp932Decoder::Check(std::string_view bytes) {
         if (((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull) != 0) break;
         i += 32;
       }
-      if (i + 8 <= n) {
+      while (i + 8 <= n) {
         uint64_t word;
         std::memcpy(&word, src + i, 8);
-        if ((word & 0x8080808080808080ull) == 0) {
-          i += 8;
-          continue;
-        }
+        if ((word & 0x8080808080808080ull) != 0) break;
+        i += 8;
       }
-      if (i >= n) break;
     }
-    const int32_t unit = single_[src[i]];
-    if (unit >= 0) {
-      ++i;
-      continue;
+    // Then character by character up to the next ASCII byte: Japanese text
+    // comes in runs, which the wide steps above would only try and fail.
+    while (i < n) {
+      const unsigned char b = src[i];
+      const int32_t unit = single_[b];
+      if (unit >= 0) {
+        ++i;
+        if (b < 0x80 && ascii_is_ascii_) break;
+        continue;
+      }
+      if (unit == kInvalid || i + 1 == n) return i;
+      if (Row(b)[src[i + 1]] == u'\0') return i;
+      i += 2;
     }
-    if (unit == kInvalid || i + 1 == n) return i;
-    if (Row(src[i])[src[i + 1]] == u'\0') return i;
-    i += 2;
   }
   return std::string_view::npos;
 }

@@ -35,7 +35,13 @@ class Cp932Decoder {
   explicit Cp932Decoder(void* cd) : cd_(cd) {}
   // The characters of all pairs starting with `lead`; 0 marks a pair that
   // is not a character (no pair decodes to U+0000).
-  const std::array<char16_t, 256>& Row(unsigned char lead);
+  const std::array<char16_t, 256>& Row(unsigned char lead) {
+    // Inline for the rows already filled: a Japanese comment looks one up
+    // for every character.
+    const std::array<char16_t, 256>* row = rows_[lead].get();
+    return row != nullptr ? *row : FillRow(lead);
+  }
+  const std::array<char16_t, 256>& FillRow(unsigned char lead);
   // One or two bytes through the system's converter: the UTF-16 unit, or
   // kInvalid, or kLead (incomplete: a lead byte).
   static constexpr int32_t kInvalid = -1;

@@ -12,6 +12,7 @@
 #include "platform/PathText.h"
 #include "platform/Text.h"
 #include "platform/VbFormat.h"
+#include "project/UnifiedDiff.h"
 #include "settings/SettingsContext.h"
 #include "settings/clsSaveSetting.h"
 #include "standin/FileHost.h"
@@ -112,7 +113,8 @@ FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
   }
   if (edits->empty()) return out;
   if (o.dry_run) {
-    out.diff = UnifiedDiff((*vbe)->document().original_bytes(), (*vbe)->Serialize(), out.file);
+    out.diff =
+        UnifiedDiff((*vbe)->document().original_bytes(), (*vbe)->document().ByteEdits(), out.file);
     return out;
   }
   if (Status s = (*vbe)->Save(); !s) {

@@ -76,8 +76,4 @@ std::vector<FileOutcome> Run(const std::vector<std::filesystem::path>& files,
 // The name a file is shown by.
 std::string DisplayName(const std::filesystem::path& file);
 
-// `before` and `after` as `diff -u` shows them, both under the name `name`;
-// empty when they are equal.
-std::string UnifiedDiff(std::string_view before, std::string_view after, const std::string& name);
-
 }  // namespace tolvan::project

@@ -1,85 +1,86 @@
-// The unified diff of two versions of a file, as `diff -u` writes it: lines
-// compared as bytes (a CR before the LF is part of the line), three lines of
-// context, hunks whose context touches merged. The edit script is Myers'
-// shortest one, after the common head and tail are set aside, so that a
-// module with a few dozen new headers costs little more than one pass.
-#include <algorithm>
-#include <string>
-#include <string_view>
-#include <vector>
+#include "project/UnifiedDiff.h"
 
-#include "project/ProjectRun.h"
+#include <algorithm>
+#include <cstring>
 
 namespace tolvan::project {
 namespace {
 
-// Lines with their LF, so that a last line without one differs from the
-// same text with one.
-struct Lines {
-  std::vector<std::string_view> lines;
-};
+constexpr size_t kContext = 3;
 
-Lines Split(std::string_view bytes) {
-  Lines out;
+// The lines of `bytes` as diff counts them, each with its LF.
+std::vector<std::string_view> DiffLines(std::string_view bytes) {
+  std::vector<std::string_view> out;
   size_t from = 0;
   while (from < bytes.size()) {
-    size_t at = bytes.find('\n', from);
-    size_t end = at == std::string_view::npos ? bytes.size() : at + 1;
-    out.lines.push_back(bytes.substr(from, end - from));
+    const size_t at = bytes.find('\n', from);
+    const size_t end = at == std::string_view::npos ? bytes.size() : at + 1;
+    out.push_back(bytes.substr(from, end - from));
     from = end;
   }
   return out;
 }
 
-enum class Op : char { kSame = ' ', kDelete = '-', kInsert = '+' };
-
-// The edit script turning a[0..n) into b[0..m).
-std::vector<Op> Script(const std::vector<std::string_view>& a, size_t a0, size_t n,
-                       const std::vector<std::string_view>& b, size_t b0, size_t m) {
-  const long N = static_cast<long>(n), M = static_cast<long>(m);
-  const long max = N + M;
-  std::vector<long> v(2 * max + 3, 0);
-  const long off = max + 1;
-  std::vector<std::vector<long>> trace;  // v[-d..d] before step d
-  long found_d = 0;
-  for (long d = 0; d <= max; ++d) {
-    trace.emplace_back(v.begin() + (off - d), v.begin() + (off + d + 1));
-    bool done = false;
-    for (long k = -d; k <= d; k += 2) {
-      long x = (k == -d || (k != d && v[off + k - 1] < v[off + k + 1])) ? v[off + k + 1]
-                                                                        : v[off + k - 1] + 1;
-      long y = x - k;
-      while (x < N && y < M && a[a0 + x] == b[b0 + y]) ++x, ++y;
-      v[off + k] = x;
-      if (x >= N && y >= M) {
-        done = true;
-        break;
-      }
-    }
-    if (done) {
-      found_d = d;
-      break;
-    }
-  }
-  std::vector<Op> ops;
-  long x = N, y = M;
-  for (long d = found_d; d > 0; --d) {
-    const std::vector<long>& pv = trace[d];  // v before step d: values of step d-1
-    auto at = [&](long k) { return pv[k + d]; };
-    const long k = x - y;
-    const bool down = (k == -d || (k != d && at(k - 1) < at(k + 1)));
-    const long pk = down ? k + 1 : k - 1;
-    const long px = at(pk);
-    const long py = px - pk;
-    while (x > px && y > py) ops.push_back(Op::kSame), --x, --y;
-    ops.push_back(down ? Op::kInsert : Op::kDelete);
-    x = px;
-    y = py;
-  }
-  while (x > 0 && y > 0) ops.push_back(Op::kSame), --x, --y;
-  std::reverse(ops.begin(), ops.end());
-  return ops;
+size_t CountLf(std::string_view bytes) {
+  return static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
 }
+
+// Edits widened to whole diff lines, those that share a line joined: the
+// old bytes [begin, end) become `after`.
+struct Block {
+  size_t begin = 0;
+  size_t end = 0;
+  std::string after;
+};
+
+std::vector<Block> Blocks(std::string_view before, const std::vector<host::ByteEdit>& edits) {
+  std::vector<Block> blocks;
+  size_t cursor = 0;  // where the last edit of the last block ends
+  auto finish = [&] {
+    if (!blocks.empty()) {
+      Block& b = blocks.back();
+      b.after.append(before.substr(cursor, b.end - cursor));
+    }
+  };
+  for (const host::ByteEdit& edit : edits) {
+    if (before.substr(edit.offset, edit.removed) == edit.bytes) continue;
+    const size_t edit_end = edit.offset + edit.removed;
+    // From the start of the line the edit starts in to the end of the line
+    // it ends in (an edit that ends at a line's start ends before it).
+    size_t begin = 0;
+    if (edit.offset > 0) {
+      const size_t lf = before.rfind('\n', edit.offset - 1);
+      begin = lf == std::string_view::npos ? 0 : lf + 1;
+    }
+    size_t end = edit_end;
+    if (end > 0 && before[end - 1] != '\n') {
+      const size_t lf = before.find('\n', end);
+      end = lf == std::string_view::npos ? before.size() : lf + 1;
+    }
+    if (!blocks.empty() && begin <= blocks.back().end) {
+      Block& b = blocks.back();
+      b.after.append(before.substr(cursor, edit.offset - cursor));
+      b.after.append(edit.bytes);
+      b.end = std::max(b.end, end);
+    } else {
+      finish();
+      Block b{begin, end, std::string(before.substr(begin, edit.offset - begin))};
+      b.after.append(edit.bytes);
+      blocks.push_back(std::move(b));
+    }
+    cursor = edit_end;
+  }
+  finish();
+  return blocks;
+}
+
+// One change in diff lines: `removed` old lines from `first` (0-based) give
+// way to `added`.
+struct Change {
+  size_t first = 0;
+  size_t removed = 0;
+  std::vector<std::string_view> added;
+};
 
 std::string Range(size_t start, size_t count) {
   // `start` is 0-based; an empty range names the line before it.
@@ -87,65 +88,98 @@ std::string Range(size_t start, size_t count) {
   return std::to_string(count == 0 ? start : start + 1) + "," + std::to_string(count);
 }
 
+void AppendLine(std::string& out, char mark, std::string_view line) {
+  out += mark;
+  out.append(line);
+  if (!line.ends_with('\n')) out += "\n\\ No newline at end of file\n";
+}
+
+// Reads the old lines in order, once over the whole diff.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view bytes) : bytes_(bytes) {}
+  // Line `index`, not before the one read last.
+  std::string_view Line(size_t index) {
+    while (line_ < index) Advance();
+    const size_t lf = bytes_.find('\n', offset_);
+    return bytes_.substr(offset_,
+                         lf == std::string_view::npos ? bytes_.size() - offset_ : lf + 1 - offset_);
+  }
+
+ private:
+  void Advance() {
+    const size_t lf = bytes_.find('\n', offset_);
+    offset_ = lf == std::string_view::npos ? bytes_.size() : lf + 1;
+    ++line_;
+  }
+  std::string_view bytes_;
+  size_t line_ = 0;
+  size_t offset_ = 0;
+};
+
 }  // namespace
 
-std::string UnifiedDiff(std::string_view before, std::string_view after, const std::string& name) {
-  if (before == after) return {};
-  const Lines a = Split(before);
-  const Lines b = Split(after);
-  auto same = [&](size_t i, size_t j) { return a.lines[i] == b.lines[j]; };
-  size_t head = 0;
-  while (head < a.lines.size() && head < b.lines.size() && same(head, head)) ++head;
-  size_t tail = 0;
-  while (tail < a.lines.size() - head && tail < b.lines.size() - head &&
-         same(a.lines.size() - 1 - tail, b.lines.size() - 1 - tail)) {
-    ++tail;
-  }
-  std::vector<Op> ops(head, Op::kSame);
-  std::vector<Op> middle = Script(a.lines, head, a.lines.size() - head - tail, b.lines, head,
-                                  b.lines.size() - head - tail);
-  ops.insert(ops.end(), middle.begin(), middle.end());
-  ops.insert(ops.end(), tail, Op::kSame);
+std::string UnifiedDiff(std::string_view before, const std::vector<host::ByteEdit>& edits,
+                        const std::string& name) {
+  const std::vector<Block> blocks = Blocks(before, edits);
 
-  std::string out = "--- " + name + "\n+++ " + name + "\n";
-  constexpr size_t kContext = 3;
-  // Positions in a and b of each op.
-  std::vector<size_t> ai(ops.size() + 1), bi(ops.size() + 1);
-  for (size_t i = 0; i < ops.size(); ++i) {
-    ai[i + 1] = ai[i] + (ops[i] != Op::kInsert);
-    bi[i + 1] = bi[i] + (ops[i] != Op::kDelete);
+  // Each block as lines, less the lines it starts and ends with unchanged.
+  std::vector<Change> changes;
+  size_t counted_to = 0, lines_before = 0;
+  for (const Block& block : blocks) {
+    lines_before += CountLf(before.substr(counted_to, block.begin - counted_to));
+    counted_to = block.begin;
+    const std::vector<std::string_view> old_lines =
+        DiffLines(before.substr(block.begin, block.end - block.begin));
+    std::vector<std::string_view> new_lines = DiffLines(block.after);
+    size_t head = 0;
+    while (head < old_lines.size() && head < new_lines.size() &&
+           old_lines[head] == new_lines[head]) {
+      ++head;
+    }
+    size_t tail = 0;
+    while (tail < old_lines.size() - head && tail < new_lines.size() - head &&
+           old_lines[old_lines.size() - 1 - tail] == new_lines[new_lines.size() - 1 - tail]) {
+      ++tail;
+    }
+    if (head + tail == old_lines.size() && head + tail == new_lines.size()) continue;
+    changes.push_back(
+        Change{lines_before + head, old_lines.size() - head - tail,
+               std::vector<std::string_view>(new_lines.begin() + head, new_lines.end() - tail)});
   }
-  size_t i = 0;
-  while (i < ops.size()) {
-    if (ops[i] == Op::kSame) {
-      ++i;
-      continue;
+  if (changes.empty()) return {};
+
+  const size_t old_count = CountLf(before) + (!before.empty() && before.back() != '\n' ? 1 : 0);
+  std::string out = "--- " + name + "\n+++ " + name + "\n";
+  LineCursor old_lines(before);
+  long shift = 0;  // new line number less old, before the hunk
+  for (size_t i = 0; i < changes.size();) {
+    size_t j = i + 1;  // the hunk's changes are [i, j)
+    while (j < changes.size() &&
+           changes[j].first - (changes[j - 1].first + changes[j - 1].removed) <= 2 * kContext) {
+      ++j;
     }
-    size_t start = i >= kContext ? i - kContext : 0;
-    // Extend while the next change is close enough for the contexts to touch.
-    size_t end = i;
-    while (true) {
-      while (end < ops.size() && ops[end] != Op::kSame) ++end;
-      size_t gap = end;
-      while (gap < ops.size() && ops[gap] == Op::kSame) ++gap;
-      if (gap < ops.size() && gap - end <= 2 * kContext) {
-        end = gap;
-        continue;
+    const size_t start = changes[i].first >= kContext ? changes[i].first - kContext : 0;
+    const size_t end =
+        std::min(old_count, changes[j - 1].first + changes[j - 1].removed + kContext);
+    long growth = 0;
+    for (size_t k = i; k < j; ++k) {
+      growth += static_cast<long>(changes[k].added.size()) - static_cast<long>(changes[k].removed);
+    }
+    const size_t new_start = static_cast<size_t>(static_cast<long>(start) + shift);
+    const size_t new_count = static_cast<size_t>(static_cast<long>(end - start) + growth);
+    out += "@@ -" + Range(start, end - start) + " +" + Range(new_start, new_count) + " @@\n";
+    size_t line = start;
+    for (size_t k = i; k < j; ++k) {
+      for (; line < changes[k].first; ++line) AppendLine(out, ' ', old_lines.Line(line));
+      for (size_t r = 0; r < changes[k].removed; ++r, ++line) {
+        AppendLine(out, '-', old_lines.Line(line));
       }
-      end = std::min(ops.size(), end + kContext);
-      break;
+      for (std::string_view added : changes[k].added) AppendLine(out, '+', added);
     }
-    out += "@@ -" + Range(ai[start], ai[end] - ai[start]) + " +" +
-           Range(bi[start], bi[end] - bi[start]) + " @@\n";
-    for (size_t k = start; k < end; ++k) {
-      const bool from_a = ops[k] != Op::kInsert;
-      const Lines& src = from_a ? a : b;
-      const size_t line = from_a ? ai[k] : bi[k];
-      out += static_cast<char>(ops[k]);
-      out += src.lines[line];
-      if (!src.lines[line].ends_with('\n')) out += "\n\\ No newline at end of file\n";
-    }
-    i = end;
+    for (; line < end; ++line) AppendLine(out, ' ', old_lines.Line(line));
+    shift += growth;
+    i = j;
   }
   return out;
 }

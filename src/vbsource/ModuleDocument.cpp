@@ -32,12 +32,14 @@ bool OpensMdiForm(std::u16string_view line) {
 // Rules a line out as an attribute line from its bytes (CP932 or UTF-8):
 // one starts, after white space, with "Attribute". The first byte of a line
 // is never the second byte of a character, and any non-ASCII byte may be
-// white space (U+3000).
+// white space (U+3000). Indented code is thus ruled out without decoding.
 bool MayBeAttributeLine(std::string_view bytes) {
-  if (bytes.empty()) return false;
-  const unsigned char c = static_cast<unsigned char>(bytes[0]);
-  return c >= 0x80 || c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == 'A' ||
-         c == 'a';
+  for (const char b : bytes) {
+    const unsigned char c = static_cast<unsigned char>(b);
+    if (c == ' ' || c == '\t' || c == '\v' || c == '\f') continue;
+    return c >= 0x80 || c == 'A' || c == 'a';
+  }
+  return false;
 }
 
 // A line continues on the next one only if it holds an underscore; in CP932
@@ -68,7 +70,6 @@ bool IsPlainStatement(std::string_view bytes) {
     case 'r':
     case 'S':
     case 's':
-    case '\r':
     case '\v':
     case '\f':
       return false;
@@ -81,20 +82,19 @@ bool IsPlainStatement(std::string_view bytes) {
 }
 
 // Splits an inserted text into lines as a module's bytes are split when
-// read: CR LF and a lone LF end a line, a lone CR is a character of its line,
-// and whatever follows the last break is one more line.
+// read: CR LF, LF and a lone CR each end a line, and whatever follows the
+// last break is one more line.
 std::vector<std::u16string> SplitInsertedText(std::u16string_view text) {
   std::vector<std::u16string> out;
   size_t from = 0;
   while (true) {
-    const size_t lf = text.find(u'\n', from);
-    if (lf == std::u16string_view::npos) {
+    const size_t at = text.find_first_of(u"\r\n", from);
+    if (at == std::u16string_view::npos) {
       out.emplace_back(text.substr(from));
       return out;
     }
-    const size_t end = lf > from && text[lf - 1] == u'\r' ? lf - 1 : lf;
-    out.emplace_back(text.substr(from, end - from));
-    from = lf + 1;
+    out.emplace_back(text.substr(from, at - from));
+    from = at + (text[at] == u'\r' && at + 1 < text.size() && text[at + 1] == u'\n' ? 2 : 1);
   }
 }
 
@@ -212,7 +212,8 @@ std::u16string ModuleDocument::Text() const {
   return out;
 }
 
-std::vector<LineEdit> ModuleDocument::Edits() const {
+template <class Change>
+void ModuleDocument::ForEachChange(Change&& change) const {
   constexpr size_t npos = static_cast<size_t>(-1);
   const std::vector<SourceLine>& lines = file_.lines();
   // The lines as read that are still there, with the break they had, in
@@ -227,24 +228,49 @@ std::vector<LineEdit> ModuleDocument::Edits() const {
     }
   }
   const std::vector<bool> kept = LongestIncreasing(origin);
-  std::vector<LineEdit> edits;
   size_t next_old = 0;
-  std::vector<std::u16string> pending;
-  auto flush = [&](size_t old_end) {
-    if (old_end == next_old && pending.empty()) return;
-    edits.push_back(LineEdit{static_cast<long>(next_old) + 1, static_cast<long>(old_end - next_old),
-                             std::move(pending)});
-    pending.clear();
+  size_t next_new = 0;
+  auto flush = [&](size_t old_end, size_t new_end) {
+    if (old_end != next_old || new_end != next_new) change(next_old, old_end, next_new, new_end);
   };
   for (size_t k = 0; k < lines.size(); ++k) {
-    if (!kept[k]) {
-      pending.emplace_back(file_.Text(lines[k]));
-      continue;
-    }
-    flush(origin[k]);
+    if (!kept[k]) continue;
+    flush(origin[k], k);
     next_old = origin[k] + 1;
+    next_new = k + 1;
   }
-  flush(starts.size());
+  flush(starts.size(), lines.size());
+}
+
+std::vector<LineEdit> ModuleDocument::Edits() const {
+  const std::vector<SourceLine>& lines = file_.lines();
+  std::vector<LineEdit> edits;
+  ForEachChange([&](size_t old_first, size_t old_end, size_t new_first, size_t new_end) {
+    LineEdit edit{static_cast<long>(old_first) + 1, static_cast<long>(old_end - old_first), {}};
+    for (size_t k = new_first; k < new_end; ++k) edit.lines.emplace_back(file_.Text(lines[k]));
+    edits.push_back(std::move(edit));
+  });
+  return edits;
+}
+
+std::vector<ByteEdit> ModuleDocument::ByteEdits() const {
+  const std::vector<SourceLine>& lines = file_.lines();
+  const std::string& before = file_.original_bytes();
+  std::vector<ByteEdit> edits;
+  const std::vector<size_t> starts = file_.OriginalLineStarts();
+  auto start_of = [&](size_t old_line) {
+    return old_line < starts.size() ? starts[old_line] : before.size();
+  };
+  ForEachChange([&](size_t old_first, size_t old_end, size_t new_first, size_t new_end) {
+    ByteEdit edit;
+    edit.offset = start_of(old_first);
+    edit.removed = start_of(old_end) - edit.offset;
+    for (size_t k = new_first; k < new_end; ++k) {
+      edit.bytes.append(lines[k].bytes());
+      edit.bytes.append(lines[k].ending());
+    }
+    edits.push_back(std::move(edit));
+  });
   return edits;
 }
 

@@ -44,14 +44,24 @@ struct LineEdit {
   bool operator==(const LineEdit&) const = default;
 };
 
+// The same change as bytes: `removed` bytes from `offset` of the bytes as
+// read (original_bytes()) give way to `bytes`, the lines as they are
+// written, each with its line break.
+struct ByteEdit {
+  size_t offset = 0;
+  size_t removed = 0;
+  std::string bytes;
+  bool operator==(const ByteEdit&) const = default;
+};
+
 class ModuleDocument {
  public:
   // `display_name` names the file in messages; `encoding` empty detects it.
   static Result<ModuleDocument> Parse(std::string bytes, const std::string& encoding,
                                       const std::string& display_name);
-  // A module held by an editor as text: its lines are split where the bytes
-  // of its UTF-8 form would be (at LF and CR LF; a lone CR stays inside a
-  // line), and new lines take the text's first line break.
+  // A module held by an editor as text: its lines end at CR LF, LF and a
+  // lone CR, as the editor counts them, and new lines take the text's first
+  // line break.
   static Result<ModuleDocument> FromText(std::u16string_view text, const std::string& display_name);
 
   // The `Attribute VB_Name` value, if the header has one.
@@ -91,12 +101,20 @@ class ModuleDocument {
   // What changed since the module was read, first line first; the edits do
   // not overlap, and applied to the text as read they give Text().
   std::vector<LineEdit> Edits() const;
+  // The same edits as bytes, first first: applied to original_bytes() they
+  // give Serialize().
+  std::vector<ByteEdit> ByteEdits() const;
   const std::string& original_bytes() const { return file_.original_bytes(); }
   bool modified() const { return edit_count_ != 0; }
   // Grows with every successful insertion or deletion.
   long edit_count() const { return edit_count_; }
 
  private:
+  // Calls `change(old_first, old_end, new_first, new_end)` for each run of
+  // lines as read [old_first, old_end) (0-based, hidden lines included)
+  // replaced by the lines [new_first, new_end) of the file as it is now.
+  template <class Change>
+  void ForEachChange(Change&& change) const;
   void RebuildView();
   void ReattachAttributes(std::vector<SourceLine> carried, size_t where, long near_line);
   // The line that a new line standing `offset` lines into an insertion before

@@ -1,6 +1,7 @@
 #include "vbsource/SourceFile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -16,10 +17,40 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kLf = "\n";
 
-// Splits `body` into `lines` (bytes and ending only). Only LF ends a line;
-// the CR in front of it belongs to the break. A lone CR (and 0x85, NEL in
-// some encodings) stays inside the line. False when a line is 4 GiB long or
-// more (a line holds its length in 32 bits).
+constexpr std::string_view kCr = "\r";
+
+// The first CR or LF at or after `pos`, or `end`. Lines are short, so a
+// word of eight bytes is looked at at a time rather than calling memchr
+// twice a line.
+const char* NextBreak(const char* pos, const char* end) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHighs = 0x8080808080808080ull;
+    while (end - pos >= 8) {
+      uint64_t word;
+      std::memcpy(&word, pos, 8);
+      const uint64_t lf = word ^ (kOnes * '\n');
+      const uint64_t cr = word ^ (kOnes * '\r');
+      // The lowest byte found zero is exact (those above it may not be).
+      const uint64_t found = ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
+      if (found != 0) return pos + (std::countr_zero(found) >> 3);
+      pos += 8;
+    }
+  }
+  while (pos < end && *pos != '\r' && *pos != '\n') ++pos;
+  return pos;
+}
+
+// The break at `at` (a CR or LF): CR LF, LF or a lone CR.
+std::string_view BreakAt(const char* at, const char* end) {
+  if (*at == '\n') return kLf;
+  return at + 1 < end && at[1] == '\n' ? kCrLf : kCr;
+}
+
+// Splits `body` into `lines` (bytes and ending only). CR LF, LF and a lone
+// CR each end a line; 0x85 (NEL in some encodings) stays inside the line.
+// False when a line is 4 GiB long or more (a line holds its length in 32
+// bits).
 bool SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
   lines.clear();
   // One pass: room for lines of some forty bytes, and for what a command
@@ -30,19 +61,16 @@ bool SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
   const char* const end = begin + body.size();
   const char* pos = begin;
   while (pos < end) {
-    const char* lf =
-        static_cast<const char*>(std::memchr(pos, '\n', static_cast<size_t>(end - pos)));
-    if (lf == nullptr) {
+    const char* at = NextBreak(pos, end);
+    if (at == end) {
       if (static_cast<size_t>(end - pos) > kLongest) return false;
       lines.emplace_back(std::string_view(pos, static_cast<size_t>(end - pos)), std::string_view());
       break;
     }
-    const bool crlf = lf > pos && lf[-1] == '\r';
-    const char* line_end = crlf ? lf - 1 : lf;
-    if (static_cast<size_t>(line_end - pos) > kLongest) return false;
-    lines.emplace_back(std::string_view(pos, static_cast<size_t>(line_end - pos)),
-                       crlf ? kCrLf : kLf);
-    pos = lf + 1;
+    if (static_cast<size_t>(at - pos) > kLongest) return false;
+    const std::string_view ending = BreakAt(at, end);
+    lines.emplace_back(std::string_view(pos, static_cast<size_t>(at - pos)), ending);
+    pos = at + ending.size();
   }
   return true;
 }
@@ -210,24 +238,22 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
       }
       return Status::Error(display_name + ": " + decoded.message());
     }
-    // Cut the text where the bytes were cut: at each LF, less the CR of a
-    // CR LF.
+    // Cut the text where the bytes were cut: each line's text ends at the
+    // first CR or LF, which must be the break its bytes had.
     std::u16string_view rest(*decoded);
     for (const SourceLine& line : file.lines_) {
-      const bool has_lf = !line.ending().empty();
-      const size_t lf = rest.find(u'\n');
-      if ((lf == std::u16string_view::npos) == has_lf) {
+      const std::string_view ending = line.ending();
+      const size_t at = rest.find_first_of(u"\r\n");
+      if ((at == std::u16string_view::npos) != ending.empty()) {
         return BreaksNotKept(display_name, file.encoding_);
       }
-      std::u16string_view piece = has_lf ? rest.substr(0, lf) : rest;
-      if (line.ending() == kCrLf) {
-        if (piece.empty() || piece.back() != u'\r') {
-          return BreaksNotKept(display_name, file.encoding_);
-        }
-        piece.remove_suffix(1);
+      const std::u16string_view piece = ending.empty() ? rest : rest.substr(0, at);
+      if (!ending.empty() &&
+          rest.substr(at, ending.size()) != std::u16string(ending.begin(), ending.end())) {
+        return BreaksNotKept(display_name, file.encoding_);
       }
       file.texts_.emplace(line.bytes().data(), piece);
-      rest = has_lf ? rest.substr(lf + 1) : std::u16string_view();
+      rest = ending.empty() ? std::u16string_view() : rest.substr(at + ending.size());
     }
   }
 
@@ -302,12 +328,14 @@ bool SourceFile::IsOriginal(const SourceLine& line) const {
 
 std::vector<size_t> SourceFile::OriginalLineStarts() const {
   std::vector<size_t> starts;
-  const std::string_view all = *bytes_;
-  for (size_t pos = body_offset_; pos < all.size();) {
-    starts.push_back(pos);
-    const size_t lf = all.find('\n', pos);
-    if (lf == std::string_view::npos) break;
-    pos = lf + 1;
+  starts.reserve(lines_.size() + 1);
+  const char* const begin = bytes_->data();
+  const char* const end = begin + bytes_->size();
+  for (const char* pos = begin + body_offset_; pos < end;) {
+    starts.push_back(static_cast<size_t>(pos - begin));
+    const char* at = NextBreak(pos, end);
+    if (at == end) break;
+    pos = at + BreakAt(at, end).size();
   }
   return starts;
 }
@@ -315,9 +343,8 @@ std::vector<size_t> SourceFile::OriginalLineStarts() const {
 std::string_view SourceFile::OriginalEnding(const SourceLine& line) const {
   const char* end = line.bytes().data() + line.bytes().size();
   const char* limit = bytes_->data() + bytes_->size();
-  if (end < limit && *end == '\n') return kLf;
-  if (end + 1 < limit && end[0] == '\r' && end[1] == '\n') return kCrLf;
-  return {};
+  if (end == limit) return {};
+  return BreakAt(end, limit);
 }
 
 void SourceFile::FixLineBreaks(size_t first, size_t last_to_check) {

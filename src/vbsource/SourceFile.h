@@ -1,14 +1,14 @@
 // A text file held as its lines, each with its original bytes and its line
 // break. Writing the file back joins the original bytes, so a line nobody
 // touched comes back byte for byte, whatever its encoding quirks (CP932 kanji
-// whose second byte is a backslash, a raw control byte in a string literal, a
-// lone CR); only new lines are encoded.
+// whose second byte is a backslash, a raw control byte in a string literal)
+// and whichever line break it ends in; only new lines are encoded.
 //
-// Line breaks are LF and CR LF. A lone CR and the byte 0x85 are ordinary
-// characters of a line. The encoding is UTF-8 when the bytes are valid UTF-8
-// and hold something beyond ASCII, or start with a byte-order mark (which is
-// kept); otherwise the system's ANSI code page (CP932), unless the caller
-// names one.
+// CR LF, LF and a lone CR each end a line, as text editors and LSP count
+// lines; the byte 0x85 is an ordinary byte (in CP932 it is half of a
+// character). Each line keeps the break it had. The encoding is UTF-8 when the bytes are valid
+// UTF-8 and hold something beyond ASCII, or start with a byte-order mark (which is kept); otherwise
+// the system's ANSI code page (CP932), unless the caller names one.
 //
 // A line is a 16-byte view into buffers that the file owns (the bytes as read,
 // and one buffer per new line), so that a module of 100,000 lines costs a few
@@ -39,26 +39,30 @@ namespace tolvan::host {
 class SourceLine {
  public:
   SourceLine() = default;
-  // `bytes` must be shorter than 4 GiB; `ending` one of "\r\n", "\n", "".
+  // `bytes` must be shorter than 4 GiB; `ending` one of "\r\n", "\n", "\r", "".
   SourceLine(std::string_view bytes, std::string_view ending)
       : data_(bytes.data()), size_(static_cast<uint32_t>(bytes.size())) {
     set_ending(ending);
   }
   // The line's bytes without its line break.
   std::string_view bytes() const { return {data_, size_}; }
-  // "\r\n", "\n", or "" for a last line without one.
+  // "\r\n", "\n", "\r", or "" for a last line without one.
   std::string_view ending() const {
     return ending_ == kCrLfBreak ? std::string_view("\r\n")
            : ending_ == kLfBreak ? std::string_view("\n")
+           : ending_ == kCrBreak ? std::string_view("\r")
                                  : std::string_view();
   }
-  // Told apart by length: a break is one of the three.
+  // A break is one of the four.
   void set_ending(std::string_view ending) {
-    ending_ = ending.size() == 2 ? kCrLfBreak : ending.size() == 1 ? kLfBreak : kNoBreak;
+    ending_ = ending.size() == 2  ? kCrLfBreak
+              : ending.empty()    ? kNoBreak
+              : ending[0] == '\r' ? kCrBreak
+                                  : kLfBreak;
   }
 
  private:
-  static constexpr uint8_t kNoBreak = 0, kLfBreak = 1, kCrLfBreak = 2;
+  static constexpr uint8_t kNoBreak = 0, kLfBreak = 1, kCrLfBreak = 2, kCrBreak = 3;
   const char* data_ = "";
   uint32_t size_ = 0;
   uint8_t ending_ = kNoBreak;

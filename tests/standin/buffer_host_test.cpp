@@ -13,15 +13,15 @@ namespace {
 
 const FixedClock kJuly15({2003, 7, 15, 10, 30, 0});
 
+// Lines as an editor counts them: CR LF, LF and a lone CR end one.
 std::vector<std::u16string> SplitLines(std::u16string_view text) {
   std::vector<std::u16string> out;
   size_t from = 0;
   while (from < text.size()) {
-    size_t lf = text.find(u'\n', from);
-    if (lf == std::u16string_view::npos) lf = text.size();
-    size_t end = lf > from && text[lf - 1] == u'\r' ? lf - 1 : lf;
+    size_t end = text.find_first_of(u"\r\n", from);
+    if (end == std::u16string_view::npos) end = text.size();
     out.emplace_back(text.substr(from, end - from));
-    from = lf + 1;
+    from = end + (text.substr(end, 2) == u"\r\n" ? 2 : 1);
   }
   return out;
 }
@@ -61,8 +61,14 @@ Commented Comment(std::u16string_view text, long start_line, long end_line, bool
   Status status = marlet.MainCheck(*run.vbe);
   EXPECT_TRUE(status.ok()) << status.message();
   run.edits = run.vbe->Edits();
-  // Whatever the command did, the edits say it.
+  // Whatever the command did, the edits say it, as lines and as bytes.
   EXPECT_EQ(Apply(text, run.edits), SplitLines(run.vbe->Text()));
+  std::string bytes = run.vbe->document().original_bytes();
+  const std::vector<ByteEdit> byte_edits = run.vbe->document().ByteEdits();
+  for (auto it = byte_edits.rbegin(); it != byte_edits.rend(); ++it) {
+    bytes.replace(it->offset, it->removed, it->bytes);
+  }
+  EXPECT_EQ(bytes, run.vbe->Serialize());
   return run;
 }
 
@@ -154,8 +160,8 @@ TEST(BufferVBE, UnchangedTextHasNoEdits) {
   EXPECT_EQ((*vbe)->SelectedVBComponent()->Name(), u"Module1");
 }
 
-// A lone CR is a character of its line wherever lines are read, counted,
-// inserted and deleted; a lone LF ends a line wherever it is.
+// CR LF, LF and a lone CR each end a line wherever lines are read, counted,
+// selected, inserted and deleted.
 TEST(BufferVBE, LineBreaksMeanTheSameEverywhere) {
   const std::u16string module = u"Sub P()\r\n    a = 1\r b = 2\r\n    c = 3\r\nEnd Sub\r\n";
   SettingsRecord lf_in_marker = FactorySettings();
@@ -170,34 +176,38 @@ TEST(BufferVBE, LineBreaksMeanTheSameEverywhere) {
       {"Add over a lone CR",
        false,
        FactorySettings(),
-       {u"Sub P()", u"'******* Add Start    ******** 2003/07/15",
-        u"    a = 1\r b = 2\t'Add 2003/07/15", u"    c = 3       \t'Add 2003/07/15",
+       {u"Sub P()", u"'******* Add Start    ******** 2003/07/15", u"    a = 1\t'Add 2003/07/15",
+        u" b = 2   \t'Add 2003/07/15", u"    c = 3\t'Add 2003/07/15",
         u"'******* Add End      ******** 2003/07/15", u"End Sub"}},
+      // No code stays live after the CR.
       {"Delete over a lone CR",
        true,
        FactorySettings(),
-       {u"Sub P()", u"'******* Delete Start ******** 2003/07/15",
-        u"'    a = 1\r b = 2\t'Delete 2003/07/15", u"'    c = 3       \t'Delete 2003/07/15",
+       {u"Sub P()", u"'******* Delete Start ******** 2003/07/15", u"'    a = 1\t'Delete 2003/07/15",
+        u"' b = 2   \t'Delete 2003/07/15", u"'    c = 3\t'Delete 2003/07/15",
         u"'******* Delete End   ******** 2003/07/15", u"End Sub"}},
       {"lone LF in a marker text",
        false,
        lf_in_marker,
-       {u"Sub P()", u"' start", u"' second line", u"    a = 1\r b = 2\t'Add 2003/07/15",
-        u"    c = 3       \t'Add 2003/07/15", u"'******* Add End      ******** 2003/07/15",
-        u"End Sub"}},
+       {u"Sub P()", u"' start", u"' second line", u"    a = 1\t'Add 2003/07/15",
+        u" b = 2   \t'Add 2003/07/15", u"    c = 3\t'Add 2003/07/15",
+        u"'******* Add End      ******** 2003/07/15", u"End Sub"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Commented run = Comment(module, 2, 3, true, row.shift, false, row.settings);
+    Commented run = Comment(module, 2, 4, true, row.shift, false, row.settings);
     ASSERT_NE(run.vbe, nullptr);
     EXPECT_EQ(SplitLines(run.vbe->Text()), row.expected);
   }
 
-  // A declaration holding a lone CR: the header's lines are all comments.
+  // A declaration holding a lone CR: the header's lines are all comments,
+  // read the editor's way.
   Commented header = Comment(u"Sub P(a\rxxxx As Long)\r\nEnd Sub\r\n", 1, 1, false);
   ASSERT_EQ(header.edits.size(), 1u);
   for (const std::u16string& line : header.edits[0].lines) {
-    EXPECT_EQ(line.substr(0, 1), u"'") << Utf16ToUtf8(line);
+    for (const std::u16string& piece : SplitLines(line)) {
+      EXPECT_EQ(piece.substr(0, 1), u"'") << Utf16ToUtf8(piece);
+    }
   }
 }
 

@@ -162,7 +162,7 @@ TEST(FileHostTest, StandardModuleProcedures) {
                             {21, u"Σ合計", P}});
   ExpectSpans(module, {{u"入力_click", P, 6, 8}, {u"PAD", P, 11, 12}, {u"Σ合計", P, 15, 17}});
   EXPECT_EQ(*module.Lines(3, 1), u"Private Const CTRL_A As String = \"\x01\"");
-  EXPECT_EQ(*module.Lines(9, 1), u"    MsgBox \"表示\r改行\"");
+  EXPECT_EQ(*module.Lines(9, 1), u"    MsgBox \"表示\" & vbCr & \"改行\"");
   EXPECT_EQ(*module.Lines(2, 1), u"' 表示能力のソート：半角ｶﾀｶﾅ ｱｲｳ と ｅ");
 }
 

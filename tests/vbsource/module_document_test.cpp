@@ -139,14 +139,14 @@ TEST(ModuleDocumentTest, InsertBelowADeclarationGoesBelowItsAttributes) {
       std::string::npos);
 }
 
-// Inserted text splits into lines where the file's bytes would: a lone CR
-// stays inside its line, as it does when the file is read.
+// Inserted text splits into lines where the file's bytes would: at CR LF,
+// LF and a lone CR, as when the file is read.
 TEST(ModuleDocumentTest, InsertSplitsAsReadingDoes) {
   ModuleDocument doc = MustParse("a\n");
   ASSERT_TRUE(doc.InsertLines(2, u"b\r\nc\nd\re\r\n").ok());
-  EXPECT_EQ(CodeLines(doc), (U16s{u"a", u"b", u"c", u"d\re", u""}));
+  EXPECT_EQ(CodeLines(doc), (U16s{u"a", u"b", u"c", u"d", u"e", u""}));
   // The file's own line break, LF here.
-  EXPECT_EQ(doc.Serialize(), "a\nb\nc\nd\re\n\n");
+  EXPECT_EQ(doc.Serialize(), "a\nb\nc\nd\ne\n\n");
   Result<ModuleDocument> again = ModuleDocument::Parse(doc.Serialize(), "", "m.bas");
   ASSERT_TRUE(again.ok());
   EXPECT_EQ(CodeLines(*again), CodeLines(doc));

@@ -50,7 +50,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripRow{"LfOnly", "a\nb\n", "CP932", 2},
                       RoundTripRow{"NoFinalBreak", "a\r\nb", "CP932", 2},
                       RoundTripRow{"MixedBreaks", "a\r\nb\nc\r\n", "CP932", 3},
-                      RoundTripRow{"LoneCrStaysInLine", "a\rb\r\nc\r\n", "CP932", 2},
+                      RoundTripRow{"LoneCrEndsALine", "a\rb\r\nc\r\n", "CP932", 3},
+                      RoundTripRow{"CrBeforeCrLf", "a\r\r\nb\r", "CP932", 3},
+                      RoundTripRow{"LfCr", "a\n\rb", "CP932", 3},
                       RoundTripRow{"EmptyLines", "\r\n\r\n", "CP932", 2},
                       RoundTripRow{"Utf8Bom", "\xEF\xBB\xBFx = 1\r\n", "UTF-8", 1},
                       RoundTripRow{"Utf8Nel",
@@ -70,16 +72,33 @@ TEST(SourceFileTest, DecodesCp932PerLine) {
   EXPECT_EQ(file.lines()[0].bytes(), "' \x83\x5C\x95\x5C \x83\x5F");
 }
 
-TEST(SourceFileTest, LoneCrAndNelAreCharactersOfTheLine) {
-  EXPECT_EQ(Texts(MustDecode("a\rb\r\n")), (U16s{u"a\rb"}));
-  EXPECT_EQ(Texts(MustDecode("a\xC2\x85"
-                             "b")),
-            (U16s{u"a\u0085b"}));
+// CR LF, LF and a lone CR end a line, whichever way the file is decoded;
+// 0x85 (NEL) does not.
+TEST(SourceFileTest, LinesEndWhereEditorsEndThem) {
+  struct Row {
+    const char* name;
+    std::string bytes, encoding;
+    U16s texts;
+    Strings endings;
+  };
+  const Row rows[] = {
+      {"CP932", "a\rb\r\n\x95\x5C\rc", "", {u"a", u"b", u"表", u"c"}, {"\r", "\r\n", "\r", ""}},
+      {"UTF-8 with NEL", "a\xC2\x85\rb\n", "", {u"a\u0085", u"b"}, {"\r", "\n"}},
+      {"decoded whole", "caf\xE9\r\r\nx\n", "CP1252", {u"café", u"", u"x"}, {"\r", "\r\n", "\n"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SourceFile file = MustDecode(row.bytes, row.encoding);
+    EXPECT_EQ(Texts(file), row.texts);
+    EXPECT_EQ(Endings(file), row.endings);
+    EXPECT_EQ(file.Serialize(), row.bytes);
+  }
 }
 
 TEST(SourceFileTest, NewlineIsTheFirstOneFound) {
   EXPECT_EQ(MustDecode("a\nb\r\n").newline(), "\n");
   EXPECT_EQ(MustDecode("a\r\nb\n").newline(), "\r\n");
+  EXPECT_EQ(MustDecode("a\rb\r\n").newline(), "\r");
   EXPECT_EQ(MustDecode("a").newline(), "\r\n");
   EXPECT_EQ(MustDecode("").newline(), "\r\n");
 }
