@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "cli/ChangesCommand.h"
 #include "cli/NowOption.h"
 #include "cli/ProjectCommands.h"
 #include "host/Session.h"
@@ -216,6 +217,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                 "Regenerate the header of the procedure or module at the cursor for its "
                 "declaration, keeping what was written in it; insert one when there is none");
   auto project_commands = AddProjectCommands(app);
+  auto changes_command = AddChangesCommand(app);
 
   CLI::App* settings_cmd = app.add_subcommand(
       "settings", "Open the settings dialog, as the add-in's Tools menu item does.");
@@ -246,6 +248,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   }
 
   if (int status = RunProjectCommand(*project_commands, out, err); status >= 0) return status;
+  if (int status = RunChangesCommand(*changes_command, out, err); status >= 0) return status;
   if (cmd->parsed()) return RunComment(comment, out, err);
   if (settings_cmd->parsed()) return RunSettings(err);
   if (register_cmd->parsed()) return RunRegistration(true, err);

@@ -1,0 +1,88 @@
+#include "project/ChangesRun.h"
+
+#include "platform/FileSystem.h"
+#include "platform/PathText.h"
+#include "platform/Text.h"
+#include "project/ProjectRun.h"
+#include "standin/FileHost.h"
+
+namespace tolvan::project {
+namespace fs = std::filesystem;
+
+namespace {
+
+char16_t Folded(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+
+bool ContainsFolded(std::u16string_view text, std::u16string_view word) {
+  if (word.empty()) return true;
+  auto it = std::search(text.begin(), text.end(), word.begin(), word.end(),
+                        [](char16_t a, char16_t b) { return Folded(a) == Folded(b); });
+  return it != text.end();
+}
+
+}  // namespace
+
+bool ChangeFilter::Keeps(const ChangeBlock& b) const {
+  if (kind && b.kind != *kind) return false;
+  if ((since || until) && !b.date) return false;
+  if (since && *b.date < *since) return false;
+  if (until && *b.date > *until) return false;
+  if (grep.empty() || ContainsFolded(b.marker, grep)) return true;
+  for (const auto& [name, value] : b.fields) {
+    if (ContainsFolded(value, grep)) return true;
+  }
+  return false;
+}
+
+ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
+                          const ChangesOptions& o) {
+  ChangesOutcome out;
+  out.file = DisplayName(file);
+  auto fail = [&](const std::string& message) {
+    const std::string given = PathUtf8(file) + ":";
+    out.error = message.starts_with(given) ? out.file + message.substr(given.size() - 1)
+                                           : out.file + ": " + message;
+    out.blocks.clear();
+    out.rewritten = 0;
+    return out;
+  };
+  const bool rewrite = o.action != ChangeAction::kList;
+  // Held from reading the module to replacing it, as for `tolvan comment`.
+  std::optional<Result<std::unique_ptr<FileLock>>> lock;
+  if (rewrite && !o.dry_run) lock = DefaultFileSystem().Lock(PathUtf8(file), /*create=*/false);
+  auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{o.encoding});
+  if (!vbe) return fail(vbe.message());
+  if (lock && !*lock) return fail(lock->message());
+  host::ModuleDocument& document = (*vbe)->document();
+  const std::vector<std::u16string> lines = document.FileLineTexts();
+  ChangeReading reading = markers.Read(lines);
+  for (const MarkerProblem& p : reading.problems) {
+    out.problems.push_back(out.file + ":" + std::to_string(p.line) + ": " + p.message);
+  }
+  for (ChangeBlock& b : reading.blocks) {
+    if (o.filter.Keeps(b)) out.blocks.push_back(b);
+  }
+  if (!rewrite || out.blocks.empty() || !reading.problems.empty()) return out;
+
+  const ChangeEdits edits = o.action == ChangeAction::kAccept ? markers.Accept(lines, out.blocks)
+                                                              : markers.Revert(lines, out.blocks);
+  for (const MarkerProblem& p : edits.refused) {
+    out.problems.push_back(out.file + ":" + std::to_string(p.line) + ": " + p.message);
+  }
+  out.rewritten = static_cast<int>(out.blocks.size() - edits.refused.size());
+  std::vector<host::LineEdit> line_edits;
+  for (const LineChange& c : edits.changes) {
+    line_edits.push_back({c.line, 1, c.remove ? std::vector<std::u16string>{}
+                                              : std::vector<std::u16string>{c.text}});
+  }
+  if (line_edits.empty()) return out;
+  if (Status s = document.ApplyFileEdits(line_edits); !s) return fail(s.message());
+  if (o.dry_run) {
+    out.diff = UnifiedDiff(document.original_bytes(), document.Serialize(), out.file);
+    return out;
+  }
+  if (Status s = (*vbe)->Save(); !s) return fail(s.message());
+  return out;
+}
+
+}  // namespace tolvan::project
