@@ -217,7 +217,8 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
                                     std::tuple{&c.until, &o.filter.until, "--until"}}) {
     if (text->empty()) continue;
     *slot = ParseDay(*text);
-    if (!*slot) return Usage(err, std::string(option) + " wants a day as YYYY-MM-DD, not \"" + *text + "\"");
+    if (!*slot)
+      return Usage(err, std::string(option) + " wants a day as YYYY-MM-DD, not \"" + *text + "\"");
   }
   if (!c.kind.empty()) {
     o.filter.kind = ChangeKindNamed(Utf8ToUtf16(c.kind));
@@ -248,8 +249,8 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
       outcomes[i] = project::RunChanges(modules.files[i], *readers[i], o);
     }
   };
-  size_t jobs = c.jobs > 0 ? static_cast<size_t>(c.jobs)
-                           : std::max(1u, std::thread::hardware_concurrency());
+  size_t jobs =
+      c.jobs > 0 ? static_cast<size_t>(c.jobs) : std::max(1u, std::thread::hardware_concurrency());
   jobs = std::min(jobs, std::max<size_t>(modules.files.size(), 1));
   std::vector<std::thread> threads;
   for (size_t t = 1; t < jobs; ++t) {
@@ -271,9 +272,12 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
     blocks_rewritten += f.rewritten;
   }
   if (o.action == project::ChangeAction::kList) {
-    if (c.format == "json") PrintJson(outcomes, out);
-    else if (c.format == "csv") PrintCsv(outcomes, out);
-    else PrintText(outcomes, out);
+    if (c.format == "json")
+      PrintJson(outcomes, out);
+    else if (c.format == "csv")
+      PrintCsv(outcomes, out);
+    else
+      PrintText(outcomes, out);
     return failed ? 1 : 0;
   }
   for (const auto& f : outcomes) out << f.diff;

@@ -14,12 +14,14 @@ namespace {
 
 std::string BuiltInNames() {
   std::string names;
-  for (const auto& d : BuiltInDialects()) names += (names.empty() ? "" : ", ") + Utf16ToUtf8(d.name);
+  for (const auto& d : BuiltInDialects())
+    names += (names.empty() ? "" : ", ") + Utf16ToUtf8(d.name);
   return names;
 }
 
 // A string or a list of strings.
-Result<std::vector<std::u16string>> Patterns(const nlohmann::json& value, const std::string& where) {
+Result<std::vector<std::u16string>> Patterns(const nlohmann::json& value,
+                                             const std::string& where) {
   std::vector<std::u16string> out;
   if (value.is_string()) {
     out.push_back(Utf8ToUtf16(value.get<std::string>()));
@@ -42,8 +44,8 @@ Result<std::vector<ChangeDialect>> BuiltInDialectsNamed(const std::vector<std::s
   for (const std::string& name : names) {
     const ChangeDialect* d = BuiltInDialect(Utf8ToUtf16(name));
     if (d == nullptr) {
-      return Status::Error("no built-in marker dialect is called \"" + name +
-                           "\" (there are " + BuiltInNames() + ")");
+      return Status::Error("no built-in marker dialect is called \"" + name + "\" (there are " +
+                           BuiltInNames() + ")");
     }
     out.push_back(*d);
   }
@@ -61,15 +63,18 @@ Result<std::vector<ChangeDialect>> ParseMarkerDialects(std::string_view bytes,
   }
   nlohmann::json doc = nlohmann::json::parse(utf8, nullptr, /*allow_exceptions=*/false);
   if (doc.is_discarded()) return Status::Error(name + ": not JSON");
-  if (!doc.is_object()) return Status::Error(name + ": a JSON object is wanted, with \"use\" and \"dialects\"");
+  if (!doc.is_object())
+    return Status::Error(name + ": a JSON object is wanted, with \"use\" and \"dialects\"");
   std::vector<ChangeDialect> out;
   if (doc.contains("use")) {
     std::vector<std::string> names;
     const auto& use = doc["use"];
     bool good = use.is_array();
     for (const auto& n : good ? use : nlohmann::json::array()) {
-      if (!n.is_string()) good = false;
-      else names.push_back(n.get<std::string>());
+      if (!n.is_string())
+        good = false;
+      else
+        names.push_back(n.get<std::string>());
     }
     if (!good) return Status::Error(name + ": \"use\" is a list of dialect names");
     auto named = BuiltInDialectsNamed(names);

@@ -7,8 +7,8 @@
 namespace tolvan {
 
 std::optional<ChangeKind> ChangeKindNamed(std::u16string_view word) {
-  for (ChangeKind k : {ChangeKind::kAdd, ChangeKind::kDelete, ChangeKind::kChange,
-                       ChangeKind::kModify}) {
+  for (ChangeKind k :
+       {ChangeKind::kAdd, ChangeKind::kDelete, ChangeKind::kChange, ChangeKind::kModify}) {
     if (word == ChangeKindName(k)) return k;
   }
   return std::nullopt;

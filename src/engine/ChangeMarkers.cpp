@@ -12,7 +12,7 @@ namespace {
 // Stand-ins the templates are expanded with, so that the expansion shows
 // where each value went. Private-use characters no template holds (the
 // macro expansion keeps its own marks at U+E000 and U+E001).
-constexpr char16_t kValueMark = u'\uF000';     // + the slot of the procedure description
+constexpr char16_t kValueMark = u'\uF000';      // + the slot of the procedure description
 constexpr char16_t kUserValueMark = u'\uF100';  // + the slot of the user macro
 
 std::u16string_view FieldOfSlot(int slot) {
@@ -105,10 +105,9 @@ void ChangeMarkers::AddTolvanRules(const SettingsRecord& s) {
   for (int pattern = 1; pattern <= kLinePatternCount; ++pattern) {
     std::u16string texts[3];
     for (int role = 0; role < 3; ++role) {
-      texts[role] = ExpandMacro(s,
-                                s.strLineComment[LineCommentSlot(
-                                    pattern, static_cast<LineCommentRole>(role))],
-                                info, NoParameters(), s.lngUserDefineLast, users);
+      texts[role] = ExpandMacro(
+          s, s.strLineComment[LineCommentSlot(pattern, static_cast<LineCommentRole>(role))], info,
+          NoParameters(), s.lngUserDefineLast, users);
     }
     bool commented = false;
     for (int click = 0; click < 4; ++click) {
@@ -125,12 +124,15 @@ void ChangeMarkers::AddTolvanRules(const SettingsRecord& s) {
         after.find(u'\n') != std::u16string::npos) {
       continue;  // no block that could be found again
     }
-    const std::u16string key = before + u'\n' + each + u'\n' + after + (commented ? u"\n1" : u"\n0");
+    const std::u16string key =
+        before + u'\n' + each + u'\n' + after + (commented ? u"\n1" : u"\n0");
     if (std::find(seen_.begin(), seen_.end(), key) != seen_.end()) continue;
     seen_.push_back(key);
     Rule r;
     r.tolvan = true;
-    r.kind = commented ? ChangeKind::kDelete : pattern == 3 ? ChangeKind::kModify : ChangeKind::kAdd;
+    r.kind = commented      ? ChangeKind::kDelete
+             : pattern == 3 ? ChangeKind::kModify
+                            : ChangeKind::kAdd;
     r.starts.push_back(compile(before));
     r.ends.push_back(compile(after));
     if (!each.empty()) r.each = compile(each);
@@ -145,8 +147,8 @@ ChangeReading ChangeMarkers::Read(std::span<const std::u16string> lines) const {
     int rule;
   };
   std::vector<Open> open;
-  auto matches_any = [](const std::vector<MarkerPattern>& patterns, std::u16string_view text)
-      -> std::optional<MarkerMatch> {
+  auto matches_any = [](const std::vector<MarkerPattern>& patterns,
+                        std::u16string_view text) -> std::optional<MarkerMatch> {
     for (const MarkerPattern& p : patterns) {
       if (auto m = p.Match(text)) return m;
     }
@@ -197,7 +199,8 @@ ChangeReading ChangeMarkers::Read(std::span<const std::u16string> lines) const {
   }
   if (reading.problems.empty()) {
     for (const Open& o : open) {
-      reading.problems.push_back({reading.blocks[o.block].first_line, "change marker without its end"});
+      reading.problems.push_back(
+          {reading.blocks[o.block].first_line, "change marker without its end"});
     }
   }
   // Only whole blocks are listed; the one the reading stopped in is a problem.
@@ -261,8 +264,10 @@ ChangeEdits ChangeMarkers::Rewrite(std::span<const std::u16string> lines,
         }
         const bool commented = rule.kind == ChangeKind::kDelete;
         if (accept) {
-          if (commented) text.reset();
-          else *text = std::move(code);
+          if (commented)
+            text.reset();
+          else
+            *text = std::move(code);
         } else if (commented) {
           *text = code.starts_with(u"'") ? code.substr(1) : code;
         } else {

@@ -67,8 +67,8 @@ struct LineChange {
 };
 
 struct ChangeEdits {
-  std::vector<LineChange> changes;       // by line
-  std::vector<MarkerProblem> refused;    // blocks left as they are
+  std::vector<LineChange> changes;     // by line
+  std::vector<MarkerProblem> refused;  // blocks left as they are
 };
 
 class ChangeMarkers {

@@ -216,7 +216,8 @@ void MarkerPattern::AddDate(std::u16string_view f) {
           AddText(f.substr(i, 1));
           break;
       }
-      if (c == u'h') after_hour = true;
+      if (c == u'h')
+        after_hour = true;
       else if (c != u' ' && (c == u'y' || c == u'd' || c == u'n' || c == u's' || c == u'm'))
         after_hour = false;
       i += take;
@@ -259,9 +260,10 @@ Result<MarkerPattern> MarkerPattern::Parse(std::u16string_view text) {
     } else {
       const bool longest = inside.ends_with(u"...");
       if (longest) inside.remove_suffix(3);
-      const bool word = !inside.empty() && std::all_of(inside.begin(), inside.end(), [](char16_t c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || IsDigit(c) || c == u'_';
-      });
+      const bool word =
+          !inside.empty() && std::all_of(inside.begin(), inside.end(), [](char16_t c) {
+            return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || IsDigit(c) || c == u'_';
+          });
       if (!word) {
         return Status::Error("{" + Utf16ToUtf8(inside) +
                              "} is no field: a field is named with letters, digits and _, or "
@@ -351,8 +353,8 @@ std::optional<MarkerMatch> MarkerPattern::Match(std::u16string_view line) const 
     const Element& e = elements_[k];
     const int v = run.values[k];
     if (e.kind == Kind::kField && !e.text.empty()) {
-      std::u16string_view value = line.substr(run.spans[k].first,
-                                              run.spans[k].second - run.spans[k].first);
+      std::u16string_view value =
+          line.substr(run.spans[k].first, run.spans[k].second - run.spans[k].first);
       while (!value.empty() && value.front() == u' ') value.remove_prefix(1);
       while (!value.empty() && value.back() == u' ') value.remove_suffix(1);
       m.fields.emplace_back(e.text, std::u16string(value));

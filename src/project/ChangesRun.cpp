@@ -72,8 +72,9 @@ ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
   out.rewritten = static_cast<int>(out.blocks.size() - edits.refused.size());
   std::vector<host::LineEdit> line_edits;
   for (const LineChange& c : edits.changes) {
-    line_edits.push_back({c.line, 1, c.remove ? std::vector<std::u16string>{}
-                                              : std::vector<std::u16string>{c.text}});
+    line_edits.push_back(
+        {c.line, 1,
+         c.remove ? std::vector<std::u16string>{} : std::vector<std::u16string>{c.text}});
   }
   if (line_edits.empty()) return out;
   if (Status s = document.ApplyFileEdits(line_edits); !s) return fail(s.message());

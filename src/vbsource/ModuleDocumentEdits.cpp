@@ -33,9 +33,10 @@ Status ModuleDocument::ApplyFileEdits(const std::vector<LineEdit>& edits) {
     const LineEdit& e = edits[k];
     for (size_t j = 0; j < e.lines.size(); ++j) {
       const long old = e.first_line - 1 + static_cast<long>(j);
-      Result<SourceLine> line = static_cast<long>(j) < e.removed
-                                    ? file_.MakeLineWithin(e.lines[j], lines[static_cast<size_t>(old)])
-                                    : file_.MakeLine(e.lines[j]);
+      Result<SourceLine> line =
+          static_cast<long>(j) < e.removed
+              ? file_.MakeLineWithin(e.lines[j], lines[static_cast<size_t>(old)])
+              : file_.MakeLine(e.lines[j]);
       if (!line) {
         return Status::Error("cannot write into " + display_name_ + ": " + line.message());
       }

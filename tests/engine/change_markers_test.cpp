@@ -1,11 +1,10 @@
 // Reading change markers back: Tolvan's own (factory and custom templates,
 // dates in several formats, user macros as fields), the built-in dialects,
 // broken pairs, and the line edits of accepting and reverting.
-#include "engine/ChangeMarkers.h"
-
 #include <gtest/gtest.h>
 
 #include "TestDefaults.h"
+#include "engine/ChangeMarkers.h"
 #include "platform/Text.h"
 
 namespace tolvan {
@@ -80,8 +79,8 @@ TEST(ChangeMarkersTest, ReadsCustomTemplatesThroughTheirDateFormatAndUserMacros)
        "add 2010-3-4 1-3 (1) tk=T-12 who=山田"},
       {"compact date", u"'ADD $d", u"", u"yyyymmdd", Lines({"'ADD 20100304", "x = 1", "'<<< end"}),
        "add 2010-3-4 1-3 (1)"},
-      {"Japanese long date", u"'追加 $d", u"", u"dddddd",
-       Lines({"'追加 2010年3月4日", "'<<< end"}), "add 2010-3-4 1-2 (0)"},
+      {"Japanese long date", u"'追加 $d", u"", u"dddddd", Lines({"'追加 2010年3月4日", "'<<< end"}),
+       "add 2010-3-4 1-2 (0)"},
       {"month name, short year, time", u"'ADD $d", u"", u"mmm d yy hh:nn",
        Lines({"'ADD Mar 4 10 09:30", "'<<< end"}), "add 2010-3-4 1-2 (0)"},
       {"a day that does not exist is no date", u"'ADD $d", u"", u"yyyy/mm/dd",
@@ -96,8 +95,7 @@ TEST(ChangeMarkersTest, ReadsCustomTemplatesThroughTheirDateFormatAndUserMacros)
     s.vntUserDefine = {{u"tk", u"T-1"}, {u"who", u"誰か"}};
     s.lngUserDefineLast = 1;
     ChangeMarkers reader(s, factory);
-    EXPECT_EQ(Describe(reader.Read(row.lines)), std::vector<std::string>{row.expected})
-        << row.name;
+    EXPECT_EQ(Describe(reader.Read(row.lines)), std::vector<std::string>{row.expected}) << row.name;
   }
 }
 
@@ -159,7 +157,8 @@ TEST(ChangeMarkersTest, BrokenPairsAreProblemsNotGuesses) {
        Lines({"'******* Add Start    ******** 2003/07/15", "'ADD START 鈴木 2009/09/17",
               "'******* Add End      ******** 2003/07/15", "'ADD END"}),
        {"2: change marker without its end"}},
-      {"an end without its start", Lines({"'ADD END 鈴木 2009/09/17"}),
+      {"an end without its start",
+       Lines({"'ADD END 鈴木 2009/09/17"}),
        {"1: change marker end without its start"}},
       {"a whole block before the broken one is still listed",
        Lines({"'ADD START a 2009/09/17", "'ADD END", "'DEL START b 2009/09/18"}),
@@ -181,7 +180,8 @@ std::vector<std::string> Apply(const std::vector<std::u16string>& lines, const C
     }
     out.push_back(Utf16ToUtf8(lines[i]));
   }
-  for (const auto& r : e.refused) out.push_back("refused " + std::to_string(r.line) + ": " + r.message);
+  for (const auto& r : e.refused)
+    out.push_back("refused " + std::to_string(r.line) + ": " + r.message);
   return out;
 }
 
@@ -190,11 +190,11 @@ TEST(ChangeMarkersTest, AcceptAndRevertRewriteOnlyTheMarkedLines) {
   ChangeMarkers reader(factory, factory, {*BuiltInDialect(u"date-start")});
   const ChangeReading r = reader.Read(kFactoryMarked);
   ASSERT_TRUE(r.problems.empty());
-  EXPECT_EQ(Apply(kFactoryMarked, reader.Accept(kFactoryMarked, r.blocks)),
-            (std::vector<std::string>{
-                "Public Function CalcPay(ByVal curBase As Currency) As Currency",
-                "    Dim curBonus As Currency", "    curBonus = curBase * 0.1",
-                "    CalcPay = curBase + curBonus ' 賞与込み", "End Function"}));
+  EXPECT_EQ(
+      Apply(kFactoryMarked, reader.Accept(kFactoryMarked, r.blocks)),
+      (std::vector<std::string>{"Public Function CalcPay(ByVal curBase As Currency) As Currency",
+                                "    Dim curBonus As Currency", "    curBonus = curBase * 0.1",
+                                "    CalcPay = curBase + curBonus ' 賞与込み", "End Function"}));
   EXPECT_EQ(Apply(kFactoryMarked, reader.Revert(kFactoryMarked, r.blocks)),
             (std::vector<std::string>{
                 "Public Function CalcPay(ByVal curBase As Currency) As Currency",
@@ -204,8 +204,8 @@ TEST(ChangeMarkersTest, AcceptAndRevertRewriteOnlyTheMarkedLines) {
                 "refused 9: a modify block keeps no old code, so it cannot be reverted"}));
 
   // A legacy change block swaps back; its indent stays where it was.
-  const auto legacy = Lines({"Sub A()", "'2017/03/02 CHG START CIS 理由", "    'x = 1",
-                             "    x = 2", "", "'2017/03/02 CHG E N D", "End Sub"});
+  const auto legacy = Lines({"Sub A()", "'2017/03/02 CHG START CIS 理由", "    'x = 1", "    x = 2",
+                             "", "'2017/03/02 CHG E N D", "End Sub"});
   const ChangeReading lr = reader.Read(legacy);
   ASSERT_EQ(lr.blocks.size(), 1u);
   EXPECT_EQ(Apply(legacy, reader.Accept(legacy, lr.blocks)),
@@ -218,15 +218,13 @@ TEST(ChangeMarkersTest, NestedBlocksAreEachRewritten) {
   const SettingsRecord factory = FactorySettings();
   ChangeMarkers reader(factory, factory);
   // A Ctrl+click over lines already marked as added: both comments trail.
-  const auto lines = Lines({"'******* Add Start    ******** 2003/07/15",
-                            "'******* Modify Start ******** 2004/01/02",
-                            "x = 1 \t'Add 2003/07/15\t'Modify 2004/01/02",
-                            "'******* Modify End   ******** 2004/01/02",
-                            "y = 2 \t'Add 2003/07/15",
-                            "'******* Add End      ******** 2003/07/15"});
+  const auto lines = Lines(
+      {"'******* Add Start    ******** 2003/07/15", "'******* Modify Start ******** 2004/01/02",
+       "x = 1 \t'Add 2003/07/15\t'Modify 2004/01/02", "'******* Modify End   ******** 2004/01/02",
+       "y = 2 \t'Add 2003/07/15", "'******* Add End      ******** 2003/07/15"});
   const ChangeReading r = reader.Read(lines);
-  ASSERT_EQ(Describe(r), (std::vector<std::string>{"add 2003-7-15 1-6 (4)",
-                                                   "modify 2004-1-2 2-4 (1)"}));
+  ASSERT_EQ(Describe(r),
+            (std::vector<std::string>{"add 2003-7-15 1-6 (4)", "modify 2004-1-2 2-4 (1)"}));
   EXPECT_EQ(Apply(lines, reader.Accept(lines, r.blocks)),
             (std::vector<std::string>{"x = 1", "y = 2"}));
 }
@@ -250,7 +248,8 @@ TEST(MarkerPatternTest, RefusesBrokenPatternsWithAReason) {
   ASSERT_TRUE(braces);
   auto m = braces->Match(u"'{X}  A-1");
   ASSERT_TRUE(m);
-  EXPECT_EQ(m->fields, (std::vector<std::pair<std::u16string, std::u16string>>{{u"ticket", u"A-1"}}));
+  EXPECT_EQ(m->fields,
+            (std::vector<std::pair<std::u16string, std::u16string>>{{u"ticket", u"A-1"}}));
 }
 
 }  // namespace
