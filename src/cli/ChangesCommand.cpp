@@ -187,7 +187,10 @@ std::shared_ptr<ChangesCommand> AddChangesCommand(CLI::App& app) {
   cmd->add_option("--dialects", c->dialects_file,
                   "The dialect file of older marker shapes (default: tolvan-markers.json kept "
                   "with the modules)");
-  cmd->add_option("--dialect", c->dialect_names, "Switch on a built-in marker dialect by name");
+  cmd->add_option("--dialect", c->dialect_names,
+                  "Switch on a built-in marker dialect by name (repeatable)")
+      // One name per --dialect: the paths after it are paths.
+      ->allow_extra_args(false);
   cmd->add_option("--settings", c->settings_file,
                   "Use this settings file (PROFILE.ini and its .dat) for this run only");
   cmd->add_option(
