@@ -270,6 +270,7 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
   for (const auto& f : outcomes) {
     if (!f.error.empty()) err << f.error << "\n";
     for (const auto& p : f.problems) err << p << "\n";
+    for (const auto& n : f.notes) err << n << "\n";
     failed = failed || !f.error.empty() || !f.problems.empty();
     if (f.rewritten > 0) ++files_rewritten;
     blocks_rewritten += f.rewritten;

@@ -252,6 +252,8 @@ ChangeEdits ChangeMarkers::Rewrite(std::span<const std::u16string> lines,
     }
     current(b->first_line).reset();
     current(b->last_line).reset();
+    bool padded_everywhere = rule.tolvan && rule.each;  // till a line fills its width
+    bool any_marked = false;
     for (long line = b->first_line + 1; line < b->last_line; ++line) {
       std::optional<std::u16string>& text = current(line);
       if (!text) continue;
@@ -260,6 +262,8 @@ ChangeEdits ChangeMarkers::Rewrite(std::span<const std::u16string> lines,
         if (rule.each && !tab) continue;  // a line written in later: not part of the change
         std::u16string code = tab ? text->substr(0, *tab) : *text;
         if (tab) {
+          any_marked = true;
+          if (*tab == 0 || (*text)[*tab - 1] != u' ') padded_everywhere = false;
           while (!code.empty() && code.back() == u' ') code.pop_back();  // the padding
         }
         const bool commented = rule.kind == ChangeKind::kDelete;
@@ -299,6 +303,12 @@ ChangeEdits ChangeMarkers::Rewrite(std::span<const std::u16string> lines,
           }
           break;
       }
+    }
+    const bool keeps_lines = accept != (rule.kind == ChangeKind::kDelete);
+    if (padded_everywhere && any_marked && keeps_lines) {
+      edits.notes.push_back({b->first_line,
+                             "the widest marked line ended in spaces, which cannot be told from "
+                             "the padding: they were dropped"});
     }
   }
   for (auto& [line, text] : now) {

@@ -69,6 +69,9 @@ struct LineChange {
 struct ChangeEdits {
   std::vector<LineChange> changes;     // by line
   std::vector<MarkerProblem> refused;  // blocks left as they are
+  // Said to the user, nothing refused: the widest line of a block ended in
+  // spaces, which cannot be told from the padding and went with it.
+  std::vector<MarkerProblem> notes;
 };
 
 class ChangeMarkers {

@@ -69,6 +69,9 @@ ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
   for (const MarkerProblem& p : edits.refused) {
     out.problems.push_back(out.file + ":" + std::to_string(p.line) + ": " + p.message);
   }
+  for (const MarkerProblem& p : edits.notes) {
+    out.notes.push_back(out.file + ":" + std::to_string(p.line) + ": " + p.message);
+  }
   out.rewritten = static_cast<int>(out.blocks.size() - edits.refused.size());
   std::vector<host::LineEdit> line_edits;
   for (const LineChange& c : edits.changes) {

@@ -36,6 +36,7 @@ struct ChangesOutcome {
   std::string error;                  // the file failed: "FILE: why"
   std::vector<ChangeBlock> blocks;    // those the filter keeps, in file lines
   std::vector<std::string> problems;  // "FILE:LINE: message"
+  std::vector<std::string> notes;     // "FILE:LINE: message", told but no failure
   std::string diff;                   // dry run: the unified diff
   int rewritten = 0;                  // blocks accepted or reverted
 };

@@ -214,6 +214,23 @@ TEST(ChangeMarkersTest, AcceptAndRevertRewriteOnlyTheMarkedLines) {
             (std::vector<std::string>{"Sub A()", "    x = 1", "", "End Sub"}));
 }
 
+TEST(ChangeMarkersTest, SpacesLostWithThePaddingAreSaid) {
+  const SettingsRecord factory = FactorySettings();
+  ChangeMarkers reader(factory, factory);
+  auto notes = [&](const std::vector<std::u16string>& lines) {
+    const ChangeReading r = reader.Read(lines);
+    std::vector<long> out;
+    for (const auto& n : reader.Accept(lines, r.blocks).notes) out.push_back(n.line);
+    return out;
+  };
+  // The widest line reaches the TAB: nothing but padding went.
+  EXPECT_EQ(notes(kFactoryMarked), std::vector<long>{});
+  // Every line is padded: the widest one had spaces of its own.
+  EXPECT_EQ(notes(Lines({"'******* Add Start    ******** 2003/07/15", "x = 1  \t'Add 2003/07/15",
+                         "y      \t'Add 2003/07/15", "'******* Add End      ******** 2003/07/15"})),
+            std::vector<long>{1});
+}
+
 TEST(ChangeMarkersTest, NestedBlocksAreEachRewritten) {
   const SettingsRecord factory = FactorySettings();
   ChangeMarkers reader(factory, factory);
