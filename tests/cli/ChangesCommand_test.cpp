@@ -116,6 +116,11 @@ TEST_F(ChangesCommandTest, MarkedThenAcceptedOrRevertedGivesTheBytesBack) {
        custom,
        "modPay.bas:5: add 2003-07-15 (2 lines) '<<< ADD 2003-07-15 T-7 >>>\n",
        0},
+      {"custom template, the ticket given with the click",
+       {"--macro", "tk=T-12"},
+       custom,
+       "modPay.bas:5: add 2003-07-15 (2 lines) '<<< ADD 2003-07-15 T-12 >>>\n",
+       0},
   };
   fs::current_path(dir_);
   for (const Row& row : rows) {
@@ -156,6 +161,9 @@ TEST_F(ChangesCommandTest, MarkedThenAcceptedOrRevertedGivesTheBytesBack) {
       EXPECT_EQ(Read("modPay.bas"), marked) << row.name;
     }
   }
+  const auto bad = Tolvan({"comment", "modPay.bas", "--line", "5", "--macro", "tk"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err, "Tolvan: --macro wants NAME=VALUE, not \"tk\"\n");
 }
 
 // Legacy blocks in CP932, listed through the project's dialect file.
