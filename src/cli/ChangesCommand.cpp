@@ -2,15 +2,14 @@
 
 #include <atomic>
 #include <cstdio>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <system_error>
 #include <thread>
 
-#include "cli/MarkerDialectFile.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
+#include "project/ChangeReaders.h"
 #include "project/ChangesRun.h"
 #include "project/ProjectRun.h"
 
@@ -54,10 +53,7 @@ std::optional<CalendarDate> ParseDay(const std::string& text) {
 }
 
 std::string DayText(const std::optional<CalendarDate>& d) {
-  if (!d) return {};
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", d->year, d->month, d->day);
-  return buffer;
+  return d ? Utf16ToUtf8(IsoDate(*d)) : std::string();
 }
 
 std::string Field(const ChangeBlock& b, std::u16string_view name) {
@@ -79,47 +75,10 @@ std::string Cell(const std::string& text) {
   return out + "\"";
 }
 
-// The dialects of each module: those named with --dialect, then those of the
-// dialect file (--dialects, or the one kept with the module). Files found
-// are read once.
-class DialectSource {
- public:
-  DialectSource(const ChangesCommand& c, const SettingsRecord& settings,
-                const SettingsRecord& defaults)
-      : c_(c), settings_(settings), defaults_(defaults) {}
-
-  Result<const ChangeMarkers*> For(const std::filesystem::path& module) {
-    const std::filesystem::path file =
-        c_.dialects_file.empty() ? FindMarkerDialectFile(module) : PathFromUtf8(c_.dialects_file);
-    const std::string key = PathUtf8(file);
-    if (auto it = readers_.find(key); it != readers_.end()) return it->second.get();
-    auto dialects = BuiltInDialectsNamed(c_.dialect_names);
-    if (!dialects) return dialects.status();
-    if (!file.empty()) {
-      auto bytes = ReadFileBytes(key);
-      if (!bytes) return Status::Error(key + ": " + bytes.message());
-      auto own = ParseMarkerDialects(*bytes, key);
-      if (!own) return own.status();
-      dialects->insert(dialects->end(), own->begin(), own->end());
-    }
-    auto& slot = readers_[key];
-    slot = std::make_unique<ChangeMarkers>(settings_, defaults_, std::move(*dialects));
-    return slot.get();
-  }
-
- private:
-  const ChangesCommand& c_;
-  const SettingsRecord& settings_;
-  const SettingsRecord& defaults_;
-  std::map<std::string, std::unique_ptr<ChangeMarkers>> readers_;
-};
-
 void PrintText(const std::vector<project::ChangesOutcome>& outcomes, std::ostream& out) {
   for (const auto& f : outcomes) {
     for (const ChangeBlock& b : f.blocks) {
-      const long n = b.inside();
-      out << f.file << ":" << b.first_line << ": " << Utf16ToUtf8(ChangeKindName(b.kind)) << " "
-          << (b.date ? DayText(b.date) : "-") << " (" << n << (n == 1 ? " line) " : " lines) ")
+      out << f.file << ":" << b.first_line << ": " << Utf16ToUtf8(DescribeChangeBlock(b)) << " "
           << Utf16ToUtf8(b.marker) << "\n";
     }
   }
@@ -238,7 +197,7 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
   for (const auto& e : modules.errors) err << e << "\n";
   bool failed = !modules.errors.empty();
 
-  DialectSource dialects(c, *settings, defaults);
+  project::ChangeReaders dialects(*settings, defaults, c.dialect_names, c.dialects_file);
   std::vector<const ChangeMarkers*> readers(modules.files.size());
   std::vector<project::ChangesOutcome> outcomes(modules.files.size());
   for (size_t i = 0; i < modules.files.size(); ++i) {
@@ -269,8 +228,8 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
   int files_rewritten = 0, blocks_rewritten = 0;
   for (const auto& f : outcomes) {
     if (!f.error.empty()) err << f.error << "\n";
-    for (const auto& p : f.problems) err << p << "\n";
-    for (const auto& n : f.notes) err << n << "\n";
+    for (const auto& p : f.problems) err << f.file << ":" << p.line << ": " << p.message << "\n";
+    for (const auto& n : f.notes) err << f.file << ":" << n.line << ": " << n.message << "\n";
     failed = failed || !f.error.empty() || !f.problems.empty();
     if (f.rewritten > 0) ++files_rewritten;
     blocks_rewritten += f.rewritten;

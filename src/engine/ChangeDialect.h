@@ -9,7 +9,7 @@
 //   modify  changed code, the old code not kept
 //
 // The built-in dialects are the shapes met in Japanese VB6 codebases; a team
-// switches them on by name (see the dialect file, cli/MarkerDialectFile.h).
+// switches them on by name (see the dialect file, project/MarkerDialectFile.h).
 #pragma once
 
 #include <string>

@@ -40,6 +40,33 @@ char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'
 
 }  // namespace
 
+std::u16string IsoDate(const CalendarDate& d) {
+  char16_t text[11];
+  const int parts[] = {d.year / 1000 % 10,
+                       d.year / 100 % 10,
+                       d.year / 10 % 10,
+                       d.year % 10,
+                       -1,
+                       d.month / 10 % 10,
+                       d.month % 10,
+                       -1,
+                       d.day / 10 % 10,
+                       d.day % 10};
+  for (size_t i = 0; i < 10; ++i) {
+    text[i] = parts[i] < 0 ? u'-' : static_cast<char16_t>(u'0' + parts[i]);
+  }
+  return std::u16string(text, 10);
+}
+
+std::u16string DescribeChangeBlock(const ChangeBlock& b) {
+  const long n = b.inside();
+  std::u16string out(ChangeKindName(b.kind));
+  out += u" " + (b.date ? IsoDate(*b.date) : u"-") + u" (";
+  for (char c : std::to_string(n)) out += static_cast<char16_t>(c);
+  out += n == 1 ? u" line)" : u" lines)";
+  return out;
+}
+
 ChangeMarkers::ChangeMarkers(const SettingsRecord& in_use, const SettingsRecord& defaults,
                              std::vector<ChangeDialect> dialects) {
   AddTolvanRules(in_use);

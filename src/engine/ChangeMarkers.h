@@ -74,6 +74,12 @@ struct ChangeEdits {
   std::vector<MarkerProblem> notes;
 };
 
+// "2003-07-15".
+std::u16string IsoDate(const CalendarDate& date);
+// "add 2003-07-15 (3 lines)", "-" for a date that cannot be read: how the
+// command line lists a block and an editor's hover on its marker begins.
+std::u16string DescribeChangeBlock(const ChangeBlock& block);
+
 class ChangeMarkers {
  public:
   ChangeMarkers(const SettingsRecord& in_use, const SettingsRecord& defaults,

@@ -56,9 +56,7 @@ ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
   host::ModuleDocument& document = (*vbe)->document();
   const std::vector<std::u16string> lines = document.FileLineTexts();
   ChangeReading reading = markers.Read(lines);
-  for (const MarkerProblem& p : reading.problems) {
-    out.problems.push_back(out.file + ":" + std::to_string(p.line) + ": " + p.message);
-  }
+  out.problems = reading.problems;
   for (ChangeBlock& b : reading.blocks) {
     if (o.filter.Keeps(b)) out.blocks.push_back(b);
   }
@@ -66,12 +64,8 @@ ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
 
   const ChangeEdits edits = o.action == ChangeAction::kAccept ? markers.Accept(lines, out.blocks)
                                                               : markers.Revert(lines, out.blocks);
-  for (const MarkerProblem& p : edits.refused) {
-    out.problems.push_back(out.file + ":" + std::to_string(p.line) + ": " + p.message);
-  }
-  for (const MarkerProblem& p : edits.notes) {
-    out.notes.push_back(out.file + ":" + std::to_string(p.line) + ": " + p.message);
-  }
+  out.problems.insert(out.problems.end(), edits.refused.begin(), edits.refused.end());
+  out.notes = edits.notes;
   out.rewritten = static_cast<int>(out.blocks.size() - edits.refused.size());
   std::vector<host::LineEdit> line_edits;
   for (const LineChange& c : edits.changes) {

@@ -32,13 +32,15 @@ struct ChangesOptions {
 };
 
 struct ChangesOutcome {
-  std::string file;                   // as shown (DisplayName)
-  std::string error;                  // the file failed: "FILE: why"
-  std::vector<ChangeBlock> blocks;    // those the filter keeps, in file lines
-  std::vector<std::string> problems;  // "FILE:LINE: message"
-  std::vector<std::string> notes;     // "FILE:LINE: message", told but no failure
-  std::string diff;                   // dry run: the unified diff
-  int rewritten = 0;                  // blocks accepted or reverted
+  std::string file;                 // as shown (DisplayName)
+  std::string error;                // the file failed: "FILE: why"
+  std::vector<ChangeBlock> blocks;  // those the filter keeps, in file lines
+  // Markers that do not pair up, blocks that could not be reverted; lines of
+  // the file.
+  std::vector<MarkerProblem> problems;
+  std::vector<MarkerProblem> notes;  // told, but no failure
+  std::string diff;                  // dry run: the unified diff
+  int rewritten = 0;                 // blocks accepted or reverted
 };
 
 ChangesOutcome RunChanges(const std::filesystem::path& file, const ChangeMarkers& markers,

@@ -33,7 +33,7 @@
 #include "engine/ChangeDialect.h"
 #include "platform/Status.h"
 
-namespace tolvan::cli {
+namespace tolvan::project {
 
 // The file name looked for beside the modules.
 inline constexpr const char* kMarkerDialectFileName = "tolvan-markers.json";
@@ -50,4 +50,4 @@ Result<std::vector<ChangeDialect>> BuiltInDialectsNamed(const std::vector<std::s
 // empty when there is none.
 std::filesystem::path FindMarkerDialectFile(const std::filesystem::path& module);
 
-}  // namespace tolvan::cli
+}  // namespace tolvan::project

@@ -1,4 +1,4 @@
-#include "cli/MarkerDialectFile.h"
+#include "project/MarkerDialectFile.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
@@ -7,7 +7,7 @@
 #include "platform/PathText.h"
 #include "platform/Text.h"
 
-namespace tolvan::cli {
+namespace tolvan::project {
 namespace fs = std::filesystem;
 
 namespace {
@@ -149,4 +149,4 @@ fs::path FindMarkerDialectFile(const fs::path& module) {
   }
 }
 
-}  // namespace tolvan::cli
+}  // namespace tolvan::project
