@@ -161,6 +161,22 @@ TEST_F(ChangesCommandTest, MarkedThenAcceptedOrRevertedGivesTheBytesBack) {
       EXPECT_EQ(Read("modPay.bas"), marked) << row.name;
     }
   }
+  // The last lines of a file without a final line break: the file still
+  // ends without one when they are gone, and ends as it did when they are
+  // back.
+  const std::string unended = "Attribute VB_Name = \"modX\"\nPublic Sub A()\n    x = 1\nEnd Sub";
+  Write("modX.bas", unended);
+  ASSERT_EQ(Tolvan({"comment", "modX.bas", "--line", "3", "--end-line", "4", "--end-column", "2",
+                    "--shift"})
+                .status,
+            0);
+  const std::string marked = Read("modX.bas");
+  ASSERT_EQ(Tolvan({"changes", "modX.bas", "--accept"}).status, 0);
+  EXPECT_EQ(Read("modX.bas"), "Attribute VB_Name = \"modX\"\nPublic Sub A()");
+  Write("modX.bas", marked);
+  ASSERT_EQ(Tolvan({"changes", "modX.bas", "--revert"}).status, 0);
+  EXPECT_EQ(Read("modX.bas"), unended);
+
   const auto bad = Tolvan({"comment", "modPay.bas", "--line", "5", "--macro", "tk"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.err, "Tolvan: --macro wants NAME=VALUE, not \"tk\"\n");
