@@ -67,6 +67,22 @@ std::u16string DescribeChangeBlock(const ChangeBlock& b) {
   return out;
 }
 
+std::u16string ChangeBlockHover(const ChangeBlock& b) {
+  std::u16string out = DescribeChangeBlock(b);
+  for (const auto& [name, value] : b.fields) out += u"\n" + name + u": " + value;
+  if (!b.dialect.empty()) out += u"\ndialect: " + b.dialect;
+  return out;
+}
+
+const ChangeBlock* ChangeBlockAt(std::span<const ChangeBlock> blocks, long line) {
+  const ChangeBlock* found = nullptr;
+  for (const ChangeBlock& b : blocks) {
+    if (b.first_line > line) break;  // blocks come by opening line
+    if (line <= b.last_line && (!found || b.depth > found->depth)) found = &b;
+  }
+  return found;
+}
+
 ChangeMarkers::ChangeMarkers(const SettingsRecord& in_use, const SettingsRecord& defaults,
                              std::vector<ChangeDialect> dialects) {
   AddTolvanRules(in_use);

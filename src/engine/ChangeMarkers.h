@@ -80,6 +80,13 @@ std::u16string IsoDate(const CalendarDate& date);
 // command line lists a block and an editor's hover on its marker begins.
 std::u16string DescribeChangeBlock(const ChangeBlock& block);
 
+// What an editor shows on a block: DescribeChangeBlock, then a line per
+// field ("author: 鈴木") and the dialect ("dialect: dash-s-e"), LF between.
+std::u16string ChangeBlockHover(const ChangeBlock& block);
+// The innermost of `blocks` (a reading's) holding `line`, its markers
+// included; nullptr when none does. For hovers and the editor's symbols.
+const ChangeBlock* ChangeBlockAt(std::span<const ChangeBlock> blocks, long line);
+
 class ChangeMarkers {
  public:
   ChangeMarkers(const SettingsRecord& in_use, const SettingsRecord& defaults,

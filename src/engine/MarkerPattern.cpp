@@ -171,7 +171,7 @@ void MarkerPattern::AddDate(std::u16string_view f) {
         case u'm':
           take = std::min<size_t>(run, 4);
           if (take <= 2 && after_hour) {
-            digits(take, 2, kNone);
+            digits(static_cast<int>(take), 2, kNone);
           } else if (take <= 2) {
             digits(static_cast<int>(take), 2, kMonth);
           } else {
@@ -216,10 +216,10 @@ void MarkerPattern::AddDate(std::u16string_view f) {
           AddText(f.substr(i, 1));
           break;
       }
-      if (c == u'h')
-        after_hour = true;
-      else if (c != u' ' && (c == u'y' || c == u'd' || c == u'n' || c == u's' || c == u'm'))
-        after_hour = false;
+      // Only literal text may stand between the hour and its minutes.
+      if (std::u16string_view(u"ymdhnswqtc").find(c) != std::u16string_view::npos) {
+        after_hour = c == u'h';
+      }
       i += take;
     }
   next:;

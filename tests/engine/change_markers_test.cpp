@@ -83,6 +83,8 @@ TEST(ChangeMarkersTest, ReadsCustomTemplatesThroughTheirDateFormatAndUserMacros)
        "add 2010-3-4 1-2 (0)"},
       {"month name, short year, time", u"'ADD $d", u"", u"mmm d yy hh:nn",
        Lines({"'ADD Mar 4 10 09:30", "'<<< end"}), "add 2010-3-4 1-2 (0)"},
+      {"mm after hh is minutes", u"'ADD $d", u"", u"yyyy/mm/dd hh:mm",
+       Lines({"'ADD 2010/03/04 09:30", "'<<< end"}), "add 2010-3-4 1-2 (0)"},
       {"a day that does not exist is no date", u"'ADD $d", u"", u"yyyy/mm/dd",
        Lines({"'ADD 2010/02/30", "'<<< end"}), "add undated 1-2 (0)"},
   };
@@ -244,6 +246,18 @@ TEST(ChangeMarkersTest, NestedBlocksAreEachRewritten) {
             (std::vector<std::string>{"add 2003-7-15 1-6 (4)", "modify 2004-1-2 2-4 (1)"}));
   EXPECT_EQ(Apply(lines, reader.Accept(lines, r.blocks)),
             (std::vector<std::string>{"x = 1", "y = 2"}));
+  // An editor's hover and symbols take the innermost block at a line.
+  const std::pair<long, const char*> at[] = {
+      {1, "add"}, {3, "modify"}, {4, "modify"}, {5, "add"}, {7, ""}};
+  for (const auto& [line, kind] : at) {
+    const ChangeBlock* b = ChangeBlockAt(r.blocks, line);
+    EXPECT_EQ(b ? Utf16ToUtf8(ChangeKindName(b->kind)) : "", kind) << line;
+  }
+  ChangeBlock legacy = r.blocks[0];
+  legacy.fields = {{u"author", u"鈴木"}};
+  legacy.dialect = u"start-author-date";
+  EXPECT_EQ(Utf16ToUtf8(ChangeBlockHover(legacy)),
+            "add 2003-07-15 (4 lines)\nauthor: 鈴木\ndialect: start-author-date");
 }
 
 TEST(MarkerPatternTest, RefusesBrokenPatternsWithAReason) {
