@@ -13,6 +13,8 @@
 #include "platform/PathText.h"
 #include "platform/Text.h"
 #include "platform/VbFormat.h"
+#include "project/ChangeReaders.h"
+#include "project/ChangesRun.h"
 #include "project/ProjectRun.h"
 #include "standin/FileHost.h"
 
@@ -134,7 +136,9 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
   bool problems = false;
   nlohmann::json json = nlohmann::json::array();
   std::string text;
-  for (const auto& f : outcomes) {
+  project::ChangeReaders markers(*settings, defaults, {}, {});
+  for (size_t i = 0; i < outcomes.size(); ++i) {
+    const auto& f = outcomes[i];
     if (!f.error.empty()) {
       err << f.error << "\n";
       unreadable = true;
@@ -154,6 +158,24 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
               (p.missing ? "missing header: " : "stale header: ") + p.procedure;
       if (!p.details.empty()) text += " (" + p.details + ")";
       text += "\n";
+    }
+    // Change markers that do not pair up, read as `tolvan changes` reads them.
+    auto reader = markers.For(modules.files[i]);
+    const auto marked = reader ? project::RunChanges(modules.files[i], **reader, {c.encoding})
+                               : project::ChangesOutcome{f.file, reader.message()};
+    if (!marked.error.empty()) err << marked.error << "\n";
+    unreadable = unreadable || !marked.error.empty();
+    for (const MarkerProblem& p : marked.problems) {
+      problems = true;
+      if (c.format == "json") {
+        json.push_back({{"file", f.file},
+                        {"line", p.line},
+                        {"kind", "unbalanced-marker"},
+                        {"procedure", ""},
+                        {"details", p.message}});
+      } else {
+        text += f.file + ":" + std::to_string(p.line) + ": " + p.message + "\n";
+      }
     }
   }
   if (c.format == "json") {

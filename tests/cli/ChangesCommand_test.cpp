@@ -269,6 +269,14 @@ TEST_F(ChangesCommandTest, BrokenMarkersAndBadOptionsAreReportedAndTheFileLeftAl
     EXPECT_EQ(r.err, expected.err);
     EXPECT_EQ(Read("modPay.bas"), broken);
   }
+  // `review` says the same beside the headers it misses.
+  const auto review = Tolvan({"review", "modPay.bas"});
+  EXPECT_EQ(review.status, 1);
+  EXPECT_NE(review.out.find("\nmodPay.bas:8: change marker without its end\n"), std::string::npos)
+      << review.out;
+  const auto json = nlohmann::json::parse(Tolvan({"review", "modPay.bas", "--format", "json"}).out);
+  EXPECT_EQ(json.back(), nlohmann::json::parse(R"({"file": "modPay.bas", "line": 8,
+      "kind": "unbalanced-marker", "procedure": "", "details": "change marker without its end"})"));
 }
 
 }  // namespace
