@@ -1,10 +1,7 @@
 #include "cli/ChangesCommand.h"
 
-#include <atomic>
 #include <cstdio>
 #include <nlohmann/json.hpp>
-#include <system_error>
-#include <thread>
 
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
@@ -199,31 +196,12 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
 
   project::ChangeReaders dialects(*settings, defaults, c.dialect_names, c.dialects_file);
   std::vector<const ChangeMarkers*> readers(modules.files.size());
-  std::vector<project::ChangesOutcome> outcomes(modules.files.size());
   for (size_t i = 0; i < modules.files.size(); ++i) {
     auto reader = dialects.For(modules.files[i]);
     if (!reader) return Usage(err, reader.message());
     readers[i] = *reader;
   }
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t i = next++; i < modules.files.size(); i = next++) {
-      outcomes[i] = project::RunChanges(modules.files[i], *readers[i], o);
-    }
-  };
-  size_t jobs =
-      c.jobs > 0 ? static_cast<size_t>(c.jobs) : std::max(1u, std::thread::hardware_concurrency());
-  jobs = std::min(jobs, std::max<size_t>(modules.files.size(), 1));
-  std::vector<std::thread> threads;
-  for (size_t t = 1; t < jobs; ++t) {
-    try {
-      threads.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer threads do the same work
-    }
-  }
-  work();
-  for (auto& t : threads) t.join();
+  const auto outcomes = project::RunChanges(modules.files, readers, o, c.jobs);
 
   int files_rewritten = 0, blocks_rewritten = 0;
   for (const auto& f : outcomes) {

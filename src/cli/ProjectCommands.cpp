@@ -136,7 +136,18 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
   bool problems = false;
   nlohmann::json json = nlohmann::json::array();
   std::string text;
+  // Change markers that do not pair up, read as `tolvan changes` reads them.
   project::ChangeReaders markers(*settings, defaults, {}, {});
+  std::vector<const ChangeMarkers*> readers;
+  std::vector<std::string> reader_errors;
+  for (const auto& file : modules.files) {
+    auto reader = markers.For(file);
+    reader_errors.push_back(reader ? "" : reader.message());
+    readers.push_back(reader ? *reader : nullptr);
+  }
+  const ChangeMarkers fallback(*settings, defaults);
+  for (auto& r : readers) r = r ? r : &fallback;
+  const auto marked_files = project::RunChanges(modules.files, readers, {c.encoding}, c.jobs);
   for (size_t i = 0; i < outcomes.size(); ++i) {
     const auto& f = outcomes[i];
     if (!f.error.empty()) {
@@ -159,12 +170,11 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
       if (!p.details.empty()) text += " (" + p.details + ")";
       text += "\n";
     }
-    // Change markers that do not pair up, read as `tolvan changes` reads them.
-    auto reader = markers.For(modules.files[i]);
-    const auto marked = reader ? project::RunChanges(modules.files[i], **reader, {c.encoding})
-                               : project::ChangesOutcome{f.file, reader.message()};
-    if (!marked.error.empty()) err << marked.error << "\n";
-    unreadable = unreadable || !marked.error.empty();
+    const auto& marked = marked_files[i];
+    for (const std::string& e : {reader_errors[i], marked.error}) {
+      if (!e.empty()) err << e << "\n";
+      unreadable = unreadable || !e.empty();
+    }
     for (const MarkerProblem& p : marked.problems) {
       problems = true;
       if (c.format == "json") {

@@ -1,5 +1,10 @@
 #include "project/ChangesRun.h"
 
+#include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
+
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
@@ -81,6 +86,32 @@ ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
   }
   if (Status s = (*vbe)->Save(); !s) return fail(s.message());
   return out;
+}
+
+std::vector<ChangesOutcome> RunChanges(const std::vector<fs::path>& files,
+                                       const std::vector<const ChangeMarkers*>& markers,
+                                       const ChangesOptions& options, int jobs) {
+  std::vector<ChangesOutcome> outcomes(files.size());
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i = next++; i < files.size(); i = next++) {
+      outcomes[i] = RunChanges(files[i], *markers[i], options);
+    }
+  };
+  size_t n =
+      jobs > 0 ? static_cast<size_t>(jobs) : std::max(1u, std::thread::hardware_concurrency());
+  n = std::min(n, std::max<size_t>(files.size(), 1));
+  std::vector<std::thread> threads;
+  for (size_t t = 1; t < n; ++t) {
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer threads do the same work
+    }
+  }
+  work();
+  for (auto& t : threads) t.join();
+  return outcomes;
 }
 
 }  // namespace tolvan::project

@@ -46,4 +46,10 @@ struct ChangesOutcome {
 ChangesOutcome RunChanges(const std::filesystem::path& file, const ChangeMarkers& markers,
                           const ChangesOptions& options);
 
+// The same over many files, several at once (`jobs` 0: one per core); one
+// outcome per file, in the order given. `markers[i]` reads `files[i]`.
+std::vector<ChangesOutcome> RunChanges(const std::vector<std::filesystem::path>& files,
+                                       const std::vector<const ChangeMarkers*>& markers,
+                                       const ChangesOptions& options, int jobs);
+
 }  // namespace tolvan::project
