@@ -12,7 +12,7 @@ scripts/install-deps.sh
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(comment declaration settings registry vbp)
+[ ${#targets[@]} -gt 0 ] || targets=(comment declaration settings registry vbp markers)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 --target "${targets[@]/#/fuzz_}"
@@ -25,6 +25,7 @@ seeds() {
     settings) find "$fixtures/settings" -type f \( -iname '*.ini' -o -iname '*.dat' \) ;;
     registry) find fuzz/seeds -type f -iname '*.reg' ;;
     vbp) find "$fixtures/host" -type f -iname '*.vbp' ;;
+    markers) find "$fixtures/host" -type f \( -iname '*.bas' -o -iname '*.cls' \) ;;
   esac
 }
 

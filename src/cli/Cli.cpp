@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "cli/ChangesCommand.h"
 #include "cli/NowOption.h"
 #include "cli/ProjectCommands.h"
 #include "host/Session.h"
@@ -34,6 +35,7 @@ struct CommentOptions {
   std::string settings_file;
   bool to_stdout = false;
   bool update = false;
+  std::vector<std::string> macros;  // NAME=VALUE
 };
 
 // A line or column number as a user types it: decimal digits, from 1 on.
@@ -88,6 +90,15 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
     auto when = ParseNow(o.now);
     if (!when) return Fail(err, when.status());
     run.now = *when;
+  }
+  for (const std::string& m : o.macros) {
+    const size_t eq = m.find('=');
+    const std::string word =
+        m.substr(m.starts_with("$") ? 1 : 0, eq - (m.starts_with("$") ? 1 : 0));
+    if (eq == std::string::npos || word.empty()) {
+      return Fail(err, Status::Error("--macro wants NAME=VALUE, not \"" + m + "\""));
+    }
+    run.macros.push_back({Utf8ToUtf16(word), Utf8ToUtf16(m.substr(eq + 1))});
   }
   auto line = ParsePosition("--line", o.line);
   if (!line) return Fail(err, line.status());
@@ -210,12 +221,16 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "The file's encoding (default: UTF-8 when the file is valid UTF-8 beyond ASCII, else CP932)");
   cmd->add_option("--settings", comment.settings_file,
                   "Use this settings file (PROFILE.ini and its .dat) for this run only");
+  cmd->add_option("--macro", comment.macros,
+                  "Set the user macro $NAME to VALUE for this run (NAME=VALUE, repeatable)")
+      ->allow_extra_args(false);
   cmd->add_flag("--stdout", comment.to_stdout,
                 "Print the resulting file instead of writing it; the file is left alone");
   cmd->add_flag("--update", comment.update,
                 "Regenerate the header of the procedure or module at the cursor for its "
                 "declaration, keeping what was written in it; insert one when there is none");
   auto project_commands = AddProjectCommands(app);
+  auto changes_command = AddChangesCommand(app);
 
   CLI::App* settings_cmd = app.add_subcommand(
       "settings", "Open the settings dialog, as the add-in's Tools menu item does.");
@@ -246,6 +261,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   }
 
   if (int status = RunProjectCommand(*project_commands, out, err); status >= 0) return status;
+  if (int status = RunChangesCommand(*changes_command, out, err); status >= 0) return status;
   if (cmd->parsed()) return RunComment(comment, out, err);
   if (settings_cmd->parsed()) return RunSettings(err);
   if (register_cmd->parsed()) return RunRegistration(true, err);

@@ -13,6 +13,8 @@
 #include "platform/PathText.h"
 #include "platform/Text.h"
 #include "platform/VbFormat.h"
+#include "project/ChangeReaders.h"
+#include "project/ChangesRun.h"
 #include "project/ProjectRun.h"
 #include "standin/FileHost.h"
 
@@ -134,7 +136,20 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
   bool problems = false;
   nlohmann::json json = nlohmann::json::array();
   std::string text;
-  for (const auto& f : outcomes) {
+  // Change markers that do not pair up, read as `tolvan changes` reads them.
+  project::ChangeReaders markers(*settings, defaults, {}, {});
+  std::vector<const ChangeMarkers*> readers;
+  std::vector<std::string> reader_errors;
+  for (const auto& file : modules.files) {
+    auto reader = markers.For(file);
+    reader_errors.push_back(reader ? "" : reader.message());
+    readers.push_back(reader ? *reader : nullptr);
+  }
+  const ChangeMarkers fallback(*settings, defaults);
+  for (auto& r : readers) r = r ? r : &fallback;
+  const auto marked_files = project::RunChanges(modules.files, readers, {c.encoding}, c.jobs);
+  for (size_t i = 0; i < outcomes.size(); ++i) {
+    const auto& f = outcomes[i];
     if (!f.error.empty()) {
       err << f.error << "\n";
       unreadable = true;
@@ -154,6 +169,23 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
               (p.missing ? "missing header: " : "stale header: ") + p.procedure;
       if (!p.details.empty()) text += " (" + p.details + ")";
       text += "\n";
+    }
+    const auto& marked = marked_files[i];
+    for (const std::string& e : {reader_errors[i], marked.error}) {
+      if (!e.empty()) err << e << "\n";
+      unreadable = unreadable || !e.empty();
+    }
+    for (const MarkerProblem& p : marked.problems) {
+      problems = true;
+      if (c.format == "json") {
+        json.push_back({{"file", f.file},
+                        {"line", p.line},
+                        {"kind", "unbalanced-marker"},
+                        {"procedure", ""},
+                        {"details", p.message}});
+      } else {
+        text += f.file + ":" + std::to_string(p.line) + ": " + p.message + "\n";
+      }
     }
   }
   if (c.format == "json") {

@@ -1,5 +1,6 @@
 #include "host/Session.h"
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -40,6 +41,7 @@ struct Surroundings {
             .load_settings =
                 [this, &context] {
                   Status loaded = clsSaveSetting(settings, context).Load();
+                  if (loaded) SetUserMacros(settings, macros);
                   // What the load went on without (a damaged registry store,
                   // a value that is not CP932) is told to the caller.
                   for (std::string& w : context.TakeWarnings()) warnings.push_back(std::move(w));
@@ -59,6 +61,23 @@ struct Surroundings {
                 },
         }) {}
 
+  static void SetUserMacros(SettingsRecord& s, const std::vector<UserMacro>& given) {
+    for (const UserMacro& m : given) {
+      const size_t used = std::min(s.vntUserDefine.size(),
+                                   static_cast<size_t>(std::max(s.lngUserDefineLast + 1, 0)));
+      const auto end = s.vntUserDefine.begin() + static_cast<std::ptrdiff_t>(used);
+      auto it = std::find_if(s.vntUserDefine.begin(), end,
+                             [&](const UserMacro& u) { return u.word == m.word; });
+      if (it != end) {
+        it->replacement = m.replacement;
+        continue;
+      }
+      s.vntUserDefine.resize(used);
+      s.vntUserDefine.push_back(m);
+      s.lngUserDefineLast = static_cast<int32_t>(used);
+    }
+  }
+
   SessionOutcome Outcome(Status status) {
     if (status.ok()) status = comment_status;
     return SessionOutcome{std::move(status), std::move(messages.shown), std::move(warnings)};
@@ -71,6 +90,7 @@ struct Surroundings {
   ForwardingDialog dialog;
   Status comment_status;
   std::vector<std::string> warnings;
+  std::vector<UserMacro> macros;  // set after loading, for this run
   // Last: it refers to the members above.
   Connect connect;
 };
@@ -109,6 +129,7 @@ SessionOutcome Session::RunComment(std::shared_ptr<VBE> code, const CommentRun& 
   const Clock& clock = fixed_clock ? static_cast<const Clock&>(*fixed_clock) : system_clock;
   FixedKeyboardState keyboard(run.shift, run.ctrl);
   Surroundings around(context_, clock, keyboard);
+  around.macros = run.macros;
   auto ide = std::make_shared<StandInEnvironment>(std::move(code), around.clipboard);
   Status connected = around.connect.AddinInstance_OnConnection(ide, connect_mode::kExternal);
   around.connect.AddinInstance_OnDisconnection(0);

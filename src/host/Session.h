@@ -21,6 +21,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Status.h"
 #include "settings/SettingsContext.h"
+#include "settings/SettingsRecord.h"
 #include "vbide/VBE.h"
 
 namespace tolvan::host {
@@ -40,6 +41,9 @@ struct CommentRun {
   bool ctrl = false;
   // The date and time `$d` shows; unset: the system clock's.
   std::optional<LocalDateTime> now;
+  // User macros for this run only: a word the settings define takes this
+  // replacement, another is added.
+  std::vector<UserMacro> macros;
 };
 
 // What a command run through the session came to.

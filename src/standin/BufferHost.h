@@ -72,6 +72,7 @@ class BufferVBE : public VBE {
   // The text line holding a code line, for reporting where edits went.
   Result<long> FileLineOf(long code_line) const;
   const ModuleDocument& document() const { return *document_; }
+  ModuleDocument& document() { return *document_; }
 
  protected:
   BufferVBE() = default;

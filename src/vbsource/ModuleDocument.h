@@ -104,6 +104,12 @@ class ModuleDocument {
   // The same edits as bytes, first first: applied to original_bytes() they
   // give Serialize().
   std::vector<ByteEdit> ByteEdits() const;
+  // Every line of the text as it is now, hidden ones too, without breaks.
+  std::vector<std::u16string> FileLineTexts() const;
+  // Applies edits in the file's line numbers as they are now (first line
+  // first, not overlapping). A new line in the place of an old one keeps the
+  // old one's line break, and its bytes where it holds a part of its text.
+  Status ApplyFileEdits(const std::vector<LineEdit>& edits);
   const std::string& original_bytes() const { return file_.original_bytes(); }
   bool modified() const { return edit_count_ != 0; }
   // Grows with every successful insertion or deletion.

@@ -319,6 +319,26 @@ Result<SourceLine> SourceFile::MakeLine(std::u16string_view text,
   return line;
 }
 
+Result<SourceLine> SourceFile::MakeLineWithin(std::u16string_view text, const SourceLine& source) {
+  const std::u16string_view whole = Text(source);
+  const size_t at = whole.find(text);
+  Result<std::string> head = EncodeLine(whole.substr(0, at == whole.npos ? 0 : at), encoding_);
+  Result<std::string> part = EncodeLine(text, encoding_);
+  Result<std::string> all = EncodeLine(whole, encoding_);
+  // Bytes are cut only where every character has its own, as in CP932 and
+  // UTF-8, and where encoding the text again gives as many bytes as it had.
+  if (at == whole.npos || !head || !part || !all || all->size() != source.bytes().size() ||
+      !(IsCp932Name(encoding_) || IsUtf8EncodingName(encoding_))) {
+    Result<SourceLine> made = MakeLine(text);
+    if (made) made->set_ending(source.ending());
+    return made;
+  }
+  added_bytes_.push_back(std::string(source.bytes().substr(head->size(), part->size())));
+  SourceLine line(added_bytes_.back(), source.ending());
+  if (!line.bytes().empty()) texts_.emplace(line.bytes().data(), text);
+  return line;
+}
+
 bool SourceFile::IsOriginal(const SourceLine& line) const {
   if (!bytes_) return false;
   const std::less_equal<const char*> le;

@@ -114,6 +114,10 @@ class SourceFile {
   // moved or commented out.
   Result<SourceLine> MakeLine(std::u16string_view text,
                               std::initializer_list<const SourceLine*> sources = {});
+  // A new line holding a part of `source`'s text (a line of this file): in
+  // CP932 and UTF-8 it keeps the bytes `source` has there, and it ends as
+  // `source` does. Any other text is encoded as MakeLine does.
+  Result<SourceLine> MakeLineWithin(std::u16string_view text, const SourceLine& source);
 
   // Whether the line is one of the file as read (not a new one), and then
   // where its bytes start in original_bytes() and the line break it had.
