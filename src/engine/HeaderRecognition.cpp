@@ -226,8 +226,12 @@ struct LineReading {
   // Per template segment: where what stood for it ends in the line (npos
   // when reading stopped before it), and the user's text glued to a value
   // ("(給与計算)" after "CalcPay").
+  std::vector<size_t> starts;
   std::vector<size_t> ends;
   std::vector<std::u16string> extras;
+  // A value whose closing literal is missing ("$f型" read from "Long:円"):
+  // what the user wrote there is the field, and the value is not known.
+  std::u16string unknown;
   std::u16string appended;    // written after the line's last macro or literal
   std::u16string replaced;    // written in place of a literal ("xxxx") and all after it
   size_t replaced_at = npos;  // the segment of that literal
@@ -257,6 +261,7 @@ struct LineReading {
 LineReading ReadLine(const TemplateLine& tl, std::u16string_view line, const SettingsRecord& s,
                      size_t date_length) {
   LineReading r;
+  r.starts.assign(tl.segments.size(), npos);
   r.ends.assign(tl.segments.size(), npos);
   r.extras.resize(tl.segments.size());
   size_t pos = 0;
@@ -273,16 +278,26 @@ LineReading ReadLine(const TemplateLine& tl, std::u16string_view line, const Set
       }
       skip_spaces();
       if (line.substr(pos).starts_with(anchor)) {
+        r.starts[i] = pos;
         pos += anchor.size();
         r.ends[i] = pos;
         continue;
       }
       r.replaced = std::u16string(RTrim(line.substr(pos)));
       r.replaced_at = i;
+      if (i > 0 && tl.segments[i - 1].macro && !seg.text.starts_with(u" ") &&
+          r.starts[i - 1] != npos) {
+        r.replaced_at = i - 1;
+        r.replaced = std::u16string(RTrim(line.substr(r.starts[i - 1])));
+        r.unknown = tl.segments[i - 1].text;
+        r.values.back().second.clear();
+        r.extras[i - 1].clear();
+      }
       for (size_t j = i + 1; j < tl.segments.size(); ++j) r.complete &= !tl.segments[j].macro;
       return r;
     }
     skip_spaces();
+    r.starts[i] = pos;
     const std::u16string_view m = seg.text;
     size_t end = line.find(u' ', pos);
     if (end == npos) end = line.size();
@@ -439,11 +454,8 @@ std::optional<Match> MatchBlock(const Template& t, std::span<const std::u16strin
 // line stays at the end.
 std::u16string CarryUserText(const TemplateLine& tl, std::u16string line, const LineReading& old,
                              const LineReading& fresh) {
-  if (!old.replaced.empty() && old.replaced_at < tl.segments.size() &&
-      fresh.ends[old.replaced_at] != npos) {
-    const size_t start =
-        fresh.ends[old.replaced_at] - Trim(tl.segments[old.replaced_at].text).size();
-    line = line.substr(0, start) + old.replaced;
+  if (old.replaced_at < tl.segments.size() && fresh.starts[old.replaced_at] != npos) {
+    line = line.substr(0, fresh.starts[old.replaced_at]) + old.replaced;
   } else if (!old.replaced.empty()) {
     line = std::u16string(RTrim(line)) + u" " + old.replaced;
   } else if (!old.appended.empty()) {
@@ -729,8 +741,9 @@ Shown ReadHeader(const Found& f, const Lines& lines, size_t date_length) {
     }
     const TemplateLine& tl = t.lines[ti];
     LineReading r = ReadLine(tl, lines[f.first - 1 + i], s, date_length);
-    if (tl.Has(u"$c") && shown.name.empty()) shown.name = r.Value(u"$c");
-    if (tl.Has(u"$f") && !shown.return_type) shown.return_type = std::u16string(r.Value(u"$f"));
+    if (tl.Has(u"$c") && shown.name.empty() && r.unknown != u"$c") shown.name = r.Value(u"$c");
+    if (tl.Has(u"$f") && !shown.return_type && r.unknown != u"$f")
+      shown.return_type = std::u16string(r.Value(u"$f"));
     if (tl.Has(u"$d") && shown.date.empty()) shown.date = r.Value(u"$d");
     auto row = [&](const char16_t* n, const char16_t* t, const char16_t* p) {
       std::u16string_view name = r.Value(n);
@@ -772,7 +785,8 @@ std::vector<std::u16string> Differences(const Found& f, const Shown& shown, cons
     return std::any_of(t.lines.begin(), t.lines.end(),
                        [&](const TemplateLine& l) { return l.Has(macro); });
   };
-  if (has(u"$c") && shown.name != d.name) out.push_back(u"name: " + shown.name + u" -> " + d.name);
+  if (has(u"$c") && !shown.name.empty() && shown.name != d.name)
+    out.push_back(u"name: " + shown.name + u" -> " + d.name);
   const std::u16string want_kind = KindWordOfSlot(facts.slot);
   bool kind_fits = false;
   std::u16string shown_kind;
