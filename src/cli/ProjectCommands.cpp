@@ -23,6 +23,7 @@ struct ProjectCommands {
   CLI::App* review = nullptr;
   std::vector<std::string> paths;
   bool update = false;
+  bool adopt = false;
   bool dry_run = false;
   std::string settings_file;
   std::string now;
@@ -81,6 +82,7 @@ int RunDocument(const ProjectCommands& c, std::ostream& out, std::ostream& err) 
   o.now = *now;
   o.document = true;
   o.update = c.update;
+  o.adopt = c.adopt;
   o.dry_run = c.dry_run;
   o.jobs = c.jobs;
   o.progress = ProgressLine(err, c.dry_run ? "checking" : "documenting");
@@ -94,6 +96,8 @@ int RunDocument(const ProjectCommands& c, std::ostream& out, std::ostream& err) 
       continue;
     }
     for (const auto& note : f.notes) err << f.file << ": " << note << "\n";
+    for (const auto& left : f.left_as_is) err << f.file << ":" << left << "\n";
+    if (!f.left_as_is.empty()) ++failed;
     out << f.diff;
     if (f.inserted + f.updated > 0) ++changed;
     inserted += f.inserted;
@@ -145,13 +149,18 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
       if (c.format == "json") {
         json.push_back({{"file", f.file},
                         {"line", p.line},
-                        {"kind", p.missing ? "missing" : "stale"},
+                        {"kind", p.missing   ? "missing"
+                                 : p.foreign ? "foreign"
+                                             : "stale"},
                         {"procedure", p.procedure},
                         {"details", p.details}});
         continue;
       }
       text += f.file + ":" + std::to_string(p.line) + ": " +
-              (p.missing ? "missing header: " : "stale header: ") + p.procedure;
+              (p.missing   ? "missing header: "
+               : p.foreign ? "other comment: "
+                           : "stale header: ") +
+              p.procedure;
       if (!p.details.empty()) text += " (" + p.details + ")";
       text += "\n";
     }
@@ -176,6 +185,9 @@ std::shared_ptr<ProjectCommands> AddProjectCommands(CLI::App& app) {
   AddCommonOptions(c->document, *c);
   c->document->add_flag("--update", c->update,
                         "Also bring headers that no longer fit their declaration up to date");
+  c->document->add_flag("--adopt", c->adopt,
+                        "Replace comments already above procedures by the template's headers, "
+                        "keeping every word of them");
   c->document->add_flag("--dry-run", c->dry_run,
                         "Print what would change as a unified diff; write nothing");
   c->document->add_option("--now", c->now,
@@ -221,6 +233,10 @@ int RunCommentUpdate(const UpdateOptions& o, std::ostream& out, std::ostream& er
   auto edit = HeaderEditAt(*module, context, pane->GetSelection().startLine, true);
   if (!edit) return Fail(err, o.file + ": " + edit.message());
   if (*edit) {
+    if (!(*edit)->left_as_is.empty()) {
+      return Fail(err,
+                  o.file + ": stale header left as it is: " + Utf16ToUtf8((*edit)->left_as_is));
+    }
     for (const auto& note : (*edit)->dropped_notes) {
       err << o.file << ": parameter " << Utf16ToUtf8(note.parameter)
           << " is gone, and its note with it: " << Utf16ToUtf8(note.note) << "\n";

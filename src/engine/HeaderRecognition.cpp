@@ -1178,7 +1178,10 @@ Result<std::optional<HeaderEdit>> EditFor(const Recognizer& r, const HeaderConte
     if (!e.status.is_module) {
       edit->line = s.intCommentPattern == 1 ? e.declared->last_line + 1 : e.declared->line;
     }
-  } else if (edit->left_as_is.empty()) {
+  } else if (!edit->left_as_is.empty()) {
+    edit->left_as_is = e.status.what + u": " + edit->left_as_is;
+    edit->line = e.status.declaration_line;
+  } else {
     Lines old(r.lines().begin() + (edit->line - 1),
               r.lines().begin() + (edit->line - 1 + edit->delete_count));
     if (Join(old) == edit->text) return std::optional<HeaderEdit>();

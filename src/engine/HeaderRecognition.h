@@ -84,7 +84,9 @@ struct HeaderEdit {
   // Set when the header could not be brought up to date without losing
   // something the user wrote in it: the edit changes nothing (text empty,
   // delete_count 0), the header stays as it is, and this says what had no
-  // place, for "FILE:LINE: stale header left as it is: ...".
+  // place ("Function CalcPay: no place in the new header for ..."), for
+  // "FILE:LINE: stale header left as it is: ..."; `line` is then the
+  // declaration's.
   std::u16string left_as_is;
 };
 

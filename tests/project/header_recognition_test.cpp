@@ -380,7 +380,7 @@ TEST(HeaderRecognition, UpdateThatWouldLoseTextLeavesTheHeader) {
   ASSERT_EQ(edits->size(), 2u);  // the module header, and the one left
   const HeaderEdit& e = (*edits)[0];
   EXPECT_EQ(Utf16ToUtf8(e.left_as_is),
-            "no place in the new header for \"'説明:            :給与を計算する\"");
+            "Function CalcPay: no place in the new header for \"'説明:            :給与を計算する\"");
   auto before = m.code().Lines(1, m.code().CountOfLines());
   ASSERT_TRUE(ApplyHeaderEdit(m.code(), e).ok());
   EXPECT_EQ(Utf16ToUtf8(*m.code().Lines(1, m.code().CountOfLines())), Utf16ToUtf8(*before));
