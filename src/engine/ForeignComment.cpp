@@ -134,8 +134,11 @@ bool IsCommentedOutCode(std::u16string_view line) {
   const std::u16string_view head = s.substr(0, e);
   std::u16string_view tail = TrimBlanks(s.substr(e));
   if (tail.starts_with(u"=") && !tail.starts_with(u"==")) return TrimBlanks(tail.substr(1)).size();
+  // An object's name before the dot has two letters at least ("rs", "Me"),
+  // which keeps "e.g." prose.
   const size_t dot = head.find(u'.');
-  return dot != npos && dot > 0 && dot + 1 < head.size() && IsWordChar(head[dot + 1]) &&
+  return dot != npos && dot > 1 && dot + 1 < head.size() && IsWordChar(head[dot + 1]) &&
+         !head.ends_with(u".") &&
          (tail.empty() || tail.front() == u'"' || IsWordChar(tail.front()) || tail[0] == u'\'');
 }
 
@@ -264,6 +267,7 @@ void ReadXml(Reader& r, std::span<const std::u16string> lines) {
       if (body.find(u"</") != npos) in_other = false, r.target = Target::kDescription;
       continue;
     }
+    bool whole_line = false;
     while (body.starts_with(u"<") && !body.starts_with(u"</")) {
       const size_t close = body.find(u'>');
       if (close == npos) break;
@@ -279,11 +283,12 @@ void ReadXml(Reader& r, std::span<const std::u16string> lines) {
         r.target = Target::kOthers;
         in_other = body.find(u"</") == npos && !open.ends_with(u"/");
         r.Add(body, line);
-        body = {};
+        whole_line = true;
         break;
       }
       body = TrimBlanks(body.substr(close + 1));
     }
+    if (whole_line) continue;
     size_t end = body.find(u"</");
     r.Add(body.substr(0, end), line);
     if (end != npos) r.target = Target::kDescription;
