@@ -346,7 +346,8 @@ void ReadBox(Reader& r, std::span<const std::u16string> lines) {
         r.target = Target::kNone;
         if (HasWords(text)) BoxParam(r, text, true);
       } else if (label == u"戻値" || label == u"戻り値" || label == u"返値") {
-        r.target = Target::kReturns;
+        // "なし" (none) says what the header's lack of a return line says.
+        r.target = text == u"なし" || text == u"無し" ? Target::kNone : Target::kReturns;
         r.Add(text, line);
       } else {
         r.target = Target::kOthers;

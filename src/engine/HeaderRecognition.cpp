@@ -1217,6 +1217,10 @@ Result<std::optional<HeaderEdit>> AdoptFor(const Recognizer& r, const HeaderCont
                                     [](const Segment& g) { return g.macro; });
     if (description < 0 && i > 0 && plain && tl.role == Role::kPlain && HasWords(fresh[i]))
       description = static_cast<int>(i);
+  }
+  // Further description lines stand under the colon column, as the
+  // further-parameters line does (whether or not the procedure has one).
+  for (const auto& tl : t.lines) {
     if (tl.role == Role::kFurtherParam && tl.prefix.ends_with(u":")) continuation = tl.prefix;
   }
   Lines others;

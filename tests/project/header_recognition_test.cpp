@@ -379,8 +379,9 @@ TEST(HeaderRecognition, UpdateThatWouldLoseTextLeavesTheHeader) {
   ASSERT_TRUE(edits.ok()) << edits.message();
   ASSERT_EQ(edits->size(), 2u);  // the module header, and the one left
   const HeaderEdit& e = (*edits)[0];
-  EXPECT_EQ(Utf16ToUtf8(e.left_as_is),
-            "Function CalcPay: no place in the new header for \"'説明:            :給与を計算する\"");
+  EXPECT_EQ(
+      Utf16ToUtf8(e.left_as_is),
+      "Function CalcPay: no place in the new header for \"'説明:            :給与を計算する\"");
   auto before = m.code().Lines(1, m.code().CountOfLines());
   ASSERT_TRUE(ApplyHeaderEdit(m.code(), e).ok());
   EXPECT_EQ(Utf16ToUtf8(*m.code().Lines(1, m.code().CountOfLines())), Utf16ToUtf8(*before));
