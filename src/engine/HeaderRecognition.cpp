@@ -211,10 +211,15 @@ bool IsNameMacro(std::u16string_view m) { return m == u"$c" || m == u"$n1" || m 
 bool IsTypeMacro(std::u16string_view m) { return m == u"$f" || m == u"$t1" || m == u"$t2"; }
 
 // The end of a name ("Pad$" keeps its type character) or of a type name
-// ("ADODB.Recordset", "Long()") starting at `pos`.
+// ("ADODB.Recordset", "Long()") starting at `pos`. Type names are taken in
+// ASCII: what a user writes right after a type ("Long型", "Currency注記")
+// is theirs.
 size_t WordEnd(std::u16string_view line, size_t pos, bool type) {
+  auto type_char = [](char16_t c) {
+    return IsLetter(c) || c == u'_' || c == u'.' || (c >= u'0' && c <= u'9');
+  };
   size_t e = pos;
-  while (e < line.size() && (IsNameChar(line[e]) || (type && line[e] == u'.'))) ++e;
+  while (e < line.size() && (type ? type_char(line[e]) : IsNameChar(line[e]))) ++e;
   if (e == pos) return e;
   if (!type && e < line.size() && std::u16string_view(u"$%&!#@").find(line[e]) != npos) ++e;
   if (type && line.substr(e).starts_with(u"()")) e += 2;
@@ -258,8 +263,12 @@ struct LineReading {
   }
 };
 
+// `known`: the names and types of today's declaration. A name or type field
+// that holds one of them with text glued on ("CalcPay注記", "Longnote")
+// holds that name and the user's text. (Letters glued onto a name that
+// changed as well cannot be told from it.)
 LineReading ReadLine(const TemplateLine& tl, std::u16string_view line, const SettingsRecord& s,
-                     size_t date_length) {
+                     size_t date_length, std::span<const std::u16string> known = {}) {
   LineReading r;
   r.starts.assign(tl.segments.size(), npos);
   r.ends.assign(tl.segments.size(), npos);
@@ -306,6 +315,16 @@ LineReading ReadLine(const TemplateLine& tl, std::u16string_view line, const Set
       end = std::min(line.size(), pos + date_length);
     }
     std::u16string_view token = line.substr(pos, end - pos);
+    if ((IsNameMacro(m) || IsTypeMacro(m)) &&
+        std::none_of(known.begin(), known.end(),
+                     [&](const auto& k) { return SameName(k, token); })) {
+      size_t longest = 0;
+      for (const auto& k : known) {
+        if (k.size() < token.size() && k.size() > longest && SameName(k, token.substr(0, k.size())))
+          longest = k.size();
+      }
+      if (longest > 0) token = token.substr(0, longest);
+    }
     // A literal written right after the macro ("$f型") ends its value.
     const bool glued_literal = i + 1 < tl.segments.size() && !tl.segments[i + 1].macro &&
                                !tl.segments[i + 1].text.starts_with(u" ");
@@ -729,7 +748,8 @@ struct Shown {
   std::u16string date;
 };
 
-Shown ReadHeader(const Found& f, const Lines& lines, size_t date_length) {
+Shown ReadHeader(const Found& f, const Lines& lines, size_t date_length,
+                 std::span<const std::u16string> known = {}) {
   Shown shown;
   const Template& t = *f.tmpl;
   const SettingsRecord& s = *t.settings;
@@ -740,7 +760,7 @@ Shown ReadHeader(const Found& f, const Lines& lines, size_t date_length) {
       continue;
     }
     const TemplateLine& tl = t.lines[ti];
-    LineReading r = ReadLine(tl, lines[f.first - 1 + i], s, date_length);
+    LineReading r = ReadLine(tl, lines[f.first - 1 + i], s, date_length, known);
     if (tl.Has(u"$c") && shown.name.empty() && r.unknown != u"$c") shown.name = r.Value(u"$c");
     if (tl.Has(u"$f") && !shown.return_type && r.unknown != u"$f")
       shown.return_type = std::u16string(r.Value(u"$f"));
@@ -1077,7 +1097,13 @@ Result<std::vector<Examined>> Examine(const Recognizer& r, const host::CodeModul
   for (auto& e : out) {
     claim_top(e.found ? e.found->first : e.declared->line);
     if (!e.found) continue;
-    e.shown = ReadHeader(*e.found, r.lines(), r.date_length());
+    std::vector<std::u16string> known = ParamNames(e.facts->params);
+    known.push_back(e.declared->name);
+    if (!e.facts->return_type.empty()) known.push_back(e.facts->return_type);
+    for (const auto& p : e.facts->params) {
+      if (!p[1].empty()) known.push_back(p[1]);
+    }
+    e.shown = ReadHeader(*e.found, r.lines(), r.date_length(), known);
     e.status.header_first = e.found->first;
     e.status.header_last = e.found->last;
     e.status.details = Differences(*e.found, e.shown, *e.declared, *e.facts);
