@@ -34,6 +34,7 @@ struct CommentOptions {
   std::string settings_file;
   bool to_stdout = false;
   bool update = false;
+  bool adopt = false;
 };
 
 // A line or column number as a user types it: decimal digits, from 1 on.
@@ -94,9 +95,10 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   auto column = ParsePosition("--column", o.column);
   if (!column) return Fail(err, column.status());
   // --update: regenerate the header at the cursor instead (ProjectCommands).
-  if (o.update) {
+  if (o.update || o.adopt) {
     return RunCommentUpdate(
-        {o.file, *line, *column, o.now, o.encoding, o.settings_file, o.to_stdout}, out, err);
+        {o.file, *line, *column, o.now, o.encoding, o.settings_file, o.to_stdout, o.adopt}, out,
+        err);
   }
   Result<long> end_line = *line;
   if (o.end_line) end_line = ParsePosition("--end-line", *o.end_line);
@@ -215,6 +217,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   cmd->add_flag("--update", comment.update,
                 "Regenerate the header of the procedure or module at the cursor for its "
                 "declaration, keeping what was written in it; insert one when there is none");
+  cmd->add_flag("--adopt", comment.adopt,
+                "Replace the comment already above the procedure at the cursor by the "
+                "template's header, keeping every word of it (else as --update)");
   auto project_commands = AddProjectCommands(app);
 
   CLI::App* settings_cmd = app.add_subcommand(

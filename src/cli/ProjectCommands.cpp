@@ -230,7 +230,10 @@ int RunCommentUpdate(const UpdateOptions& o, std::ostream& out, std::ostream& er
   if (!found) return Fail(err, o.file + ": not a code module");
   const HeaderContext& context = *found;
 
-  auto edit = HeaderEditAt(*module, context, pane->GetSelection().startLine, true);
+  const long at = pane->GetSelection().startLine;
+  Result<std::optional<HeaderEdit>> edit =
+      o.adopt ? AdoptEditAt(*module, context, at) : HeaderEditAt(*module, context, at, true);
+  if (o.adopt && edit && !*edit) edit = HeaderEditAt(*module, context, at, true);
   if (!edit) return Fail(err, o.file + ": " + edit.message());
   if (*edit) {
     if (!(*edit)->left_as_is.empty()) {

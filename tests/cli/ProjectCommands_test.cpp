@@ -148,6 +148,48 @@ TEST_F(ProjectCommandsTest, TeamSettingsFileBelowAndDefaultHeadersAbove) {
   EXPECT_EQ(japan.compare(japan.find('\n', pad) + 1, 1, "'"), 0);
 }
 
+// The user's own comments: review names them, --adopt turns them into
+// headers once; an update that would lose text leaves the file and exits 1.
+TEST_F(ProjectCommandsTest, AdoptsCommentsAndReportsHeadersLeftAsTheyAre) {
+  const fs::path tree = root_ / "comments";
+  fs::copy(fs::path(TOLVAN_FIXTURE_DIR) / "comments", tree);
+  fs::remove(tree / "make_fixtures.py");
+  const std::string pay = project::DisplayName(tree / "modPay.bas");
+  testing::RunResult review = Tolvan({"review", tree.string(), "--format", "json"});
+  EXPECT_EQ(review.status, 1);
+  const auto found = nlohmann::json::parse(review.out);
+  EXPECT_NE(std::find(found.begin(), found.end(),
+                      nlohmann::json{{"file", pay},
+                                     {"line", 10},
+                                     {"kind", "foreign"},
+                                     {"procedure", "Function CalcPay"},
+                                     {"details", ""}}),
+            found.end())
+      << review.out;
+  testing::RunResult adopt = Tolvan({"document", tree.string(), "--adopt", "--now", "2026-12-09"});
+  EXPECT_EQ(adopt.status, 0) << adopt.err;
+  EXPECT_EQ(adopt.out, "Tolvan: 5 files changed, 6 headers inserted, 6 updated\n");
+  EXPECT_EQ(Tolvan({"review", tree.string()}).out, "");
+  EXPECT_EQ(Tolvan({"document", tree.string(), "--adopt", "--update"}).out,
+            "Tolvan: 0 files changed, 0 headers inserted, 0 updated\n");
+
+  // The team's template has no line for the description the adopted header
+  // now holds: the update leaves that header as it is, and says so.
+  const std::string team =
+      (fs::path(TOLVAN_FIXTURE_DIR) / "settings" / "v04" / "Team.ini").string();
+  std::string changed = *ReadFileBytes(PathUtf8(tree / "modPay.bas"));
+  changed.replace(changed.find(", ByVal lngHours As Long"), 24, "");
+  Write(tree / "modPay.bas", changed);
+  testing::RunResult update =
+      Tolvan({"document", (tree / "modPay.bas").string(), "--update", "--settings", team});
+  EXPECT_EQ(update.status, 1);
+  EXPECT_NE(update.err.find(pay + ":17: stale header left as it is: Function CalcPay: no place in "
+                                  "the new header for \"'説明:"),
+            std::string::npos)
+      << update.err;
+  EXPECT_EQ(*ReadFileBytes(PathUtf8(tree / "modPay.bas")), changed);
+}
+
 TEST_F(ProjectCommandsTest, DryRunPrintsTheDiffAndWritesNothing) {
   const fs::path file = root_ / "modA.bas";
   const std::string original =
