@@ -2,10 +2,12 @@
 // name from the input are parsed as the header command parses them, then a
 // template (the input's own, or one of the factory ones) is expanded with
 // what was found and with user macros from the input. Whatever they hold,
-// the parameter table keeps at least one entry and the result holds no NUL.
+// the parameter table keeps at least one entry, the result holds no NUL, and
+// what the head of a declaration names the whole parse names too.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "FuzzSupport.h"
+#include "engine/ProcedureDeclaration.h"
 #include "engine/clsMarlet.h"
 #include "engine/modMarlet.h"
 #include "platform/Clock.h"
@@ -46,6 +48,13 @@ void Run(const uint8_t* data, size_t size) {
   FixedKeyboardState keyboard;
   clsMarlet engine(settings, clock, keyboard);
   clsMarletTestPeer::Parse(engine, declaration, name);
+  // Whatever the procedure index takes for a declaration, the parser reads.
+  if (auto head = ReadDeclarationHead(declaration)) {
+    DefTypeTable defs;
+    defs.Read(declaration);
+    auto parsed = ParseDeclarationText(declaration, declaration, defs);
+    FUZZ_CHECK(parsed.has_value() && parsed->name == head->name && parsed->kind == head->kind);
+  }
   const ParamTable& params = clsMarletTestPeer::Params(engine);
   FUZZ_CHECK(!params.empty());
   ProcInfo info = clsMarletTestPeer::Info(engine);

@@ -7,10 +7,12 @@
 #include <span>
 
 #include "engine/ForeignComment.h"
+#include "engine/ProcedureDeclaration.h"
 #include "engine/clsMarlet.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
 #include "platform/Text.h"
+#include "platform/VbString.h"
 
 namespace tolvan {
 namespace {
@@ -22,36 +24,11 @@ const std::u16string kCrLf = u"\r\n";
 constexpr size_t kMaxBlock = 400;
 constexpr size_t npos = std::u16string_view::npos;
 
-std::u16string_view RTrim(std::u16string_view s) {
-  while (!s.empty() && s.back() == u' ') s.remove_suffix(1);
-  return s;
-}
-
-std::u16string_view Trim(std::u16string_view s) {
-  s = RTrim(s);
-  while (!s.empty() && s.front() == u' ') s.remove_prefix(1);
-  return s;
-}
-
-bool IsComment(std::u16string_view line) {
-  size_t p = line.find_first_not_of(u" \t");
-  return p != std::u16string_view::npos && line[p] == u'\'';
-}
-
-Lines SplitLines(std::u16string_view text) {
-  Lines out;
-  size_t from = 0;
-  while (true) {
-    size_t at = text.find(kCrLf, from);
-    if (at == std::u16string_view::npos) {
-      out.emplace_back(text.substr(from));
-      break;
-    }
-    out.emplace_back(text.substr(from, at - from));
-    from = at + 2;
-  }
-  return out;
-}
+using vb::IsCommentLine;
+using vb::SplitCrLf;
+bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+std::u16string_view RTrim(std::u16string_view s) { return vb::RTrimView(s); }
+std::u16string_view Trim(std::u16string_view s) { return vb::TrimView(s); }
 
 std::u16string Join(const Lines& lines) {
   std::u16string out;
@@ -61,8 +38,6 @@ std::u16string Join(const Lines& lines) {
   }
   return out;
 }
-
-bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
 // ---------------------------------------------------------------------------
 // Templates taken apart line by line.
@@ -141,7 +116,7 @@ std::vector<Segment> Segments(std::u16string_view line, const SettingsRecord& s)
 }
 
 Template ParseTemplate(std::u16string_view text, const SettingsRecord& s) {
-  Lines raw = SplitLines(text);
+  Lines raw = SplitCrLf(text);
   if (raw.size() > 1 && raw.back().empty()) raw.pop_back();  // the expansion drops one CR LF
   Template t;
   t.text = std::u16string(text);
@@ -497,66 +472,35 @@ std::u16string CarryUserText(const TemplateLine& tl, std::u16string line, const 
 
 struct Declared {
   std::u16string name;
-  int kind = 3;
-  std::u16string keyword;  // "Sub", "Function", "Property Get", ...
+  host::ProcKind kind = host::ProcKind::Proc;
   long line = 0;
   long last_line = 0;  // after its continuation lines
 };
 
-constexpr host::ProcKind kHostKind[] = {host::ProcKind::Get, host::ProcKind::Let,
-                                        host::ProcKind::Set, host::ProcKind::Proc};
-
-std::optional<Declared> ParseDeclarationLine(std::u16string_view line) {
-  size_t b = line.find_first_not_of(u" \t");
-  if (b == std::u16string_view::npos) return std::nullopt;
-  std::u16string_view s = line.substr(b);
-  auto eat = [&](std::u16string_view word) {
-    if (!s.starts_with(word)) return false;
-    s.remove_prefix(word.size());
-    return true;
-  };
-  eat(u"Public ") || eat(u"Private ") || eat(u"Friend ");
-  eat(u"Static ");
-  Declared d;
-  if (eat(u"Sub ")) {
-    d.keyword = u"Sub";
-  } else if (eat(u"Function ")) {
-    d.keyword = u"Function";
-  } else if (eat(u"Property Get ")) {
-    d.keyword = u"Property Get", d.kind = 0;
-  } else if (eat(u"Property Let ")) {
-    d.keyword = u"Property Let", d.kind = 1;
-  } else if (eat(u"Property Set ")) {
-    d.keyword = u"Property Set", d.kind = 2;
-  } else {
-    return std::nullopt;
-  }
-  size_t e = 0;
-  while (e < s.size() &&
-         (IsLetter(s[e]) || s[e] == u'_' || (s[e] >= u'0' && s[e] <= u'9') || s[e] >= 0x80)) {
-    ++e;
-  }
-  if (e == 0) return std::nullopt;
-  d.name = std::u16string(s.substr(0, e));
-  return d;
-}
-
+// The procedures as the module's host lists them; where it cannot, each
+// declaration the host confirms (of two under #If/#Else sharing one body,
+// the host knows only the first).
 Result<std::vector<Declared>> FindProcedures(const host::CodeModule& module, const Lines& lines) {
   std::vector<Declared> out;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    auto d = ParseDeclarationLine(lines[i]);
-    if (!d) continue;
-    d->line = static_cast<long>(i) + 1;
-    // The module's own procedure index has the last word: of two declarations
-    // under #If/#Else only the first is the procedure's.
-    auto body = module.ProcBodyLine(d->name, kHostKind[d->kind]);
-    if (!body || *body != d->line) continue;
-    d->last_line = d->line;
-    while (static_cast<size_t>(d->last_line) < lines.size() &&
-           lines[d->last_line - 1].ends_with(u" _")) {
-      ++d->last_line;
+  if (const std::vector<host::Procedure>* listed = module.Procedures()) {
+    out.reserve(listed->size());
+    for (const host::Procedure& p : *listed) {
+      out.push_back({p.name, p.kind, p.body_line, p.body_last_line});
     }
-    out.push_back(std::move(*d));
+    return out;
+  }
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::optional<DeclarationHead> head = ReadDeclarationHead(lines[i]);
+    if (!head) continue;
+    Declared d{std::u16string(head->name), ToHostKind(head->kind), static_cast<long>(i) + 1, 0};
+    auto body = module.ProcBodyLine(d.name, d.kind);
+    if (!body || *body != d.line) continue;
+    d.last_line = d.line;
+    while (static_cast<size_t>(d.last_line) < lines.size() &&
+           lines[d.last_line - 1].ends_with(u" _")) {
+      ++d.last_line;
+    }
+    out.push_back(std::move(d));
   }
   return out;
 }
@@ -626,11 +570,16 @@ class Recognizer {
     if (count > 0) {
       auto text = module_.Lines(1, count);
       if (!text) return text.status();
-      lines_ = SplitLines(*text);
+      lines_ = SplitCrLf(*text);
     }
     auto procs = FindProcedures(module_, lines_);
     if (!procs) return procs.status();
     procedures_ = std::move(*procs);
+    // Def statements stand in the declarations section, above the first
+    // procedure.
+    const size_t section =
+        procedures_.empty() ? lines_.size() : static_cast<size_t>(procedures_.front().line) - 1;
+    for (size_t i = 0; i < section && i < lines_.size(); ++i) defs_.Read(lines_[i]);
     return Status::Ok();
   }
 
@@ -639,6 +588,7 @@ class Recognizer {
   size_t date_length() const { return date_length_; }
   const Expected& expected() const { return expected_; }
   bool below_first() const { return context_.settings.intCommentPattern == 1; }
+  const DefTypeTable& defs() const { return defs_; }
 
   std::optional<Found> Side(const Declared& d, bool below) const {
     return below ? Below(d) : Above(d);
@@ -650,11 +600,11 @@ class Recognizer {
   std::pair<long, long> CommentRun(const Declared& d, bool below) const {
     if (below) {
       size_t to = static_cast<size_t>(d.last_line);
-      while (to < lines_.size() && to - d.last_line < kMaxBlock && IsComment(lines_[to])) ++to;
+      while (to < lines_.size() && to - d.last_line < kMaxBlock && IsCommentLine(lines_[to])) ++to;
       return {d.last_line + 1, static_cast<long>(to)};
     }
     size_t from = static_cast<size_t>(d.line) - 1;
-    while (from > 0 && d.line - 1 - from < kMaxBlock && IsComment(lines_[from - 1])) --from;
+    while (from > 0 && d.line - 1 - from < kMaxBlock && IsCommentLine(lines_[from - 1])) --from;
     return {static_cast<long>(from) + 1, d.line - 1};
   }
 
@@ -662,14 +612,14 @@ class Recognizer {
   std::pair<long, long> TopRun(long limit) const {
     size_t to = 0;
     const size_t stop = limit > 0 ? static_cast<size_t>(limit) - 1 : lines_.size();
-    while (to < stop && to < kMaxBlock && IsComment(lines_[to])) ++to;
+    while (to < stop && to < kMaxBlock && IsCommentLine(lines_[to])) ++to;
     return {1, static_cast<long>(to)};
   }
 
   std::optional<Found> Below(const Declared& d) const {
     size_t from = static_cast<size_t>(d.last_line);  // index of the line below
     size_t to = from;
-    while (to < lines_.size() && to - from < kMaxBlock && IsComment(lines_[to])) ++to;
+    while (to < lines_.size() && to - from < kMaxBlock && IsCommentLine(lines_[to])) ++to;
     for (size_t e = from + 1; e <= to; ++e) {
       if (auto f = Best(from, e, false)) return f;
     }
@@ -679,7 +629,7 @@ class Recognizer {
   std::optional<Found> Above(const Declared& d) const {
     size_t to = static_cast<size_t>(d.line) - 1;  // index of the declaration
     size_t from = to;
-    while (from > 0 && to - from < kMaxBlock && IsComment(lines_[from - 1])) --from;
+    while (from > 0 && to - from < kMaxBlock && IsCommentLine(lines_[from - 1])) --from;
     for (size_t s = to; s-- > from;) {
       if (auto f = Best(s, to, false)) return f;
     }
@@ -691,7 +641,7 @@ class Recognizer {
   std::optional<Found> ModuleHeader(long limit) const {
     size_t to = 0;
     const size_t stop = limit > 0 ? static_cast<size_t>(limit) - 1 : lines_.size();
-    while (to < stop && to < kMaxBlock && IsComment(lines_[to])) ++to;
+    while (to < stop && to < kMaxBlock && IsCommentLine(lines_[to])) ++to;
     for (size_t e = 1; e <= to; ++e) {
       if (auto f = Best(0, e, true)) return f;
     }
@@ -734,6 +684,7 @@ class Recognizer {
   std::vector<Template> templates_;
   Lines lines_;
   std::vector<Declared> procedures_;
+  DefTypeTable defs_;
   size_t date_length_ = 0;
   Expected expected_;
 };
@@ -890,7 +841,7 @@ Result<HeaderEdit> Regenerate(const Recognizer& r, const Template& t,
                               const Shown& shown, const std::u16string& base_text,
                               const std::vector<std::u16string>& new_params) {
   HeaderEdit edit;
-  Lines fresh = SplitLines(expanded);
+  Lines fresh = SplitCrLf(expanded);
   if (!old) {
     edit.text = expanded;
     edit.inserts = true;
@@ -1019,7 +970,7 @@ Result<HeaderEdit> Regenerate(const Recognizer& r, const Template& t,
   }
   Lines mine(lines.begin() + (old->first - 1), lines.begin() + old->last);
   if (unplaced.empty()) {
-    auto lost = LostWords(mine, SplitLines(base_text), out, edit.dropped_notes);
+    auto lost = LostWords(mine, SplitCrLf(base_text), out, edit.dropped_notes);
     if (!lost.empty()) unplaced = JoinWords(lost, u" ");
   }
   if (!unplaced.empty()) {
@@ -1057,13 +1008,13 @@ Result<std::vector<Examined>> Examine(const Recognizer& r, const host::CodeModul
   static const FixedKeyboardState kKeyboard;
   for (const Declared& d : r.procedures()) {
     clsMarlet engine(context.settings, kClock, kKeyboard);
-    auto facts = engine.ReadProcedure(module, d.line, d.name, d.kind);
+    auto facts = engine.ReadProcedure(module, d.line, d.name, d.kind, r.defs());
     if (!facts) return facts.status();
     Examined e;
     e.declared = &d;
     e.status.name = d.name;
-    e.status.kind = d.kind;
-    e.status.what = d.keyword + u" " + d.name;
+    e.status.kind = facts->kind;
+    e.status.what = KeywordOf(facts->kind) + (u" " + d.name);
     e.status.declaration_line = d.line;
     e.facts = std::move(*facts);
     out.push_back(std::move(e));
@@ -1224,7 +1175,7 @@ Result<std::optional<HeaderEdit>> AdoptFor(const Recognizer& r, const HeaderCont
   if (e.status.state != HeaderState::kForeign) return std::optional<HeaderEdit>();
   const Theirs theirs = TheirsFor(context, e);
   const Template& t = r.InUse(theirs.slot);
-  Lines fresh = SplitLines(theirs.text);
+  Lines fresh = SplitCrLf(theirs.text);
   auto match = MatchBlock(t, fresh, r.expected());
   if (!match || match->extras != 0) {
     return Status::Error("the template in use does not make a header of comment lines");
@@ -1314,11 +1265,23 @@ Result<const Examined*> ExaminedAt(const std::vector<Examined>& examined,
   if (!name) return name.status();
   const Examined* chosen = &examined.front();  // the module header
   if (!name->empty()) {
-    // Of the parts of a property, the one whose lines hold the cursor: the
-    // last declared at or above it.
+    // Of the parts of a property (and of a procedure written again in
+    // another #If branch), the one whose lines hold the cursor: where the
+    // host lists its procedures, the one it places there; else the last
+    // declared at or above the cursor.
+    long declared_at = 0;
+    if (const std::vector<host::Procedure>* listed = module.Procedures()) {
+      auto it = std::upper_bound(listed->begin(), listed->end(), line,
+                                 [](long l, const host::Procedure& p) { return l < p.start_line; });
+      if (it != listed->begin()) declared_at = (it - 1)->body_line;
+    }
     for (const auto& e : examined) {
       if (e.status.is_module || e.status.name != *name) continue;
-      if (chosen->status.is_module || e.status.declaration_line <= line) chosen = &e;
+      if (declared_at != 0) {
+        if (e.status.declaration_line == declared_at) chosen = &e;
+      } else if (chosen->status.is_module || e.status.declaration_line <= line) {
+        chosen = &e;
+      }
     }
     // Never the module header for a cursor inside a procedure.
     if (chosen->status.is_module) {
@@ -1346,23 +1309,6 @@ Result<std::vector<HeaderStatus>> ExamineHeaders(const host::CodeModule& module,
   std::vector<HeaderStatus> out;
   for (auto& e : *examined) out.push_back(std::move(e.status));
   return out;
-}
-
-Result<std::optional<HeaderEdit>> HeaderEditFor(const host::CodeModule& module,
-                                                const HeaderContext& context,
-                                                const HeaderStatus& status, bool always) {
-  Recognizer r(module, context);
-  if (Status s = r.Load(); !s) return s;
-  auto examined = Examine(r, module, context);
-  if (!examined) return examined.status();
-  for (const auto& e : *examined) {
-    if (e.status.is_module == status.is_module &&
-        e.status.declaration_line == status.declaration_line) {
-      return EditFor(r, context, e, always);
-    }
-  }
-  return Status::Error("no procedure is declared at line " +
-                       std::to_string(status.declaration_line));
 }
 
 Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ProcedureDeclaration.h"
 #include "engine/modMarlet.h"
 #include "platform/Status.h"
 #include "settings/SettingsRecord.h"
@@ -52,8 +53,8 @@ enum class HeaderState { kMissing, kOk, kStale, kForeign };
 struct HeaderStatus {
   bool is_module = false;
   std::u16string name;  // the procedure's name; the module's for a module header
-  int kind = -1;        // engine kind code (0 Get, 1 Let, 2 Set, 3 Sub or Function); -1 module
-  std::u16string what;  // "Function CalcPay", "Property Get Value", "module modCalc"
+  ProcedureKind kind = ProcedureKind::kSub;  // of a procedure
+  std::u16string what;        // "Function CalcPay", "Property Get Value", "module modCalc"
   long declaration_line = 1;  // code line; 1 for the module header
   HeaderState state = HeaderState::kMissing;
   long header_first = 0;  // code lines of the header (or the comment); 0 when missing
@@ -97,11 +98,6 @@ struct HeaderEdit {
 Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,
                                                const HeaderContext& context, long line,
                                                bool always);
-// The same for a status ExamineHeaders gave.
-Result<std::optional<HeaderEdit>> HeaderEditFor(const host::CodeModule& module,
-                                                const HeaderContext& context,
-                                                const HeaderStatus& status, bool always);
-
 // Every edit a module needs at once: missing headers inserted, stale ones
 // updated when `update`, the user's own comments adopted when `adopt`;
 // ordered from the bottom of the module up, ready to apply one after the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/ProcedureDeclaration.h"
 #include "platform/VbFormat.h"
 #include "platform/VbString.h"
 
@@ -11,42 +12,58 @@ namespace {
 
 using vb::InStr;
 using vb::Left;
-using vb::Mid;
 
 const std::u16string kCrLf = u"\r\n";
 
-// Engine kind codes 0 Get, 1 Let, 2 Set, 3 Sub or Function, and the host's
-// procedure kinds they stand for.
-constexpr int kKindGet = 0;
-constexpr int kKindSub = 3;
-constexpr host::ProcKind kHostKind[] = {host::ProcKind::Get, host::ProcKind::Let,
-                                        host::ProcKind::Set, host::ProcKind::Proc};
+// The rows of the property part table are the host's Get, Let and Set.
+constexpr host::ProcKind kPropertyParts[] = {host::ProcKind::Get, host::ProcKind::Let,
+                                             host::ProcKind::Set};
 
-bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
+ProcTemplateKind TemplateKindOf(ProcedureKind kind) {
+  switch (kind) {
+    case ProcedureKind::kPropertyGet:
+      return ProcTemplateKind::kGet;
+    case ProcedureKind::kPropertyLet:
+      return ProcTemplateKind::kLet;
+    case ProcedureKind::kPropertySet:
+      return ProcTemplateKind::kSet;
+    case ProcedureKind::kFunction:
+      return ProcTemplateKind::kFunction;
+    case ProcedureKind::kSub:
+      break;
+  }
+  return ProcTemplateKind::kSub;
 }
 
-// The template slot for a procedure. Static functions return a value like any
-// other function, so they take the Function templates too.
-int TemplateSlot(const std::u16string& d, int kind) {
-  auto is_function = [&](std::u16string_view scope) {
-    return StartsWith(d, std::u16string(scope) + u"Function ") ||
-           StartsWith(d, std::u16string(scope) + u"Static Function ");
-  };
-  ProcScope scope = ProcScope::kPublic;
-  std::u16string_view written = u"Public ";
-  if (StartsWith(d, u"Private ")) {
-    scope = ProcScope::kPrivate;
-    written = u"Private ";
-  } else if (StartsWith(d, u"Friend ")) {
-    scope = ProcScope::kFriend;
-    written = u"Friend ";
+ProcedureKind KindOfHost(host::ProcKind kind) {
+  switch (kind) {
+    case host::ProcKind::Get:
+      return ProcedureKind::kPropertyGet;
+    case host::ProcKind::Let:
+      return ProcedureKind::kPropertyLet;
+    case host::ProcKind::Set:
+      return ProcedureKind::kPropertySet;
+    case host::ProcKind::Proc:
+      break;
   }
-  // The engine's kinds 0 to 2 are Get, Let and Set, in that order.
-  if (kind < kKindSub) return ProcedureTemplateSlot(scope, static_cast<ProcTemplateKind>(kind));
-  const bool function = is_function(written) || (scope == ProcScope::kPublic && is_function(u""));
-  return ProcedureTemplateSlot(scope,
-                               function ? ProcTemplateKind::kFunction : ProcTemplateKind::kSub);
+  return ProcedureKind::kSub;
+}
+
+// The template slot for a procedure. Static functions return a value like
+// any other function, so they take the Function templates too. A text that
+// is no declaration takes the public template of the kind the host named.
+int TemplateSlot(const std::optional<ParsedDeclaration>& d, host::ProcKind kind) {
+  if (!d) return ProcedureTemplateSlot(ProcScope::kPublic, TemplateKindOf(KindOfHost(kind)));
+  ProcScope scope = ProcScope::kPublic;
+  if (d->scope == DeclaredScope::kPrivate) scope = ProcScope::kPrivate;
+  if (d->scope == DeclaredScope::kFriend) scope = ProcScope::kFriend;
+  return ProcedureTemplateSlot(scope, TemplateKindOf(d->kind));
+}
+
+// A line that declares the procedure `name` of host kind `kind`.
+bool DeclaresProcedure(std::u16string_view line, std::u16string_view name, host::ProcKind kind) {
+  std::optional<DeclarationHead> head = ReadDeclarationHead(line);
+  return head && ToHostKind(head->kind) == kind && vb::EqualsIgnoreAsciiCase(head->name, name);
 }
 
 }  // namespace
@@ -64,70 +81,6 @@ int clsMarlet::ModuleTemplateSlot(int component_type) {
   }
 }
 
-namespace {
-
-bool IsTypeSuffix(char16_t c) {
-  return c == u'%' || c == u'&' || c == u'!' || c == u'#' || c == u'@' || c == u'$';
-}
-
-bool IsNameChar(char16_t c) {
-  return c == u'_' || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') ||
-         (c >= u'a' && c <= u'z') || c >= 0x80;
-}
-
-// Position of the first `name` + "()" in `d` (a type-suffix character may
-// stand between them) that is not the tail of a longer word, 0 when none.
-// A procedure "r" must not be taken for empty-parenthesised because a
-// parameter "arr()" ends in "r()".
-// Each "()" is tried once, comparing backwards from it, so that a long name
-// costs its length and not its length times the declaration's.
-size_t FindEmptyList(const std::u16string& d, const std::u16string& name) {
-  if (name.empty()) return 0;
-  auto named_at = [&](size_t end) {  // `name` ends just before d[end]
-    if (end < name.size()) return false;
-    for (size_t i = 1; i <= name.size(); ++i) {
-      if (d[end - i] != name[name.size() - i]) return false;
-    }
-    const size_t start = end - name.size();
-    return start == 0 || !IsNameChar(d[start - 1]);
-  };
-  for (size_t open = d.find(u"()"); open != std::u16string::npos; open = d.find(u"()", open + 1)) {
-    if (open > 0 && IsTypeSuffix(d[open - 1]) && named_at(open - 1)) return open + 1;
-    if (named_at(open)) return open + 1;
-  }
-  return 0;
-}
-
-// A line that declares the procedure `name` of engine kind `kind`.
-bool DeclaresProcedure(std::u16string_view line, const std::u16string& name, int kind) {
-  size_t b = line.find_first_not_of(u" \t");
-  if (b == std::u16string_view::npos) return false;
-  line.remove_prefix(b);
-  for (std::u16string_view scope : {u"Public ", u"Private ", u"Friend "}) {
-    if (StartsWith(line, scope)) {
-      line.remove_prefix(scope.size());
-      break;
-    }
-  }
-  if (StartsWith(line, u"Static ")) line.remove_prefix(7);
-  static constexpr std::u16string_view kKeywords[] = {u"Property Get ", u"Property Let ",
-                                                      u"Property Set ", u"Sub "};
-  std::u16string_view keyword = kKeywords[kind];
-  if (kind == kKindSub && StartsWith(line, u"Function ")) keyword = u"Function ";
-  if (!StartsWith(line, keyword)) return false;
-  line.remove_prefix(keyword.size());
-  if (line.size() < name.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    char16_t a = line[i], c = name[i];
-    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a + 32);
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    if (a != c) return false;
-  }
-  return line.size() == name.size() || !IsNameChar(line[name.size()]);
-}
-
-}  // namespace
-
 Status clsMarlet::MainCheck(host::VBE& VBInstance) {
   vntProcInfo = ProcInfo{};
 
@@ -143,7 +96,7 @@ Status clsMarlet::MainCheck(host::VBE& VBInstance) {
 
   struct PropertyPart {
     long start = 0;
-    int kind = -1;
+    std::optional<host::ProcKind> kind;  // empty: not found
   };
   std::array<PropertyPart, 3> parts;
 
@@ -161,14 +114,17 @@ Status clsMarlet::MainCheck(host::VBE& VBInstance) {
   // Which parts of a property (Get, Let, Set) exist where the cursor is.
   bool property_found = false;
   std::u16string property_name;
-  for (int k = kKindGet; k < kKindSub; ++k) {
-    host::ProcKind kind = kHostKind[k];
+  // The kind of the procedure the host finds at the cursor line.
+  host::ProcKind at_cursor = host::ProcKind::Proc;
+  for (size_t k = 0; k < parts.size(); ++k) {
+    host::ProcKind kind = kPropertyParts[k];
     auto name = code_module_->ProcOfLine(cursor, kind);
     if (!name) return name.status();
+    if (k == 0) at_cursor = kind;
     if (name->empty()) continue;
-    auto start = code_module_->ProcStartLine(*name, kHostKind[k]);
+    auto start = code_module_->ProcStartLine(*name, kPropertyParts[k]);
     if (!start) continue;
-    parts[k] = {*start, k};
+    parts[k] = {*start, kPropertyParts[k]};
     property_found = true;
     property_name = *name;
     vntProcInfo[proc_info::kProcedureName] = *name;
@@ -189,8 +145,19 @@ Status clsMarlet::MainCheck(host::VBE& VBInstance) {
     for (int r = 0; r < 3; ++r) {
       if (cursor >= parts[r].start) chosen = r;
     }
-    if (parts[chosen].kind == -1) return Status::Ok();
-    return AddProcHeader(property_name, parts[chosen].kind);
+    if (!parts[chosen].kind) return Status::Ok();
+    host::ProcKind kind = *parts[chosen].kind;
+    // A property written twice, in the branches of #If ... #Else, each part
+    // with its own body and End: the host gives the start lines of the first
+    // branch's parts, so in the second branch the line order picks the wrong
+    // part. The kind the host reports at the cursor is that of the part the
+    // user is in.
+    if (at_cursor != kind && std::any_of(parts.begin(), parts.end(), [&](const PropertyPart& p) {
+          return p.kind == at_cursor;
+        })) {
+      kind = at_cursor;
+    }
+    return AddProcHeader(property_name, kind);
   }
 
   host::ProcKind kind = host::ProcKind::Proc;
@@ -199,31 +166,75 @@ Status clsMarlet::MainCheck(host::VBE& VBInstance) {
   if (name->empty()) return AddModuleHeader();
   if (!code_module_->ProcStartLine(*name, host::ProcKind::Proc)) return Status::Ok();
   vntProcInfo[proc_info::kProcedureName] = *name;
-  return AddProcHeader(*name, kKindSub);
+  return AddProcHeader(*name, host::ProcKind::Proc);
 }
 
-Status clsMarlet::AddProcHeader(const std::u16string& name, int kind) {
-  auto body = code_module_->ProcBodyLine(name, kHostKind[kind]);
-  if (!body) return body.status();
-  // The same procedure may be declared twice, in the branches of #If ...
-  // #Else: the header goes above the declaration that holds the cursor.
-  if (long cursor = code_pane_->GetSelection().startLine; cursor > *body) {
-    long start = cursor;
-    while (start > *body + 1) {
-      auto above = code_module_->Lines(start - 1, 1);
-      if (!above || !above->ends_with(u" _")) break;
-      --start;
-    }
-    auto line = code_module_->Lines(start, 1);
-    if (line && DeclaresProcedure(*line, name, kind)) body = start;
+Result<long> clsMarlet::DeclarationHoldingCursor(const std::u16string& name, host::ProcKind kind,
+                                                 long body) {
+  const long cursor = code_pane_->GetSelection().startLine;
+  const long count = code_module_->CountOfLines();
+  // The blank, comment and directive lines above a declaration are its
+  // procedure's: look down over them first.
+  for (long l = std::max(cursor, 1L); l <= count; ++l) {
+    auto line = code_module_->Lines(l, 1);
+    if (!line) return line.status();
+    if (DeclaresProcedure(*line, name, kind)) return l;
+    const size_t code = line->find_first_not_of(u" \t");
+    if (code != std::u16string::npos && (*line)[code] != u'\'' && (*line)[code] != u'#') break;
   }
+  // The same procedure may be declared again below the host's declaration
+  // line, in another branch of #If ... #Else: the nearest declaration above
+  // the cursor is the one meant when the cursor is on its continuation
+  // lines, or when it has a body of its own (the host's procedure ends
+  // above it). Alternatives sharing one body are the host's procedure.
+  for (long l = std::min(cursor, count + 1) - 1; l > body; --l) {
+    auto line = code_module_->Lines(l, 1);
+    if (!line) return line.status();
+    if (!DeclaresProcedure(*line, name, kind)) continue;
+    for (long last = l; last < cursor; ++last) {
+      auto continued = code_module_->Lines(last, 1);
+      if (!continued) return continued.status();
+      if (!continued->ends_with(u" _")) break;
+      if (last + 1 == cursor) return l;
+    }
+    for (long k = l - 1; k > body; --k) {
+      auto above = code_module_->Lines(k, 1);
+      if (!above) return above.status();
+      if (EndsProcedureStatement(*above)) return l;
+    }
+    return body;
+  }
+  return body;
+}
+
+Result<DefTypeTable> clsMarlet::ReadDefTypes(const host::CodeModule& module, long before) {
+  // Def statements stand in the declarations section, which ends at the
+  // first declaration.
+  DefTypeTable defs;
+  for (long l = 1; l < before; ++l) {
+    auto line = module.Lines(l, 1);
+    if (!line) return line.status();
+    if (ReadDeclarationHead(*line)) break;
+    defs.Read(*line);
+  }
+  return defs;
+}
+
+Status clsMarlet::AddProcHeader(const std::u16string& name, host::ProcKind kind) {
+  auto host_body = code_module_->ProcBodyLine(name, kind);
+  if (!host_body) return host_body.status();
+  auto body = DeclarationHoldingCursor(name, kind, *host_body);
+  if (!body) return body.status();
   code_pane_->SetSelection({*body, 1, *body, 1});
 
+  auto defs = ReadDefTypes(*code_module_, *body);
+  if (!defs) return defs.status();
+  defs_ = std::move(*defs);
   auto declaration = GetDeclaration(*code_module_, *body);
   if (!declaration) return declaration.status();
   ParseDeclaration(*declaration, name);
 
-  const int slot = TemplateSlot(*declaration, kind);
+  const int slot = TemplateSlot(parsed_, kind);
   const std::u16string text =
       ExpandMacro(settings_, settings_.strTemplate[slot], vntProcInfo, vntParams,
                   settings_.lngUserDefineLast, settings_.vntUserDefine);
@@ -244,12 +255,17 @@ Status clsMarlet::AddProcHeader(const std::u16string& name, int kind) {
 
 Result<clsMarlet::ProcedureFacts> clsMarlet::ReadProcedure(const host::CodeModule& module,
                                                            long line, const std::u16string& name,
-                                                           int kind) {
-  vntProcInfo[6].clear();
+                                                           host::ProcKind kind,
+                                                           const DefTypeTable& defs) {
+  vntProcInfo[proc_info::kReturnType].clear();
+  defs_ = defs;
   auto declaration = GetDeclaration(module, line);
   if (!declaration) return declaration.status();
   ParseDeclaration(*declaration, name);
-  return ProcedureFacts{*declaration, vntProcInfo[6], vntParams, TemplateSlot(*declaration, kind)};
+  ProcedureFacts facts{*declaration, KindOfHost(kind), vntProcInfo[proc_info::kReturnType],
+                       vntParams, TemplateSlot(parsed_, kind)};
+  if (parsed_) facts.kind = parsed_->kind;
+  return facts;
 }
 
 Status clsMarlet::AddModuleHeader() {
@@ -363,106 +379,31 @@ Result<std::u16string> clsMarlet::GetDeclaration(const host::CodeModule& module,
 }
 
 void clsMarlet::ParseDeclaration(const std::u16string& declaration, const std::u16string& name) {
-  std::u16string d = declaration;
-  const bool returns_value =
-      InStr(d, u"Property Get " + name) != 0 || InStr(d, u"Function " + name) != 0;
-  if (returns_value) {
-    std::u16string trimmed = vb::RTrim(d);
-    if (trimmed.ends_with(u"()") && FindEmptyList(d, name) != trimmed.size() - 1) {
-      d = trimmed.substr(0, trimmed.size() - 2);  // the array mark of the return type
-    }
-    size_t last_paren = vb::InStrRev(d, u")");
-    size_t as = InStr(d, u" As ", last_paren ? last_paren + 1 : 1);
-    vntProcInfo[proc_info::kReturnType] = as ? GetWord(d, as + 4) : u"Variant";
-  }
-
-  if (FindEmptyList(d, name)) {
+  // The name is the host's; the declaration says the rest, the kind too.
+  (void)name;
+  parsed_ = ParseDeclarationText(declaration, strRawDeclaration, defs_);
+  if (!parsed_) {
     vntParams = NoParameters();
     return;
   }
-
+  if (ReturnsValue(parsed_->kind)) vntProcInfo[proc_info::kReturnType] = parsed_->return_type;
   vntParams.clear();
-  size_t p = InStr(d, u"(") + 1;
-  // Positions found once or searched no further than the parameter at hand,
-  // so that a list of many parameters costs its length, not its square.
-  const size_t last_close = vb::InStrRev(d, u")");
-  while (last_close != 0 && last_close >= p) {
+  for (const DeclaredParameter& p : parsed_->parameters) {
     ParamEntry& entry = vntParams.emplace_back();
-    const bool optional = Mid(d, p, 9) == u"Optional ";
-    if (optional) {
+    entry[0] = p.name;
+    entry[1] = p.type;
+    entry[2] = p.passing == Passing::kByVal || p.passing == Passing::kParamArray
+                   ? settings_.strByValText
+                   : settings_.strByRefText;
+    if (p.optional) {
       entry[3] = settings_.strOptionalText;
-      p = InStr(d, u" ", p) + 1;
-    }
-    if (Mid(d, p, 6) == u"ByVal ") {
-      p = InStr(d, u" ", p) + 1;
-      entry[2] = settings_.strByValText;
-    } else if (Mid(d, p, 6) == u"ByRef ") {
-      p = InStr(d, u" ", p) + 1;
-      entry[2] = settings_.strByRefText;
-    } else if (Mid(d, p, 11) == u"ParamArray ") {
-      p = InStr(d, u" ", p) + 1;
-      entry[2] = settings_.strByValText;
-    } else {
-      entry[2] = settings_.strByRefText;
-    }
-
-    const std::u16string token = GetWord(d, p);
-    entry[0] = token.substr(0, token.find(u'('));
-
-    size_t q = p + token.size();
-    if (Mid(d, q, 4) == u" As ") {
-      const size_t type_start = q + 4;
-      const size_t stop = d.find_first_of(u", )", type_start - 1);
-      const size_t type_end = stop == std::u16string::npos ? d.size() + 1 : stop + 1;
-      entry[1] = Mid(d, type_start, type_end - type_start);
-      q += 4;
-    } else {
-      entry[1] = u"Variant";
-    }
-
-    // The default value is cut from the raw declaration at positions found
-    // in the blanked one, so a string default keeps its quotes and commas.
-    if (optional) {
-      const size_t comma = InStr(d, u", ", q);
-      // A " = " before the next ", " (so wholly before it) is this one's.
-      const size_t equals = comma == 0
-                                ? InStr(d, u" = ", q)
-                                : InStr(std::u16string_view(d).substr(0, comma - 1), u" = ", q);
-      if (comma == 0 && equals != 0) {
+      if (p.has_default) {
         entry[4] = settings_.strOptionalDefaultText;
-        const size_t close = vb::InStrRev(d, u")");
-        if (close > equals + 3) entry[5] = Mid(strRawDeclaration, equals + 3, close - equals - 3);
-      } else if (comma != 0 && equals != 0 && equals < comma) {
-        entry[4] = settings_.strOptionalDefaultText;
-        const size_t end = InStr(d, u", ", equals + 3);
-        entry[5] = Mid(strRawDeclaration, equals + 3, end - equals - 3);
+        entry[5] = p.default_value;
       }
     }
-
-    const size_t comma = InStr(d, u", ", q);
-    if (comma == 0) break;
-    p = comma + 2;
   }
   if (vntParams.empty()) vntParams = NoParameters();
-}
-
-std::u16string clsMarlet::GetWord(const std::u16string& text, size_t start) {
-  const size_t stop = text.find_first_of(u" ,", start == 0 ? 0 : start - 1);
-  const size_t end = stop == std::u16string::npos ? 0 : stop + 1;
-  std::u16string token;
-  if (end == 0) {
-    token = Mid(text, start);
-  } else {
-    size_t paren = InStr(std::u16string_view(text).substr(0, end - 1), u"(", start);
-    if (paren != 0 && paren < end) {
-      size_t close = InStr(text, u")", start);
-      token = close ? Mid(text, start, close - start + 1) : Mid(text, start);
-    } else {
-      token = Mid(text, start, end - start);
-    }
-  }
-  if (token.find(u'(') == std::u16string::npos) token = token.substr(0, token.find(u')'));
-  return token;
 }
 
 }  // namespace tolvan

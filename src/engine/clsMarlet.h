@@ -6,8 +6,10 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "engine/ProcedureDeclaration.h"
 #include "engine/modMarlet.h"
 #include "platform/Clock.h"
 #include "platform/Keyboard.h"
@@ -31,26 +33,34 @@ class clsMarlet {
   // rewrite headers without the active code pane.
   struct ProcedureFacts {
     std::u16string declaration;  // joined, literals blanked, comment cut
+    ProcedureKind kind = ProcedureKind::kSub;
     std::u16string return_type;  // empty for Sub, Property Let and Set
     ParamTable params;
     int slot = 0;  // the template slot the header comes from
   };
-  // `line` is the declaration line, `kind` an engine kind code.
+  // `line` is the declaration line, `kind` the host's kind of the procedure
+  // (what a text that is no declaration is taken for); `defs` the module's
+  // Def statements.
   Result<ProcedureFacts> ReadProcedure(const host::CodeModule& module, long line,
-                                       const std::u16string& name, int kind);
+                                       const std::u16string& name, host::ProcKind kind,
+                                       const DefTypeTable& defs);
+  // The Def statements of the module's declarations section, read no
+  // further than line `before`.
+  static Result<DefTypeTable> ReadDefTypes(const host::CodeModule& module, long before);
   // The template slot of a module header for a host component type.
   static int ModuleTemplateSlot(int component_type);
 
  private:
   friend struct clsMarletTestPeer;
 
-  // Engine kind codes: 0 Property Get, 1 Property Let, 2 Property Set,
-  // 3 Sub or Function.
   Status AddLineComment(long first, long last);
   Status AddModuleHeader();
-  Status AddProcHeader(const std::u16string& name, int kind);
+  // `kind` is the host's: Sub and Function are told apart by the declaration.
+  Status AddProcHeader(const std::u16string& name, host::ProcKind kind);
+  // The declaration line of the procedure the cursor is in; `body` is the
+  // one the host gives for its name and kind.
+  Result<long> DeclarationHoldingCursor(const std::u16string& name, host::ProcKind kind, long body);
   void ParseDeclaration(const std::u16string& declaration, const std::u16string& name);
-  static std::u16string GetWord(const std::u16string& text, size_t start);
   Result<std::u16string> GetDeclaration(const host::CodeModule& module, long line);
 
   const SettingsRecord& settings_;
@@ -64,6 +74,8 @@ class clsMarlet {
   ProcInfo vntProcInfo;
   ParamTable vntParams = NoParameters();
   std::u16string strRawDeclaration;
+  DefTypeTable defs_;
+  std::optional<ParsedDeclaration> parsed_;  // what ParseDeclaration read
 };
 
 }  // namespace tolvan

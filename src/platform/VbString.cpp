@@ -95,6 +95,36 @@ std::u16string RTrim(std::u16string_view text) {
 
 std::u16string Trim(std::u16string_view text) { return LTrim(RTrim(text)); }
 
+std::u16string_view RTrimView(std::u16string_view text) {
+  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+  return text;
+}
+
+std::u16string_view TrimView(std::u16string_view text) {
+  text = RTrimView(text);
+  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
+  return text;
+}
+
+std::vector<std::u16string> SplitCrLf(std::u16string_view text) {
+  std::vector<std::u16string> out;
+  size_t from = 0;
+  while (true) {
+    const size_t at = text.find(u"\r\n", from);
+    if (at == std::u16string_view::npos) {
+      out.emplace_back(text.substr(from));
+      return out;
+    }
+    out.emplace_back(text.substr(from, at - from));
+    from = at + 2;
+  }
+}
+
+bool IsCommentLine(std::u16string_view line) {
+  const size_t p = line.find_first_not_of(u" \t");
+  return p != std::u16string_view::npos && line[p] == u'\'';
+}
+
 std::u16string LowerAscii(std::u16string_view text) {
   std::u16string out(text);
   for (auto& c : out) {

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvan::vb {
 
@@ -34,6 +35,17 @@ std::u16string Right(std::u16string_view text, size_t length);
 std::u16string Trim(std::u16string_view text);
 std::u16string LTrim(std::u16string_view text);
 std::u16string RTrim(std::u16string_view text);
+
+// The same without copying, for readers of many lines.
+std::u16string_view TrimView(std::u16string_view text);
+std::u16string_view RTrimView(std::u16string_view text);
+
+// The lines of a text joined with CR LF, as code modules give them; an
+// empty text is one empty line.
+std::vector<std::u16string> SplitCrLf(std::u16string_view text);
+// A line that holds nothing but a comment: its first character other than a
+// space or a tab is an apostrophe.
+bool IsCommentLine(std::u16string_view line);
 
 // ASCII-only case folding for keyword and name comparisons.
 std::u16string LowerAscii(std::u16string_view text);

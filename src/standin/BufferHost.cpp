@@ -69,6 +69,10 @@ class BufferCodeModule : public CodeModule {
     return (*p)->body_line;
   }
 
+  const std::vector<Procedure>* Procedures() const override {
+    return &document_->Index().procedures();
+  }
+
   Status InsertLines(long line, std::u16string_view text) override {
     return document_->InsertLines(line, text);
   }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Status.h"
 
@@ -35,6 +36,17 @@ inline constexpr int kDocObject = 9;
 inline constexpr int kRelatedDocument = 10;
 inline constexpr int kActiveXDesigner = 11;
 }  // namespace component_type
+
+// Where one procedure lies in a code module, as the IDE's procedure
+// operations report it.
+struct Procedure {
+  std::u16string name;  // as declared, without a type-suffix character
+  ProcKind kind = ProcKind::Proc;
+  long start_line = 0;      // first line, blank and comment lines above included
+  long body_line = 0;       // first line of the declaration
+  long body_last_line = 0;  // last line of the declaration (after continuations)
+  long end_line = 0;        // the End line; the last line of the module when missing
+};
 
 class VBProject {
  public:
@@ -69,6 +81,11 @@ class CodeModule {
   virtual Result<long> ProcStartLine(std::u16string_view name, ProcKind kind) const = 0;
   // The line of the procedure's declaration.
   virtual Result<long> ProcBodyLine(std::u16string_view name, ProcKind kind) const = 0;
+  // Every procedure in line order, each part of a property and each
+  // declaration under #If/#Else that has a body of its own counted apart;
+  // nullptr where the host cannot list them (the IDE's object model has no
+  // such call). Valid until the module changes.
+  virtual const std::vector<Procedure>* Procedures() const { return nullptr; }
   // Inserts the text before `line` (CountOfLines() + 1 appends). Each CR LF
   // in the text starts a new line, so a text ending in CR LF also inserts an
   // empty line after it.

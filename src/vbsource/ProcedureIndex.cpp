@@ -5,7 +5,22 @@
 #include "vbsource/VbSyntax.h"
 
 namespace tolvan::host {
-namespace {}  // namespace
+namespace {
+
+// Orders by kind, then name with ASCII letters folded; -1, 0 or 1.
+int Compare(ProcKind ka, std::u16string_view a, ProcKind kb, std::u16string_view b) {
+  if (ka != kb) return ka < kb ? -1 : 1;
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t x = FoldChar(a[i]);
+    const char16_t y = FoldChar(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
 
 const char* DescribeProcKind(ProcKind kind) {
   switch (kind) {
@@ -137,6 +152,12 @@ ProcedureIndex ProcedureIndex::Build(long count, const LineSource& line_at,
     }
     after_alternative = IsConditionalAlternative(code);
   }
+  const std::vector<Procedure>& procs = index.procedures_;
+  index.by_name_.resize(procs.size());
+  for (size_t i = 0; i < procs.size(); ++i) index.by_name_[i] = i;
+  std::stable_sort(index.by_name_.begin(), index.by_name_.end(), [&procs](size_t a, size_t b) {
+    return Compare(procs[a].kind, procs[a].name, procs[b].kind, procs[b].name) < 0;
+  });
   return index;
 }
 
@@ -148,12 +169,12 @@ const Procedure* ProcedureIndex::ProcedureAt(long line) const {
 }
 
 const Procedure* ProcedureIndex::Find(std::u16string_view name, ProcKind kind) const {
-  for (const Procedure& p : procedures_) {
-    if (p.kind == kind && p.name.size() == name.size() && EqualsIgnoreCase(p.name, name)) {
-      return &p;
-    }
-  }
-  return nullptr;
+  auto it = std::lower_bound(by_name_.begin(), by_name_.end(), name, [&](size_t i, auto n) {
+    return Compare(procedures_[i].kind, procedures_[i].name, kind, n) < 0;
+  });
+  if (it == by_name_.end()) return nullptr;
+  const Procedure& p = procedures_[*it];
+  return Compare(p.kind, p.name, kind, name) == 0 ? &p : nullptr;
 }
 
 std::vector<long> ProcedureIndex::VariableDeclarationLines(std::u16string_view name) const {

@@ -23,15 +23,6 @@
 
 namespace tolvan::host {
 
-struct Procedure {
-  std::u16string name;  // as declared, without a type-suffix character
-  ProcKind kind = ProcKind::Proc;
-  long start_line = 0;      // first line, blank and comment lines above included
-  long body_line = 0;       // first line of the declaration
-  long body_last_line = 0;  // last line of the declaration (after continuations)
-  long end_line = 0;        // the End line; the last line of the module when missing
-};
-
 class ProcedureIndex {
  public:
   // Gives code line `line` (1-based): a view that may live in `scratch`, so
@@ -52,17 +43,19 @@ class ProcedureIndex {
   const std::vector<Procedure>& procedures() const { return procedures_; }
   // The procedure that owns the line; nullptr in the declarations section.
   const Procedure* ProcedureAt(long line) const;
-  // The first procedure of that name (in any letter case) and kind.
+  // The first procedure of that name (in any letter case) and kind, in
+  // logarithmic time.
   const Procedure* Find(std::u16string_view name, ProcKind kind) const;
   // Lines that end a module-level declaration of this variable (the last line
   // of the statement), in line order.
   std::vector<long> VariableDeclarationLines(std::u16string_view name) const;
 
  private:
-  // Looked up by name with a plain scan: a command asks a handful of
-  // times, and a scan of this compact list costs less than building a hash
-  // table over thousands of names.
   std::vector<Procedure> procedures_;
+  // Positions in procedures_ ordered by kind, then name (ASCII case
+  // folded), then line: Find is a binary search, and equal names keep
+  // their line order so the first is found.
+  std::vector<size_t> by_name_;
   std::unordered_multimap<std::u16string, long> variables_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "engine/ProcedureDeclaration.h"
+
 namespace tolvan::host {
 namespace {
 
@@ -16,10 +18,6 @@ bool IsIdentChar(char16_t c) {
   if (c >= 0x80) return !IsSpace(c);
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
          c == u'_';
-}
-
-bool IsTypeSuffix(char16_t c) {
-  return c == u'$' || c == u'%' || c == u'&' || c == u'!' || c == u'#' || c == u'@' || c == u'^';
 }
 
 std::u16string_view Trim(std::u16string_view s) {
@@ -226,43 +224,16 @@ std::optional<ProcedureDeclaration> ParseProcedureDeclaration(std::u16string_vie
     default:
       return std::nullopt;
   }
-  Cursor c(code);
-  std::u16string_view word;
-  if (!KeywordThenSpace(c, word)) return std::nullopt;
-  while (IsOneOf(word, {u"Public", u"Private", u"Friend", u"Static"})) {
-    if (!KeywordThenSpace(c, word)) return std::nullopt;
-  }
-  ProcedureDeclaration decl;
-  if (IsOneOf(word, {u"Sub", u"Function"})) {
-    decl.kind = ProcKind::Proc;
-  } else if (EqualsIgnoreCase(word, u"Property")) {
-    if (!KeywordThenSpace(c, word)) return std::nullopt;
-    if (EqualsIgnoreCase(word, u"Get")) {
-      decl.kind = ProcKind::Get;
-    } else if (EqualsIgnoreCase(word, u"Let")) {
-      decl.kind = ProcKind::Let;
-    } else if (EqualsIgnoreCase(word, u"Set")) {
-      decl.kind = ProcKind::Set;
-    } else {
-      return std::nullopt;
-    }
-  } else {
-    return std::nullopt;
-  }
-  std::u16string_view name = c.Name();
-  if (name.empty()) return std::nullopt;
-  if (IsTypeSuffix(c.Peek())) c.Advance();
-  c.SkipSpace();
-  if (!c.AtEnd() && c.Peek() != u'(') return std::nullopt;
-  decl.name = std::u16string(name);
-  return decl;
+  // The engine's reader decides, so that the index finds exactly the
+  // procedures whose declarations the comment command reads.
+  std::optional<DeclarationHead> head = ReadDeclarationHead(code.substr(first));
+  if (!head) return std::nullopt;
+  return ProcedureDeclaration{std::u16string(head->name), ToHostKind(head->kind)};
 }
 
 bool EndsProcedure(std::u16string_view code, bool has_colon) {
-  if (!has_colon) return IsEndStatement(code, {u"Sub", u"Function", u"Property"});
-  return AnyStatement(code, [](std::u16string_view statement) {
-    return IsEndStatement(statement, {u"Sub", u"Function", u"Property"});
-  });
+  if (!has_colon) return EndsProcedureStatement(code);
+  return AnyStatement(code, EndsProcedureStatement);
 }
 
 BlockKind OpensBlock(std::u16string_view code) {

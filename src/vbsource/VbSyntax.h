@@ -45,8 +45,9 @@ struct ProcedureDeclaration {
 };
 
 // A Sub, Function or Property Get/Let/Set declaration, with or without
-// Public/Private/Friend and Static. Declare statements, Events and variables
-// are not procedure declarations.
+// Public/Private/Friend and Static, as the engine's declaration reader
+// (engine/ProcedureDeclaration.h) takes it. Declare statements, Events and
+// variables are not procedure declarations.
 std::optional<ProcedureDeclaration> ParseProcedureDeclaration(std::u16string_view code);
 
 // True when one of the statements of the code is End Sub, End Function or End

@@ -44,6 +44,20 @@ class FakeCodeModule : public host::CodeModule {
   std::vector<FakeProc> procs;
   std::shared_ptr<host::VBComponent> parent;
   bool fail_insert = false;
+  // Whether the module lists its procedures, as a module over text does;
+  // the IDE's does not.
+  bool lists_procedures = false;
+
+  const std::vector<host::Procedure>* Procedures() const override {
+    if (!lists_procedures) return nullptr;
+    listed_.clear();
+    for (const auto& p : procs) {
+      long last = p.body;
+      while (last < CountOfLines() && lines[last - 1].ends_with(u" _")) ++last;
+      listed_.push_back({p.name, p.kind, p.start, p.body, last, p.end});
+    }
+    return &listed_;
+  }
 
   std::shared_ptr<host::VBComponent> Parent() const override { return parent; }
   long CountOfLines() const override { return static_cast<long>(lines.size()); }
@@ -110,6 +124,7 @@ class FakeCodeModule : public host::CodeModule {
                            [&](const FakeProc& p) { return p.name == name && p.kind == kind; });
     return it == procs.end() ? nullptr : &*it;
   }
+  mutable std::vector<host::Procedure> listed_;
 };
 
 class FakeCodePane : public host::CodePane {

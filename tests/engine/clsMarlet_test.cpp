@@ -40,16 +40,21 @@ struct Parsed {
   std::string params;  // "name|type|pass|opt|deflabel|default;..."
 };
 
-Parsed ParseOne(const std::vector<std::u16string>& lines, const std::u16string& name) {
+// The declaration at the first line after `defs` (the declarations
+// section), read as header recognition reads it.
+Parsed ParseOne(const std::vector<std::u16string>& lines, const std::u16string& name,
+                const std::vector<std::u16string>& defs = {}) {
   SettingsRecord s = FactorySettings();
   FixedKeyboardState keys;
   clsMarlet m(s, kJuly15, keys);
   FakeVBE vbe;
-  vbe.module().lines = lines;
-  std::u16string d = clsMarletTestPeer::Declaration(m, vbe.module(), 1);
-  clsMarletTestPeer::Parse(m, d, name);
-  Parsed out{Utf16ToUtf8(clsMarletTestPeer::Info(m)[proc_info::kReturnType]), ""};
-  for (const auto& e : clsMarletTestPeer::Params(m)) {
+  vbe.module().lines = defs;
+  vbe.module().lines.insert(vbe.module().lines.end(), lines.begin(), lines.end());
+  const long line = static_cast<long>(defs.size()) + 1;
+  auto table = clsMarlet::ReadDefTypes(vbe.module(), line);
+  auto facts = m.ReadProcedure(vbe.module(), line, name, Kind::Proc, *table);
+  Parsed out{Utf16ToUtf8(facts->return_type), ""};
+  for (const auto& e : facts->params) {
     if (!out.params.empty()) out.params += ";";
     for (int f = 0; f < 6; ++f) out.params += (f ? "|" : "") + Utf16ToUtf8(e[f]);
   }
@@ -63,6 +68,7 @@ TEST(ParseDeclaration, Table) {
     std::u16string proc;
     std::string return_type;
     std::string params;
+    std::vector<std::u16string> defs = {};
   };
   const Row rows[] = {
       {"function with optional string default",
@@ -117,7 +123,49 @@ TEST(ParseDeclaration, Table) {
        u"Ratio",
        "Double",
        "a|Double|O|||"},
-      {"type suffix and empty list", {u"Function Pad$()"}, u"Pad", "Variant", "|||||"},
+      {"type suffix and empty list", {u"Function Pad$()"}, u"Pad", "String", "|||||"},
+      {"type suffixes of parameters and return type",
+       {u"Public Function Pad$(ByVal s$, ByVal n%)"},
+       u"Pad",
+       "String",
+       "s$|String|I|||;n%|Integer|I|||"},
+      {"every type suffix",
+       {u"Function G#(a&, b!, c@, d^, ByRef e%)"},
+       u"G",
+       "Double",
+       "a&|Long|O|||;b!|Single|O|||;c@|Currency|O|||;d^|LongLong|O|||;e%|Integer|O|||"},
+      {"keywords in any case",
+       {u"public function foo(byval a as long, OPTIONAL BYREF b AS STRING = \"x\") as long"},
+       u"foo",
+       "long",
+       "a|long|I|||;b|STRING|O|Optional|Default:|\"x\""},
+      {"no canonical spacing",
+       {u"private  sub  Baz( ByVal  a  As Long ,b\tAs String,Optional  c=3 )"},
+       u"Baz",
+       "",
+       "a|Long|I|||;b|String|O|||;c|Variant|O|Optional|Default:|3"},
+      {"tabs and no space before As",
+       {u"Function\tF(Optional n As Long=5,\tParamArray\trest())As Long"},
+       u"F",
+       "Long",
+       "n|Long|O|Optional|Default:|5;rest|Variant|I|||"},
+      {"default in parentheses",
+       {u"Sub S(Optional n As Long = (1 + 2), m As Long)"},
+       u"S",
+       "",
+       "n|Long|O|Optional|Default:|(1 + 2);m|Long|O|||"},
+      {"Def statements type what has neither suffix nor As",
+       {u"Function Sum(i, s, u, x, alpha As Byte, k&)"},
+       u"Sum",
+       "String",
+       "i|Integer|O|||;s|String|O|||;u|String|O|||;x|Variant|O|||;alpha|Byte|O|||;k&|Long|O|||",
+       {u"Option Explicit", u"DefInt I-N", u"defstr S, T - U ' strings", u"DefLngPtr Q"}},
+      {"a later Def statement wins",
+       {u"Property Get Item()"},
+       u"Item",
+       "Date",
+       "|||||",
+       {u"DefBool A-Z", u"DefDate I"}},
       {"short name is not the tail of a parameter",
        {u"Sub r(arr() As Byte)"},
        u"r",
@@ -140,7 +188,7 @@ TEST(ParseDeclaration, Table) {
        "値|Long|I|||"},
   };
   for (const auto& row : rows) {
-    Parsed p = ParseOne(row.lines, row.proc);
+    Parsed p = ParseOne(row.lines, row.proc, row.defs);
     EXPECT_EQ(p.return_type, row.return_type) << row.name;
     EXPECT_EQ(p.params, row.params) << row.name;
   }
@@ -197,6 +245,10 @@ TEST(MainCheck, TemplateSlotFollowsScopeAndKind) {
       {u"Friend Static Function P() As Long", 14},
       {u"Public Static Sub P()", 1},
       {u"Private Static Sub P()", 2},
+      {u"private function P() as long", 4},
+      {u"PUBLIC FUNCTION P() AS LONG", 3},
+      {u"FRIEND  SUB\tP()", 13},
+      {u"Static Private Function P() As Long", 4},
   };
   for (const auto& row : rows) {
     OneProc t(row.declaration);

@@ -435,5 +435,55 @@ TEST(HeaderRecognition, ABoxOfAsterisksIsNoModuleHeader) {
   EXPECT_EQ(static_cast<int>((*statuses)[0].state), static_cast<int>(HeaderState::kOk));
 }
 
+// A property pair written in both #If branches, each part with its own
+// body: the update at a line is for the part that holds it, with its kind.
+TEST(HeaderRecognition, EditAtALineTakesThePartOfItsOwnBranch) {
+  const std::vector<std::u16string> code = {
+      u"Option Explicit",                                // 1
+      u"#If VBA7 Then",                                  // 2
+      u"Public Property Get Value() As LongPtr",         // 3
+      u"End Property",                                   // 4
+      u"Public Property Let Value(ByVal v As LongPtr)",  // 5
+      u"End Property",                                   // 6
+      u"#Else",                                          // 7
+      u"public property get Value() as Long",            // 8
+      u"End Property",                                   // 9
+      u"Public Property Let Value(ByVal v As Long)",     // 10
+      u"End Property",                                   // 11
+      u"#End If",                                        // 12
+  };
+  const struct {
+    long line;
+    long insert_line;
+    std::string return_line;
+  } rows[] = {{7, 8, "'戻り値           :Long型"},
+              {8, 8, "'戻り値           :Long型"},
+              {3, 3, "'戻り値           :LongPtr型"},
+              {10, 10, ""}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    Fixture f;
+    Loaded m = Load(code);
+    auto edit = HeaderEditAt(m.code(), f.Context(), row.line, false);
+    ASSERT_TRUE(edit.ok()) << edit.message();
+    ASSERT_TRUE(edit->has_value());
+    EXPECT_EQ((*edit)->line, row.insert_line);
+    const std::string text = Utf16ToUtf8((*edit)->text);
+    if (row.return_line.empty()) {
+      EXPECT_EQ(text.find("'戻り値"), std::string::npos);
+    } else {
+      EXPECT_NE(text.find(row.return_line), std::string::npos) << text;
+    }
+  }
+  auto statuses = ExamineHeaders(Load(code).code(), Fixture().Context());
+  ASSERT_TRUE(statuses.ok());
+  std::string whats;
+  for (const auto& s : *statuses)
+    whats += Utf16ToUtf8(s.what) + "@" + std::to_string(s.declaration_line) + ";";
+  EXPECT_EQ(whats,
+            "module modTest@1;Property Get Value@3;Property Let Value@5;Property Get Value@8;"
+            "Property Let Value@10;");
+}
+
 }  // namespace
 }  // namespace tolvan

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Text.h"
 #include "vbsource/ProcedureIndex.h"
 
 namespace tolvan::host {
@@ -185,6 +186,46 @@ TEST(ProcedureIndexTest, ModuleLevelVariables) {
   EXPECT_EQ(index.VariableDeclarationLines(u"Other"), (std::vector<long>{2}));
   EXPECT_TRUE(index.VariableDeclarationLines(u"Inner").empty());
   EXPECT_TRUE(index.VariableDeclarationLines(u"Local").empty());
+}
+
+}  // namespace
+}  // namespace tolvan::host
+
+namespace tolvan::host {
+namespace {
+
+// Many procedures of every kind, names in any letter case and in no order:
+// each is found by name and by line, the first of two same-named ones by
+// name.
+TEST(ProcedureIndexTest, FindsAmongManyProcedures) {
+  std::vector<std::u16string> lines{u"Option Explicit"};
+  const char16_t* keywords[] = {u"Sub", u"Function", u"Property Get", u"Property Let"};
+  const ProcKind kinds[] = {ProcKind::Proc, ProcKind::Proc, ProcKind::Get, ProcKind::Let};
+  constexpr int kCount = 2000;
+  // 7919 is prime, so the names are 0 to 1999, shuffled.
+  auto name_of = [](int i) { return Utf8ToUtf16(std::to_string(i * 7919 % kCount)); };
+  for (int i = 0; i < kCount; ++i) {
+    lines.push_back(std::u16string(i % 3 ? u"Private " : u"public ") + keywords[i % 4] + u" p" +
+                    name_of(i) + u"()");
+    lines.push_back(u"End Sub");
+  }
+  lines.push_back(u"Sub P0()");  // p0 again, also a Sub
+  lines.push_back(u"End Sub");
+  ProcedureIndex index = IndexOf(lines);
+  ASSERT_EQ(index.procedures().size(), static_cast<size_t>(kCount) + 1);
+  for (int i = 0; i < kCount; ++i) {
+    const long body = 2 + 2L * i;
+    const Procedure* p = index.Find(u"P" + name_of(i), kinds[i % 4]);
+    ASSERT_NE(p, nullptr) << i;
+    EXPECT_EQ(p->body_line, body) << i;
+    EXPECT_EQ(index.Find(u"p" + name_of(i), ProcKind::Set), nullptr) << i;
+    EXPECT_EQ(index.ProcedureAt(body)->body_line, body) << i;
+    EXPECT_EQ(index.ProcedureAt(body + 1)->body_line, body) << i;
+  }
+  EXPECT_EQ(index.Find(u"p", ProcKind::Proc), nullptr);
+  EXPECT_EQ(index.Find(u"p00", ProcKind::Proc), nullptr);
+  EXPECT_EQ(index.Find(u"p19999", ProcKind::Proc), nullptr);
+  EXPECT_EQ(index.ProcedureAt(1), nullptr);
 }
 
 }  // namespace

@@ -47,7 +47,12 @@ INSTANTIATE_TEST_SUITE_P(
         DeclarationRow{"LowerCaseKeywords", u"private sub lower()", u"lower", ProcKind::Proc},
         DeclarationRow{"TabsBetweenWords", u"Public\tSub\tTabbed ()", u"Tabbed", ProcKind::Proc},
         DeclarationRow{"NoParentheses", u"Sub Bare", u"Bare", ProcKind::Proc},
-        DeclarationRow{"BracketedName", u"Sub [My Name]()", u"My Name", ProcKind::Proc}),
+        DeclarationRow{"BracketedName", u"Sub [My Name]()", u"My Name", ProcKind::Proc},
+        DeclarationRow{"UpperCaseFunction", u"PUBLIC FUNCTION Bar() AS LONG", u"Bar",
+                       ProcKind::Proc},
+        DeclarationRow{"DoubleSpaces", u"private  sub  Baz()", u"Baz", ProcKind::Proc},
+        DeclarationRow{"UpperCaseProperty", u"FRIEND PROPERTY  SET\tObj(o)", u"Obj", ProcKind::Set},
+        DeclarationRow{"TrailingComment", u"Sub Main ' entry", u"Main", ProcKind::Proc}),
     [](const ::testing::TestParamInfo<DeclarationRow>& info) { return info.param.test_name; });
 
 TEST(VbSyntaxTest, OtherStatementsAreNoProcedureDeclarations) {
