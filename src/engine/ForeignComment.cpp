@@ -142,6 +142,27 @@ bool IsCommentedOutCode(std::u16string_view line) {
          (tail.empty() || tail.front() == u'"' || IsWordChar(tail.front()) || tail[0] == u'\'');
 }
 
+bool IsChangeMarker(std::u16string_view line) {
+  std::u16string s(AfterApostrophe(line));
+  // "E N D" and "S T A R T" written out letter by letter.
+  for (auto [spaced, word] : {std::pair{u"E N D", u"END"}, std::pair{u"S T A R T", u"START"}}) {
+    for (size_t at = s.find(spaced); at != npos; at = s.find(spaced)) {
+      s.replace(at, std::u16string_view(spaced).size(), word);
+    }
+  }
+  bool what = false, where = false;
+  for (size_t i = 0; i < s.size();) {
+    size_t e = i;
+    while (e < s.size() && IsAsciiLetter(s[e])) ++e;
+    const std::u16string_view w(s.data() + i, e - i);
+    what |= OneOf(w, {u"ADD", u"DEL", u"CHG", u"UPD", u"UPDATE", u"MOD", u"MODIFY", u"Add",
+                      u"Delete", u"Modify", u"Change", u"Update", u"DELETE", u"CHANGE"});
+    where |= OneOf(w, {u"START", u"END", u"Start", u"End", u"S", u"E", u"s", u"e"});
+    i = e + (e == i);
+  }
+  return what && where;
+}
+
 namespace {
 
 enum class Target { kDescription, kParam, kReturns, kOthers, kNone };

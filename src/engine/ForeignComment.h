@@ -23,6 +23,12 @@ namespace tolvan {
 // VB statement or declaration: commented-out code, not a person's comment.
 bool IsCommentedOutCode(std::u16string_view line);
 
+// A change marker around edited code, Tolvan's own ("'******* Add Start
+// ******** 2026/12/09") or a house dialect's ("'ADD START <author>
+// 2009/09/17", "'CHG E N D", "' === 20061116 === UPDATE S -", "'--- Add -e-"):
+// no comment on the procedure below it.
+bool IsChangeMarker(std::u16string_view line);
+
 // Whether a comment line holds any word at all (rules of "*", "=", "-" and
 // bare apostrophes hold none).
 bool HasWords(std::u16string_view line);

@@ -992,11 +992,12 @@ struct Examined {
 };
 
 // A comment run counts as the procedure's own comment when a person wrote
-// it: some line holds words, and not every such line is commented-out code.
+// it: some line holds words, and not every such line is commented-out code
+// or a change marker around the procedure.
 bool IsOwnComment(const Lines& lines, long first, long last) {
   for (long l = first; l <= last; ++l) {
     const std::u16string& text = lines[l - 1];
-    if (HasWords(text) && !IsCommentedOutCode(text)) return true;
+    if (HasWords(text) && !IsCommentedOutCode(text) && !IsChangeMarker(text)) return true;
   }
   return false;
 }

@@ -38,6 +38,26 @@ TEST(ForeignComment, TellsCommentedOutCodeFromComments) {
   }
 }
 
+TEST(ForeignComment, TellsChangeMarkersFromComments) {
+  struct Row {
+    const char16_t* line;
+    bool marker;
+  };
+  const Row rows[] = {
+      {u"'******* Add Start    ******** 2026/12/09", true},
+      {u"'ADD START <yamada> 2009/09/17", true},
+      {u"'ADD  END", true},
+      {u"'2017/03/02 CHG START 税率変更", true},
+      {u"'CHG E N D", true},
+      {u"' === 20061116 === UPDATE S - suzuki", true},
+      {u"'--- 2006/08/15 Add 端数処理 -e-", true},
+      {u"' Adds the start date to the list", false},
+      {u"' 給与を計算する", false},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(IsChangeMarker(row.line), row.marker) << Utf16ToUtf8(row.line);
+}
+
 std::string Show(const ForeignComment& c) {
   std::u16string out = u"description:";
   for (const auto& d : c.description) out += u" [" + d + u"]";
