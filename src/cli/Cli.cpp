@@ -36,6 +36,7 @@ struct CommentOptions {
   bool to_stdout = false;
   bool update = false;
   std::vector<std::string> macros;  // NAME=VALUE
+  bool adopt = false;
 };
 
 // A line or column number as a user types it: decimal digits, from 1 on.
@@ -105,9 +106,10 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   auto column = ParsePosition("--column", o.column);
   if (!column) return Fail(err, column.status());
   // --update: regenerate the header at the cursor instead (ProjectCommands).
-  if (o.update) {
+  if (o.update || o.adopt) {
     return RunCommentUpdate(
-        {o.file, *line, *column, o.now, o.encoding, o.settings_file, o.to_stdout}, out, err);
+        {o.file, *line, *column, o.now, o.encoding, o.settings_file, o.to_stdout, o.adopt}, out,
+        err);
   }
   Result<long> end_line = *line;
   if (o.end_line) end_line = ParsePosition("--end-line", *o.end_line);
@@ -229,6 +231,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   cmd->add_flag("--update", comment.update,
                 "Regenerate the header of the procedure or module at the cursor for its "
                 "declaration, keeping what was written in it; insert one when there is none");
+  cmd->add_flag("--adopt", comment.adopt,
+                "Replace the comment already above the procedure at the cursor by the "
+                "template's header, keeping every word of it (else as --update)");
   auto project_commands = AddProjectCommands(app);
   auto changes_command = AddChangesCommand(app);
 

@@ -25,6 +25,7 @@ struct ProjectCommands {
   CLI::App* review = nullptr;
   std::vector<std::string> paths;
   bool update = false;
+  bool adopt = false;
   bool dry_run = false;
   std::string settings_file;
   std::string now;
@@ -83,6 +84,7 @@ int RunDocument(const ProjectCommands& c, std::ostream& out, std::ostream& err) 
   o.now = *now;
   o.document = true;
   o.update = c.update;
+  o.adopt = c.adopt;
   o.dry_run = c.dry_run;
   o.jobs = c.jobs;
   o.progress = ProgressLine(err, c.dry_run ? "checking" : "documenting");
@@ -96,6 +98,8 @@ int RunDocument(const ProjectCommands& c, std::ostream& out, std::ostream& err) 
       continue;
     }
     for (const auto& note : f.notes) err << f.file << ": " << note << "\n";
+    for (const auto& left : f.left_as_is) err << f.file << ":" << left << "\n";
+    if (!f.left_as_is.empty()) ++failed;
     out << f.diff;
     if (f.inserted + f.updated > 0) ++changed;
     inserted += f.inserted;
@@ -160,13 +164,18 @@ int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
       if (c.format == "json") {
         json.push_back({{"file", f.file},
                         {"line", p.line},
-                        {"kind", p.missing ? "missing" : "stale"},
+                        {"kind", p.missing   ? "missing"
+                                 : p.foreign ? "foreign"
+                                             : "stale"},
                         {"procedure", p.procedure},
                         {"details", p.details}});
         continue;
       }
       text += f.file + ":" + std::to_string(p.line) + ": " +
-              (p.missing ? "missing header: " : "stale header: ") + p.procedure;
+              (p.missing   ? "missing header: "
+               : p.foreign ? "other comment: "
+                           : "stale header: ") +
+              p.procedure;
       if (!p.details.empty()) text += " (" + p.details + ")";
       text += "\n";
     }
@@ -208,6 +217,9 @@ std::shared_ptr<ProjectCommands> AddProjectCommands(CLI::App& app) {
   AddCommonOptions(c->document, *c);
   c->document->add_flag("--update", c->update,
                         "Also bring headers that no longer fit their declaration up to date");
+  c->document->add_flag("--adopt", c->adopt,
+                        "Replace comments already above procedures by the template's headers, "
+                        "keeping every word of them");
   c->document->add_flag("--dry-run", c->dry_run,
                         "Print what would change as a unified diff; write nothing");
   c->document->add_option("--now", c->now,
@@ -250,9 +262,16 @@ int RunCommentUpdate(const UpdateOptions& o, std::ostream& out, std::ostream& er
   if (!found) return Fail(err, o.file + ": not a code module");
   const HeaderContext& context = *found;
 
-  auto edit = HeaderEditAt(*module, context, pane->GetSelection().startLine, true);
+  const long at = pane->GetSelection().startLine;
+  Result<std::optional<HeaderEdit>> edit =
+      o.adopt ? AdoptEditAt(*module, context, at) : HeaderEditAt(*module, context, at, true);
+  if (o.adopt && edit && !*edit) edit = HeaderEditAt(*module, context, at, true);
   if (!edit) return Fail(err, o.file + ": " + edit.message());
   if (*edit) {
+    if (!(*edit)->left_as_is.empty()) {
+      return Fail(err,
+                  o.file + ": stale header left as it is: " + Utf16ToUtf8((*edit)->left_as_is));
+    }
     for (const auto& note : (*edit)->dropped_notes) {
       err << o.file << ": parameter " << Utf16ToUtf8(note.parameter)
           << " is gone, and its note with it: " << Utf16ToUtf8(note.note) << "\n";

@@ -29,6 +29,9 @@ struct UpdateOptions {
   std::string encoding;
   std::string settings_file;
   bool to_stdout = false;
+  // --adopt: the user's own comment there becomes the template's header,
+  // every word kept (else as --update).
+  bool adopt = false;
 };
 int RunCommentUpdate(const UpdateOptions& options, std::ostream& out, std::ostream& err);
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <span>
 
+#include "engine/ForeignComment.h"
 #include "engine/ProcedureDeclaration.h"
 #include "engine/clsMarlet.h"
 #include "platform/Clock.h"
@@ -21,9 +22,11 @@ const std::u16string kCrLf = u"\r\n";
 // How far a header block may reach: more comment lines than this above one
 // declaration are read as ordinary comments.
 constexpr size_t kMaxBlock = 400;
+constexpr size_t npos = std::u16string_view::npos;
 
 using vb::IsCommentLine;
 using vb::SplitCrLf;
+bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 std::u16string_view RTrim(std::u16string_view s) { return vb::RTrimView(s); }
 std::u16string_view Trim(std::u16string_view s) { return vb::TrimView(s); }
 
@@ -151,8 +154,236 @@ Template ParseTemplate(std::u16string_view text, const SettingsRecord& s) {
   return t;
 }
 
-bool LineMatches(const TemplateLine& t, std::u16string_view line) {
-  return RTrim(line).starts_with(t.prefix);
+// ---------------------------------------------------------------------------
+// Reading a header line back: the values of its macros, and what the user
+// wrote on it.
+
+// What may stand in a name field: VB identifiers take letters of any script,
+// but not the punctuation a user writes after a name ("CalcPay(給与計算)",
+// "lngA（円）", "Name:").
+bool IsNameChar(char16_t c) {
+  if (IsLetter(c) || c == u'_' || (c >= u'0' && c <= u'9')) return true;
+  if (c < 0x80) return false;
+  if (c >= 0x3000 && c <= 0x303F) return false;  // CJK punctuation and the ideographic space
+  if (c >= 0xFF01 && c <= 0xFF0F) return false;  // full-width ！ to ／
+  if (c >= 0xFF1A && c <= 0xFF20) return false;  // ： to ＠
+  if (c >= 0xFF3B && c <= 0xFF40) return false;
+  if (c >= 0xFF5B && c <= 0xFF65) return false;
+  return true;
+}
+
+// VB compares names without regard to the case of ASCII letters only.
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  auto lower = [](char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+  };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
+}
+
+bool IsNameMacro(std::u16string_view m) { return m == u"$c" || m == u"$n1" || m == u"$n2"; }
+bool IsTypeMacro(std::u16string_view m) { return m == u"$f" || m == u"$t1" || m == u"$t2"; }
+
+// The end of a name ("Pad$" keeps its type character) or of a type name
+// ("ADODB.Recordset", "Long()") starting at `pos`. Type names are taken in
+// ASCII: what a user writes right after a type ("Long型", "Currency注記")
+// is theirs.
+size_t WordEnd(std::u16string_view line, size_t pos, bool type) {
+  auto type_char = [](char16_t c) {
+    return IsLetter(c) || c == u'_' || c == u'.' || (c >= u'0' && c <= u'9');
+  };
+  size_t e = pos;
+  while (e < line.size() && (type ? type_char(line[e]) : IsNameChar(line[e]))) ++e;
+  if (e == pos) return e;
+  if (!type && e < line.size() && std::u16string_view(u"$%&!#@").find(line[e]) != npos) ++e;
+  if (type && line.substr(e).starts_with(u"()")) e += 2;
+  return e;
+}
+
+struct LineReading {
+  std::vector<std::pair<std::u16string, std::u16string>> values;  // macro, value
+  // Per template segment: where what stood for it ends in the line (npos
+  // when reading stopped before it), and the user's text glued to a value
+  // ("(給与計算)" after "CalcPay").
+  std::vector<size_t> starts;
+  std::vector<size_t> ends;
+  std::vector<std::u16string> extras;
+  // A value whose closing literal is missing ("$f型" read from "Long:円"):
+  // what the user wrote there is the field, and the value is not known.
+  std::u16string unknown;
+  std::u16string appended;    // written after the line's last macro or literal
+  std::u16string replaced;    // written in place of a literal ("xxxx") and all after it
+  size_t replaced_at = npos;  // the segment of that literal
+  bool complete = true;       // every fixed text up to the last macro stood at its place
+  std::u16string_view Value(std::u16string_view macro) const {
+    for (const auto& [m, v] : values) {
+      if (m == macro) return v;
+    }
+    return {};
+  }
+  bool HasUserText() const {
+    return !Trim(appended).empty() || !replaced.empty() ||
+           std::any_of(extras.begin(), extras.end(), [](const auto& e) { return !e.empty(); });
+  }
+  // Everything the user wrote on the line, for a report.
+  std::u16string UserText() const {
+    std::u16string out;
+    for (const auto& e : extras) {
+      if (!e.empty()) out += (out.empty() ? u"" : u" ") + e;
+    }
+    std::u16string_view tail = replaced.empty() ? Trim(appended) : std::u16string_view(replaced);
+    if (!tail.empty()) out += (out.empty() ? u"" : u" ") + std::u16string(tail);
+    return out;
+  }
+};
+
+// `known`: the names and types of today's declaration. A name or type field
+// that holds one of them with text glued on ("CalcPay注記", "Longnote")
+// holds that name and the user's text. (Letters glued onto a name that
+// changed as well cannot be told from it.)
+LineReading ReadLine(const TemplateLine& tl, std::u16string_view line, const SettingsRecord& s,
+                     size_t date_length, std::span<const std::u16string> known = {}) {
+  LineReading r;
+  r.starts.assign(tl.segments.size(), npos);
+  r.ends.assign(tl.segments.size(), npos);
+  r.extras.resize(tl.segments.size());
+  size_t pos = 0;
+  auto skip_spaces = [&] {
+    while (pos < line.size() && line[pos] == u' ') ++pos;
+  };
+  for (size_t i = 0; i < tl.segments.size(); ++i) {
+    const Segment& seg = tl.segments[i];
+    if (!seg.macro) {
+      std::u16string_view anchor = Trim(seg.text);
+      if (anchor.empty()) {
+        r.ends[i] = pos;
+        continue;
+      }
+      skip_spaces();
+      if (line.substr(pos).starts_with(anchor)) {
+        r.starts[i] = pos;
+        pos += anchor.size();
+        r.ends[i] = pos;
+        continue;
+      }
+      r.replaced = std::u16string(RTrim(line.substr(pos)));
+      r.replaced_at = i;
+      if (i > 0 && tl.segments[i - 1].macro && !seg.text.starts_with(u" ") &&
+          r.starts[i - 1] != npos) {
+        r.replaced_at = i - 1;
+        r.replaced = std::u16string(RTrim(line.substr(r.starts[i - 1])));
+        r.unknown = tl.segments[i - 1].text;
+        r.values.back().second.clear();
+        r.extras[i - 1].clear();
+      }
+      for (size_t j = i + 1; j < tl.segments.size(); ++j) r.complete &= !tl.segments[j].macro;
+      return r;
+    }
+    skip_spaces();
+    r.starts[i] = pos;
+    const std::u16string_view m = seg.text;
+    size_t end = line.find(u' ', pos);
+    if (end == npos) end = line.size();
+    if (IsNameMacro(m) || IsTypeMacro(m)) end = WordEnd(line, pos, IsTypeMacro(m));
+    if (m == u"$d" && date_length > 0 && s.strDateFormat.find(u' ') != std::u16string::npos) {
+      end = std::min(line.size(), pos + date_length);
+    }
+    std::u16string_view token = line.substr(pos, end - pos);
+    if ((IsNameMacro(m) || IsTypeMacro(m)) &&
+        std::none_of(known.begin(), known.end(),
+                     [&](const auto& k) { return SameName(k, token); })) {
+      size_t longest = 0;
+      for (const auto& k : known) {
+        if (k.size() < token.size() && k.size() > longest && SameName(k, token.substr(0, k.size())))
+          longest = k.size();
+      }
+      if (longest > 0) token = token.substr(0, longest);
+    }
+    // A literal written right after the macro ("$f型") ends its value.
+    const bool glued_literal = i + 1 < tl.segments.size() && !tl.segments[i + 1].macro &&
+                               !tl.segments[i + 1].text.starts_with(u" ");
+    if (glued_literal) {
+      const char16_t next = tl.segments[i + 1].text[0];
+      if (size_t cut = token.find(next); cut != npos && cut > 0) token = token.substr(0, cut);
+    }
+    // Passing and Optional texts may be empty: a word only counts as one of
+    // them when it is one.
+    auto one_of = [&](std::initializer_list<const std::u16string*> texts) {
+      return std::any_of(texts.begin(), texts.end(),
+                         [&](const std::u16string* t) { return !t->empty() && *t == token; });
+    };
+    if ((m == u"$r1" || m == u"$r2") && !one_of({&s.strByValText, &s.strByRefText})) token = {};
+    if (m == u"$o1" && !one_of({&s.strOptionalText})) token = {};
+    if (m == u"$o2" && !one_of({&s.strOptionalDefaultText})) token = {};
+    r.values.emplace_back(seg.text, std::u16string(token));
+    pos += token.size();
+    if (!token.empty() && (IsNameMacro(m) || IsTypeMacro(m))) {
+      size_t glued = pos;
+      while (glued < line.size() && line[glued] != u' ') ++glued;
+      std::u16string_view extra = line.substr(pos, glued - pos);
+      if (glued_literal && extra.starts_with(Trim(tl.segments[i + 1].text))) extra = {};
+      r.extras[i] = std::u16string(extra);
+      pos += extra.size();
+    }
+    r.ends[i] = pos - r.extras[i].size();
+  }
+  if (pos < line.size()) r.appended = std::u16string(line.substr(pos));
+  if (Trim(r.appended).empty()) r.appended.clear();
+  return r;
+}
+
+// What a header's weakest lines must show to count: a line of macros alone
+// ("'$p", "'$m", "'$d") is any comment line unless its values are the
+// project's, the module's and a date.
+struct Expected {
+  std::u16string project;
+  std::u16string module;
+  std::u16string date;
+};
+
+bool SameShape(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (digit(a[i]) != digit(b[i])) return false;
+    if (!digit(a[i]) && !IsNameChar(a[i]) && a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// Whether a block line can stand for a template line: its fixed texts at
+// their places, a parameter line with a name and a passing text, lines of
+// macros alone with the values they must have.
+bool LineFits(const TemplateLine& tl, std::u16string_view line, const SettingsRecord& s,
+              const Expected& expected) {
+  if (!RTrim(line).starts_with(tl.prefix)) return false;
+  bool weak = true;
+  bool any_macro = false;
+  for (const auto& seg : tl.segments) {
+    any_macro |= seg.macro;
+    if (!seg.macro && Trim(seg.text) != u"'" && !Trim(seg.text).empty()) weak = false;
+  }
+  if (!any_macro) return true;
+  const LineReading r = ReadLine(tl, line, s, expected.date.size());
+  if (!r.complete) return false;
+  if (tl.role != Role::kPlain) {
+    const std::u16string_view name = r.Value(tl.role == Role::kFirstParam ? u"$n1" : u"$n2");
+    if (tl.role == Role::kFirstParam && !s.strNoParamText.empty() && name == s.strNoParamText)
+      return true;
+    if ((tl.Has(u"$n1") || tl.Has(u"$n2")) && name.empty()) return false;
+    const bool passing = !s.strByValText.empty() || !s.strByRefText.empty();
+    if (passing && (tl.Has(u"$r1") || tl.Has(u"$r2")) &&
+        r.Value(tl.role == Role::kFirstParam ? u"$r1" : u"$r2").empty())
+      return false;
+  }
+  if (!weak) return true;
+  for (const auto& [macro, value] : r.values) {
+    if (macro == u"$p" && value != expected.project) return false;
+    if (macro == u"$m" && value != expected.module) return false;
+    if (macro == u"$d" && !SameShape(value, expected.date)) return false;
+  }
+  return true;
 }
 
 // Which template line each block line stands for (-1: a line the user
@@ -162,10 +393,18 @@ struct Match {
   std::vector<int> template_line;
 };
 
-std::optional<Match> MatchBlock(const Template& t, std::span<const std::u16string> block) {
+std::optional<Match> MatchBlock(const Template& t, std::span<const std::u16string> block,
+                                const Expected& expected) {
   const size_t n = t.lines.size();
   const size_t m = block.size();
-  if (n == 0 || m == 0 || !LineMatches(t.lines[0], block[0])) return std::nullopt;
+  auto fits = [&](size_t ti, size_t bi) {
+    return LineFits(t.lines[ti], block[bi], *t.settings, expected);
+  };
+  if (n == 0 || m == 0 || !fits(0, 0)) return std::nullopt;
+  std::vector<char> fit(n * m);
+  for (size_t ti = 0; ti < n; ++ti) {
+    for (size_t bi = 0; bi < m; ++bi) fit[ti * m + bi] = fits(ti, bi);
+  }
   constexpr int kNo = std::numeric_limits<int>::max() / 2;
   std::vector<int> cost((n + 1) * (m + 1), kNo);
   auto at = [&](size_t ti, size_t bi) -> int& { return cost[ti * (m + 1) + bi]; };
@@ -175,7 +414,7 @@ std::optional<Match> MatchBlock(const Template& t, std::span<const std::u16strin
     for (size_t bi = m + 1; bi-- > 0;) {
       int best = kNo;
       if (tl.role != Role::kPlain) best = at(ti + 1, bi);
-      if (bi < m && LineMatches(tl, block[bi])) {
+      if (bi < m && fit[ti * m + bi]) {
         best = std::min(best, at(ti + 1, bi + 1));
         if (tl.role == Role::kFurtherParam) best = std::min(best, at(ti, bi + 1));
       }
@@ -189,10 +428,10 @@ std::optional<Match> MatchBlock(const Template& t, std::span<const std::u16strin
   while (ti < n || bi < m) {
     const TemplateLine* tl = ti < n ? &t.lines[ti] : nullptr;
     const int here = at(ti, bi);
-    const bool fits = tl && bi < m && LineMatches(*tl, block[bi]);
-    if (fits && at(ti + 1, bi + 1) == here) {
+    const bool fits_here = tl && bi < m && fit[ti * m + bi];
+    if (fits_here && at(ti + 1, bi + 1) == here) {
       match.template_line[bi++] = static_cast<int>(ti++);
-    } else if (fits && tl->role == Role::kFurtherParam && at(ti, bi + 1) == here) {
+    } else if (fits_here && tl->role == Role::kFurtherParam && at(ti, bi + 1) == here) {
       match.template_line[bi++] = static_cast<int>(ti);
     } else if (tl && tl->role != Role::kPlain && at(ti + 1, bi) == here) {
       ++ti;
@@ -203,90 +442,31 @@ std::optional<Match> MatchBlock(const Template& t, std::span<const std::u16strin
   return match;
 }
 
-// ---------------------------------------------------------------------------
-// Reading a header line back: the values of its macros, and what the user
-// wrote on it.
-
-struct LineReading {
-  std::vector<std::pair<std::u16string, std::u16string>> values;  // macro, value
-  std::u16string appended;  // written after the line's last macro or literal
-  std::u16string replaced;  // written in place of the line's last literal ("xxxx")
-  std::u16string_view Value(std::u16string_view macro) const {
-    for (const auto& [m, v] : values) {
-      if (m == macro) return v;
-    }
-    return {};
+// A freshly expanded line carrying what the user wrote on the old one: text
+// glued to a value follows the new value (eating padding where there is
+// room, so the columns after it stay), text over a literal or after the
+// line stays at the end.
+std::u16string CarryUserText(const TemplateLine& tl, std::u16string line, const LineReading& old,
+                             const LineReading& fresh) {
+  if (old.replaced_at < tl.segments.size() && fresh.starts[old.replaced_at] != npos) {
+    line = line.substr(0, fresh.starts[old.replaced_at]) + old.replaced;
+  } else if (!old.replaced.empty()) {
+    line = std::u16string(RTrim(line)) + u" " + old.replaced;
+  } else if (!old.appended.empty()) {
+    line = std::u16string(RTrim(line)) + old.appended;
   }
-  bool HasUserText() const { return !Trim(appended).empty() || !replaced.empty(); }
-};
-
-LineReading ReadLine(const TemplateLine& tl, std::u16string_view line, const SettingsRecord& s,
-                     size_t date_length) {
-  LineReading r;
-  size_t pos = 0;
-  auto skip_spaces = [&] {
-    while (pos < line.size() && line[pos] == u' ') ++pos;
-  };
-  for (size_t i = 0; i < tl.segments.size(); ++i) {
-    const Segment& seg = tl.segments[i];
-    if (!seg.macro) {
-      std::u16string_view anchor = Trim(seg.text);
-      if (anchor.empty()) continue;
-      skip_spaces();
-      if (line.substr(pos).starts_with(anchor)) {
-        pos += anchor.size();
-        continue;
-      }
-      r.replaced = std::u16string(RTrim(line.substr(pos)));
-      return r;
-    }
-    skip_spaces();
-    size_t end = line.find(u' ', pos);
-    if (end == std::u16string_view::npos) end = line.size();
-    if (seg.text == u"$d" && date_length > 0 &&
-        s.strDateFormat.find(u' ') != std::u16string::npos) {
-      end = std::min(line.size(), pos + date_length);
-    }
-    std::u16string_view token = line.substr(pos, end - pos);
-    // A literal written right after the macro ("$f型") ends its value.
-    if (i + 1 < tl.segments.size() && !tl.segments[i + 1].macro &&
-        !tl.segments[i + 1].text.starts_with(u" ")) {
-      const char16_t next = tl.segments[i + 1].text[0];
-      if (size_t cut = token.find(next); cut != std::u16string_view::npos && cut > 0) {
-        token = token.substr(0, cut);
-      }
-    }
-    // Passing and Optional texts may be empty: a word only counts as one of
-    // them when it is one.
-    auto one_of = [&](std::initializer_list<const std::u16string*> texts) {
-      return std::any_of(texts.begin(), texts.end(),
-                         [&](const std::u16string* t) { return !t->empty() && *t == token; });
-    };
-    const std::u16string_view m = seg.text;
-    if ((m == u"$r1" || m == u"$r2") && !one_of({&s.strByValText, &s.strByRefText})) token = {};
-    if (m == u"$o1" && !one_of({&s.strOptionalText})) token = {};
-    if (m == u"$o2" && !one_of({&s.strOptionalDefaultText})) token = {};
-    r.values.emplace_back(seg.text, std::u16string(token));
-    pos += token.size();
+  for (size_t i = tl.segments.size(); i-- > 0;) {
+    const std::u16string& extra = i < old.extras.size() ? old.extras[i] : std::u16string();
+    if (extra.empty() || fresh.ends[i] == npos || fresh.ends[i] > line.size()) continue;
+    size_t at = fresh.ends[i];
+    size_t spaces = 0;
+    while (at + spaces < line.size() && line[at + spaces] == u' ') ++spaces;
+    const bool more = at + spaces < line.size();
+    size_t eat = more && spaces > extra.size() ? extra.size() : 0;
+    line = line.substr(0, at) + extra + line.substr(at + eat);
   }
-  if (pos < line.size()) r.appended = std::u16string(line.substr(pos));
-  if (Trim(r.appended).empty()) r.appended.clear();
-  return r;
-}
-
-// A freshly expanded line carrying what the user wrote on the old one.
-std::u16string CarryUserText(const TemplateLine& tl, std::u16string line, const LineReading& old) {
-  if (!old.replaced.empty()) {
-    std::u16string_view anchor;
-    if (!tl.segments.empty() && !tl.segments.back().macro) anchor = Trim(tl.segments.back().text);
-    size_t at = anchor.empty() ? std::u16string::npos : line.rfind(anchor);
-    if (at == std::u16string::npos) return std::u16string(RTrim(line)) + u" " + old.replaced;
-    return line.substr(0, at) + old.replaced;
-  }
-  if (!old.appended.empty()) return std::u16string(RTrim(line)) + old.appended;
   return line;
 }
-
 // ---------------------------------------------------------------------------
 // The procedures of a module.
 
@@ -382,6 +562,7 @@ class Recognizer {
     for (int slot = 0; slot < kTemplateCount; ++slot) add(context.settings, slot);
     for (int slot = 0; slot < kTemplateCount; ++slot) add(context.defaults, slot);
     date_length_ = context.info[1].size();
+    expected_ = {context.info[3], context.info[4], context.info[1]};
   }
 
   Status Load() {
@@ -405,14 +586,34 @@ class Recognizer {
   const Lines& lines() const { return lines_; }
   const std::vector<Declared>& procedures() const { return procedures_; }
   size_t date_length() const { return date_length_; }
+  const Expected& expected() const { return expected_; }
+  bool below_first() const { return context_.settings.intCommentPattern == 1; }
   const DefTypeTable& defs() const { return defs_; }
 
-  // Where the settings put headers first; then the other side, for headers
-  // written under other settings (the factory defaults put them above).
-  std::optional<Found> ProcedureHeader(const Declared& d) const {
-    const bool below_first = context_.settings.intCommentPattern == 1;
-    if (auto f = below_first ? Below(d) : Above(d)) return f;
-    return below_first ? Above(d) : Below(d);
+  std::optional<Found> Side(const Declared& d, bool below) const {
+    return below ? Below(d) : Above(d);
+  }
+
+  // The comment lines directly above the declaration, or directly below it
+  // and its continuation lines: code lines [first, last], first > last when
+  // there are none.
+  std::pair<long, long> CommentRun(const Declared& d, bool below) const {
+    if (below) {
+      size_t to = static_cast<size_t>(d.last_line);
+      while (to < lines_.size() && to - d.last_line < kMaxBlock && IsCommentLine(lines_[to])) ++to;
+      return {d.last_line + 1, static_cast<long>(to)};
+    }
+    size_t from = static_cast<size_t>(d.line) - 1;
+    while (from > 0 && d.line - 1 - from < kMaxBlock && IsCommentLine(lines_[from - 1])) --from;
+    return {static_cast<long>(from) + 1, d.line - 1};
+  }
+
+  // The comment lines at the top of the module, above code line `limit`.
+  std::pair<long, long> TopRun(long limit) const {
+    size_t to = 0;
+    const size_t stop = limit > 0 ? static_cast<size_t>(limit) - 1 : lines_.size();
+    while (to < stop && to < kMaxBlock && IsCommentLine(lines_[to])) ++to;
+    return {1, static_cast<long>(to)};
   }
 
   std::optional<Found> Below(const Declared& d) const {
@@ -466,7 +667,7 @@ class Recognizer {
         wanted = wanted || is_module_slot == module_header;
       }
       if (!wanted) continue;
-      auto m = MatchBlock(t, block);
+      auto m = MatchBlock(t, block, expected_);
       if (!m) continue;
       if (best && best->match.extras < m->extras) continue;
       if (best && best->match.extras == m->extras) {
@@ -485,6 +686,7 @@ class Recognizer {
   std::vector<Declared> procedures_;
   DefTypeTable defs_;
   size_t date_length_ = 0;
+  Expected expected_;
 };
 
 // What a recognised header shows: its lines read back.
@@ -493,10 +695,12 @@ struct Shown {
   std::u16string name;
   std::optional<std::u16string> return_type;
   std::vector<std::u16string> params;
+  ParamTable rows;  // the parameters as the header shows them
   std::u16string date;
 };
 
-Shown ReadHeader(const Found& f, const Lines& lines, size_t date_length) {
+Shown ReadHeader(const Found& f, const Lines& lines, size_t date_length,
+                 std::span<const std::u16string> known = {}) {
   Shown shown;
   const Template& t = *f.tmpl;
   const SettingsRecord& s = *t.settings;
@@ -507,16 +711,23 @@ Shown ReadHeader(const Found& f, const Lines& lines, size_t date_length) {
       continue;
     }
     const TemplateLine& tl = t.lines[ti];
-    LineReading r = ReadLine(tl, lines[f.first - 1 + i], s, date_length);
-    if (tl.Has(u"$c") && shown.name.empty()) shown.name = r.Value(u"$c");
-    if (tl.Has(u"$f") && !shown.return_type) shown.return_type = std::u16string(r.Value(u"$f"));
+    LineReading r = ReadLine(tl, lines[f.first - 1 + i], s, date_length, known);
+    if (tl.Has(u"$c") && shown.name.empty() && r.unknown != u"$c") shown.name = r.Value(u"$c");
+    if (tl.Has(u"$f") && !shown.return_type && r.unknown != u"$f")
+      shown.return_type = std::u16string(r.Value(u"$f"));
     if (tl.Has(u"$d") && shown.date.empty()) shown.date = r.Value(u"$d");
+    auto row = [&](const char16_t* n, const char16_t* t, const char16_t* p) {
+      std::u16string_view name = r.Value(n);
+      if (name.empty() || (tl.role == Role::kFirstParam && name == s.strNoParamText)) return;
+      shown.params.emplace_back(name);
+      shown.rows.push_back({std::u16string(name), std::u16string(r.Value(t)),
+                            std::u16string(r.Value(p)), std::u16string(r.Value(u"$o1")),
+                            std::u16string(r.Value(u"$o2")), std::u16string(r.Value(u"$o3"))});
+    };
     if (tl.role == Role::kFirstParam && tl.Has(u"$n1")) {
-      std::u16string_view n = r.Value(u"$n1");
-      if (!n.empty() && n != s.strNoParamText) shown.params.emplace_back(n);
+      row(u"$n1", u"$t1", u"$r1");
     } else if (tl.role == Role::kFurtherParam && tl.Has(u"$n2")) {
-      std::u16string_view n = r.Value(u"$n2");
-      if (!n.empty()) shown.params.emplace_back(n);
+      row(u"$n2", u"$t2", u"$r2");
     }
     shown.readings.push_back(std::move(r));
   }
@@ -545,7 +756,8 @@ std::vector<std::u16string> Differences(const Found& f, const Shown& shown, cons
     return std::any_of(t.lines.begin(), t.lines.end(),
                        [&](const TemplateLine& l) { return l.Has(macro); });
   };
-  if (has(u"$c") && shown.name != d.name) out.push_back(u"name: " + shown.name + u" -> " + d.name);
+  if (has(u"$c") && !shown.name.empty() && shown.name != d.name)
+    out.push_back(u"name: " + shown.name + u" -> " + d.name);
   const std::u16string want_kind = KindWordOfSlot(facts.slot);
   bool kind_fits = false;
   std::u16string shown_kind;
@@ -578,11 +790,56 @@ std::vector<std::u16string> Differences(const Found& f, const Shown& shown, cons
   return out;
 }
 
-// The header regenerated from `t` for the facts given, with what the user
-// wrote in the old one carried over.
-Result<HeaderEdit> Regenerate(const Template& t, const std::u16string& expanded,
-                              const std::optional<Found>& old, const Shown& shown,
-                              const Lines& lines, const std::vector<std::u16string>& new_params) {
+// The words of a block, each with how often it stands there.
+std::map<std::u16string, int> Words(const Lines& lines) {
+  std::map<std::u16string, int> out;
+  for (const auto& line : lines) {
+    size_t i = 0;
+    while (i < line.size()) {
+      while (i < line.size() && (line[i] == u' ' || line[i] == u'\'')) ++i;
+      size_t e = i;
+      while (e < line.size() && line[e] != u' ') ++e;
+      if (e > i) ++out[line.substr(i, e - i)];
+      i = e;
+    }
+  }
+  return out;
+}
+
+// What the user wrote into a header (mine) that the header the templates
+// made for it (base) lacks, and that neither the result nor the report
+// holds: the words an update would drop without a word. A word of the user
+// that grew from a generated one ("lngA(円)" from "lngA") counts by what the
+// user added to it.
+std::vector<std::u16string> LostWords(const Lines& mine, const Lines& base, const Lines& result,
+                                      const std::vector<HeaderEdit::DroppedNote>& notes) {
+  std::map<std::u16string, int> generated = Words(base);
+  std::u16string kept = Join(result);
+  for (const auto& n : notes) kept += u"\n" + n.parameter + u" " + n.note;
+  std::vector<std::u16string> lost;
+  for (auto [word, count] : Words(mine)) {
+    auto g = generated.find(word);
+    const int users = count - (g == generated.end() ? 0 : g->second);
+    if (users <= 0) continue;
+    std::u16string_view added = word;
+    for (const auto& [w, c] : generated) {
+      if (w.size() < word.size() && word.starts_with(w) && w.size() > word.size() - added.size())
+        added = std::u16string_view(word).substr(w.size());
+    }
+    if (kept.find(added) == std::u16string::npos) lost.push_back(word);
+  }
+  return lost;
+}
+
+// The header regenerated from `t` (theirs: `expanded`, made for today's
+// declaration) with what the user changed in the old one (mine, `old`)
+// against what the templates made for the signature it documents (base,
+// `base_text`) carried over. What cannot be placed for sure leaves the
+// header as it is, with the reason in `left_as_is`.
+Result<HeaderEdit> Regenerate(const Recognizer& r, const Template& t,
+                              const std::u16string& expanded, const std::optional<Found>& old,
+                              const Shown& shown, const std::u16string& base_text,
+                              const std::vector<std::u16string>& new_params) {
   HeaderEdit edit;
   Lines fresh = SplitCrLf(expanded);
   if (!old) {
@@ -590,10 +847,12 @@ Result<HeaderEdit> Regenerate(const Template& t, const std::u16string& expanded,
     edit.inserts = true;
     return edit;
   }
-  auto fresh_match = MatchBlock(t, fresh);
+  auto fresh_match = MatchBlock(t, fresh, r.expected());
   if (!fresh_match || fresh_match->extras != 0) {
     return Status::Error("the template in use does not make a header of comment lines");
   }
+  const Lines& lines = r.lines();
+  edit.line = old->first;
 
   // The old header by template-line key (plain lines) and by parameter
   // (parameter lines), each with the lines the user added after it.
@@ -602,6 +861,7 @@ Result<HeaderEdit> Regenerate(const Template& t, const std::u16string& expanded,
     std::u16string text;
     std::vector<std::u16string> added;
     bool used = false;
+    bool param = false;
   };
   std::vector<OldLine> old_lines;
   std::map<std::u16string, size_t> by_key;
@@ -621,13 +881,22 @@ Result<HeaderEdit> Regenerate(const Template& t, const std::u16string& expanded,
       }
       continue;
     }
-    old_lines.push_back({&shown.readings[i], text, {}, false});
     const TemplateLine& tl = ot.lines[ti];
+    old_lines.push_back({&shown.readings[i], text, {}, false, tl.role != Role::kPlain});
     if (tl.role == Role::kPlain) {
       by_key.emplace(tl.key, old_lines.size() - 1);
     } else if (param_index < shown.params.size()) {
       old_params.emplace_back(shown.params[param_index++], old_lines.size() - 1);
     }
+  }
+  // Lines under the last parameter line are a remark on the parameters as a
+  // whole, not that parameter's note: they stay after the parameter lines.
+  std::vector<std::u16string> after_params;
+  for (size_t i = old_lines.size(); i-- > 0;) {
+    if (!old_lines[i].param) continue;
+    after_params = std::move(old_lines[i].added);
+    old_lines[i].added.clear();
+    break;
   }
   for (const auto& [name, at] : old_params) by_param.emplace(name, at);
   // A renamed parameter keeps its note: a name that is gone and a new name
@@ -640,11 +909,21 @@ Result<HeaderEdit> Regenerate(const Template& t, const std::u16string& expanded,
         by_param.emplace(new_params[i], old_params[i].second);
     }
   }
+  int last_param_line = -1;  // of the template in use
+  for (size_t ti = 0; ti < t.lines.size(); ++ti) {
+    if (t.lines[ti].role != Role::kPlain) last_param_line = static_cast<int>(ti);
+  }
 
   Lines out = leading_added;
   size_t next_param = 0;
+  bool remark_placed = after_params.empty();
   for (size_t i = 0; i < fresh.size(); ++i) {
-    const TemplateLine& tl = t.lines[fresh_match->template_line[i]];
+    const int ti = fresh_match->template_line[i];
+    const TemplateLine& tl = t.lines[ti];
+    if (!remark_placed && last_param_line >= 0 && ti > last_param_line) {
+      out.insert(out.end(), after_params.begin(), after_params.end());
+      remark_placed = true;
+    }
     OldLine* source = nullptr;
     if (tl.role == Role::kPlain) {
       if (auto it = by_key.find(tl.key); it != by_key.end()) source = &old_lines[it->second];
@@ -659,31 +938,46 @@ Result<HeaderEdit> Regenerate(const Template& t, const std::u16string& expanded,
       continue;
     }
     source->used = true;
-    out.push_back(CarryUserText(tl, fresh[i], *source->reading));
+    const LineReading now = ReadLine(tl, fresh[i], *t.settings, r.date_length());
+    out.push_back(CarryUserText(tl, fresh[i], *source->reading, now));
     out.insert(out.end(), source->added.begin(), source->added.end());
   }
-  // What the user wrote on lines the new header has no place for: a gone
-  // parameter's note goes with it; anything else stays, above the last line.
-  Lines kept;
+  if (!remark_placed) {
+    out.insert(out.end() - (out.empty() ? 0 : 1), after_params.begin(), after_params.end());
+  }
+  // A gone parameter's note goes with it, and is reported.
   for (const auto& [name, at] : old_params) {
     OldLine& l = old_lines[at];
     if (l.used) continue;
     l.used = true;
     if (l.reading->HasUserText() || !l.added.empty()) {
-      std::u16string note = l.reading->replaced.empty() ? std::u16string(Trim(l.reading->appended))
-                                                        : l.reading->replaced;
-      for (const auto& a : l.added) note += u" / " + std::u16string(Trim(a));
+      std::u16string note = l.reading->UserText();
+      for (const auto& a : l.added) {
+        std::u16string_view text = Trim(a);
+        if (text.starts_with(u"'")) text = Trim(text.substr(1));
+        note += (note.empty() ? u"" : u" / ") + std::u16string(text);
+      }
       edit.dropped_notes.push_back({name, note});
     }
   }
-  for (auto& l : old_lines) {
-    if (l.used) continue;
-    if (l.reading->HasUserText()) kept.push_back(l.text);
-    kept.insert(kept.end(), l.added.begin(), l.added.end());
+  // Anything else the user wrote that the new header has no line for cannot
+  // be placed for sure.
+  std::u16string unplaced;
+  for (const auto& l : old_lines) {
+    if (l.used || (!l.reading->HasUserText() && l.added.empty())) continue;
+    unplaced = l.reading->HasUserText() ? l.text : l.added.front();
+    break;
   }
-  out.insert(out.end() - (out.empty() ? 0 : 1), kept.begin(), kept.end());
-
-  edit.line = old->first;
+  Lines mine(lines.begin() + (old->first - 1), lines.begin() + old->last);
+  if (unplaced.empty()) {
+    auto lost = LostWords(mine, SplitCrLf(base_text), out, edit.dropped_notes);
+    if (!lost.empty()) unplaced = JoinWords(lost, u" ");
+  }
+  if (!unplaced.empty()) {
+    edit.left_as_is = u"no place in the new header for \"" + std::u16string(Trim(unplaced)) + u"\"";
+    edit.dropped_notes.clear();
+    return edit;
+  }
   edit.delete_count = old->last - old->first + 1;
   edit.text = Join(out);
   return edit;
@@ -697,12 +991,22 @@ struct Examined {
   const Declared* declared = nullptr;
 };
 
+// A comment run counts as the procedure's own comment when a person wrote
+// it: some line holds words, and not every such line is commented-out code
+// or a change marker around the procedure.
+bool IsOwnComment(const Lines& lines, long first, long last) {
+  for (long l = first; l <= last; ++l) {
+    const std::u16string& text = lines[l - 1];
+    if (HasWords(text) && !IsCommentedOutCode(text) && !IsChangeMarker(text)) return true;
+  }
+  return false;
+}
+
 Result<std::vector<Examined>> Examine(const Recognizer& r, const host::CodeModule& module,
                                       const HeaderContext& context) {
   std::vector<Examined> out;
   static const FixedClock kClock(LocalDateTime{});
   static const FixedKeyboardState kKeyboard;
-  long first_claimed = 0;
   for (const Declared& d : r.procedures()) {
     clsMarlet engine(context.settings, kClock, kKeyboard);
     auto facts = engine.ReadProcedure(module, d.line, d.name, d.kind, r.defs());
@@ -713,19 +1017,49 @@ Result<std::vector<Examined>> Examine(const Recognizer& r, const host::CodeModul
     e.status.kind = facts->kind;
     e.status.what = KeywordOf(facts->kind) + (u" " + d.name);
     e.status.declaration_line = d.line;
-    e.found = r.ProcedureHeader(d);
-    if (e.found) {
-      if (first_claimed == 0) first_claimed = e.found->first;
-      e.shown = ReadHeader(*e.found, r.lines(), r.date_length());
-      e.status.header_first = e.found->first;
-      e.status.header_last = e.found->last;
-      e.status.details = Differences(*e.found, e.shown, d, *facts);
-      e.status.state = e.status.details.empty() ? HeaderState::kOk : HeaderState::kStale;
-    } else if (first_claimed == 0) {
-      first_claimed = d.line;
-    }
     e.facts = std::move(*facts);
     out.push_back(std::move(e));
+  }
+  std::vector<std::pair<long, long>> claimed;
+  auto overlaps = [&](long first, long last) {
+    return std::any_of(claimed.begin(), claimed.end(),
+                       [&](const auto& c) { return !(last < c.first || first > c.second); });
+  };
+  // A header belongs to the declaration it stands beside in the template's
+  // position: every procedure claims that side first, so a procedure above
+  // (a one-line `Sub A(): End Sub`) cannot take the next one's header for a
+  // header below itself.
+  const bool below = r.below_first();
+  for (auto& e : out) {
+    e.found = r.Side(*e.declared, below);
+    if (e.found) claimed.emplace_back(e.found->first, e.found->last);
+  }
+  for (auto& e : out) {
+    if (e.found) continue;
+    auto other = r.Side(*e.declared, !below);
+    if (other && !overlaps(other->first, other->last)) {
+      e.found = std::move(other);
+      claimed.emplace_back(e.found->first, e.found->last);
+    }
+  }
+  long first_claimed = 0;
+  auto claim_top = [&](long line) {
+    if (line > 0 && (first_claimed == 0 || line < first_claimed)) first_claimed = line;
+  };
+  for (auto& e : out) {
+    claim_top(e.found ? e.found->first : e.declared->line);
+    if (!e.found) continue;
+    std::vector<std::u16string> known = ParamNames(e.facts->params);
+    known.push_back(e.declared->name);
+    if (!e.facts->return_type.empty()) known.push_back(e.facts->return_type);
+    for (const auto& p : e.facts->params) {
+      if (!p[1].empty()) known.push_back(p[1]);
+    }
+    e.shown = ReadHeader(*e.found, r.lines(), r.date_length(), known);
+    e.status.header_first = e.found->first;
+    e.status.header_last = e.found->last;
+    e.status.details = Differences(*e.found, e.shown, *e.declared, *e.facts);
+    e.status.state = e.status.details.empty() ? HeaderState::kOk : HeaderState::kStale;
   }
   Examined m;
   m.status.is_module = true;
@@ -737,43 +1071,232 @@ Result<std::vector<Examined>> Examine(const Recognizer& r, const host::CodeModul
     m.status.state = HeaderState::kOk;
     m.status.header_first = m.found->first;
     m.status.header_last = m.found->last;
+    claimed.emplace_back(m.found->first, m.found->last);
+  }
+  // Comments already there, in the template's position or directly above.
+  for (auto& e : out) {
+    if (e.found) continue;
+    for (bool side : {below, false}) {
+      auto [first, last] = r.CommentRun(*e.declared, side);
+      // Lines another header holds are not this comment's.
+      while (first <= last && overlaps(first, first) && !side) ++first;
+      while (first <= last && overlaps(last, last) && side) --last;
+      if (first > last || overlaps(first, last) || !IsOwnComment(r.lines(), first, last)) continue;
+      e.status.state = HeaderState::kForeign;
+      e.status.header_first = first;
+      e.status.header_last = last;
+      claimed.emplace_back(first, last);
+      claim_top(first);
+      break;
+    }
+  }
+  if (!m.found) {
+    auto [first, last] = r.TopRun(first_claimed);
+    if (first <= last && !overlaps(first, last) && IsOwnComment(r.lines(), first, last)) {
+      m.status.state = HeaderState::kForeign;
+      m.status.header_first = first;
+      m.status.header_last = last;
+    }
   }
   out.insert(out.begin(), std::move(m));
   return out;
 }
 
+// The header the templates make today, for the procedure (or module) `e`.
+struct Theirs {
+  int slot = 0;
+  ProcInfo info;
+  ParamTable params = NoParameters();
+  std::u16string text;
+};
+
+Theirs TheirsFor(const HeaderContext& context, const Examined& e) {
+  const SettingsRecord& s = context.settings;
+  Theirs t;
+  t.info = context.info;
+  if (!e.shown.date.empty()) t.info[1] = e.shown.date;  // an update keeps the header's date
+  if (e.status.is_module) {
+    t.slot = clsMarlet::ModuleTemplateSlot(context.component_type);
+  } else {
+    t.slot = e.facts->slot;
+    t.params = e.facts->params;
+    t.info[5] = e.status.name;
+    t.info[6] = e.facts->return_type;
+  }
+  t.text =
+      ExpandMacro(s, s.strTemplate[t.slot], t.info, t.params, s.lngUserDefineLast, s.vntUserDefine);
+  return t;
+}
+
 Result<std::optional<HeaderEdit>> EditFor(const Recognizer& r, const HeaderContext& context,
                                           const Examined& e, bool always) {
   if (e.status.state == HeaderState::kOk && !always) return std::optional<HeaderEdit>();
+  // A comment the user wrote is left alone; adopting it is asked for.
+  if (e.status.state == HeaderState::kForeign) return std::optional<HeaderEdit>();
   const SettingsRecord& s = context.settings;
-  ProcInfo info = context.info;
-  if (!e.shown.date.empty()) info[1] = e.shown.date;  // an update keeps the header's date
-  int slot = 0;
-  ParamTable params = NoParameters();
-  if (e.status.is_module) {
-    slot = clsMarlet::ModuleTemplateSlot(context.component_type);
-  } else {
-    slot = e.facts->slot;
-    params = e.facts->params;
-    info[5] = e.status.name;
-    info[6] = e.facts->return_type;
+  const Theirs theirs = TheirsFor(context, e);
+  std::u16string base;
+  if (e.found) {
+    // What the templates made for the signature the header documents.
+    const Template& ot = *e.found->tmpl;
+    ProcInfo info = theirs.info;
+    if (!e.status.is_module) {
+      if (!e.shown.name.empty()) info[5] = e.shown.name;
+      if (e.shown.return_type) info[6] = *e.shown.return_type;
+    }
+    const ParamTable params = e.shown.rows.empty() ? NoParameters() : e.shown.rows;
+    base = ExpandMacro(*ot.settings, ot.text, info, params, ot.settings->lngUserDefineLast,
+                       ot.settings->vntUserDefine);
   }
-  const Template& t = r.InUse(slot);
-  const std::u16string expanded =
-      ExpandMacro(s, s.strTemplate[slot], info, params, s.lngUserDefineLast, s.vntUserDefine);
-  auto edit = Regenerate(t, expanded, e.found, e.shown, r.lines(), ParamNames(params));
+  const Template& t = r.InUse(theirs.slot);
+  auto edit = Regenerate(r, t, theirs.text, e.found, e.shown, base, ParamNames(theirs.params));
   if (!edit) return edit.status();
   if (edit->inserts) {
     edit->line = 1;
     if (!e.status.is_module) {
       edit->line = s.intCommentPattern == 1 ? e.declared->last_line + 1 : e.declared->line;
     }
+  } else if (!edit->left_as_is.empty()) {
+    edit->left_as_is = e.status.what + u": " + edit->left_as_is;
+    edit->line = e.status.declaration_line;
   } else {
     Lines old(r.lines().begin() + (edit->line - 1),
               r.lines().begin() + (edit->line - 1 + edit->delete_count));
     if (Join(old) == edit->text) return std::optional<HeaderEdit>();
   }
   return std::optional<HeaderEdit>(std::move(*edit));
+}
+
+// The template's header in place of a comment the user wrote, every word of
+// it kept: the description on the description line (and under it), each
+// parameter's text in place of its "xxxx", the return text after the return
+// line, the rest as lines added inside the header; annotations stay above.
+Result<std::optional<HeaderEdit>> AdoptFor(const Recognizer& r, const HeaderContext& context,
+                                           const Examined& e) {
+  if (e.status.state != HeaderState::kForeign) return std::optional<HeaderEdit>();
+  const Theirs theirs = TheirsFor(context, e);
+  const Template& t = r.InUse(theirs.slot);
+  Lines fresh = SplitCrLf(theirs.text);
+  auto match = MatchBlock(t, fresh, r.expected());
+  if (!match || match->extras != 0) {
+    return Status::Error("the template in use does not make a header of comment lines");
+  }
+  const Lines& lines = r.lines();
+  std::span<const std::u16string> block(lines.data() + (e.status.header_first - 1),
+                                        e.status.header_last - e.status.header_first + 1);
+  ForeignComment fc = ReadForeignComment(block, e.status.is_module ? u"" : e.status.name);
+
+  const SettingsRecord& s = *t.settings;
+  int description = -1;
+  std::u16string continuation = u"'";
+  for (size_t i = 0; i < fresh.size(); ++i) {
+    const TemplateLine& tl = t.lines[match->template_line[i]];
+    const bool plain = std::none_of(tl.segments.begin(), tl.segments.end(),
+                                    [](const Segment& g) { return g.macro; });
+    if (description < 0 && i > 0 && plain && tl.role == Role::kPlain && HasWords(fresh[i]))
+      description = static_cast<int>(i);
+  }
+  // Further description lines stand under the colon column, as the
+  // further-parameters line does (whether or not the procedure has one).
+  for (const auto& tl : t.lines) {
+    if (tl.role == Role::kFurtherParam && tl.prefix.ends_with(u":")) continuation = tl.prefix;
+  }
+  Lines others;
+  std::vector<Lines> after(fresh.size());
+  size_t next_param = 0;
+  std::vector<bool> placed(fc.params.size());
+  const auto names = ParamNames(theirs.params);
+  for (size_t i = 0; i < fresh.size(); ++i) {
+    const TemplateLine& tl = t.lines[match->template_line[i]];
+    if (static_cast<int>(i) == description && !fc.description.empty()) {
+      fresh[i] = std::u16string(RTrim(fresh[i])) + fc.description[0];
+      for (size_t d = 1; d < fc.description.size(); ++d)
+        after[i].push_back(continuation + fc.description[d]);
+    }
+    if (tl.role != Role::kPlain && next_param < names.size()) {
+      const std::u16string& name = names[next_param++];
+      for (size_t p = 0; p < fc.params.size(); ++p) {
+        if (placed[p] || fc.params[p].second.empty() || !SameName(fc.params[p].first, name))
+          continue;
+        placed[p] = true;
+        const LineReading now = ReadLine(tl, fresh[i], s, r.date_length());
+        const size_t last = tl.segments.size() - 1;
+        if (!tl.segments.empty() && !tl.segments[last].macro && HasWords(tl.segments[last].text) &&
+            now.ends[last] != npos) {
+          fresh[i] = fresh[i].substr(0, now.ends[last] - Trim(tl.segments[last].text).size()) +
+                     fc.params[p].second;
+        } else {
+          fresh[i] = std::u16string(RTrim(fresh[i])) + u" " + fc.params[p].second;
+        }
+        break;
+      }
+    }
+    if (tl.Has(u"$f") && !fc.returns.empty()) {
+      fresh[i] = std::u16string(RTrim(fresh[i])) + u" " + fc.returns;
+      fc.returns.clear();
+    }
+  }
+  if (description < 0) {
+    for (const auto& d : fc.description) others.push_back(u"'" + d);
+  }
+  for (size_t p = 0; p < fc.params.size(); ++p) {
+    if (!placed[p] && (!fc.params[p].second.empty() || !fc.params[p].first.empty()))
+      others.push_back(u"' " + fc.params[p].first + u" " + fc.params[p].second);
+  }
+  if (!fc.returns.empty()) others.push_back(u"' " + fc.returns);
+  others.insert(others.end(), fc.others.begin(), fc.others.end());
+  Lines out = fc.above;
+  for (size_t i = 0; i < fresh.size(); ++i) {
+    if (i + 1 == fresh.size()) out.insert(out.end(), others.begin(), others.end());
+    out.push_back(fresh[i]);
+    out.insert(out.end(), after[i].begin(), after[i].end());
+  }
+  HeaderEdit edit;
+  edit.line = e.status.header_first;
+  edit.delete_count = e.status.header_last - e.status.header_first + 1;
+  edit.text = Join(out);
+  return std::optional<HeaderEdit>(std::move(edit));
+}
+
+// The procedure (or the module) that code line `line` belongs to.
+Result<const Examined*> ExaminedAt(const std::vector<Examined>& examined,
+                                   const host::CodeModule& module, long line) {
+  host::ProcKind kind = host::ProcKind::Proc;
+  auto name = module.ProcOfLine(line, kind);
+  if (!name) return name.status();
+  const Examined* chosen = &examined.front();  // the module header
+  if (!name->empty()) {
+    // Of the parts of a property (and of a procedure written again in
+    // another #If branch), the one whose lines hold the cursor: where the
+    // host lists its procedures, the one it places there; else the last
+    // declared at or above the cursor.
+    long declared_at = 0;
+    if (const std::vector<host::Procedure>* listed = module.Procedures()) {
+      auto it = std::upper_bound(listed->begin(), listed->end(), line,
+                                 [](long l, const host::Procedure& p) { return l < p.start_line; });
+      if (it != listed->begin()) declared_at = (it - 1)->body_line;
+    }
+    for (const auto& e : examined) {
+      if (e.status.is_module || e.status.name != *name) continue;
+      if (declared_at != 0) {
+        if (e.status.declaration_line == declared_at) chosen = &e;
+      } else if (chosen->status.is_module || e.status.declaration_line <= line) {
+        chosen = &e;
+      }
+    }
+    // Never the module header for a cursor inside a procedure.
+    if (chosen->status.is_module) {
+      return Status::Error("the declaration of " + Utf16ToUtf8(*name) + " is not one Tolvan reads");
+    }
+  }
+  // A cursor on a header's lines means that header's procedure.
+  for (const auto& e : examined) {
+    if (!e.status.is_module && e.status.header_first <= line && line <= e.status.header_last &&
+        e.status.header_first > 0) {
+      chosen = &e;
+    }
+  }
+  return chosen;
 }
 
 }  // namespace
@@ -796,46 +1319,42 @@ Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,
   if (Status s = r.Load(); !s) return s;
   auto examined = Examine(r, module, context);
   if (!examined) return examined.status();
-  host::ProcKind kind = host::ProcKind::Proc;
-  auto name = module.ProcOfLine(line, kind);
-  if (!name) return name.status();
-  const Examined* chosen = &examined->front();  // the module header
-  if (!name->empty()) {
-    // Of the parts of a property (and of a procedure written again in
-    // another #If branch), the one whose lines hold the cursor: where the
-    // host lists its procedures, the one it places there; else the last
-    // declared at or above the cursor.
-    long declared_at = 0;
-    if (const std::vector<host::Procedure>* listed = module.Procedures()) {
-      auto it = std::upper_bound(listed->begin(), listed->end(), line,
-                                 [](long l, const host::Procedure& p) { return l < p.start_line; });
-      if (it != listed->begin()) declared_at = (it - 1)->body_line;
-    }
-    for (const auto& e : *examined) {
-      if (e.status.is_module || e.status.name != *name) continue;
-      if (declared_at != 0) {
-        if (e.status.declaration_line == declared_at) chosen = &e;
-      } else if (chosen->status.is_module || e.status.declaration_line <= line) {
-        chosen = &e;
-      }
-    }
-    // Never the module header for a cursor inside a procedure.
-    if (chosen->status.is_module) {
-      return Status::Error("the declaration of " + Utf16ToUtf8(*name) + " is not one Tolvan reads");
-    }
-  }
-  // A cursor on a header's lines means that header's procedure.
+  auto chosen = ExaminedAt(*examined, module, line);
+  if (!chosen) return chosen.status();
+  return EditFor(r, context, **chosen, always);
+}
+
+Result<std::optional<HeaderEdit>> AdoptEditAt(const host::CodeModule& module,
+                                              const HeaderContext& context, long line) {
+  Recognizer r(module, context);
+  if (Status s = r.Load(); !s) return s;
+  auto examined = Examine(r, module, context);
+  if (!examined) return examined.status();
+  auto chosen = ExaminedAt(*examined, module, line);
+  if (!chosen) return chosen.status();
+  return AdoptFor(r, context, **chosen);
+}
+
+Result<std::optional<HeaderEdit>> AdoptEditFor(const host::CodeModule& module,
+                                               const HeaderContext& context,
+                                               const HeaderStatus& status) {
+  Recognizer r(module, context);
+  if (Status s = r.Load(); !s) return s;
+  auto examined = Examine(r, module, context);
+  if (!examined) return examined.status();
   for (const auto& e : *examined) {
-    if (!e.status.is_module && e.status.header_first <= line && line <= e.status.header_last &&
-        e.status.header_first > 0) {
-      chosen = &e;
+    if (e.status.is_module == status.is_module &&
+        e.status.declaration_line == status.declaration_line) {
+      return AdoptFor(r, context, e);
     }
   }
-  return EditFor(r, context, *chosen, always);
+  return Status::Error("no procedure is declared at line " +
+                       std::to_string(status.declaration_line));
 }
 
 Result<std::vector<HeaderEdit>> HeaderEditsForModule(const host::CodeModule& module,
-                                                     const HeaderContext& context, bool update) {
+                                                     const HeaderContext& context, bool update,
+                                                     bool adopt) {
   Recognizer r(module, context);
   if (Status s = r.Load(); !s) return s;
   auto examined = Examine(r, module, context);
@@ -847,7 +1366,9 @@ Result<std::vector<HeaderEdit>> HeaderEditsForModule(const host::CodeModule& mod
     const Examined& e = (*examined)[i];
     if (e.status.state == HeaderState::kOk) continue;
     if (e.status.state == HeaderState::kStale && !update) continue;
-    auto edit = EditFor(r, context, e, false);
+    if (e.status.state == HeaderState::kForeign && !adopt) continue;
+    auto edit = e.status.state == HeaderState::kForeign ? AdoptFor(r, context, e)
+                                                        : EditFor(r, context, e, false);
     if (!edit) return edit.status();
     if (*edit) edits.push_back(std::move(**edit));
   }
@@ -857,6 +1378,7 @@ Result<std::vector<HeaderEdit>> HeaderEditsForModule(const host::CodeModule& mod
 }
 
 Status ApplyHeaderEdit(host::CodeModule& module, const HeaderEdit& edit) {
+  if (!edit.left_as_is.empty()) return Status::Ok();
   if (Status s = module.InsertLines(edit.line, edit.text); !s) return s;
   if (edit.delete_count == 0) return Status::Ok();
   long inserted = 1;

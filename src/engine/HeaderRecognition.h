@@ -12,7 +12,17 @@
 // (trailing spaces aside; the user may write after it), a line with macros
 // must match up to its first macro, the first-parameter line may be missing,
 // the further-parameters line may repeat, and lines the user added inside
-// the block are allowed. Anything else is an ordinary comment.
+// the block are allowed, as long as every fixed text stands at its place (a
+// parameter line shows a name and a passing text; a line of macros alone
+// shows the project's and the module's names and a date). A comment block
+// in a header's place that is no header is the procedure's own comment
+// (`kForeign`) unless it is commented-out code; it is left alone until the
+// user asks to adopt it into the template's header.
+//
+// An update is a three-way merge: what the user changed in the header
+// (against what the templates made for the signature it documents) is
+// carried onto the header for today's declaration. A change that has no
+// place there leaves the header as it is, and the edit says why.
 #pragma once
 
 #include <optional>
@@ -37,7 +47,8 @@ struct HeaderContext {
   int component_type = host::component_type::kStdModule;
 };
 
-enum class HeaderState { kMissing, kOk, kStale };
+// kForeign: a comment someone wrote stands where the header would.
+enum class HeaderState { kMissing, kOk, kStale, kForeign };
 
 struct HeaderStatus {
   bool is_module = false;
@@ -46,7 +57,7 @@ struct HeaderStatus {
   std::u16string what;        // "Function CalcPay", "Property Get Value", "module modCalc"
   long declaration_line = 1;  // code line; 1 for the module header
   HeaderState state = HeaderState::kMissing;
-  long header_first = 0;  // code lines of the header; 0 when missing
+  long header_first = 0;  // code lines of the header (or the comment); 0 when missing
   long header_last = 0;
   // For a stale header, one entry per difference: "name: Old -> New",
   // "kind: Sub -> Function", "parameters: +curBonus -lngOld",
@@ -71,6 +82,13 @@ struct HeaderEdit {
     std::u16string note;
   };
   std::vector<DroppedNote> dropped_notes;
+  // Set when the header could not be brought up to date without losing
+  // something the user wrote in it: the edit changes nothing (text empty,
+  // delete_count 0), the header stays as it is, and this says what had no
+  // place ("Function CalcPay: no place in the new header for ..."), for
+  // "FILE:LINE: stale header left as it is: ..."; `line` is then the
+  // declaration's.
+  std::u16string left_as_is;
 };
 
 // The edit for the header of the procedure holding code line `line` (the
@@ -81,13 +99,28 @@ Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,
                                                const HeaderContext& context, long line,
                                                bool always);
 // Every edit a module needs at once: missing headers inserted, stale ones
-// updated when `update`; ordered from the bottom of the module up, ready to
-// apply one after the other.
+// updated when `update`, the user's own comments adopted when `adopt`;
+// ordered from the bottom of the module up, ready to apply one after the
+// other.
 Result<std::vector<HeaderEdit>> HeaderEditsForModule(const host::CodeModule& module,
-                                                     const HeaderContext& context, bool update);
+                                                     const HeaderContext& context, bool update,
+                                                     bool adopt = false);
+
+// The template's header in place of the user's own comment (a `kForeign`
+// status), keeping every word of it: its description, each parameter's
+// text, the return text, the rest as lines inside the header; annotations
+// (`'@Description(...)`) stay above. nullopt when the status is not kForeign.
+Result<std::optional<HeaderEdit>> AdoptEditFor(const host::CodeModule& module,
+                                               const HeaderContext& context,
+                                               const HeaderStatus& status);
+// The same for the procedure holding code line `line` (the module in the
+// declarations section).
+Result<std::optional<HeaderEdit>> AdoptEditAt(const host::CodeModule& module,
+                                              const HeaderContext& context, long line);
 
 // Applies an edit: the new lines go in before the old ones come out, so a
 // failure loses nothing. Edits of one module are applied from the bottom up.
+// An edit that leaves its header as it is changes nothing.
 Status ApplyHeaderEdit(host::CodeModule& module, const HeaderEdit& edit);
 
 }  // namespace tolvan

@@ -57,7 +57,9 @@ Result<std::vector<HeaderFinding>> EngineHeaderReview::Review(const ReviewInput&
   if (!statuses) return statuses.status();
   std::vector<HeaderFinding> findings;
   for (const HeaderStatus& s : *statuses) {
-    if (s.state == HeaderState::kOk) continue;
+    // The user's own comments are not shown as stale; their kind of
+    // finding (and adopting them) is still to come in the editor.
+    if (s.state == HeaderState::kOk || s.state == HeaderState::kForeign) continue;
     Result<long> line = module->vbe->FileLineOf(s.declaration_line);
     findings.push_back(HeaderFinding{line ? *line : s.declaration_line,
                                      s.state == HeaderState::kMissing

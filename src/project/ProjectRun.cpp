@@ -90,17 +90,26 @@ FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
       if (s.state == HeaderState::kOk) continue;
       auto line = (*vbe)->FileLineOf(s.declaration_line);
       out.problems.push_back({line ? *line : s.declaration_line, s.state == HeaderState::kMissing,
-                              Utf16ToUtf8(s.what), Join(s.details, "; ")});
+                              s.state == HeaderState::kForeign, Utf16ToUtf8(s.what),
+                              Join(s.details, "; ")});
     }
     return out;
   }
 
-  auto edits = HeaderEditsForModule(*module, context, o.update);
+  auto edits = HeaderEditsForModule(*module, context, o.update, o.adopt);
   if (!edits) {
     out.error = edits.message();
     return out;
   }
+  size_t changes = 0;
   for (const auto& edit : *edits) {
+    if (!edit.left_as_is.empty()) {
+      auto line = (*vbe)->FileLineOf(edit.line);
+      out.left_as_is.push_back(std::to_string(line ? *line : edit.line) +
+                               ": stale header left as it is: " + Utf16ToUtf8(edit.left_as_is));
+      continue;
+    }
+    ++changes;
     if (Status s = ApplyHeaderEdit(*module, edit); !s) {
       out.error = s.message();
       return out;
@@ -111,7 +120,7 @@ FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
                           " is gone, and its note with it: " + Utf16ToUtf8(note.note));
     }
   }
-  if (edits->empty()) return out;
+  if (changes == 0) return out;
   if (o.dry_run) {
     out.diff =
         UnifiedDiff((*vbe)->document().original_bytes(), (*vbe)->document().ByteEdits(), out.file);

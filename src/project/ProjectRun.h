@@ -41,7 +41,8 @@ std::optional<HeaderContext> HeaderContextFor(const host::VBE& vbe, const Settin
 
 struct Problem {
   long line = 0;          // the declaration's line in the file
-  bool missing = false;   // else stale
+  bool missing = false;   // else stale, or foreign
+  bool foreign = false;   // a comment the user wrote stands in the header's place
   std::string procedure;  // "Function CalcPay", "module modCalc"
   std::string details;    // "parameters: +curBonus -lngOld; return type: Long -> Currency"
 };
@@ -54,6 +55,9 @@ struct FileOutcome {
   int inserted = 0;
   int updated = 0;
   std::vector<std::string> notes;  // parameter notes dropped with their parameters
+  // "LINE: stale header left as it is: ...", for headers an update would
+  // have lost the user's text of.
+  std::vector<std::string> left_as_is;
 };
 
 struct RunOptions {
@@ -63,6 +67,7 @@ struct RunOptions {
   LocalDateTime now;
   bool document = false;  // else review only
   bool update = false;
+  bool adopt = false;  // replace the user's own comments by the template's headers
   bool dry_run = false;
   int jobs = 0;  // 0: one per core
   // Called from the worker threads, one call at a time.

@@ -79,12 +79,22 @@ TEST(HeaderRecognition, TellsHeadersFromOrdinaryComments) {
   const Row rows[] = {
       {"fresh header", kCalcHeader, kCalcDeclaration, HeaderState::kOk, u""},
       {"description, notes and an added line", annotated, kCalcDeclaration, HeaderState::kOk, u""},
-      {"ordinary comment", {u"' 給与を計算する"}, kCalcDeclaration, HeaderState::kMissing, u""},
+      {"ordinary comment", {u"' 給与を計算する"}, kCalcDeclaration, HeaderState::kForeign, u""},
       {"rule alone", {kStar}, kCalcDeclaration, HeaderState::kMissing, u""},
+      {"change marker around the procedure",
+       {u"'ADD START <yamada> 2009/09/17"},
+       kCalcDeclaration,
+       HeaderState::kMissing,
+       u""},
+      {"commented-out old declaration",
+       {u"'Public Function CalcPay(ByVal lngBase As Long) As Long", u"'End Function"},
+       kCalcDeclaration,
+       HeaderState::kMissing,
+       u""},
       {"rule around an ordinary comment",
        {kStar, u"' 給与を計算する", kStar},
        kCalcDeclaration,
-       HeaderState::kMissing,
+       HeaderState::kForeign,
        u""},
       {"nothing", {}, kCalcDeclaration, HeaderState::kMissing, u""},
       {"header under an ordinary comment",
@@ -270,6 +280,169 @@ TEST(HeaderRecognition, EditsPlaceHeadersAboveOrBelowAndNeverTwice) {
     ASSERT_TRUE(second.ok());
     EXPECT_TRUE(second->empty());
   }
+}
+
+Status Replace(host::CodeModule& code, long line, std::u16string_view text) {
+  if (Status s = code.InsertLines(line, text); !s) return s;
+  return code.DeleteLines(line + 1, 1);
+}
+
+// Faults an attack on `document --update` found: each row is a header a
+// user wrote in, and the declaration it is updated to. The header must stay
+// current where the declaration did not change, and an update must keep
+// every line the row lists (in this order) and drop nothing unreported.
+TEST(HeaderRecognition, UpdateLosesNothingTheUserWrote) {
+  struct Row {
+    const char* name;
+    std::vector<std::u16string> header;
+    std::u16string declaration;  // after the change
+    std::vector<std::u16string> want;
+    std::vector<std::u16string> dropped;
+  };
+  const std::u16string two_params = kCalcDeclaration;
+  const std::u16string three_params =
+      u"Public Function CalcPay(ByVal lngBase As Long, strName As String, ByVal curBonus As "
+      u"Currency) As Long";
+  const Row rows[] = {
+      {"lines under the colon column are the user's, not parameter lines",
+       {kStar, u"'プロシージャ名:  :CalcPay", u"'説明:            :給与を計算する",
+        u"'                 :残業代を含む", u"'引数:            :lngBase            I   基本給",
+        u"'                 :strName            O   xxxx", u"'戻り値           :Long型", kStar},
+       three_params,
+       {u"'                 :残業代を含む", u"'引数:            :lngBase            I   基本給",
+        u"'                 :curBonus           I   xxxx"},
+       {}},
+      {"text typed into the name, parameter and return fields",
+       {kStar, u"'プロシージャ名:  :CalcPay(給与計算)", u"'説明:            :",
+        u"'引数:            :lngBase(円)        I   xxxx",
+        u"'                 :strName            O   xxxx", u"'戻り値           :Long:支給額を返す",
+        kStar},
+       three_params,
+       {u"'プロシージャ名:  :CalcPay(給与計算)", u"'引数:            :lngBase(円)         I   xxxx",
+        u"'戻り値           :Long:支給額を返す"},
+       {}},
+      {"return field written over",
+       {kStar, u"'プロシージャ名:  :CalcPay", u"'説明:            :",
+        u"'引数:            :lngBase            I   xxxx",
+        u"'                 :strName            O   xxxx", u"'戻り値           :支給額を返す",
+        kStar},
+       three_params,
+       {u"'戻り値           :支給額を返す"},
+       {}},
+      {"a remark after the last parameter line is no note of that parameter",
+       {kStar, u"'プロシージャ名:  :CalcPay", u"'説明:            :",
+        u"'引数:            :lngBase            I   xxxx",
+        u"'                 :strName            O   氏名", u"'                  ※ 単位は円",
+        u"'戻り値           :Long型", kStar},
+       u"Public Function CalcPay(ByVal lngBase As Long) As Long",
+       {u"'引数:            :lngBase            I   xxxx", u"'                  ※ 単位は円",
+        u"'戻り値           :Long型"},
+       {u"strName: 氏名"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<std::u16string> code = row.header;
+    code.push_back(two_params);
+    code.push_back(u"End Function");
+    const long declaration = static_cast<long>(row.header.size()) + 1;
+    Loaded m = Load(code);
+    Fixture f;
+    auto before = ExamineHeaders(m.code(), f.Context());
+    ASSERT_TRUE(before.ok());
+    EXPECT_EQ(static_cast<int>((*before)[1].state), static_cast<int>(HeaderState::kOk))
+        << "the declaration it documents did not change";
+    ASSERT_TRUE(Replace(m.code(), declaration, row.declaration).ok());
+    auto edit = HeaderEditAt(m.code(), f.Context(), declaration, false);
+    ASSERT_TRUE(edit.ok()) << edit.message();
+    ASSERT_TRUE(edit->has_value());
+    EXPECT_EQ(Utf16ToUtf8((*edit)->left_as_is), "");
+    const std::u16string text = (*edit)->text;
+    size_t from = 0;
+    for (const auto& line : row.want) {
+      size_t at = text.find(line, from);
+      EXPECT_NE(at, std::u16string::npos) << Utf16ToUtf8(line) << "\nin\n" << Utf16ToUtf8(text);
+      if (at != std::u16string::npos) from = at + line.size();
+    }
+    std::vector<std::u16string> dropped;
+    for (const auto& d : (*edit)->dropped_notes) dropped.push_back(d.parameter + u": " + d.note);
+    EXPECT_EQ(dropped, row.dropped);
+    ASSERT_TRUE(ApplyHeaderEdit(m.code(), **edit).ok());
+    auto again = HeaderEditAt(m.code(), f.Context(), declaration, false);
+    ASSERT_TRUE(again.ok());
+    EXPECT_FALSE(again->has_value()) << "a second update changes nothing";
+  }
+}
+
+// A change that has no place in the new header leaves it exactly as it is,
+// and the edit says what had no place.
+TEST(HeaderRecognition, UpdateThatWouldLoseTextLeavesTheHeader) {
+  Fixture f;
+  // The team template has no description line; the user wrote one into a
+  // header made from the factory template.
+  f.settings.strTemplate[3] = u"' == $c ==\r\n' $n1 $r1\r\n' $n2 $r2\r\n' returns $f";
+  std::vector<std::u16string> code = kCalcHeader;
+  code[2] = u"'説明:            :給与を計算する";
+  code.push_back(u"Public Function CalcPay(ByVal lngBase As Long) As Long");
+  code.push_back(u"End Function");
+  Loaded m = Load(code);
+  auto edits = HeaderEditsForModule(m.code(), f.Context(), true);
+  ASSERT_TRUE(edits.ok()) << edits.message();
+  ASSERT_EQ(edits->size(), 2u);  // the module header, and the one left
+  const HeaderEdit& e = (*edits)[0];
+  EXPECT_EQ(
+      Utf16ToUtf8(e.left_as_is),
+      "Function CalcPay: no place in the new header for \"'説明:            :給与を計算する\"");
+  auto before = m.code().Lines(1, m.code().CountOfLines());
+  ASSERT_TRUE(ApplyHeaderEdit(m.code(), e).ok());
+  EXPECT_EQ(Utf16ToUtf8(*m.code().Lines(1, m.code().CountOfLines())), Utf16ToUtf8(*before));
+}
+
+// Whose header a block is, and what is a header at all.
+TEST(HeaderRecognition, HeadersBelongWhereTheTemplatePutsThem) {
+  Fixture f;
+  const std::vector<std::u16string> b_header = {kDash, u"'プロシージャ名:  :B",
+                                                u"'説明:            :", kDash};
+  std::vector<std::u16string> code{u"Option Explicit", u"Private Sub A(): End Sub"};
+  code.insert(code.end(), b_header.begin(), b_header.end());
+  code.push_back(u"Private Sub B()");
+  code.push_back(u"End Sub");
+  Loaded m = Load(code);
+  auto statuses = ExamineHeaders(m.code(), f.Context());
+  ASSERT_TRUE(statuses.ok());
+  ASSERT_EQ(statuses->size(), 3u);
+  EXPECT_EQ(static_cast<int>((*statuses)[1].state), static_cast<int>(HeaderState::kMissing))
+      << "A, a one-line procedure, does not own the header below it";
+  EXPECT_EQ(static_cast<int>((*statuses)[2].state), static_cast<int>(HeaderState::kOk));
+  EXPECT_EQ((*statuses)[2].header_first, 3);
+  for (int run = 0; run < 2; ++run) {
+    auto edits = HeaderEditsForModule(m.code(), f.Context(), true);
+    ASSERT_TRUE(edits.ok());
+    EXPECT_EQ(edits->size(), run == 0 ? 2u : 0u) << "run " << run;
+    for (const auto& e : *edits) ASSERT_TRUE(ApplyHeaderEdit(m.code(), e).ok());
+  }
+  // The cursor in B, whose header is current: nothing to update, even with
+  // A's header (lines 8 to 11, under the module header) stale above.
+  ASSERT_EQ(Utf16ToUtf8(*m.code().Lines(9, 1)), "'プロシージャ名:  :A ");
+  ASSERT_TRUE(Replace(m.code(), 9, u"'プロシージャ名:  :Old").ok());
+  auto at_b = HeaderEditAt(m.code(), f.Context(), m.code().CountOfLines(), false);
+  ASSERT_TRUE(at_b.ok()) << at_b.message();
+  EXPECT_FALSE(at_b->has_value());
+}
+
+TEST(HeaderRecognition, ABoxOfAsterisksIsNoModuleHeader) {
+  Fixture f;
+  Loaded m = Load({kStar, u"' Copyright (c) 2009 Sakura Systems", u"' All rights reserved.", u"'",
+                   u"' 2009/04/01", kStar, u"Option Explicit"});
+  auto statuses = ExamineHeaders(m.code(), f.Context());
+  ASSERT_TRUE(statuses.ok());
+  EXPECT_EQ(static_cast<int>((*statuses)[0].state), static_cast<int>(HeaderState::kForeign));
+  auto edits = HeaderEditsForModule(m.code(), f.Context(), true);
+  ASSERT_TRUE(edits.ok());
+  EXPECT_TRUE(edits->empty()) << Utf16ToUtf8(edits->front().text);
+  Loaded real = Load({kStar, u"'Proj", u"'modTest", u"'", u"'2009/04/01", kStar});
+  statuses = ExamineHeaders(real.code(), f.Context());
+  ASSERT_TRUE(statuses.ok());
+  EXPECT_EQ(static_cast<int>((*statuses)[0].state), static_cast<int>(HeaderState::kOk));
 }
 
 // A property pair written in both #If branches, each part with its own
