@@ -9,6 +9,7 @@
 #include "platform/PathText.h"
 #include "platform/Text.h"
 #include "project/ProjectRun.h"
+#include "project/UnifiedDiff.h"
 #include "standin/FileHost.h"
 
 namespace tolvan::project {
@@ -81,7 +82,7 @@ ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
   if (line_edits.empty()) return out;
   if (Status s = document.ApplyFileEdits(line_edits); !s) return fail(s.message());
   if (o.dry_run) {
-    out.diff = UnifiedDiff(document.original_bytes(), document.Serialize(), out.file);
+    out.diff = UnifiedDiff(document.original_bytes(), document.ByteEdits(), out.file);
     return out;
   }
   if (Status s = (*vbe)->Save(); !s) return fail(s.message());

@@ -55,7 +55,8 @@ TEST(DryRunDiff, PatchGivesWhatTheRealRunWrites) {
   if (std::system("patch --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no patch program";
   std::vector<std::string> cp932 = kLines;
   cp932[4] = "    x = 1  ' \x95\x5C\x8E\xA6\x82\xB5\x82\xDC\x82\xB7";  // 表示します
-  cp932[6] = "' \x8C\x76\x8E\x5A";                                     // 計算
+  // Inside a body: a comment above a declaration is that procedure's own.
+  cp932[8] = "    Beta = n  ' \x8C\x76\x8E\x5A";  // 計算
   std::vector<std::string> lone_cr = kLines;
   lone_cr[4] = "    x = 1\r    y = 2";
   struct Row {
