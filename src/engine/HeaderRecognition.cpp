@@ -1020,10 +1020,22 @@ Result<std::vector<Examined>> Examine(const Recognizer& r, const host::CodeModul
     e.facts = std::move(*facts);
     out.push_back(std::move(e));
   }
-  std::vector<std::pair<long, long>> claimed;
+  // The lines some header or comment already holds, one flag per line: a
+  // block is at most a few hundred lines, so asking about one costs its
+  // length, and a module of 100,000 procedures stays linear.
+  std::vector<bool> held(r.lines().size() + 2, false);
+  struct Claims {
+    std::vector<bool>& held;
+    void emplace_back(long first, long last) {
+      for (long l = std::max(first, 1L); l <= last && l < static_cast<long>(held.size()); ++l)
+        held[l] = true;
+    }
+  } claimed{held};
   auto overlaps = [&](long first, long last) {
-    return std::any_of(claimed.begin(), claimed.end(),
-                       [&](const auto& c) { return !(last < c.first || first > c.second); });
+    for (long l = std::max(first, 1L); l <= last && l < static_cast<long>(held.size()); ++l) {
+      if (held[l]) return true;
+    }
+    return false;
   };
   // A header belongs to the declaration it stands beside in the template's
   // position: every procedure claims that side first, so a procedure above
