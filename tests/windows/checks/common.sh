@@ -43,12 +43,15 @@ windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
 wine_run() { timeout 120 wine "$@" >>"$work/wine.log" 2>&1; }
 
 # The persistent server again, after a change that Wine reads only when the
-# prefix's desktop starts (the graphics driver, fonts, the X11 driver). Its
-# output goes nowhere, so that ctest does not wait for it.
+# prefix's desktop starts (the graphics driver, fonts, the X11 driver). The
+# server and the prefix's services (started by the first program after it)
+# outlive the test: their output goes nowhere, or ctest, whose pipes the
+# next test's program would hand them, would wait for them to end.
 restart_wineserver() {
   wineserver -k >/dev/null 2>&1
   timeout 60 wineserver -w >/dev/null 2>&1
   wineserver -p >/dev/null 2>&1 </dev/null
+  timeout 120 wine wineboot >/dev/null 2>&1 </dev/null
 }
 
 # --- The registry ------------------------------------------------------------
