@@ -26,10 +26,10 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   exit 2
 fi
 
-if ! { cmake --preset windows-x64 >/tmp/tolvan-dialog-shots-build.log 2>&1 &&
-       cmake --build --preset windows-x64 --target tolvan_dialog_shot -j2 \
-         >>/tmp/tolvan-dialog-shots-build.log 2>&1; }; then
-  echo "windows-dialog-shots: the build failed (see /tmp/tolvan-dialog-shots-build.log)" >&2
+mkdir -p "$out"
+if ! { cmake --preset windows-x64 >"$out/build.log" 2>&1 &&
+       cmake --build --preset windows-x64 --target tolvan_dialog_shot -j2 >>"$out/build.log" 2>&1; }; then
+  echo "windows-dialog-shots: the build failed (see $out/build.log)" >&2
   exit 1
 fi
 exe=build/windows-x64/tests/windows/tolvan_dialog_shot.exe
@@ -44,37 +44,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of our own: the first free number from 97 on.
-display=97
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+source tests/windows/checks/display.sh
+start_virtual_display
 
 wineserver -p
-if ! timeout 300 wine wineboot -i >/tmp/tolvan-dialog-shots-wine.log 2>&1; then
-  echo "windows-dialog-shots: wineboot failed (see /tmp/tolvan-dialog-shots-wine.log)" >&2
+if ! timeout 300 wine wineboot -i >"$out/wineboot.log" 2>&1; then
+  echo "windows-dialog-shots: wineboot failed (see $out/wineboot.log)" >&2
   exit 1
 fi
-reg() { timeout 60 wine reg add "$@" /f >/dev/null 2>&1; }
-fonts='HKCU\Software\Wine\Fonts\Replacements'
-# The proportional dialog fonts by the proportional IPA font, the
-# monospaced ones (the template boxes) by the monospaced one.
-for face in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "MS PGothic" "ＭＳ Ｐゴシック"; do
-  reg "$fonts" /v "$face" /d IPAPGothic
-done
-for face in "MS Gothic" "ＭＳ ゴシック"; do reg "$fonts" /v "$face" /d IPAGothic; done
-reg "$fonts" /v Century /d C059
-# Windows draws the frames itself, as it does on Windows, with no window
-# manager on the display.
-reg 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N
-reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+display_settings add
 timeout 120 wineserver -w
 
-mkdir -p "$WINEPREFIX/drive_c/shots" "$out"
+mkdir -p "$WINEPREFIX/drive_c/shots"
 cp "$exe" "$WINEPREFIX/drive_c/"
 status=0
 if timeout 300 wine 'C:\tolvan_dialog_shot.exe' --smoke >"$out/smoke.log" 2>&1; then

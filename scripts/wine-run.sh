@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs a program of a Windows build under Wine: the emulator of the
-# windows-x64-tests preset, through which ctest runs the unit tests.
+# windows-x64-tests preset, through which ctest runs the unit tests (the
+# checks of tests/windows/checks run Wine in the same prefix themselves).
 #
 # The Wine prefix and its server come from the caller: set WINEPREFIX to a
 # prefix of your own, start `wineserver -p` and run `wine wineboot -i` before

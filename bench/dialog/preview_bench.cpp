@@ -11,8 +11,8 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "dialog/MemoryServices.h"
 #include "dialog/frmMarlet.h"
+#include "form/MemoryServices.h"
 
 namespace tolvan::dialog {
 namespace {

@@ -8,10 +8,10 @@
 #include <QTreeWidget>
 #include <cstdio>
 
-#include "dialog/MemoryServices.h"
 #include "dialog/QtServices.h"
 #include "dialog/frmAbout.h"
 #include "dialog/frmMarlet.h"
+#include "form/MemoryServices.h"
 
 using namespace tolvan;
 using namespace tolvan::dialog;

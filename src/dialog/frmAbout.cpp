@@ -5,8 +5,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "dialog/DialogLogic.h"
 #include "dialog/QtServices.h"
+#include "form/DialogLogic.h"
 
 namespace tolvan::dialog {
 namespace {

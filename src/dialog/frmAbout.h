@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "dialog/DialogLogic.h"
+#include "form/DialogLogic.h"
 #include "host/DialogServices.h"
 
 class QLabel;

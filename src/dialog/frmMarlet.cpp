@@ -21,8 +21,6 @@
 
 #include "dialog/QtServices.h"
 #include "dialog/frmAbout.h"
-#include "engine/modMarlet.h"
-#include "platform/Text.h"
 
 namespace tolvan::dialog {
 namespace {
@@ -61,6 +59,7 @@ QString BoxText(const QPlainTextEdit* box) {
   return text;
 }
 
+// A box's text as the form keeps it: CR LF between lines.
 std::u16string RecordText(const QWidget* box) {
   if (auto* plain = qobject_cast<const QPlainTextEdit*>(box)) {
     return FromBoxText(ToU16(BoxText(plain)));
@@ -74,6 +73,10 @@ void SetRecordText(QWidget* box, std::u16string_view text) {
   } else {
     static_cast<QLineEdit*>(box)->setText(ToQString(text));
   }
+}
+
+void AddChoices(QComboBox* combo, const auto& choices) {
+  for (std::u16string_view choice : choices) combo->addItem(ToQString(choice));
 }
 
 QPlainTextEdit* MakeMultiLineBox(QWidget* parent, const QString& name, QRect geometry) {
@@ -106,15 +109,6 @@ const char16_t* const kRefLabels[6] = {
 const char16_t* const kClickLabels[4] = {u"クリック：", u"Shift＋クリック：", u"Ctrl＋クリック：",
                                          u"Ctrl＋Shift＋クリック："};
 
-constexpr std::u16string_view kNoMacroMessage = u"マクロが未入力です";
-constexpr std::u16string_view kNoReplacementMessage = u"置換文字列が未入力です";
-constexpr std::u16string_view kMacroExistsMessage = u"すでに存在しています";
-constexpr std::u16string_view kNoSuchMacroMessage = u"指定された項目は存在しません。";
-// A pasted word can hold what the key filter keeps out of a typed one.
-constexpr std::u16string_view kRefusedWordMessage = u"マクロに \" や $ は使用できません";
-constexpr std::u16string_view kSaveFailedMessage = u"設定を保存できませんでした。";
-constexpr std::u16string_view kLoadFailedMessage = u"設定を読み込めませんでした。";
-
 // A key that puts a character into a text box. Tab, Return and the other
 // control characters move the focus or press a button instead.
 bool TypesCharacter(const QKeyEvent& event) {
@@ -123,43 +117,32 @@ bool TypesCharacter(const QKeyEvent& event) {
   return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint(); });
 }
 
-std::u16string WithReason(std::u16string_view message, const Status& status) {
-  std::u16string text(message);
-  if (!status.message().empty()) {
-    text += u"\n";
-    text += Utf8ToUtf16(status.message());
-  }
-  return text;
-}
-
 }  // namespace
 
 frmMarlet::frmMarlet(SettingsRecord& settings, const Services& services, QWidget* parent)
-    : QDialog(parent),
-      settings_(settings),
-      files_(services.files),
-      registry_(services.registry),
-      chooser_(services.file_chooser),
-      messages_(services.messages),
-      desktop_(services.desktop),
-      clock_(services.clock),
-      expander_(&ExpandMacro) {
-  if (chooser_ == nullptr) {
+    : QDialog(parent), desktop_(services.desktop) {
+  FileChooser* chooser = services.file_chooser;
+  if (chooser == nullptr) {
     own_chooser_ = std::make_unique<QtFileChooser>(this);
-    chooser_ = own_chooser_.get();
+    chooser = own_chooser_.get();
   }
-  if (messages_ == nullptr) {
+  MessageBoxes* messages = services.messages;
+  if (messages == nullptr) {
     own_messages_ = std::make_unique<QtMessageBoxes>(this);
-    messages_ = own_messages_.get();
+    messages = own_messages_.get();
   }
   if (desktop_ == nullptr) {
     own_desktop_ = std::make_unique<QtDesktopLauncher>();
     desktop_ = own_desktop_.get();
   }
-  if (clock_ == nullptr) {
+  const Clock* clock = services.clock;
+  if (clock == nullptr) {
     own_clock_ = std::make_unique<SystemClock>();
-    clock_ = own_clock_.get();
+    clock = own_clock_.get();
   }
+  form_ = std::make_unique<MarletForm>(
+      settings, MarletForm::Services{services.files, services.registry, *chooser, *messages,
+                                     *desktop_, *clock});
   LoadQtTranslations();
   setObjectName(QStringLiteral("frmMarlet"));
   BuildWindow();
@@ -167,10 +150,15 @@ frmMarlet::frmMarlet(SettingsRecord& settings, const Services& services, QWidget
 
 frmMarlet::~frmMarlet() = default;
 
-void frmMarlet::SetExpanderForTesting(Expander expander) { expander_ = std::move(expander); }
-
 void frmMarlet::SetToolbars(const std::vector<std::u16string>& toolbars) {
-  vntToolbarNames = toolbars;
+  form_->SetToolbars(toolbars);
+}
+
+template <class Edit>
+void frmMarlet::Forward(Edit edit) {
+  if (syncing_) return;
+  edit();
+  Sync();
 }
 
 // ---------------------------------------------------------------------------
@@ -217,7 +205,7 @@ void frmMarlet::BuildWindow() {
   tvwMenu->setTextElideMode(Qt::ElideNone);
   tvwMenu->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   connect(tvwMenu, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* node, QTreeWidgetItem*) { tvwMenu_NodeClick(node); });
+          [this](QTreeWidgetItem* node, QTreeWidgetItem*) { OnNodeChanged(node); });
 
   for (int n = 0; n < kPageCount; ++n) {
     auto* frame = new QGroupBox(client);
@@ -241,13 +229,13 @@ void frmMarlet::BuildWindow() {
   cmdOK->setGeometry(tw.Rect(7680, 5280, 1215, 375));
   cmdOK->setAutoDefault(false);
   cmdOK->installEventFilter(this);
-  connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+  connect(cmdOK, &QPushButton::clicked, this, [this] { OnOK(); });
   cmdCancel = new QPushButton(QStringLiteral("キャンセル"), client);
   cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
   cmdCancel->setGeometry(tw.Rect(9000, 5280, 1215, 375));
   cmdCancel->setAutoDefault(false);
   cmdCancel->installEventFilter(this);
-  connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+  connect(cmdCancel, &QPushButton::clicked, this, [this] { reject(); });
 }
 
 void frmMarlet::BuildMenus(QMenuBar* bar) {
@@ -255,22 +243,22 @@ void frmMarlet::BuildMenus(QMenuBar* bar) {
   file->setObjectName(QStringLiteral("mnuFile"));
   QAction* load = file->addAction(QStringLiteral("設定の読込み(&L)..."));
   load->setObjectName(QStringLiteral("mnuLoad"));
-  connect(load, &QAction::triggered, this, [this] { mnuLoad_Click(); });
+  connect(load, &QAction::triggered, this, [this] { Forward([this] { form_->mnuLoad_Click(); }); });
   QAction* save = file->addAction(QStringLiteral("設定の保存(&S)..."));
   save->setObjectName(QStringLiteral("mnuSave"));
-  connect(save, &QAction::triggered, this, [this] { mnuSave_Click(); });
+  connect(save, &QAction::triggered, this, [this] { Forward([this] { form_->mnuSave_Click(); }); });
   QAction* exit = file->addAction(QStringLiteral("設定画面の終了(&X)"));
   exit->setObjectName(QStringLiteral("mnuExit"));
-  connect(exit, &QAction::triggered, this, [this] { mnuExit_Click(); });
+  connect(exit, &QAction::triggered, this, [this] { reject(); });
 
   QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
   help->setObjectName(QStringLiteral("mnuHelp"));
   QAction* contents = help->addAction(QStringLiteral("目次(&C)..."));
   contents->setObjectName(QStringLiteral("mnuHelpContents"));
-  connect(contents, &QAction::triggered, this, [this] { mnuHelpContents_Click(); });
+  connect(contents, &QAction::triggered, this, [this] { OnHelpContents(); });
   QAction* about = help->addAction(QStringLiteral("バージョン情報(&A)..."));
   about->setObjectName(QStringLiteral("mnuAbout"));
-  connect(about, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+  connect(about, &QAction::triggered, this, [this] { OnAbout(); });
 }
 
 void frmMarlet::BuildTemplatePage(int n) {
@@ -289,7 +277,12 @@ void frmMarlet::BuildTemplatePage(int n) {
   palette.setColor(QPalette::Base, palette.color(QPalette::Button));
   preview->setPalette(palette);
   txtPreview[n] = preview;
-  connect(txtComment[n], &QPlainTextEdit::textChanged, this, [this, n] { txtComment_Change(n); });
+  connect(txtComment[n], &QPlainTextEdit::textChanged, this, [this, n] {
+    Forward([this, n] {
+      shown_.txtComment[n] = RecordText(txtComment[n]);
+      form_->txtComment_Change(n, shown_.txtComment[n]);
+    });
+  });
 }
 
 void frmMarlet::BuildParameterPage() {
@@ -302,7 +295,12 @@ void frmMarlet::BuildParameterPage() {
     auto* box = new QLineEdit(frame);
     box->setObjectName(Indexed("txtRef", i));
     box->setGeometry(tw.Rect(4200, top, 3495, 315));
-    connect(box, &QLineEdit::textChanged, this, [this, i] { txtRef_Change(i); });
+    connect(box, &QLineEdit::textChanged, this, [this, i](const QString& text) {
+      Forward([this, i, &text] {
+        shown_.txtRef[i] = ToU16(text);
+        form_->txtRef_Change(i, shown_.txtRef[i]);
+      });
+    });
     txtRef[i] = box;
   }
 }
@@ -314,7 +312,12 @@ void frmMarlet::BuildUserMacroPage() {
       new QCheckBox(QStringLiteral("引数がない場合は引数行でマクロを表示しない"), frame);
   chkParamMacroRemove->setObjectName(QStringLiteral("chkParamMacroRemove"));
   chkParamMacroRemove->setGeometry(tw.Rect(120, 300, 7000, 285));
-  connect(chkParamMacroRemove, &QCheckBox::stateChanged, this, [this] { MarkChanged(); });
+  connect(chkParamMacroRemove, &QCheckBox::stateChanged, this, [this] {
+    Forward([this] {
+      shown_.chkParamMacroRemove = chkParamMacroRemove->isChecked();
+      form_->chkParamMacroRemove_Click(shown_.chkParamMacroRemove);
+    });
+  });
 
   msgUserDefine = new QTableWidget(0, 2, frame);
   msgUserDefine->setObjectName(QStringLiteral("msgUserDefine"));
@@ -330,7 +333,15 @@ void frmMarlet::BuildUserMacroPage() {
   msgUserDefine->setSelectionBehavior(QAbstractItemView::SelectRows);
   msgUserDefine->setSelectionMode(QAbstractItemView::SingleSelection);
   msgUserDefine->setWordWrap(false);
-  connect(msgUserDefine, &QTableWidget::cellClicked, this, [this] { msgUserDefine_Click(); });
+  // The current row moves by a click or a key; a click also fills the boxes.
+  connect(msgUserDefine, &QTableWidget::currentCellChanged, this, [this](int row) {
+    Forward([this, row] {
+      shown_.grid_row = row + 1;
+      form_->msgUserDefine_RowChange(shown_.grid_row);
+    });
+  });
+  connect(msgUserDefine, &QTableWidget::cellClicked, this,
+          [this] { Forward([this] { form_->msgUserDefine_Click(); }); });
 
   AddLabel(frame, QStringLiteral("lblUserDefine_0"), QStringLiteral("マクロ"),
            tw.Rect(4560, 720, 3000, 240));
@@ -340,6 +351,12 @@ void frmMarlet::BuildUserMacroPage() {
     auto* box = new QLineEdit(frame);
     box->setObjectName(Indexed("txtUserDefine", i));
     box->setGeometry(tw.Rect(4560, 960 + i * 660, 3255, 315));
+    connect(box, &QLineEdit::textChanged, this, [this, i](const QString& text) {
+      Forward([this, i, &text] {
+        shown_.txtUserDefine[i] = ToU16(text);
+        form_->txtUserDefine_Change(i, shown_.txtUserDefine[i]);
+      });
+    });
     txtUserDefine[i] = box;
   }
   txtUserDefine[0]->installEventFilter(this);
@@ -354,7 +371,8 @@ void frmMarlet::BuildUserMacroPage() {
     button->setGeometry(places[i]);
     button->setAutoDefault(false);
     button->installEventFilter(this);
-    connect(button, &QPushButton::clicked, this, [this, i] { cmdUserDefine_Click(i); });
+    connect(button, &QPushButton::clicked, this,
+            [this, i] { Forward([this, i] { form_->cmdUserDefine_Click(i); }); });
     cmdUserDefine[i] = button;
   }
 }
@@ -367,10 +385,14 @@ void frmMarlet::BuildBehaviourPage() {
   cboCommentPattern = new QComboBox(frame);
   cboCommentPattern->setObjectName(QStringLiteral("cboCommentPattern"));
   cboCommentPattern->setGeometry(tw.Rect(240, 720, 3255, 315));
-  cboCommentPattern->addItems(
-      {QStringLiteral("プロシージャ定義の上"), QStringLiteral("プロシージャ定義の下")});
+  AddChoices(cboCommentPattern, kCommentPatternChoices);
   cboCommentPattern->setCurrentIndex(-1);
-  connect(cboCommentPattern, &QComboBox::currentIndexChanged, this, [this] { MarkChanged(); });
+  connect(cboCommentPattern, &QComboBox::currentIndexChanged, this, [this](int choice) {
+    Forward([this, choice] {
+      shown_.cboCommentPattern = choice;
+      form_->cboCommentPattern_Click(choice);
+    });
+  });
   WatchKeys(cboCommentPattern);
 
   AddLabel(frame, QStringLiteral("lblToolbars"),
@@ -378,7 +400,12 @@ void frmMarlet::BuildBehaviourPage() {
   cboToolbars = new QComboBox(frame);
   cboToolbars->setObjectName(QStringLiteral("cboToolbars"));
   cboToolbars->setGeometry(tw.Rect(240, 1560, 3255, 315));
-  connect(cboToolbars, &QComboBox::currentIndexChanged, this, [this] { MarkChanged(); });
+  connect(cboToolbars, &QComboBox::currentIndexChanged, this, [this](int choice) {
+    Forward([this, choice] {
+      shown_.cboToolbars = choice;
+      form_->cboToolbars_Click(choice);
+    });
+  });
   WatchKeys(cboToolbars);
 }
 
@@ -400,12 +427,22 @@ void frmMarlet::BuildLineCommentPage(int n) {
   each->setFont(MonospaceFont());
   auto* after = MakeMultiLineBox(frame, Indexed("txtLineComment", first + 2),
                                  tw.Rect(120, 2400, kPageInnerWidth, 855));
-  connect(before, &QPlainTextEdit::textChanged, this, [this] { MarkChanged(); });
-  connect(each, &QLineEdit::textChanged, this, [this] { MarkChanged(); });
-  connect(after, &QPlainTextEdit::textChanged, this, [this] { MarkChanged(); });
   txtLineComment[first] = before;
   txtLineComment[first + 1] = each;
   txtLineComment[first + 2] = after;
+  for (int slot = first; slot < first + 3; ++slot) {
+    auto edited = [this, slot] {
+      Forward([this, slot] {
+        shown_.txtLineComment[slot] = RecordText(txtLineComment[slot]);
+        form_->txtLineComment_Change(slot, shown_.txtLineComment[slot]);
+      });
+    };
+    if (auto* plain = qobject_cast<QPlainTextEdit*>(txtLineComment[slot])) {
+      connect(plain, &QPlainTextEdit::textChanged, this, edited);
+    } else {
+      connect(each, &QLineEdit::textChanged, this, edited);
+    }
+  }
 }
 
 void frmMarlet::BuildClickPage() {
@@ -418,17 +455,26 @@ void frmMarlet::BuildClickPage() {
     auto* combo = new QComboBox(frame);
     combo->setObjectName(Indexed("cboLineComment", j));
     combo->setGeometry(tw.Rect(2880, top, 2055, 315));
-    combo->addItems({QStringLiteral("なにもしない"), QStringLiteral("パターン1"),
-                     QStringLiteral("パターン2"), QStringLiteral("パターン3")});
+    AddChoices(combo, kLinePatternChoices);
     combo->setCurrentIndex(-1);
-    connect(combo, &QComboBox::currentIndexChanged, this, [this] { MarkChanged(); });
+    connect(combo, &QComboBox::currentIndexChanged, this, [this, j](int choice) {
+      Forward([this, j, choice] {
+        shown_.cboLineComment[j] = choice;
+        form_->cboLineComment_Click(j, choice);
+      });
+    });
     WatchKeys(combo);
     cboLineComment[j] = combo;
 
     auto* check = new QCheckBox(QStringLiteral("コメントアウトする"), frame);
     check->setObjectName(Indexed("chkLineComment", j));
     check->setGeometry(tw.Rect(5160, top + 15, 2400, 285));
-    connect(check, &QCheckBox::stateChanged, this, [this] { MarkChanged(); });
+    connect(check, &QCheckBox::stateChanged, this, [this, j, check] {
+      Forward([this, j, check] {
+        shown_.chkLineComment[j] = check->isChecked();
+        form_->chkLineComment_Click(j, shown_.chkLineComment[j]);
+      });
+    });
     WatchKeys(check);
     chkLineComment[j] = check;
   }
@@ -469,10 +515,10 @@ void frmMarlet::showEvent(QShowEvent* event) {
 
 void frmMarlet::Form_Load() {
   loaded_ = true;
-  UpdateCaption();
   setWindowIcon(AddinIcon());
 
   const Twips tw(this);
+  syncing_ = true;
   tvwMenu->clear();
   QTreeWidgetItem* first_page = nullptr;
   for (const GroupNode& group : PageTree()) {
@@ -486,21 +532,13 @@ void frmMarlet::Form_Load() {
     group_item->setExpanded(true);
   }
   tvwMenu->setCurrentItem(first_page);
-
   for (int n = 0; n < kPageCount; ++n) fraComment[n]->setTitle(ToQString(PageText(n)));
-
   msgUserDefine->setColumnWidth(0, tw(1000));
   msgUserDefine->setColumnWidth(1, tw(2900));
+  syncing_ = false;
 
-  cboToolbars->clear();
-  for (const std::u16string& name : vntToolbarNames) {
-    if (!name.empty()) cboToolbars->addItem(ToQString(name));
-  }
-  // A list starts without a selection; SetControls chooses.
-  cboToolbars->setCurrentIndex(-1);
-
-  SetControls();
-  blnChanged = false;
+  form_->Form_Load();
+  Sync();
 }
 
 int frmMarlet::VisiblePage() const {
@@ -515,37 +553,37 @@ void frmMarlet::ShowPage(int n) {
     frame->setEnabled(false);
     frame->hide();
   }
+  if (n < 0 || n >= kPageCount) return;
   fraComment[n]->setEnabled(true);
   fraComment[n]->show();
 }
 
-void frmMarlet::tvwMenu_NodeClick(QTreeWidgetItem* node) {
+void frmMarlet::OnNodeChanged(QTreeWidgetItem* node) {
   if (node == nullptr) return;
-  const std::u16string key = ToU16(node->data(0, kKeyRole).toString());
-  // Group keys are no page keys: the page shown before stays.
-  if (std::optional<int> page = PageIndexFromKey(key)) ShowPage(*page);
+  Forward([this, node] { form_->tvwMenu_NodeClick(ToU16(node->data(0, kKeyRole).toString())); });
 }
 
-void frmMarlet::cmdOK_Click() {
-  if (!blnChanged) {
-    accept();
-    return;
-  }
-  // A cancelled or failed save keeps the window open with its edits.
-  if (mnuSave_Click() == SaveOutcome::kSaved) accept();
+void frmMarlet::OnOK() {
+  const bool close = form_->cmdOK_Click();
+  // A save renames the caption, even as the window closes.
+  Sync();
+  if (close) accept();
 }
 
-void frmMarlet::cmdCancel_Click() { reject(); }
+void frmMarlet::OnHelpContents() {
+  WaitCursor hourglass;
+  form_->mnuHelpContents_Click();
+}
 
-void frmMarlet::mnuExit_Click() { reject(); }
-
-void frmMarlet::UpdateCaption() { setWindowTitle(ToQString(DialogCaption(settings_.strIniName))); }
-
-void frmMarlet::Warn(std::u16string_view text) { messages_->Warn(ToU16(windowTitle()), text); }
+void frmMarlet::OnAbout() {
+  frmAbout about(*desktop_, this);
+  about.exec();
+}
 
 bool frmMarlet::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
+    const auto& press = *static_cast<QKeyEvent*>(event);
+    const int key = press.key();
     if (auto* button = qobject_cast<QPushButton*>(watched)) {
       // Enter presses the button that has the focus. No button is the
       // default one, so Enter in a one-line box does not press OK.
@@ -554,364 +592,124 @@ bool frmMarlet::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     if (watched == txtUserDefine[0]) {
-      const QString typed = static_cast<QKeyEvent*>(event)->text();
-      if (typed.size() == 1 && IsRefusedInMacroWord(typed.at(0).unicode())) return true;
+      const QString typed = press.text();
+      if (typed.size() == 1 && !MarletForm::txtUserDefine_KeyPress(0, typed.at(0).unicode())) {
+        return true;
+      }
     } else if (qobject_cast<QCheckBox*>(watched) != nullptr) {
       // A check box counts only keys that type a character: Shift, Ctrl or
       // the arrows on the way through it change nothing.
-      if (TypesCharacter(*static_cast<QKeyEvent*>(event))) MarkChanged();
+      if (TypesCharacter(press)) form_->Choice_KeyDown();
     } else {
       // Any key pressed on a list counts as an edit, except the Tab that
       // only moves the focus on.
-      if (key != Qt::Key_Tab && key != Qt::Key_Backtab) MarkChanged();
+      if (key != Qt::Key_Tab && key != Qt::Key_Backtab) form_->Choice_KeyDown();
     }
   }
   return QDialog::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------
-// Record and controls.
+// The form into the widgets.
 
-void frmMarlet::SetControls() {
-  filling_ = true;
-  vntUserDefineEdit.clear();
-  lngUserDefineEditLast = -1;
-
-  const std::u16string* refs[6] = {&settings_.strByValText,           &settings_.strByRefText,
-                                   &settings_.strNoParamText,         &settings_.strOptionalText,
-                                   &settings_.strOptionalDefaultText, &settings_.strDateFormat};
-  for (int i = 0; i < 6; ++i) txtRef[i]->setText(ToQString(*refs[i]));
-
-  // A record whose last index runs past its table shows the macros it has.
-  const int rows =
-      static_cast<int>(std::clamp<int64_t>(int64_t{settings_.lngUserDefineLast} + 1, 0,
-                                           static_cast<int64_t>(settings_.vntUserDefine.size())));
-  msgUserDefine->clearContents();
-  msgUserDefine->setRowCount(rows);
-  for (int t = 0; t < rows; ++t) {
-    const UserMacro& macro = settings_.vntUserDefine[t];
-    SetGridText(t + 1, 0, macro.word);
-    SetGridText(t + 1, 1, macro.replacement);
-    vntUserDefineEdit.push_back(macro);
+void frmMarlet::ShowGrid(bool rebuilt) {
+  const MarletControls& c = form_->controls();
+  if (rebuilt) {
+    msgUserDefine->clearContents();
+    msgUserDefine->setRowCount(static_cast<int>(c.grid.size()));
+    for (int r = 0; r < static_cast<int>(c.grid.size()); ++r) {
+      const std::u16string* texts[2] = {&c.grid[r].word, &c.grid[r].replacement};
+      for (int column = 0; column < 2; ++column) {
+        auto* item = new QTableWidgetItem(ToQString(*texts[column]));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        msgUserDefine->setItem(r, column, item);
+      }
+    }
+    shown_.grid = c.grid;
   }
-  lngUserDefineEditLast = static_cast<int32_t>(vntUserDefineEdit.size()) - 1;
+  // The current row shows with both its cells selected; row 0 is none.
+  if (c.grid_row >= 1) {
+    msgUserDefine->setCurrentCell(c.grid_row - 1, 0);
+    msgUserDefine->selectRow(c.grid_row - 1);
+  } else {
+    msgUserDefine->clearSelection();
+    msgUserDefine->setCurrentCell(-1, -1);
+  }
+  shown_.grid_row = c.grid_row;
+}
 
-  chkParamMacroRemove->setChecked(settings_.blnParamMacroRemove);
+void frmMarlet::Sync() {
+  const MarletControls& c = form_->controls();
+  syncing_ = true;
+  auto text = [](QWidget* box, std::u16string& shown, const std::u16string& wanted) {
+    if (shown == wanted) return;
+    SetRecordText(box, wanted);
+    shown = wanted;
+  };
+  auto check = [](QCheckBox* box, bool& shown, bool wanted) {
+    if (shown == wanted) return;
+    box->setChecked(wanted);
+    shown = wanted;
+  };
+  auto choose = [](QComboBox* combo, int& shown, int wanted) {
+    if (shown == wanted) return;
+    combo->setCurrentIndex(wanted);
+    shown = wanted;
+  };
 
+  if (shown_.caption != c.caption) {
+    setWindowTitle(ToQString(c.caption));
+    shown_.caption = c.caption;
+  }
+  if (shown_.page != c.page) {
+    ShowPage(c.page);
+    shown_.page = c.page;
+  }
   for (int n = 0; n < kTemplatePageCount; ++n) {
-    txtComment[n]->setPlainText(ToQString(ToBoxText(settings_.strTemplate[n])));
-    template_text_[n] = RecordText(txtComment[n]);
-    RefreshPreview(n);
-  }
-
-  if (settings_.intCommentPattern >= -1 &&
-      settings_.intCommentPattern < cboCommentPattern->count()) {
-    cboCommentPattern->setCurrentIndex(settings_.intCommentPattern);
-  }
-
-  if (cboToolbars->count() > 0) {
-    const int found = cboToolbars->findText(ToQString(settings_.strToolbarName),
-                                            Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (found >= 0) {
-      cboToolbars->setCurrentIndex(found);
-    } else if (cboToolbars->currentIndex() < 0) {
-      cboToolbars->setCurrentIndex(0);
+    text(txtComment[n], shown_.txtComment[n], c.txtComment[n]);
+    // Every keystroke in a replacement box rewrites eighteen previews: an
+    // unchanged one is left alone, and a changed one gets its text through
+    // the document, which skips the edit box's cursor and scroll bookkeeping
+    // (several times the cost of the text itself).
+    if (shown_.txtPreview[n] != c.txtPreview[n]) {
+      txtPreview[n]->document()->setPlainText(ToQString(ToBoxText(c.txtPreview[n])));
+      shown_.txtPreview[n] = c.txtPreview[n];
     }
   }
+  for (int i = 0; i < kRefCount; ++i) text(txtRef[i], shown_.txtRef[i], c.txtRef[i]);
+  check(chkParamMacroRemove, shown_.chkParamMacroRemove, c.chkParamMacroRemove);
+  if (shown_.grid != c.grid || shown_.grid_row != c.grid_row) ShowGrid(shown_.grid != c.grid);
+  for (int i = 0; i < 2; ++i) text(txtUserDefine[i], shown_.txtUserDefine[i], c.txtUserDefine[i]);
 
-  for (int k = 0; k < kLineCommentCount; ++k) {
-    SetRecordText(txtLineComment[k], settings_.strLineComment[k]);
+  choose(cboCommentPattern, shown_.cboCommentPattern, c.cboCommentPattern);
+  if (shown_.toolbar_choices != c.toolbar_choices) {
+    cboToolbars->clear();
+    AddChoices(cboToolbars, c.toolbar_choices);
+    cboToolbars->setCurrentIndex(-1);
+    shown_.toolbar_choices = c.toolbar_choices;
+    shown_.cboToolbars = -1;
   }
+  choose(cboToolbars, shown_.cboToolbars, c.cboToolbars);
 
-  for (int j = 0; j < 4; ++j) {
-    const int pattern = settings_.intLinePattern[j];
-    if (pattern >= -1 && pattern <= 3) cboLineComment[j]->setCurrentIndex(pattern);
-    chkLineComment[j]->setChecked(settings_.intLineCommentOut[j] == 1);
+  for (int slot = 0; slot < kLineCommentCount; ++slot) {
+    text(txtLineComment[slot], shown_.txtLineComment[slot], c.txtLineComment[slot]);
   }
-  filling_ = false;
-}
-
-void frmMarlet::GetControls() {
-  std::u16string* refs[6] = {&settings_.strByValText,           &settings_.strByRefText,
-                             &settings_.strNoParamText,         &settings_.strOptionalText,
-                             &settings_.strOptionalDefaultText, &settings_.strDateFormat};
-  for (int i = 0; i < 6; ++i) *refs[i] = ToU16(txtRef[i]->text());
-
-  settings_.intCommentPattern = static_cast<int16_t>(cboCommentPattern->currentIndex());
-
-  for (int n = 0; n < kTemplatePageCount; ++n) settings_.strTemplate[n] = RecordText(txtComment[n]);
-
-  settings_.vntUserDefine.clear();
-  settings_.lngUserDefineLast = -1;
-  if (GridRows() > 1) {
-    settings_.lngUserDefineLast = GridRows() - 2;
-    for (int r = 1; r < GridRows(); ++r) {
-      settings_.vntUserDefine.push_back({GridText(r, 0), GridText(r, 1)});
-    }
+  for (int j = 0; j < kClickRowCount; ++j) {
+    choose(cboLineComment[j], shown_.cboLineComment[j], c.cboLineComment[j]);
+    check(chkLineComment[j], shown_.chkLineComment[j], c.chkLineComment[j]);
   }
+  syncing_ = false;
 
-  settings_.blnParamMacroRemove = chkParamMacroRemove->isChecked();
-
-  if (cboToolbars->currentIndex() >= 0)
-    settings_.strToolbarName = ToU16(cboToolbars->currentText());
-
-  for (int k = 0; k < kLineCommentCount; ++k) {
-    settings_.strLineComment[k] = RecordText(txtLineComment[k]);
-  }
-
-  for (int j = 0; j < 4; ++j) {
-    settings_.intLinePattern[j] = static_cast<int16_t>(cboLineComment[j]->currentIndex());
-    settings_.intLineCommentOut[j] = chkLineComment[j]->isChecked() ? 1 : 0;
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Preview.
-
-void frmMarlet::txtComment_Change(int index) {
-  template_text_[index] = RecordText(txtComment[index]);
-  if (!filling_) RefreshPreview(index);
-  blnChanged = true;
-}
-
-void frmMarlet::txtRef_Change(int) {
-  blnChanged = true;
-  if (filling_) return;
-  for (int n = 0; n < kTemplatePageCount; ++n) RefreshPreview(n);
-}
-
-void frmMarlet::RefreshPreview(int n) {
-  const PreviewTexts texts{ToU16(txtRef[0]->text()), ToU16(txtRef[1]->text()),
-                           ToU16(txtRef[3]->text()), ToU16(txtRef[4]->text()),
-                           ToU16(txtRef[5]->text())};
-  const SampleProcedure sample = SetSampleProc(n, texts, clock_->Now());
-  const std::u16string expanded =
-      expander_(settings_, template_text_[n], sample.vntSampleProc, sample.vntSampleParams,
-                lngUserDefineEditLast, vntUserDefineEdit);
-  QString shown = ToQString(ToBoxText(expanded));
-  // Every keystroke in a replacement box rewrites eighteen previews: an
-  // unchanged one is left alone, and a changed one gets its text through the
-  // document, which skips the edit box's cursor and scroll bookkeeping
-  // (several times the cost of the text itself).
-  if (shown != preview_text_[n]) {
-    txtPreview[n]->document()->setPlainText(shown);
-    preview_text_[n] = std::move(shown);
-  }
-  blnChanged = true;
-}
-
-// ---------------------------------------------------------------------------
-// Settings files.
-
-void frmMarlet::mnuLoad_Click() {
-  const FileDialogRequest request = LoadRequest(files_.GetIniDir(), settings_.strIniName);
-  const std::optional<std::u16string> chosen = chooser_->ChooseFile(request);
-  if (!chosen) return;
-  // Loading on after a failed SetIniDir would load the old file as if it
-  // were the chosen one.
-  if (Status recorded = files_.SetIniDir(*chosen); !recorded.ok()) {
-    Warn(WithReason(kLoadFailedMessage, recorded));
-    return;
-  }
-  const Status loaded = files_.Load(settings_);
-  blnChanged = false;
-  // Even a load that stopped half-way has changed the record: show it.
-  SetControls();
-  blnChanged = false;
-  UpdateCaption();
-  if (!loaded.ok()) Warn(WithReason(kLoadFailedMessage, loaded));
-}
-
-frmMarlet::SaveOutcome frmMarlet::mnuSave_Click() {
-  const FileDialogRequest request = SaveRequest(files_.GetIniDir(), settings_.strIniName);
-  const std::optional<std::u16string> chosen = chooser_->ChooseFile(request);
-  if (!chosen) return SaveOutcome::kCancelled;
-  // Saving on after a failed SetIniDir would overwrite the old file.
-  if (Status recorded = files_.SetIniDir(*chosen); !recorded.ok()) {
-    Warn(WithReason(kSaveFailedMessage, recorded));
-    return SaveOutcome::kFailed;
-  }
-  GetControls();
-  const Status saved = files_.Save(settings_);
-  if (!saved.ok()) {
-    UpdateCaption();
-    Warn(WithReason(kSaveFailedMessage, saved));
-    return SaveOutcome::kFailed;
-  }
-  blnChanged = false;
-  UpdateCaption();
-  return SaveOutcome::kSaved;
-}
-
-// ---------------------------------------------------------------------------
-// Help.
-
-void frmMarlet::mnuHelpContents_Click() {
-  const std::optional<std::u16string> folder = HelpFolder(registry_);
-  if (!folder) return;
-  WaitCursor hourglass;
-  desktop_->OpenDocument(HelpDocumentPath(*folder));
-}
-
-void frmMarlet::mnuAbout_Click() {
-  frmAbout about(*desktop_, this);
-  about.exec();
-}
-
-// ---------------------------------------------------------------------------
-// User macro table.
-
-int frmMarlet::GridRows() const { return msgUserDefine->rowCount() + 1; }
-
-int frmMarlet::GridCurrentRow() const {
-  const int row = msgUserDefine->currentRow();
-  return row < 0 ? 0 : row + 1;
-}
-
-void frmMarlet::SetGridCurrentRow(int row) {
-  msgUserDefine->setCurrentCell(row - 1, 0);
-  msgUserDefine->selectRow(row - 1);
-}
-
-std::u16string frmMarlet::GridText(int row, int column) const {
-  const QTableWidgetItem* item = msgUserDefine->item(row - 1, column);
-  return item == nullptr ? std::u16string() : ToU16(item->text());
-}
-
-void frmMarlet::SetGridText(int row, int column, const std::u16string& text) {
-  QTableWidgetItem* item = msgUserDefine->item(row - 1, column);
-  if (item == nullptr) {
-    item = new QTableWidgetItem;
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    msgUserDefine->setItem(row - 1, column, item);
-  }
-  item->setText(ToQString(text));
-}
-
-void frmMarlet::cmdUserDefine_Click(int index) {
-  switch (index) {
-    case 0:
-      AddMacro();
+  switch (form_->TakeFocusRequest()) {
+    case MarletForm::Focus::kMacroWord:
+      txtUserDefine[0]->setFocus();
       break;
-    case 1:
-      ChangeMacro();
+    case MarletForm::Focus::kMacroReplacement:
+      txtUserDefine[1]->setFocus();
       break;
-    case 2:
-      DeleteMacro();
-      break;
-    case 3:
-      MoveMacro(-1);
-      break;
-    case 4:
-      MoveMacro(+1);
-      break;
-    default:
+    case MarletForm::Focus::kNone:
       break;
   }
-}
-
-bool frmMarlet::CheckMacroEntries() {
-  if (txtUserDefine[0]->text().isEmpty()) {
-    Warn(kNoMacroMessage);
-    txtUserDefine[0]->setFocus();
-    return false;
-  }
-  if (txtUserDefine[1]->text().isEmpty()) {
-    Warn(kNoReplacementMessage);
-    txtUserDefine[1]->setFocus();
-    return false;
-  }
-  if (HasRefusedMacroCharacter(ToU16(txtUserDefine[0]->text()))) {
-    Warn(kRefusedWordMessage);
-    txtUserDefine[0]->setFocus();
-    return false;
-  }
-  return true;
-}
-
-void frmMarlet::AddMacro() {
-  if (!CheckMacroEntries()) return;
-  const std::u16string word = ToU16(txtUserDefine[0]->text());
-  for (int r = 1; r < GridRows(); ++r) {
-    if (GridText(r, 0) == word) {
-      Warn(kMacroExistsMessage);
-      SetGridCurrentRow(r);
-      return;
-    }
-  }
-  const int row = GridRows();
-  msgUserDefine->setRowCount(row);
-  SetGridText(row, 0, word);
-  SetGridText(row, 1, ToU16(txtUserDefine[1]->text()));
-  SetGridCurrentRow(row);
-  MarkChanged();
-  FinishMacroEdit();
-}
-
-void frmMarlet::ChangeMacro() {
-  if (!CheckMacroEntries()) return;
-  const std::u16string word = ToU16(txtUserDefine[0]->text());
-  int found = 0;
-  for (int r = 1; r < GridRows() && found == 0; ++r) {
-    if (GridText(r, 0) == word) found = r;
-  }
-  if (found == 0) {
-    Warn(kNoSuchMacroMessage);
-    return;
-  }
-  SetGridCurrentRow(found);
-  SetGridText(found, 0, word);
-  SetGridText(found, 1, ToU16(txtUserDefine[1]->text()));
-  SetGridCurrentRow(found);
-  MarkChanged();
-  FinishMacroEdit();
-}
-
-void frmMarlet::DeleteMacro() {
-  const int row = GridCurrentRow();
-  if (row != 0) {
-    if (GridRows() == 2) {
-      msgUserDefine->setRowCount(0);
-    } else {
-      msgUserDefine->removeRow(row - 1);
-    }
-    MarkChanged();
-  }
-  FinishMacroEdit();
-}
-
-void frmMarlet::MoveMacro(int direction) {
-  const int row = GridCurrentRow();
-  const int other = row + direction;
-  const bool can_move = direction < 0 ? row >= 2 : (row != 0 && row != GridRows() - 1);
-  if (can_move) {
-    for (int column = 0; column < 2; ++column) {
-      const std::u16string here = GridText(row, column);
-      SetGridText(row, column, GridText(other, column));
-      SetGridText(other, column, here);
-    }
-    SetGridCurrentRow(other);
-    MarkChanged();
-  }
-  FinishMacroEdit();
-}
-
-void frmMarlet::FinishMacroEdit() {
-  vntUserDefineEdit.clear();
-  lngUserDefineEditLast = -1;
-  if (GridRows() > 1) {
-    lngUserDefineEditLast = GridRows() - 2;
-    for (int r = 1; r < GridRows(); ++r)
-      vntUserDefineEdit.push_back({GridText(r, 0), GridText(r, 1)});
-  }
-  for (int n = 0; n < kTemplatePageCount; ++n) txtComment_Change(n);
-}
-
-void frmMarlet::msgUserDefine_Click() {
-  const int row = GridCurrentRow();
-  if (GridRows() < 2 || row < 1) return;
-  txtUserDefine[0]->setText(ToQString(GridText(row, 0)));
-  txtUserDefine[1]->setText(ToQString(GridText(row, 1)));
 }
 
 }  // namespace tolvan::dialog

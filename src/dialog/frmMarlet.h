@@ -4,31 +4,29 @@
 // template pages show a live preview of their template expanded for a sample
 // procedure; page K19 edits the user macro table.
 //
-// The dialog works on the one settings record directly: it copies the record
-// into its controls when it opens and after a load (SetControls) and copies
-// the controls back only when it saves (GetControls). Everything it needs
-// from outside goes through the services of DialogServices.h.
+// The window holds widgets and wiring only: every rule lives in
+// MarletForm. Each edit of the user goes to the form's handler named after
+// the control, and the widgets then show whatever the form holds and they do
+// not show yet (Sync), so that the form is what a save reads. Everything the
+// form needs from outside goes through the services of DialogServices.h.
 #pragma once
 
 #include <QDialog>
 #include <array>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "dialog/DialogLogic.h"
+#include "form/MarletForm.h"
 #include "host/DialogServices.h"
 #include "platform/Clock.h"
 #include "settings/SettingsRecord.h"
 
-class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
@@ -53,14 +51,8 @@ class frmMarlet : public QDialog {
     const Clock* clock = nullptr;
   };
 
-  // How a save through the File menu or OK ended.
-  enum class SaveOutcome { kSaved, kCancelled, kFailed };
-
-  // The expansion that the previews call; ExpandMacro unless a test puts
-  // another one in.
-  using Expander =
-      std::function<std::u16string(const SettingsRecord&, std::u16string_view, const ProcInfo&,
-                                   const ParamTable&, int32_t, const UserMacroTable&)>;
+  using SaveOutcome = MarletForm::SaveOutcome;
+  using Expander = MarletForm::Expander;
 
   frmMarlet(SettingsRecord& settings, const Services& services, QWidget* parent = nullptr);
   ~frmMarlet() override;
@@ -68,32 +60,14 @@ class frmMarlet : public QDialog {
   // The names of the environment's visible tool bars; empty slots are
   // skipped. Call before the window opens.
   void SetToolbars(const std::vector<std::u16string>& toolbars);
+  void SetExpanderForTesting(Expander expander) {
+    form_->SetExpanderForTesting(std::move(expander));
+  }
 
-  // Record into controls, and controls into record.
-  void SetControls();
-  void GetControls();
-
-  bool Changed() const { return blnChanged; }
-  const std::vector<std::u16string>& ToolbarNames() const { return vntToolbarNames; }
-  const UserMacroTable& UserDefineEdit() const { return vntUserDefineEdit; }
-  int32_t UserDefineEditLast() const { return lngUserDefineEditLast; }
-
-  void SetExpanderForTesting(Expander expander);
-
-  // Handlers, named after the controls whose events run them.
-  void Form_Load();
-  void tvwMenu_NodeClick(QTreeWidgetItem* node);
-  void cmdOK_Click();
-  void cmdCancel_Click();
-  void mnuExit_Click();
-  void txtComment_Change(int index);
-  void txtRef_Change(int index);
-  void mnuLoad_Click();
-  SaveOutcome mnuSave_Click();
-  void mnuHelpContents_Click();
-  void mnuAbout_Click();
-  void cmdUserDefine_Click(int index);
-  void msgUserDefine_Click();
+  MarletForm& form() { return *form_; }
+  bool Changed() const { return form_->Changed(); }
+  const UserMacroTable& UserDefineEdit() const { return form_->UserDefineEdit(); }
+  int32_t UserDefineEditLast() const { return form_->UserDefineEditLast(); }
 
   // The page whose frame is shown, -1 before the window opens.
   int VisiblePage() const;
@@ -113,60 +87,43 @@ class frmMarlet : public QDialog {
   void BuildClickPage();
   void BuildLegend(QWidget* client);
   QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, QRect geometry);
-  void MarkChanged() { blnChanged = true; }
   void WatchKeys(QWidget* control);
 
-  void RefreshPreview(int n);
+  void Form_Load();
+  void OnNodeChanged(QTreeWidgetItem* node);
+  void OnOK();
+  void OnHelpContents();
+  void OnAbout();
+  // Runs a handler of the form for an edit of the user, then shows what it
+  // changed; nothing while Sync itself writes into the widgets.
+  template <class Edit>
+  void Forward(Edit edit);
+
+  // Shows in the widgets what the form holds and they do not show yet.
+  void Sync();
   void ShowPage(int n);
-  void Warn(std::u16string_view text);
-  void UpdateCaption();
+  void ShowGrid(bool rebuilt);
 
-  // The user macro grid, counted as in the table editor's rules: row 0 is
-  // the header, data rows are 1 to GridRows() - 1.
-  int GridRows() const;
-  int GridCurrentRow() const;
-  void SetGridCurrentRow(int row);
-  std::u16string GridText(int row, int column) const;
-  void SetGridText(int row, int column, const std::u16string& text);
-  void AddMacro();
-  void ChangeMacro();
-  void DeleteMacro();
-  void MoveMacro(int direction);
-  void FinishMacroEdit();
-  bool CheckMacroEntries();
-
-  SettingsRecord& settings_;
-  SettingsFiles& files_;
-  RegistryReader& registry_;
   std::unique_ptr<FileChooser> own_chooser_;
   std::unique_ptr<MessageBoxes> own_messages_;
   std::unique_ptr<DesktopLauncher> own_desktop_;
   std::unique_ptr<Clock> own_clock_;
-  FileChooser* chooser_;
-  MessageBoxes* messages_;
   DesktopLauncher* desktop_;
-  const Clock* clock_;
-  Expander expander_;
-
-  // Dialog state.
-  bool blnChanged = false;
-  std::vector<std::u16string> vntToolbarNames;
-  UserMacroTable vntUserDefineEdit;
-  int32_t lngUserDefineEditLast = -1;
+  std::unique_ptr<MarletForm> form_;
 
   bool loaded_ = false;
-  // Set while SetControls fills the boxes: their change handlers then leave
-  // the previews to SetControls, which refreshes each page once.
-  bool filling_ = false;
-  std::array<std::u16string, kTemplatePageCount> template_text_;
-  std::array<QString, kTemplatePageCount> preview_text_;
+  // Set while Sync writes into the widgets: the signals that writing sends
+  // are not the user's edits.
+  bool syncing_ = false;
+  // What the widgets show now, in the form's own terms.
+  MarletControls shown_;
 
   // Controls.
   QTreeWidget* tvwMenu = nullptr;
   std::array<QGroupBox*, kPageCount> fraComment{};
   std::array<QPlainTextEdit*, kTemplatePageCount> txtComment{};
   std::array<QPlainTextEdit*, kTemplatePageCount> txtPreview{};
-  std::array<QLineEdit*, 6> txtRef{};
+  std::array<QLineEdit*, kRefCount> txtRef{};
   QCheckBox* chkParamMacroRemove = nullptr;
   QTableWidget* msgUserDefine = nullptr;
   std::array<QLineEdit*, 2> txtUserDefine{};
@@ -174,8 +131,8 @@ class frmMarlet : public QDialog {
   QComboBox* cboCommentPattern = nullptr;
   QComboBox* cboToolbars = nullptr;
   std::array<QWidget*, kLineCommentCount> txtLineComment{};
-  std::array<QComboBox*, 4> cboLineComment{};
-  std::array<QCheckBox*, 4> chkLineComment{};
+  std::array<QComboBox*, kClickRowCount> cboLineComment{};
+  std::array<QCheckBox*, kClickRowCount> chkLineComment{};
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
 };

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "dialog/CommonDialogText.h"
+#include "form/CommonDialogText.h"
 
 namespace tolvan::windows {
 

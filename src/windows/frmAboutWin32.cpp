@@ -1,6 +1,6 @@
 #include "windows/frmAboutWin32.h"
 
-#include "dialog/DialogLogic.h"
+#include "form/DialogLogic.h"
 #include "windows/DialogResources.h"
 #include "windows/DialogServicesWin32.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog/MarletForm.h"
+#include "form/MarletForm.h"
 #include "platform/Clock.h"
 #include "platform/Status.h"
 #include "settings/SettingsRecord.h"

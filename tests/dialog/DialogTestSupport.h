@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "dialog/MemoryServices.h"
 #include "dialog/QtServices.h"
 #include "dialog/frmMarlet.h"
+#include "form/MemoryServices.h"
 
 namespace tolvan::dialog::testing {
 

@@ -250,38 +250,6 @@ class EditingTest : public QObject {
     QVERIFY(!h.form().Changed());
   }
 
-  void ClickPatternOnlyChangeOpensTheSaveDialogAndCancelKeepsTheWindow() {
-    Harness h;
-    const SettingsRecord before = h.settings;
-    h.Open();
-    h.ClickNode("K24");
-    h.Find<QComboBox>("cboLineComment_1")->setCurrentIndex(0);
-    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
-    QCOMPARE(h.chooser.requests.size(), size_t{1});
-    QCOMPARE(h.chooser.requests[0].mode, FileDialogRequest::Mode::kSave);
-    QVERIFY(h.form().isVisible());
-    QVERIFY(h.form().Changed());
-    QCOMPARE(h.Find<QComboBox>("cboLineComment_1")->currentIndex(), 0);
-    QVERIFY(h.settings == before);
-    QCOMPARE(h.files.calls, (std::vector<std::u16string>{u"GetIniDir"}));
-  }
-
-  void FailedSaveBehindOkWarnsAndKeepsTheWindow() {
-    Harness h;
-    h.Open();
-    h.Find<QLineEdit>("txtRef_1")->setText("R");
-    h.files.save_failure = Status::Error("disk full");
-    h.chooser.answers.push_back(u"/tmp/x/Team.ini");
-    QTest::mouseClick(h.Find<QPushButton>("cmdOK"), Qt::LeftButton);
-    QVERIFY(h.form().isVisible());
-    QVERIFY(h.form().Changed());
-    QCOMPARE(h.messages.shown.size(), size_t{1});
-    QCOMPARE(Q(h.messages.shown[0].title), QStringLiteral("Tolvan - Team"));
-    QCOMPARE(Q(h.messages.shown[0].text),
-             QStringLiteral("設定を保存できませんでした。\ndisk full"));
-    QCOMPARE(h.Find<QLineEdit>("txtRef_1")->text(), QStringLiteral("R"));
-  }
-
   void ClosingWithoutSaving_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("Cancel") << "cmdCancel";
@@ -324,15 +292,6 @@ class EditingTest : public QObject {
     // Slot 4 belongs to no click and is left as it was.
     QCOMPARE(h.settings.intLinePattern[4], int16_t{2});
     QCOMPARE(h.settings.intLineCommentOut[4], int16_t{1});
-  }
-
-  void EmptyToolbarListKeepsTheStoredName() {
-    Harness h;
-    h.toolbars = {u"", u""};
-    h.settings.strToolbarName = u"カスタム";
-    h.Open();
-    EditAndSaveWithOk(h);
-    QCOMPARE(Q(h.settings.strToolbarName), QStringLiteral("カスタム"));
   }
 
   void NoBreakSpacesSurviveTheTemplateBox() {

@@ -1,6 +1,7 @@
-// The File menu: saving into and loading from a settings file chosen with
-// the file chooser, cancelling either, failures, and what the window shows
-// after a load.
+// The File menu as the window shows it: a save writes what the boxes hold,
+// a load shows the loaded record in every box, a cancelled load keeps the
+// edits, a failed one shows what the record holds. The rules of loading and
+// saving themselves are checked without widgets (tests/form).
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -64,65 +65,6 @@ class FilesTest : public QObject {
     QVERIFY(h.form().isVisible());  // the menu saves without closing
   }
 
-  void SaveProposesTolvanIniWithoutAName() {
-    Harness h;
-    h.settings.strIniName.clear();
-    h.Open();
-    Trigger(h, "mnuSave");
-    QCOMPARE(Q(h.chooser.requests.at(0).proposed_name), QStringLiteral("Tolvan.ini"));
-  }
-
-  void SavingAsTolvanKeepsThePlainCaption() {
-    Harness h;
-    h.settings.strIniName = u"Tolvan";
-    h.Open();
-    h.chooser.answers.push_back(u"/cfg/Tolvan.ini");
-    Trigger(h, "mnuSave");
-    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan"));
-  }
-
-  void CancelledSaveChangesNothing() {
-    Harness h;
-    const SettingsRecord before = h.settings;
-    h.Open();
-    h.Find<QLineEdit>("txtRef_3")->setText("x");
-    h.chooser.answers.push_back(std::nullopt);
-    Trigger(h, "mnuSave");
-    QCOMPARE(h.files.calls, Calls{u"GetIniDir"});
-    QVERIFY(h.settings == before);
-    QVERIFY(h.form().Changed());
-    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan - Team"));
-  }
-
-  void FailedSaveSteps_data() {
-    QTest::addColumn<bool>("fail_set_ini_dir");
-    QTest::addColumn<QStringList>("calls");
-    QTest::newRow("recording the file fails")
-        << true << QStringList{"GetIniDir", "SetIniDir /cfg/New.ini"};
-    QTest::newRow("writing the files fails")
-        << false << QStringList{"GetIniDir", "SetIniDir /cfg/New.ini", "Save"};
-  }
-  void FailedSaveSteps() {
-    QFETCH(bool, fail_set_ini_dir);
-    QFETCH(QStringList, calls);
-    Harness h;
-    h.Open();
-    h.Find<QLineEdit>("txtRef_3")->setText("x");
-    (fail_set_ini_dir ? h.files.set_ini_dir_failure : h.files.save_failure) =
-        Status::Error("permission denied");
-    h.chooser.answers.push_back(u"/cfg/New.ini");
-    Trigger(h, "mnuSave");
-    QStringList made;
-    for (const std::u16string& call : h.files.calls) made << Q(call);
-    QCOMPARE(made, calls);
-    QCOMPARE(h.messages.shown.size(), size_t{1});
-    QCOMPARE(Q(h.messages.shown[0].title), QStringLiteral("Tolvan - Team"));
-    QCOMPARE(Q(h.messages.shown[0].text),
-             QStringLiteral("設定を保存できませんでした。\npermission denied"));
-    QVERIFY(h.form().Changed());
-    QVERIFY(h.files.stored.empty());
-  }
-
   void LoadOfVersion03FileShowsFriendTemplatesAsPublicOnes() {
     Harness h;
     h.files.stored[u"/old/Legacy.ini"] = UpgradedVersion03();
@@ -158,18 +100,6 @@ class FilesTest : public QObject {
             h.settings.strTemplate[template_slot::kPublicGet]);
   }
 
-  void LoadThenSaveStoresAnEmptyMacroTable() {
-    Harness h;
-    h.files.stored[u"/old/Legacy.ini"] = UpgradedVersion03();
-    h.Open();
-    h.chooser.answers.push_back(u"/old/Legacy.ini");
-    Trigger(h, "mnuLoad");
-    h.chooser.answers.push_back(u"/old/Legacy.ini");
-    Trigger(h, "mnuSave");
-    QVERIFY(h.settings.vntUserDefine.empty());
-    QCOMPARE(h.settings.lngUserDefineLast, -1);
-  }
-
   void LoadThenCancelKeepsTheLoadedSettings() {
     Harness h;
     h.files.stored[u"/old/Legacy.ini"] = UpgradedVersion03();
@@ -195,19 +125,6 @@ class FilesTest : public QObject {
     QVERIFY(h.form().Changed());
   }
 
-  void LoadOfAFileWithoutSettingsShowsTheDefaults() {
-    // Nothing stored under the chosen path: the defaults, and the name as it was.
-    Harness h;
-    h.settings.strIniName.clear();
-    h.Open();
-    h.chooser.answers.push_back(u"/tmp/other.ini");
-    Trigger(h, "mnuLoad");
-    QCOMPARE(Q(h.chooser.requests.at(0).proposed_name), QStringLiteral(".ini"));
-    QCOMPARE(h.form().windowTitle(), QStringLiteral("Tolvan"));
-    QCOMPARE(Q(h.files.ini_path), QStringLiteral("/tmp/other.ini"));
-    QVERIFY(!h.form().Changed());
-  }
-
   void FailedLoadWarnsAndShowsWhatTheRecordHolds() {
     Harness h;
     h.Open();
@@ -220,17 +137,6 @@ class FilesTest : public QObject {
              QStringLiteral("設定を読み込めませんでした。\nCommentPattern 70000 does not fit"));
     QCOMPARE(h.Find<QLineEdit>("txtRef_0")->text(), QStringLiteral("I"));
     QVERIFY(!h.form().Changed());
-  }
-
-  void FailedRecordingOfTheChosenFileLoadsNothing() {
-    Harness h;
-    h.Open();
-    h.files.set_ini_dir_failure = Status::Error("registry unavailable");
-    h.chooser.answers.push_back(u"/cfg/Other.ini");
-    Trigger(h, "mnuLoad");
-    QCOMPARE(h.files.calls, (Calls{u"GetIniDir", u"SetIniDir /cfg/Other.ini"}));
-    QCOMPARE(Q(h.messages.shown.at(0).text),
-             QStringLiteral("設定を読み込めませんでした。\nregistry unavailable"));
   }
 };
 

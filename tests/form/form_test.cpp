@@ -236,6 +236,31 @@ TEST(MarletFormPreview, FollowsTheBoxesBeforeAnythingIsSaved) {
   EXPECT_EQ(U8(h.c().txtPreview[1]).substr(0, 28), "['$c]{2024-03-05|Module1|}<B");
 }
 
+TEST(MarletFormPreview, EachPageExpandsItsOwnSample) {
+  const std::string procedure = "<I,Optional,Default:;I,,;O,Optional,Default:>";
+  const struct {
+    int page;
+    std::string sample;
+  } rows[] = {
+      {0, "{2024/03/05|Module1|}<,,>"},
+      {11, "{2024/03/05|Form1|}<,,>"},
+      {12, "{2024/03/05|Class1|}<,,>"},
+      {1, "{2024/03/05|Module1|}" + procedure},
+      {3, "{2024/03/05|Module1|Long}" + procedure},
+      {6, "{2024/03/05|Module1|Long}" + procedure},
+      {8, "{2024/03/05|Module1|}" + procedure},
+      {15, "{2024/03/05|Module1|Long}" + procedure},
+      {17, "{2024/03/05|Module1|}" + procedure},
+  };
+  FormHarness h;
+  h.Open();
+  for (const auto& row : rows) {
+    const std::string preview = U8(h.c().txtPreview[row.page]);
+    EXPECT_EQ(preview.substr(preview.find("]{") + 1), row.sample + "(2:ver=1.0,who=山田,team=QA)")
+        << "page " << row.page;
+  }
+}
+
 TEST(MarletFormPreview, RealExpansionOfTheFactoryModuleTemplate) {
   FormHarness h;
   Result<SettingsRecord> factory = FactorySettings();
@@ -366,7 +391,7 @@ TEST(MarletFormFiles, FailedLoadSaysSoAndStillShowsTheRecord) {
   EXPECT_EQ(h.Messages().size(), 2u);
 }
 
-TEST(MarletFormFiles, SaveMenuProposesTolvanForAnEmptyName) {
+TEST(MarletFormFiles, FileMenuProposesANameForAnEmptyOne) {
   FormHarness h;
   h.settings.strIniName.clear();
   h.Open();
@@ -374,6 +399,10 @@ TEST(MarletFormFiles, SaveMenuProposesTolvanForAnEmptyName) {
   EXPECT_EQ(h.form.mnuSave_Click(), MarletForm::SaveOutcome::kSaved);
   EXPECT_EQ(U8(h.chooser.requests.at(0).proposed_name), "Tolvan.ini");
   EXPECT_EQ(U8(h.c().caption), "Tolvan");
+
+  h.settings.strIniName.clear();
+  h.form.mnuLoad_Click();
+  EXPECT_EQ(U8(h.chooser.requests.at(1).proposed_name), ".ini");
 }
 
 TEST(MarletFormHelp, OpensTheHelpDocumentOfTheInstallFolder) {

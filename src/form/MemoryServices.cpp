@@ -1,4 +1,4 @@
-#include "dialog/MemoryServices.h"
+#include "form/MemoryServices.h"
 
 #include <utility>
 

@@ -1,15 +1,17 @@
 // The settings dialog frmMarlet as values, without widgets: what each of its
-// controls holds, the dialog state, and every handler. A window front end
-// (the Win32 dialog of tolvan.dll) keeps its controls in step with it: it
-// hands each edit of the user to the handler named after the control, then
-// shows whatever the handler changed. So every rule of opening, page
+// controls holds, the dialog state, and every handler. Both windows, the Qt
+// dialog (dialog/frmMarlet) and the Win32 one of tolvan.dll
+// (windows/frmMarletWin32), keep their controls in step with it: each hands
+// every edit of the user to the handler named after the control, then shows
+// whatever the handler changed. So every rule of opening, page
 // switching, copying between the record and the controls, previews, the user
 // macro table and loading and saving lives here, where it is tested without
 // a window.
 //
 // Texts in the controls keep the record's own form, line breaks CR LF
 // included: Windows edit boxes use the same, so a text goes into a box and
-// comes back out unchanged.
+// comes back out unchanged; the Qt boxes, which break lines with LF, convert
+// on the way in and out (ToBoxText, FromBoxText).
 #pragma once
 
 #include <array>
@@ -19,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dialog/DialogLogic.h"
+#include "form/DialogLogic.h"
 #include "host/DialogServices.h"
 #include "platform/Clock.h"
 #include "settings/SettingsRecord.h"

@@ -70,8 +70,13 @@ TEST(MacroTable, ButtonsEditTheGridOrSayWhyNot) {
        Focus::kNone},
       {"change a word no row has", 1, u"nobody", u"x", kChange, start, 1,
        u"指定された項目は存在しません。", Focus::kNone},
+      {"change is case-sensitive", 1, u"VER", u"x", kChange, start, 1,
+       u"指定された項目は存在しません。", Focus::kNone},
       {"change without a word first", 1, u"", u"", kChange, start, 1, u"マクロが未入力です",
        Focus::kMacroWord},
+      // The row that moves up into the place becomes current, or the one
+      // above when the last row went.
+      {"delete the first row", 1, u"", u"", kDelete, {"who=山田", "team=QA"}, 1, u"", Focus::kNone},
       {"delete the middle row", 2, u"", u"", kDelete, {"ver=1.0", "team=QA"}, 2, u"", Focus::kNone},
       {"delete the last row", 3, u"", u"", kDelete, {"ver=1.0", "who=山田"}, 2, u"", Focus::kNone},
       {"delete with no row chosen", 0, u"", u"", kDelete, start, 0, u"", Focus::kNone},

@@ -1,4 +1,4 @@
-#include "dialog/DialogLogic.h"
+#include "form/DialogLogic.h"
 
 #include <charconv>
 

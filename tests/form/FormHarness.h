@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "dialog/MarletForm.h"
-#include "dialog/MemoryServices.h"
+#include "form/MarletForm.h"
+#include "form/MemoryServices.h"
 #include "platform/Text.h"
 
 namespace tolvan::dialog::testing {

@@ -1,4 +1,4 @@
-#include "dialog/MarletForm.h"
+#include "form/MarletForm.h"
 
 #include <algorithm>
 #include <optional>

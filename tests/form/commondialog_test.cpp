@@ -1,8 +1,8 @@
 // What the Windows common file dialog is handed: the filter as NUL-ended
 // parts and the folder to start in.
 #include "FormHarness.h"
-#include "dialog/CommonDialogText.h"
-#include "dialog/DialogLogic.h"
+#include "form/CommonDialogText.h"
+#include "form/DialogLogic.h"
 
 namespace tolvan::dialog::testing {
 namespace {

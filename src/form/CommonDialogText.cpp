@@ -1,4 +1,4 @@
-#include "dialog/CommonDialogText.h"
+#include "form/CommonDialogText.h"
 
 namespace tolvan::dialog {
 
