@@ -12,6 +12,8 @@ packages=(
   # Japanese texts in the dialog; IPAGothic also stands in for the monospaced
   # "ＭＳ ゴシック": a Japanese character is exactly two Latin columns wide.
   fonts-ipafont-gothic
+  # The About box's title font (C059), so its screenshot renders as committed.
+  fonts-urw-base35
   # The fuzz targets of fuzz/ (scripts/fuzz.sh): clang and its libFuzzer.
   clang-14 libfuzzer-14-dev
   # Qt's own texts in the dialog (file chooser, prompts, buttons) in Japanese.
