@@ -74,7 +74,7 @@ Result<SettingsRecord> Application::LoadSettings() const {
 }
 
 Result<host::Session> Application::OpenSession() const {
-  return host::Session::Open(host::SessionOptions{Utf8ToUtf16(settings_file_)});
+  return host::Session::Open(host::SessionOptions{Utf8ToUtf16(settings_file_)}, fs_);
 }
 
 Result<host::ProjectInfo> Application::ProjectOf(const std::string& module) {

@@ -263,7 +263,8 @@ TEST_F(ProjectCommandsTest, CommentUpdateKeepsNotesAndSaysWhatWasDropped) {
         "Sub Run(ByVal b As Long)\r\nEnd Sub\r\n");
   testing::RunResult run = Tolvan({"comment", file.string(), "--line", "8", "--update"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, file.string() + ": parameter a is gone, and its note with it: first\n");
+  EXPECT_EQ(run.err,
+            "Tolvan: " + file.string() + ": parameter a is gone, and its note with it: first\n");
   const std::string after = *ReadFileBytes(PathUtf8(file));
   EXPECT_NE(after.find(":b                  I   second\r\n"), std::string::npos) << after;
   EXPECT_EQ(after.find("first"), std::string::npos);
