@@ -165,6 +165,24 @@ TEST_F(ApplicationTest, BufferOperationsAnswerWithEditsOfTheBufferLeftAsItWas) {
   ASSERT_NE(twice, nullptr);
   EXPECT_EQ(twice->declaration_line, 3);
   EXPECT_EQ(twice->fix, header.edits);
+
+  // And that of a stale one what updating it gives.
+  const std::u16string stale_text =
+      u"Attribute VB_Name = \"modU\"\r\n"
+      u"'******************************************************************\r\n"
+      u"'プロシージャ名:  :Run\r\n"
+      u"'説明:            :\r\n"
+      u"'引数:            :a                  I   first\r\n"
+      u"'******************************************************************\r\n"
+      u"Sub Run(ByVal b As Long)\r\nEnd Sub\r\n";
+  const app::Buffer stale{stale_text, host::BufferModuleInfo{}, dir_ + "/modU.bas"};
+  app::Outcome updated = application.UpdateHeader(stale, 7, {When(), {}});
+  ASSERT_TRUE(updated.ok()) << updated.Failure();
+  auto stale_findings = application.Review(stale, {When(), {}});
+  ASSERT_TRUE(stale_findings.ok()) << stale_findings.message();
+  ASSERT_EQ(stale_findings->size(), 2u);  // the module header is missing too
+  EXPECT_EQ(stale_findings->back().kind, app::BufferFinding::Kind::kStale);
+  EXPECT_EQ(stale_findings->back().fix, updated.edits);
 }
 
 // Counts the reads of another file system and can make its steps fail.
