@@ -308,6 +308,8 @@ TEST_F(ProjectCommandsTest, WhatTheFrontEndsShareIsRefusedOrTakenAlike) {
   }
   EXPECT_EQ(*ReadFileBytes(ro), module);
   EXPECT_EQ(*ReadFileBytes(PathUtf8(root_ / "p" / "modA.bas")), module);
+  // Windows removes no read-only file.
+  fs::permissions(root_ / "ro" / "modR.bas", fs::perms::owner_write, fs::perm_options::add);
 }
 
 }  // namespace
