@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "app/Application.h"
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
@@ -157,7 +158,8 @@ std::shared_ptr<ChangesCommand> AddChangesCommand(CLI::App& app) {
   return c;
 }
 
-int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& err) {
+int RunChangesCommand(const ChangesCommand& c, FileSystem& fs, std::ostream& out,
+                      std::ostream& err) {
   if (!c.app->parsed()) return -1;
   if (c.format != "text" && c.format != "json" && c.format != "csv") {
     return Usage(err, "--format is text, json or csv, not \"" + c.format + "\"");
@@ -167,7 +169,6 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
     return Usage(err, "--dry-run goes with --accept or --revert");
   }
   project::ChangesOptions o;
-  o.encoding = c.encoding;
   o.dry_run = c.dry_run;
   o.action = c.accept   ? project::ChangeAction::kAccept
              : c.revert ? project::ChangeAction::kRevert
@@ -187,10 +188,12 @@ int RunChangesCommand(const ChangesCommand& c, std::ostream& out, std::ostream& 
   }
   o.filter.grep = Utf8ToUtf16(c.grep);
 
-  auto settings = project::LoadSettings(c.settings_file);
+  app::Application application(fs, c.settings_file);
+  o.open_module = application.ModuleOpenerFor(c.encoding);
+  auto settings = application.LoadSettings();
   if (!settings) return Usage(err, settings.message());
   const SettingsRecord defaults = project::FactoryDefaults();
-  const project::ModuleList modules = project::CollectModules(c.paths, c.encoding);
+  const project::ModuleList modules = project::CollectModules(fs, c.paths);
   for (const auto& e : modules.errors) err << e << "\n";
   bool failed = !modules.errors.empty();
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <ostream>
 
+#include "platform/FileSystem.h"
+
 namespace tolvan::cli {
 
 struct ChangesCommand;
@@ -16,6 +18,7 @@ std::shared_ptr<ChangesCommand> AddChangesCommand(CLI::App& app);
 // The exit status of `changes` when it was parsed, else -1. 0: done, nothing
 // wrong; 1: a file failed, markers do not pair up, or a block could not be
 // reverted; 2: the options are wrong.
-int RunChangesCommand(const ChangesCommand& command, std::ostream& out, std::ostream& err);
+int RunChangesCommand(const ChangesCommand& command, FileSystem& fs, std::ostream& out,
+                      std::ostream& err);
 
 }  // namespace tolvan::cli

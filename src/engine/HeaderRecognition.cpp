@@ -1324,6 +1324,26 @@ Result<std::vector<HeaderStatus>> ExamineHeaders(const host::CodeModule& module,
   return out;
 }
 
+Result<std::vector<ReviewedHeader>> ReviewHeaders(const host::CodeModule& module,
+                                                  const HeaderContext& context) {
+  Recognizer r(module, context);
+  if (Status s = r.Load(); !s) return s;
+  auto examined = Examine(r, module, context);
+  if (!examined) return examined.status();
+  std::vector<ReviewedHeader> out;
+  for (auto& e : *examined) {
+    ReviewedHeader item;
+    if (e.status.state != HeaderState::kOk) {
+      auto fix = e.status.state == HeaderState::kForeign ? AdoptFor(r, context, e)
+                                                         : EditFor(r, context, e, false);
+      if (fix && *fix) item.fix = std::move(**fix);
+    }
+    item.status = std::move(e.status);
+    out.push_back(std::move(item));
+  }
+  return out;
+}
+
 Result<std::optional<HeaderEdit>> HeaderEditAt(const host::CodeModule& module,
                                                const HeaderContext& context, long line,
                                                bool always) {

@@ -91,6 +91,17 @@ struct HeaderEdit {
   std::u16string left_as_is;
 };
 
+// Every header's status with the edit that fixes it, each as if it were the
+// only one: a new header for a missing one, the update of a stale one, the
+// template's header for the user's own comment; from one reading of the
+// module, so that a thousand fixes cost one review.
+struct ReviewedHeader {
+  HeaderStatus status;
+  std::optional<HeaderEdit> fix;
+};
+Result<std::vector<ReviewedHeader>> ReviewHeaders(const host::CodeModule& module,
+                                                  const HeaderContext& context);
+
 // The edit for the header of the procedure holding code line `line` (the
 // module header in the declarations section): a new header when there is
 // none, the regenerated one otherwise (only when stale, unless `always`);

@@ -35,11 +35,17 @@ class ForwardingDialog : public SettingsDialog {
 // messages it shows kept for the caller, the settings loaded from the
 // session's context into a record of this run.
 struct Surroundings {
-  Surroundings(SettingsContext& context, const Clock& clock, const KeyboardState& keyboard)
+  Surroundings(SettingsContext& context, const Clock& clock, const KeyboardState& keyboard,
+               const SettingsRecord* given = nullptr)
       : connect(ConnectEnvironment{
             .settings = settings,
             .load_settings =
-                [this, &context] {
+                [this, &context, given] {
+                  if (given) {
+                    settings = *given;
+                    SetUserMacros(settings, macros);
+                    return Status::Ok();
+                  }
                   Status loaded = clsSaveSetting(settings, context).Load();
                   if (loaded) SetUserMacros(settings, macros);
                   // What the load went on without (a damaged registry store,
@@ -116,10 +122,10 @@ SessionOutcome ClickSettingsItem(
 
 }  // namespace
 
-Result<Session> Session::Open(const SessionOptions& options) {
+Result<Session> Session::Open(const SessionOptions& options, FileSystem& fs) {
   auto context = SettingsContext::ForRun(options.settings_file);
   if (!context) return context.status();
-  return Session(std::move(*context));
+  return Session(std::move(*context), fs);
 }
 
 SessionOutcome Session::RunComment(std::shared_ptr<VBE> code, const CommentRun& run) {
@@ -128,7 +134,7 @@ SessionOutcome Session::RunComment(std::shared_ptr<VBE> code, const CommentRun& 
   if (run.now) fixed_clock.emplace(*run.now);
   const Clock& clock = fixed_clock ? static_cast<const Clock&>(*fixed_clock) : system_clock;
   FixedKeyboardState keyboard(run.shift, run.ctrl);
-  Surroundings around(context_, clock, keyboard);
+  Surroundings around(context_, clock, keyboard, run.settings);
   around.macros = run.macros;
   auto ide = std::make_shared<StandInEnvironment>(std::move(code), around.clipboard);
   Status connected = around.connect.AddinInstance_OnConnection(ide, connect_mode::kExternal);
@@ -144,13 +150,13 @@ SessionOutcome Session::OpenSettings(SettingsDialog& dialog) {
 SessionOutcome Session::OpenSettings() {
   std::optional<LibrarySettingsDialog> library;
   return ClickSettingsItem(context_, [&](SettingsRecord& settings) -> SettingsDialog& {
-    return library.emplace(settings, context_);
+    return library.emplace(settings, context_, *fs_);
   });
 }
 
 Result<std::filesystem::path> Session::InstallHelp(const std::filesystem::path& folder) {
   const std::filesystem::path program = ProgramFolder();
-  std::optional<std::filesystem::path> document = FindHelpDocument(program);
+  std::optional<std::filesystem::path> document = FindHelpDocument(program, *fs_);
   if (!document) {
     return Status::Error("the user guide is not installed beside the program (" +
                          PathUtf8(program / "help" / "index.html") + ")");
@@ -163,7 +169,7 @@ Result<std::filesystem::path> Session::InstallHelpFrom(const std::filesystem::pa
   const std::filesystem::path target =
       folder.empty() ? PathFromUtf8(context_.module_dir()) / "help" : folder;
   RegistryBridge registry(context_);
-  if (Status s = dialog::InstallHelpDocument(document, target, registry); !s) return s;
+  if (Status s = dialog::InstallHelpDocument(document, target, registry, *fs_); !s) return s;
   return target / "index.html";
 }
 
@@ -171,12 +177,13 @@ Status Session::Register() { return DllRegisterServer(context_.registry()); }
 
 Status Session::Unregister() { return DllUnregisterServer(context_.registry()); }
 
-std::optional<std::filesystem::path> FindHelpDocument(const std::filesystem::path& program_folder) {
+std::optional<std::filesystem::path> FindHelpDocument(const std::filesystem::path& program_folder,
+                                                      FileSystem& fs) {
   for (const std::filesystem::path& candidate :
        {program_folder / "help" / "index.html",
         program_folder / ".." / "share" / "tolvan" / "help" / "index.html"}) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+    Result<FileInfo> info = fs.Stat(PathUtf8(candidate));
+    if (info && info->kind == FileKind::kRegular) return candidate;
   }
   return std::nullopt;
 }

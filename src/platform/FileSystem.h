@@ -121,6 +121,12 @@ class FileSystem {
     return ReadIfPresent(path, kSettingsSizeLimit);
   }
   Result<std::optional<std::string>> ReadIfPresent(const std::string& path, size_t limit);
+  // The regular files in `folder` and every folder below it, by path
+  // ("folder/sub/name"), sorted. What cannot be listed or asked about below
+  // `folder` is passed over, with its message in `passed_over` when given;
+  // so is a folder reached again through a link (a loop), silently.
+  Result<std::vector<std::string>> ListTree(const std::string& folder,
+                                            std::vector<std::string>* passed_over = nullptr);
 };
 
 // The real file system of this process, for callers that are not given one.

@@ -54,12 +54,10 @@ ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
   };
   const bool rewrite = o.action != ChangeAction::kList;
   // Held from reading the module to replacing it, as for `tolvan comment`.
-  std::optional<Result<std::unique_ptr<FileLock>>> lock;
-  if (rewrite && !o.dry_run) lock = DefaultFileSystem().Lock(PathUtf8(file), /*create=*/false);
-  auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{o.encoding});
-  if (!vbe) return fail(vbe.message());
-  if (lock && !*lock) return fail(lock->message());
-  host::ModuleDocument& document = (*vbe)->document();
+  auto opened = o.open_module(file, rewrite && !o.dry_run);
+  if (!opened) return fail(opened.message());
+  const std::shared_ptr<host::FileVBE> vbe = opened->vbe;
+  host::ModuleDocument& document = vbe->document();
   const std::vector<std::u16string> lines = document.FileLineTexts();
   ChangeReading reading = markers.Read(lines);
   out.problems = reading.problems;
@@ -85,7 +83,7 @@ ChangesOutcome RunChanges(const fs::path& file, const ChangeMarkers& markers,
     out.diff = UnifiedDiff(document.original_bytes(), document.ByteEdits(), out.file);
     return out;
   }
-  if (Status s = (*vbe)->Save(); !s) return fail(s.message());
+  if (Status s = vbe->Save(); !s) return fail(s.message());
   return out;
 }
 

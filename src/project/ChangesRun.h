@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/ChangeMarkers.h"
+#include "project/ProjectRun.h"
 
 namespace tolvan::project {
 
@@ -25,7 +26,9 @@ struct ChangeFilter {
 enum class ChangeAction { kList, kAccept, kRevert };
 
 struct ChangesOptions {
-  std::string encoding;  // empty: UTF-8 when valid, else CP932
+  // Opens a module (checked and locked when it is to be written); the
+  // application layer gives it.
+  ModuleOpener open_module;
   ChangeFilter filter;
   ChangeAction action = ChangeAction::kList;
   bool dry_run = false;  // accept or revert into `diff`, the file untouched

@@ -6,30 +6,43 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/ChangeMarkers.h"
 #include "engine/HeaderRecognition.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
 #include "settings/SettingsRecord.h"
+#include "standin/FileHost.h"
 #include "vbide/VBE.h"
 
 namespace tolvan::project {
 
 // The module files `paths` stand for, in a stable order, each once; paths
-// that name nothing usable go to `errors` as "PATH: message".
+// that name nothing usable go to `errors` as "PATH: message". A .vbp is read
+// in its own encoding (UTF-8 when valid, else CP932).
 struct ModuleList {
   std::vector<std::filesystem::path> files;
   std::vector<std::string> errors;
 };
-ModuleList CollectModules(const std::vector<std::string>& paths, const std::string& encoding);
+ModuleList CollectModules(FileSystem& fs, const std::vector<std::string>& paths);
 
-// The settings as the add-in loads them, or from the settings file given;
-// and the factory defaults.
-Result<SettingsRecord> LoadSettings(const std::string& settings_file);
+// The factory defaults, which headers are also recognised by.
 SettingsRecord FactoryDefaults();
+
+// A module file opened for a run: its lock (held until it is saved, when
+// it is to be changed) and the module.
+struct OpenedModule {
+  std::unique_ptr<FileLock> lock;
+  std::shared_ptr<host::FileVBE> vbe;
+};
+// Opens a module file, checked and locked when `for_writing`.
+using ModuleOpener =
+    std::function<Result<OpenedModule>(const std::filesystem::path& file, bool for_writing)>;
 
 // What the headers of the module `vbe` shows are checked against and
 // expanded with: the templates in use, the factory defaults, the project's
@@ -40,11 +53,12 @@ std::optional<HeaderContext> HeaderContextFor(const host::VBE& vbe, const Settin
                                               const LocalDateTime& now);
 
 struct Problem {
-  long line = 0;          // the declaration's line in the file
-  bool missing = false;   // else stale, or foreign
-  bool foreign = false;   // a comment the user wrote stands in the header's place
-  std::string procedure;  // "Function CalcPay", "module modCalc"
-  std::string details;    // "parameters: +curBonus -lngOld; return type: Long -> Currency"
+  long line = 0;                   // the declaration's line in the file
+  bool missing = false;            // else stale, or foreign
+  bool foreign = false;            // a comment the user wrote stands in the header's place
+  std::string procedure;           // "Function CalcPay", "module modCalc"
+  std::string details;             // "parameters: +curBonus -lngOld; return type: Long -> Currency"
+  bool unbalanced_marker = false;  // a change marker without its end (details says so)
 };
 
 struct FileOutcome {
@@ -63,7 +77,7 @@ struct FileOutcome {
 struct RunOptions {
   const SettingsRecord* settings = nullptr;
   const SettingsRecord* defaults = nullptr;
-  std::string encoding;
+  ModuleOpener open_module;
   LocalDateTime now;
   bool document = false;  // else review only
   bool update = false;
@@ -72,6 +86,10 @@ struct RunOptions {
   int jobs = 0;  // 0: one per core
   // Called from the worker threads, one call at a time.
   std::function<void(size_t done, size_t total)> progress;
+  // Review: the change-marker reader of a module, for markers that do not
+  // pair up (read from the same text as the headers); unset: not checked.
+  // Called from the worker threads.
+  std::function<Result<const ChangeMarkers*>(const std::filesystem::path&)> markers;
 };
 
 // One outcome per file, in the order given.

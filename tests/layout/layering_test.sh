@@ -16,11 +16,12 @@ declare -A allowed=(
   [standin]="platform vbide vbsource"
   [project]="platform vbide settings engine vbsource standin"
   [host]="platform vbide settings engine vbsource standin project"
-  [cli]="platform vbide settings engine vbsource standin project host lsp"
-  [lsp]="platform vbide settings engine vbsource standin project host"
+  [app]="platform vbide settings engine vbsource standin project host"
+  [cli]="platform vbide settings engine vbsource standin project host app lsp"
+  [lsp]="platform vbide settings engine vbsource standin project host app"
   [form]="platform vbide settings engine host"
   [dialog]="platform vbide settings engine host form"
-  [windows]="platform vbide settings engine vbsource standin project host lsp form"
+  [windows]="platform vbide settings engine vbsource standin project host app lsp form"
   [fuzz]="platform vbide settings engine vbsource standin project host"
 )
 

@@ -9,6 +9,7 @@
 
 #include "SystemSupport.h"
 #include "project/ProjectRun.h"
+#include "standin/FileHost.h"
 
 namespace tolvan::project {
 namespace {
@@ -76,6 +77,11 @@ TEST(DryRunDiff, PatchGivesWhatTheRealRunWrites) {
   options.now = {2026, 12, 8, 9, 30, 0};
   options.document = true;
   options.jobs = 1;
+  options.open_module = [](const fs::path& file, bool) -> Result<OpenedModule> {
+    auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{});
+    if (!vbe) return vbe.status();
+    return OpenedModule{nullptr, *vbe};
+  };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     // The same folder name on both sides: the project is named after it.
