@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "app/Application.h"
 #include "cli/NowOption.h"
 #include "cli/ProjectCommands.h"
 #include "host/Session.h"
@@ -16,7 +17,6 @@
 #include "platform/MessageBox.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
-#include "standin/FileHost.h"
 
 namespace tolvan::cli {
 namespace {
@@ -61,43 +61,66 @@ int Fail(std::ostream& err, const Status& status) {
   return 1;
 }
 
-// Prints what the add-in showed, as message boxes look on a terminal, and
-// turns the outcome into an exit status: a run that had to show a message
-// failed.
-int Report(const host::SessionOutcome& outcome, std::ostream& err) {
+// Prints what the application said, as message boxes look on a terminal,
+// and turns the outcome into an exit status: a run that had to show a
+// message failed.
+int Report(const app::Outcome& outcome, std::ostream& err) {
   StreamMessageBox printer(err);
   for (const std::string& warning : outcome.warnings) err << "Tolvan: warning: " << warning << "\n";
+  for (const std::string& note : outcome.notes) err << "Tolvan: " << note << "\n";
   for (const auto& shown : outcome.messages) printer.Show(shown.prompt, shown.title);
   if (!outcome.messages.empty()) return 1;
   if (!outcome.status) return Fail(err, outcome.status);
   return 0;
 }
 
-Result<host::Session> OpenSession(const std::string& settings_file = {}) {
-  return host::Session::Open(host::SessionOptions{Utf8ToUtf16(settings_file)});
+int Report(const host::SessionOutcome& outcome, std::ostream& err) {
+  return Report(app::Outcome{outcome.status, {}, {}, outcome.warnings, outcome.messages, {}}, err);
 }
+
+// Writes the resulting file to `out` in blocks, with no copy of the whole
+// file.
+class BlockPrinter {
+ public:
+  explicit BlockPrinter(std::ostream& out) : out_(out) { block_.reserve(1 << 16); }
+  ~BlockPrinter() {
+    Put();
+    out_.flush();
+  }
+  void operator()(std::string_view piece) {
+    if (block_.size() + piece.size() > block_.capacity()) Put();
+    if (piece.size() >= block_.capacity()) {
+      out_.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    } else {
+      block_.append(piece);
+    }
+  }
+
+ private:
+  void Put() {
+    out_.write(block_.data(), static_cast<std::streamsize>(block_.size()));
+    block_.clear();
+  }
+  std::ostream& out_;
+  std::string block_;
+};
 
 // The comment command as the environment runs it when the add-in is started
 // from outside: the module file is the active code pane, the cursor or
-// selection is the one given.
-int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
-  host::CommentRun run;
-  run.shift = o.shift;
-  run.ctrl = o.ctrl;
+// selection is the one given. The settings are those in use, as the add-in
+// loads them at connection; or, with --settings, the given file pair for
+// this run, the registry untouched.
+int RunComment(const CommentOptions& o, FileSystem& fs, std::ostream& out, std::ostream& err) {
+  app::RunValues values;
   if (!o.now.empty()) {
     auto when = ParseNow(o.now);
     if (!when) return Fail(err, when.status());
-    run.now = *when;
+    values.now = *when;
   }
   auto line = ParsePosition("--line", o.line);
   if (!line) return Fail(err, line.status());
   auto column = ParsePosition("--column", o.column);
   if (!column) return Fail(err, column.status());
-  // --update: regenerate the header at the cursor instead (ProjectCommands).
-  if (o.update) {
-    return RunCommentUpdate(
-        {o.file, *line, *column, o.now, o.encoding, o.settings_file, o.to_stdout}, out, err);
-  }
   Result<long> end_line = *line;
   if (o.end_line) end_line = ParsePosition("--end-line", *o.end_line);
   if (!end_line) return Fail(err, end_line.status());
@@ -105,54 +128,24 @@ int RunComment(const CommentOptions& o, std::ostream& out, std::ostream& err) {
   if (o.end_column) end_column = ParsePosition("--end-column", *o.end_column);
   if (!end_column) return Fail(err, end_column.status());
 
-  // The settings in use, as the add-in loads them at connection; or, with
-  // --settings, the given file pair for this run, the registry untouched.
-  auto session = OpenSession(o.settings_file);
-  if (!session) return Fail(err, session.status());
-
-  // Held from reading the module to replacing it: runs on one module take
-  // turns, so none replaces it with a text that lacks another's edit. A
-  // module that cannot be locked is one Open() refuses with a better word.
-  auto lock = DefaultFileSystem().Lock(o.file, /*create=*/false);
-  auto vbe = host::FileVBE::Open(PathFromUtf8(o.file), host::FileOpenOptions{o.encoding});
-  if (!vbe) return Fail(err, vbe.status());
-  if (!lock) return Fail(err, lock.status());
-  for (const std::string& note : (*vbe)->notes()) err << "Tolvan: " << note << "\n";
-  if (Status s = (*vbe)->SelectFileRange(*line, *column, *end_line, *end_column); !s) {
-    return Fail(err, s);
-  }
-
-  if (int status = Report(session->RunComment(*vbe, run), err); status != 0) return status;
-
+  app::Application application(fs, o.settings_file);
+  std::optional<BlockPrinter> printer;
+  app::ModuleFile file{o.file, o.encoding, nullptr};
   if (o.to_stdout) {
-    // Written in blocks straight from the module's lines, with no copy of
-    // the whole file.
-    std::string block;
-    block.reserve(1 << 16);
-    auto put = [&out, &block] {
-      out.write(block.data(), static_cast<std::streamsize>(block.size()));
-      block.clear();
-    };
-    (*vbe)->WriteTo([&](std::string_view piece) {
-      if (block.size() + piece.size() > block.capacity()) put();
-      if (piece.size() >= block.capacity()) {
-        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-      } else {
-        block.append(piece);
-      }
-    });
-    put();
-    out.flush();
-    return 0;
+    printer.emplace(out);
+    file.print = [&printer](std::string_view piece) { (*printer)(piece); };
   }
-  if (Status s = (*vbe)->Save(); !s) return Fail(err, s);
-  return 0;
+  // --update: regenerate the header at the cursor instead.
+  if (o.update) return Report(application.UpdateHeader(file, *line, *column, values), err);
+  return Report(application.Comment(file, {*line, *column, *end_line, *end_column},
+                                    app::Keys{o.shift, o.ctrl}, values),
+                err);
 }
 
 // The settings command: the add-in connects as usual, the user picks its
 // item from the Tools menu, and the add-in is disconnected again.
-int RunSettings(std::ostream& err) {
-  auto session = OpenSession();
+int RunSettings(FileSystem& fs, std::ostream& err) {
+  auto session = app::Application(fs).OpenSession();
   if (!session) return Fail(err, session.status());
   return Report(session->OpenSettings(), err);
 }
@@ -160,8 +153,9 @@ int RunSettings(std::ostream& err) {
 // The help document's set-up step: copies the user guide into `folder`
 // (default: the configuration folder's help/) and records the folder as
 // "InstallPath", where the settings dialog's Help menu looks for it.
-int RunInstallHelp(const std::string& folder, std::ostream& out, std::ostream& err) {
-  auto session = OpenSession();
+int RunInstallHelp(const std::string& folder, FileSystem& fs, std::ostream& out,
+                   std::ostream& err) {
+  auto session = app::Application(fs).OpenSession();
   if (!session) return Fail(err, session.status());
   auto written = session->InstallHelp(PathFromUtf8(folder));
   if (!written) return Fail(err, written.status());
@@ -170,8 +164,8 @@ int RunInstallHelp(const std::string& folder, std::ostream& out, std::ostream& e
 }
 
 // The add-in's self-registration, into the registry store of this machine.
-int RunRegistration(bool register_add_in, std::ostream& err) {
-  auto session = OpenSession();
+int RunRegistration(bool register_add_in, FileSystem& fs, std::ostream& err) {
+  auto session = app::Application(fs).OpenSession();
   if (!session) return Fail(err, session.status());
   Status done = register_add_in ? session->Register() : session->Unregister();
   return done.ok() ? 0 : Fail(err, done);
@@ -179,7 +173,8 @@ int RunRegistration(bool register_add_in, std::ostream& err) {
 
 }  // namespace
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           FileSystem& fs) {
   CLI::App app{"Tolvan writes header comments and change markers into Visual Basic code.",
                "tolvan"};
   app.set_version_flag("--version", TOLVAN_VERSION);
@@ -245,12 +240,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     return app.exit(e, out, err);
   }
 
-  if (int status = RunProjectCommand(*project_commands, out, err); status >= 0) return status;
-  if (cmd->parsed()) return RunComment(comment, out, err);
-  if (settings_cmd->parsed()) return RunSettings(err);
-  if (register_cmd->parsed()) return RunRegistration(true, err);
-  if (unregister_cmd->parsed()) return RunRegistration(false, err);
-  if (install_help_cmd->parsed()) return RunInstallHelp(help_folder, out, err);
+  if (int status = RunProjectCommand(*project_commands, fs, out, err); status >= 0) return status;
+  if (cmd->parsed()) return RunComment(comment, fs, out, err);
+  if (settings_cmd->parsed()) return RunSettings(fs, err);
+  if (register_cmd->parsed()) return RunRegistration(true, fs, err);
+  if (unregister_cmd->parsed()) return RunRegistration(false, fs, err);
+  if (install_help_cmd->parsed()) return RunInstallHelp(help_folder, fs, out, err);
   if (lsp_cmd->parsed()) return lsp::RunLanguageServer(0, 1, err);
   return 0;
 }

@@ -7,14 +7,9 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "app/Application.h"
 #include "cli/NowOption.h"
-#include "engine/HeaderRecognition.h"
-#include "platform/FileSystem.h"
-#include "platform/PathText.h"
-#include "platform/Text.h"
-#include "platform/VbFormat.h"
-#include "project/ProjectRun.h"
-#include "standin/FileHost.h"
+#include "platform/Clock.h"
 
 namespace tolvan::cli {
 
@@ -61,32 +56,42 @@ void AddCommonOptions(CLI::App* cmd, ProjectCommands& c) {
   cmd->add_option(
       "--encoding", c.encoding,
       "The files' encoding (default: UTF-8 when a file is valid UTF-8 beyond ASCII, else CP932)");
-  cmd->add_option("--jobs", c.jobs, "Files worked on at once (default: one per core)")
-      ->check(CLI::PositiveNumber);
+  // Checked after parsing, in words of its own: the option library's range
+  // check prints its bounds with 309 digits.
+  cmd->add_option("--jobs", c.jobs, "Files worked on at once (default: one per core)");
 }
 
-int RunDocument(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
+// The --jobs option: a count of files at once, at least 1; 0 when not given.
+bool CheckJobs(const ProjectCommands& c, CLI::App* cmd, std::ostream& err) {
+  if (cmd->count("--jobs") == 0 || c.jobs >= 1) return true;
+  err << "Tolvan: --jobs must be at least 1, not " << c.jobs << "\n";
+  return false;
+}
+
+app::ProjectRequest RequestOf(const ProjectCommands& c, const LocalDateTime& now) {
+  app::ProjectRequest r;
+  r.paths = c.paths;
+  r.encoding = c.encoding;
+  r.values.now = now;
+  r.update = c.update;
+  r.dry_run = c.dry_run;
+  r.jobs = c.jobs;
+  return r;
+}
+
+int RunDocument(const ProjectCommands& c, FileSystem& fs, std::ostream& out, std::ostream& err) {
+  if (!CheckJobs(c, c.document, err)) return 2;
   auto now = NowOption(c.now);
   if (!now) return Fail(err, now.message());
-  auto settings = project::LoadSettings(c.settings_file);
-  if (!settings) return Fail(err, settings.message());
-  const SettingsRecord defaults = project::FactoryDefaults();
-  const project::ModuleList modules = project::CollectModules(c.paths, c.encoding);
-  for (const auto& e : modules.errors) err << e << "\n";
+  app::Application application(fs, c.settings_file);
+  app::ProjectRequest request = RequestOf(c, *now);
+  request.progress = ProgressLine(err, c.dry_run ? "checking" : "documenting");
+  const app::ProjectOutcome run = application.Document(request);
+  if (!run.status) return Fail(err, run.status.message());
+  for (const auto& e : run.errors) err << e << "\n";
+  const auto& outcomes = run.files;
 
-  project::RunOptions o;
-  o.settings = &*settings;
-  o.defaults = &defaults;
-  o.encoding = c.encoding;
-  o.now = *now;
-  o.document = true;
-  o.update = c.update;
-  o.dry_run = c.dry_run;
-  o.jobs = c.jobs;
-  o.progress = ProgressLine(err, c.dry_run ? "checking" : "documenting");
-  const auto outcomes = project::Run(modules.files, o);
-
-  int changed = 0, inserted = 0, updated = 0, failed = static_cast<int>(modules.errors.size());
+  int changed = 0, inserted = 0, updated = 0, failed = static_cast<int>(run.errors.size());
   for (const auto& f : outcomes) {
     if (!f.error.empty()) {
       err << f.error << "\n";
@@ -108,29 +113,24 @@ int RunDocument(const ProjectCommands& c, std::ostream& out, std::ostream& err) 
   return failed > 0 ? 1 : 0;
 }
 
-int RunReview(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
+int RunReview(const ProjectCommands& c, FileSystem& fs, std::ostream& out, std::ostream& err) {
   if (c.format != "text" && c.format != "json") {
     err << "Tolvan: --format is text or json, not \"" << c.format << "\"\n";
     return 2;
   }
-  auto settings = project::LoadSettings(c.settings_file);
-  if (!settings) {
-    Fail(err, settings.message());
+  if (!CheckJobs(c, c.review, err)) return 2;
+  app::Application application(fs, c.settings_file);
+  app::ProjectRequest request = RequestOf(c, SystemClock().Now());
+  request.progress = ProgressLine(err, "reviewing");
+  const app::ProjectOutcome run = application.Review(request);
+  if (!run.status) {
+    Fail(err, run.status.message());
     return 2;
   }
-  const SettingsRecord defaults = project::FactoryDefaults();
-  const project::ModuleList modules = project::CollectModules(c.paths, c.encoding);
-  for (const auto& e : modules.errors) err << e << "\n";
+  for (const auto& e : run.errors) err << e << "\n";
+  const auto& outcomes = run.files;
 
-  project::RunOptions o;
-  o.settings = &*settings;
-  o.defaults = &defaults;
-  o.encoding = c.encoding;
-  o.jobs = c.jobs;
-  o.progress = ProgressLine(err, "reviewing");
-  const auto outcomes = project::Run(modules.files, o);
-
-  bool unreadable = !modules.errors.empty();
+  bool unreadable = !run.errors.empty();
   bool problems = false;
   nlohmann::json json = nlohmann::json::array();
   std::string text;
@@ -190,51 +190,11 @@ std::shared_ptr<ProjectCommands> AddProjectCommands(CLI::App& app) {
   return c;
 }
 
-int RunProjectCommand(const ProjectCommands& c, std::ostream& out, std::ostream& err) {
-  if (c.document->parsed()) return RunDocument(c, out, err);
-  if (c.review->parsed()) return RunReview(c, out, err);
+int RunProjectCommand(const ProjectCommands& c, FileSystem& fs, std::ostream& out,
+                      std::ostream& err) {
+  if (c.document->parsed()) return RunDocument(c, fs, out, err);
+  if (c.review->parsed()) return RunReview(c, fs, out, err);
   return -1;
-}
-
-int RunCommentUpdate(const UpdateOptions& o, std::ostream& out, std::ostream& err) {
-  auto now = NowOption(o.now);
-  if (!now) return Fail(err, now.message());
-  auto settings = project::LoadSettings(o.settings_file);
-  if (!settings) return Fail(err, settings.message());
-  const SettingsRecord defaults = project::FactoryDefaults();
-
-  // Held from reading the module to replacing it, as for the comment
-  // command, so that concurrent runs do not lose each other's edits.
-  auto lock = DefaultFileSystem().Lock(o.file, /*create=*/false);
-  auto vbe = host::FileVBE::Open(PathFromUtf8(o.file), host::FileOpenOptions{o.encoding});
-  if (!vbe) return Fail(err, vbe.message());
-  if (!lock) return Fail(err, lock.message());
-  if (Status s = (*vbe)->SelectFileRange(o.line, o.column, o.line, o.column); !s) {
-    return Fail(err, s.message());
-  }
-  auto pane = (*vbe)->ActiveCodePane();
-  auto module = pane->CodeModule();
-  std::optional<HeaderContext> found = project::HeaderContextFor(**vbe, *settings, defaults, *now);
-  if (!found) return Fail(err, o.file + ": not a code module");
-  const HeaderContext& context = *found;
-
-  auto edit = HeaderEditAt(*module, context, pane->GetSelection().startLine, true);
-  if (!edit) return Fail(err, o.file + ": " + edit.message());
-  if (*edit) {
-    for (const auto& note : (*edit)->dropped_notes) {
-      err << o.file << ": parameter " << Utf16ToUtf8(note.parameter)
-          << " is gone, and its note with it: " << Utf16ToUtf8(note.note) << "\n";
-    }
-    if (Status s = ApplyHeaderEdit(*module, **edit); !s) return Fail(err, s.message());
-  }
-  if (o.to_stdout) {
-    const std::string bytes = (*vbe)->Serialize();
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    return 0;
-  }
-  if (Status s = (*vbe)->Save(); !s) return Fail(err, s.message());
-  return 0;
 }
 
 }  // namespace tolvan::cli

@@ -6,6 +6,7 @@
 
 #include "cli/Cli.h"
 #include "cli/ProgramStreams.h"
+#include "platform/FileSystem.h"
 
 // No exception leaves the program: the library returns errors as values,
 // but the standard library can still throw (memory running out above all),
@@ -16,8 +17,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments = tolvan::cli::ProgramArguments(argc, argv);
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    // The one file system of the process, passed down to everything that
+    // reads or writes.
+    tolvan::LocalFileSystem files;
     return tolvan::cli::RunCli(static_cast<int>(pointers.size()), pointers.data(), std::cout,
-                               std::cerr);
+                               std::cerr, files);
   } catch (const std::bad_alloc&) {
     std::cerr << "Tolvan: out of memory\n";
   } catch (const std::exception& e) {

@@ -1,47 +1,32 @@
 #include "lsp/CommentRunner.h"
 
-#include <memory>
-
-#include "host/Session.h"
+#include "platform/PathText.h"
 #include "platform/Text.h"
-#include "settings/clsSaveSetting.h"
 #include "standin/FileHost.h"
+#include "vbsource/ModuleDocument.h"
 
 namespace tolvan::lsp {
 
-Result<SettingsContext> SettingsSource::Context() const {
-  if (file_.empty()) return SettingsContext::ForThisMachine();
-  return SettingsContext::ForProfileFile(Utf8ToUtf16(file_));
-}
+SettingsSource::SettingsSource(std::string settings_file, FileSystem& fs)
+    : application_(std::make_shared<app::Application>(fs, std::move(settings_file))) {}
 
-Result<SettingsRecord> SettingsSource::Load() const {
-  Result<SettingsContext> context = Context();
-  if (!context) return context.status();
-  SettingsRecord settings;
-  if (Status s = clsSaveSetting(settings, *context).Load(); !s) return s;
-  return settings;
-}
+Result<SettingsRecord> SettingsSource::Load() const { return application_->LoadSettings(); }
 
 Result<std::string> RunCommentCommand(const CommentInput& input, const SettingsSource& source,
                                       const Clock& clock) {
-  Result<SettingsContext> context = source.Context();
-  if (!context) return context.status();
-  auto vbe = host::FileVBE::FromBytes(input.module, input.utf8, host::FileOpenOptions{"UTF-8"},
-                                      input.project);
-  if (!vbe) return vbe.status();
-  if (Status s = (*vbe)->SelectFileRange(input.start_line, input.start_column, input.end_line,
-                                         input.end_column);
-      !s) {
-    return s;
-  }
-
-  // The command as `tolvan comment` runs it, through the same session.
-  host::Session session(std::move(*context));
-  host::SessionOutcome outcome =
-      session.RunComment(*vbe, host::CommentRun{input.shift, input.ctrl, clock.Now()});
-  if (!outcome.messages.empty()) return Status::Error(Utf16ToUtf8(outcome.messages.front().prompt));
+  const std::string name = PathUtf8(input.module);
+  const std::u16string text = Utf8ToUtf16(input.utf8);
+  const app::Buffer buffer{
+      text,
+      host::BufferModuleInfo{Utf8ToUtf16(PathUtf8(input.module.stem())),
+                             host::ComponentTypeOf(input.module, false), input.project},
+      name};
+  app::Outcome outcome = source.application().Comment(
+      buffer, {input.start_line, input.start_column, input.end_line, input.end_column},
+      app::Keys{input.shift, input.ctrl}, app::RunValues{clock.Now(), {}});
   if (!outcome.status) return outcome.status;
-  return (*vbe)->Serialize();
+  if (!outcome.ok()) return Status::Error(outcome.Failure());
+  return Utf16ToUtf8(outcome.result->Text());
 }
 
 }  // namespace tolvan::lsp

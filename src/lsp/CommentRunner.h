@@ -1,37 +1,39 @@
-// The comment command over an editor's buffer: the buffer stands in for the
-// module file (as UTF-8, the editor owning the file's real encoding), the
-// add-in is started from outside over it exactly as `tolvan comment` starts
-// it, and the result is the buffer's text after the command.
+// The comment command over an editor's buffer, run by the application layer
+// exactly as `tolvan comment` runs it on a file: the buffer (as UTF-8, the
+// editor owning the file's real encoding) is the module, and the result is
+// the buffer's text after the command.
 #pragma once
 
 #include <filesystem>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "app/Application.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
-#include "settings/SettingsContext.h"
 #include "settings/SettingsRecord.h"
 #include "vbsource/VbpProject.h"
 
 namespace tolvan::lsp {
 
 // Where the settings come from: those in use on this machine (the registry
-// record, then the profile file), or one given settings file.
+// record, then the profile file), or one given settings file, which must
+// exist at every request (one deleted mid-session is an error, never the
+// factory settings).
 class SettingsSource {
  public:
-  // `settings_file` empty: this machine's settings in use.
-  explicit SettingsSource(std::string settings_file = {}) : file_(std::move(settings_file)) {}
-  // A fresh context each time, so that every command reads the settings as
-  // they are on disk now.
-  Result<SettingsContext> Context() const;
-  // The settings record as the add-in loads it at connection.
+  // `settings_file` empty: this machine's settings in use. `fs` is the
+  // process's one file system.
+  explicit SettingsSource(std::string settings_file = {}, FileSystem& fs = DefaultFileSystem());
+  // The settings record as the add-in loads it at connection, read now.
   Result<SettingsRecord> Load() const;
-  const std::string& file() const { return file_; }
+  const std::string& file() const { return application_->settings_file(); }
+  app::Application& application() const { return *application_; }
 
  private:
-  std::string file_;
+  std::shared_ptr<app::Application> application_;
 };
 
 struct CommentInput {

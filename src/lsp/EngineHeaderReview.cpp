@@ -1,90 +1,46 @@
 #include "lsp/EngineHeaderReview.h"
 
-#include <memory>
-
-#include "engine/HeaderRecognition.h"
+#include "app/Application.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
-#include "project/ProjectRun.h"
-#include "standin/BufferHost.h"
 #include "standin/FileHost.h"
+#include "vbsource/ModuleDocument.h"
 
 namespace tolvan::lsp {
 namespace {
 
-// The factory templates, which a header is also recognised by.
-const SettingsRecord& Defaults() {
-  static const SettingsRecord defaults = project::FactoryDefaults();
-  return defaults;
-}
-
-struct Module {
-  std::shared_ptr<host::BufferVBE> vbe;
-  std::shared_ptr<host::CodeModule> code;
-};
-
-Result<Module> MakeModule(const ReviewInput& input) {
-  host::BufferModuleInfo info;
-  info.fallback_name = Utf8ToUtf16(PathUtf8(input.module.stem()));
-  info.component_type = host::ComponentTypeOf(input.module, false);
-  info.project = input.project;
-  auto vbe = host::BufferVBE::FromText(input.text, info, PathUtf8(input.module));
-  if (!vbe) return vbe.status();
-  auto pane = (*vbe)->ActiveCodePane();
-  auto code = pane ? pane->CodeModule() : nullptr;
-  if (!code) return Status::InvalidArgument(PathUtf8(input.module) + " shows no code module");
-  return Module{*vbe, code};
-}
-
-std::u16string JoinDetails(const std::vector<std::u16string>& details) {
-  std::u16string out;
-  for (const std::u16string& d : details) {
-    if (!out.empty()) out += u"; ";
-    out += d;
-  }
-  return out;
+host::BufferModuleInfo InfoOf(const ReviewInput& input) {
+  return host::BufferModuleInfo{Utf8ToUtf16(PathUtf8(input.module.stem())),
+                                host::ComponentTypeOf(input.module, false), input.project};
 }
 
 }  // namespace
 
 Result<std::vector<HeaderFinding>> EngineHeaderReview::Review(const ReviewInput& input) const {
-  Result<Module> module = MakeModule(input);
-  if (!module) return module.status();
-  auto context =
-      project::HeaderContextFor(*module->vbe, input.settings, Defaults(), input.clock.Now());
-  if (!context) return std::vector<HeaderFinding>{};
-  auto statuses = ExamineHeaders(*module->code, *context);
-  if (!statuses) return statuses.status();
+  const std::string name = PathUtf8(input.module);
+  auto found = app::ReviewBuffer(app::Buffer{input.text, InfoOf(input), name}, input.settings,
+                                 input.clock.Now());
+  if (!found) return found.status();
   std::vector<HeaderFinding> findings;
-  for (const HeaderStatus& s : *statuses) {
-    if (s.state == HeaderState::kOk) continue;
-    Result<long> line = module->vbe->FileLineOf(s.declaration_line);
-    findings.push_back(HeaderFinding{line ? *line : s.declaration_line,
-                                     s.state == HeaderState::kMissing
+  for (app::BufferFinding& f : *found) {
+    findings.push_back(HeaderFinding{f.declaration_line,
+                                     f.kind == app::BufferFinding::Kind::kMissing
                                          ? HeaderFinding::Kind::kMissing
                                          : HeaderFinding::Kind::kStale,
-                                     s.what, JoinDetails(s.details)});
+                                     std::move(f.procedure), std::move(f.details)});
   }
   return findings;
 }
 
 Result<std::u16string> EngineHeaderReview::UpdateHeader(const ReviewInput& input,
                                                         long declaration_line) const {
-  Result<Module> module = MakeModule(input);
-  if (!module) return module.status();
-  auto context =
-      project::HeaderContextFor(*module->vbe, input.settings, Defaults(), input.clock.Now());
-  if (!context) return Status::InvalidArgument("the document shows no code module");
-  // The declaration's line of the text, as a code line.
-  if (Status s = module->vbe->SelectFileRange(declaration_line, 1, declaration_line, 1); !s) {
-    return s;
-  }
-  const long code_line = module->vbe->ActiveCodePane()->GetSelection().startLine;
-  auto edit = HeaderEditAt(*module->code, *context, code_line, /*always=*/false);
-  if (!edit) return edit.status();
-  if (!*edit) return Status::InvalidArgument("the header there is up to date");
-  if (Status s = ApplyHeaderEdit(*module->code, **edit); !s) return s;
-  return module->vbe->Text();
+  const std::string name = PathUtf8(input.module);
+  app::Outcome outcome =
+      app::UpdateBufferHeader(app::Buffer{input.text, InfoOf(input), name}, input.settings,
+                              declaration_line, input.clock.Now());
+  if (!outcome.status) return outcome.status;
+  if (!outcome.ok()) return Status::Error(outcome.Failure());
+  return outcome.result->Text();
 }
 
 }  // namespace tolvan::lsp

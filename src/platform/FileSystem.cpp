@@ -162,6 +162,43 @@ Result<std::string> WriteTemporary(FileSystem& fs, const std::string& target,
 
 bool FileSystem::Exists(const std::string& path) { return Stat(path).ok(); }
 
+Result<std::vector<std::string>> FileSystem::ListTree(const std::string& folder) {
+  Result<std::vector<std::string>> top = ListFolder(folder);
+  if (!top) return top.status();
+  std::vector<std::string> files;
+  // Folders already listed, by device and file number where the file system
+  // has them, so that a link back up does not loop.
+  std::set<std::pair<uint64_t, uint64_t>> listed;
+  if (Result<FileInfo> info = Stat(folder); info && info->inode != 0) {
+    listed.insert({info->device, info->inode});
+  }
+  struct Pending {
+    std::string folder;
+    std::vector<std::string> names;
+  };
+  std::vector<Pending> pending{{folder, std::move(*top)}};
+  while (!pending.empty()) {
+    Pending here = std::move(pending.back());
+    pending.pop_back();
+    for (const std::string& name : here.names) {
+      const std::string path = here.folder.empty() || here.folder.back() == '/'
+                                   ? here.folder + name
+                                   : here.folder + "/" + name;
+      Result<FileInfo> info = Stat(path);
+      if (!info) continue;  // gone meanwhile, or a dangling link
+      if (info->kind == FileKind::kRegular) {
+        files.push_back(path);
+      } else if (info->kind == FileKind::kFolder) {
+        if (info->inode != 0 && !listed.insert({info->device, info->inode}).second) continue;
+        Result<std::vector<std::string>> names = ListFolder(path);
+        if (names) pending.push_back({path, std::move(*names)});
+      }
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
 Result<std::optional<std::string>> FileSystem::ReadIfPresent(const std::string& path,
                                                              size_t limit) {
   Result<std::string> bytes = ReadFile(path, limit);

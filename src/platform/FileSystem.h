@@ -121,6 +121,10 @@ class FileSystem {
     return ReadIfPresent(path, kSettingsSizeLimit);
   }
   Result<std::optional<std::string>> ReadIfPresent(const std::string& path, size_t limit);
+  // The regular files in `folder` and every folder below it, by path
+  // ("folder/sub/name"), sorted. A folder below that cannot be listed is
+  // passed over, as is a folder reached again through a link (a loop).
+  Result<std::vector<std::string>> ListTree(const std::string& folder);
 };
 
 // The real file system of this process, for callers that are not given one.

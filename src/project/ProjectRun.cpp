@@ -65,14 +65,17 @@ namespace {
 FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
   FileOutcome out;
   out.file = DisplayName(file);
-  auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{o.encoding});
-  if (!vbe) {
-    out.error = vbe.message();
+  // A dry run and a review write nothing, so they need no lock and may read
+  // a module that cannot be written.
+  auto opened = o.open_module(file, o.document && !o.dry_run);
+  if (!opened) {
+    out.error = opened.message();
     return out;
   }
-  auto pane = (*vbe)->ActiveCodePane();
+  const std::shared_ptr<host::FileVBE>& vbe = opened->vbe;
+  auto pane = vbe->ActiveCodePane();
   auto module = pane ? pane->CodeModule() : nullptr;
-  std::optional<HeaderContext> found = HeaderContextFor(**vbe, *o.settings, *o.defaults, o.now);
+  std::optional<HeaderContext> found = HeaderContextFor(*vbe, *o.settings, *o.defaults, o.now);
   if (!module || !found) {
     out.error = "not a code module";
     return out;
@@ -87,7 +90,7 @@ FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
     }
     for (const auto& s : *statuses) {
       if (s.state == HeaderState::kOk) continue;
-      auto line = (*vbe)->FileLineOf(s.declaration_line);
+      auto line = vbe->FileLineOf(s.declaration_line);
       out.problems.push_back({line ? *line : s.declaration_line, s.state == HeaderState::kMissing,
                               Utf16ToUtf8(s.what), Join(s.details, "; ")});
     }
@@ -112,10 +115,10 @@ FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
   }
   if (edits->empty()) return out;
   if (o.dry_run) {
-    out.diff = UnifiedDiff((*vbe)->document().original_bytes(), (*vbe)->Serialize(), out.file);
+    out.diff = UnifiedDiff(vbe->document().original_bytes(), vbe->Serialize(), out.file);
     return out;
   }
-  if (Status s = (*vbe)->Save(); !s) {
+  if (Status s = vbe->Save(); !s) {
     out.error = s.message();
     out.inserted = out.updated = 0;
   }
@@ -142,39 +145,44 @@ std::string DisplayName(const fs::path& file) {
   return GenericPathUtf8(file.lexically_normal());
 }
 
-ModuleList CollectModules(const std::vector<std::string>& paths, const std::string& encoding) {
+ModuleList CollectModules(FileSystem& files, const std::vector<std::string>& paths) {
   ModuleList list;
   std::set<fs::path> seen;
   // One file named twice (a folder and a .vbp, a relative and an absolute
-  // path) is done once.
+  // path, a link and its target) is done once.
   auto add = [&](const fs::path& p) {
+    Result<std::string> real = files.ResolveLinks(PathUtf8(p));
     std::error_code ec;
-    fs::path key = fs::weakly_canonical(p, ec);
-    if (ec) key = fs::absolute(p, ec).lexically_normal();
+    fs::path key = fs::absolute(real ? PathFromUtf8(*real) : p, ec).lexically_normal();
     if (seen.insert(key).second) list.files.push_back(p.lexically_normal());
   };
   for (const auto& given : paths) {
     const fs::path path = PathFromUtf8(given);
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) {
-      list.errors.push_back(given + ": no such file or folder");
-    } else if (fs::is_directory(status)) {
-      std::vector<fs::path> found;
-      fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec);
-      for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file(ec) && IsModuleFile(it->path())) found.push_back(it->path());
+    Result<FileInfo> info = files.Stat(given);
+    if (!info) {
+      list.errors.push_back(info.code() == StatusCode::kNotFound
+                                ? given + ": no such file or folder"
+                                : given + ": " + info.message());
+    } else if (info->kind == FileKind::kFolder) {
+      Result<std::vector<std::string>> found = files.ListTree(given);
+      if (!found) {
+        list.errors.push_back(given + ": " + found.message());
+        continue;
       }
-      if (ec) list.errors.push_back(given + ": " + ec.message());
-      std::sort(found.begin(), found.end());
-      for (const auto& f : found) add(f);
+      std::vector<fs::path> modules;
+      for (const std::string& f : *found) {
+        if (IsModuleFile(PathFromUtf8(f))) modules.push_back(PathFromUtf8(f));
+      }
+      std::sort(modules.begin(), modules.end());
+      for (const auto& f : modules) add(f);
     } else if (IsVbp(path)) {
-      auto bytes = ReadFileBytes(PathUtf8(path));
+      auto bytes = files.ReadFile(given, kSettingsSizeLimit);
       if (!bytes) {
         list.errors.push_back(given + ": " + bytes.message());
         continue;
       }
-      auto vbp = host::ParseVbp(*bytes, encoding, given);
+      // In the project file's own encoding, whatever the modules' is.
+      auto vbp = host::ParseVbp(*bytes, "", given);
       if (!vbp) {
         list.errors.push_back(vbp.message());
         continue;
@@ -192,14 +200,6 @@ ModuleList CollectModules(const std::vector<std::string>& paths, const std::stri
     }
   }
   return list;
-}
-
-Result<SettingsRecord> LoadSettings(const std::string& settings_file) {
-  auto context = SettingsContext::ForRun(Utf8ToUtf16(settings_file));
-  if (!context) return context.status();
-  SettingsRecord settings;
-  if (Status s = clsSaveSetting(settings, *context).Load(); !s) return s;
-  return settings;
 }
 
 SettingsRecord FactoryDefaults() {

@@ -6,30 +6,42 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/HeaderRecognition.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
 #include "settings/SettingsRecord.h"
+#include "standin/FileHost.h"
 #include "vbide/VBE.h"
 
 namespace tolvan::project {
 
 // The module files `paths` stand for, in a stable order, each once; paths
-// that name nothing usable go to `errors` as "PATH: message".
+// that name nothing usable go to `errors` as "PATH: message". A .vbp is read
+// in its own encoding (UTF-8 when valid, else CP932).
 struct ModuleList {
   std::vector<std::filesystem::path> files;
   std::vector<std::string> errors;
 };
-ModuleList CollectModules(const std::vector<std::string>& paths, const std::string& encoding);
+ModuleList CollectModules(FileSystem& fs, const std::vector<std::string>& paths);
 
-// The settings as the add-in loads them, or from the settings file given;
-// and the factory defaults.
-Result<SettingsRecord> LoadSettings(const std::string& settings_file);
+// The factory defaults, which headers are also recognised by.
 SettingsRecord FactoryDefaults();
+
+// A module file opened for a run: its lock (held until it is saved, when
+// it is to be changed) and the module.
+struct OpenedModule {
+  std::unique_ptr<FileLock> lock;
+  std::shared_ptr<host::FileVBE> vbe;
+};
+// Opens a module file, checked and locked when `for_writing`.
+using ModuleOpener =
+    std::function<Result<OpenedModule>(const std::filesystem::path& file, bool for_writing)>;
 
 // What the headers of the module `vbe` shows are checked against and
 // expanded with: the templates in use, the factory defaults, the project's
@@ -59,7 +71,7 @@ struct FileOutcome {
 struct RunOptions {
   const SettingsRecord* settings = nullptr;
   const SettingsRecord* defaults = nullptr;
-  std::string encoding;
+  ModuleOpener open_module;
   LocalDateTime now;
   bool document = false;  // else review only
   bool update = false;

@@ -47,7 +47,8 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Open(const std::filesystem::path& modu
                                    ": it holds NUL bytes (UTF-16 text or not a text file); it was "
                                    "left as it is");
   }
-  Result<ProjectInfo> project = FindProject(module, fs);
+  Result<ProjectInfo> project =
+      options.projects ? options.projects->Find(module) : FindProject(module, fs);
   if (!project) return project.status();
   Result<std::shared_ptr<FileVBE>> vbe =
       Create(module, std::move(*bytes), options, std::move(*project));
@@ -67,6 +68,15 @@ Result<std::shared_ptr<FileVBE>> FileVBE::FromBytes(const std::filesystem::path&
                          " is not a Visual Basic module file (.bas .cls .frm .ctl .pag .dob .dsr)");
   }
   return Create(module, std::string(bytes), options, std::move(project));
+}
+
+std::shared_ptr<FileVBE> FileVBE::FromDocument(const std::filesystem::path& module,
+                                               ModuleDocument document,
+                                               const BufferModuleInfo& info) {
+  std::shared_ptr<FileVBE> vbe(new FileVBE());
+  vbe->path_ = module;
+  vbe->Init(std::move(document), info);
+  return vbe;
 }
 
 Result<std::shared_ptr<FileVBE>> FileVBE::Create(const std::filesystem::path& module,

@@ -25,6 +25,8 @@ namespace tolvan::host {
 
 struct FileOpenOptions {
   std::string encoding;  // an iconv name; empty: UTF-8 when valid, else CP932
+  // Where the module's project is looked up; null: its folder is read anew.
+  ProjectFinder* projects = nullptr;
 };
 
 // The component type of a module file by its extension (any letter case):
@@ -50,6 +52,12 @@ class FileVBE : public BufferVBE {
                                                     const FileOpenOptions& options,
                                                     ProjectInfo project);
 
+  // The same over a module model already read (an editor's buffer);
+  // nothing is saved from it to disk unasked.
+  static std::shared_ptr<FileVBE> FromDocument(const std::filesystem::path& module,
+                                               ModuleDocument document,
+                                               const BufferModuleInfo& info);
+
   // Whether the code was changed since the file was opened or last saved.
   bool Modified() const { return document_->edit_count() != saved_edit_count_; }
   // Writes Serialize() to the module path atomically (ReplaceFile: through
@@ -61,6 +69,8 @@ class FileVBE : public BufferVBE {
   Status Save() const;
 
   const std::filesystem::path& path() const { return path_; }
+  // The module model, shared: it changes with every later edit.
+  std::shared_ptr<const ModuleDocument> shared_document() const { return document_; }
   // What was passed over on the way, for the user: project files of the
   // folder that could not be read.
   const std::vector<std::string>& notes() const { return notes_; }

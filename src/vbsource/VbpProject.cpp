@@ -1,6 +1,7 @@
 #include "vbsource/VbpProject.h"
 
 #include <algorithm>
+#include <functional>
 #include <system_error>
 
 #include "platform/PathText.h"
@@ -84,7 +85,12 @@ bool VbpListsModule(const VbpFile& vbp, const std::filesystem::path& vbp_folder,
   return false;
 }
 
-Result<ProjectInfo> FindProject(const std::filesystem::path& module, FileSystem& fs) {
+namespace {
+
+// The project of `module` with each candidate .vbp read by `read`.
+Result<ProjectInfo> FindProjectWith(
+    const std::filesystem::path& module, FileSystem& fs,
+    const std::function<Result<VbpFile>(const std::filesystem::path&)>& read) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(module, ec);
   if (ec) absolute = module;
@@ -104,8 +110,7 @@ Result<ProjectInfo> FindProject(const std::filesystem::path& module, FileSystem&
 
   std::vector<std::string> notes;
   for (const std::filesystem::path& candidate : candidates) {
-    Result<std::string> bytes = fs.ReadFile(PathUtf8(candidate), kSettingsSizeLimit);
-    Result<VbpFile> vbp = bytes ? ParseVbp(*bytes, "", PathUtf8(candidate)) : bytes.status();
+    Result<VbpFile> vbp = read(candidate);
     if (!vbp) {
       notes.push_back("skipped the project file " + PathUtf8(candidate) + ": " +
                       vbp.status().message());
@@ -117,6 +122,36 @@ Result<ProjectInfo> FindProject(const std::filesystem::path& module, FileSystem&
     }
   }
   return ProjectInfo{Utf8ToUtf16(PathUtf8(folder.filename())), u"", {}, std::move(notes)};
+}
+
+Result<VbpFile> ReadVbp(FileSystem& fs, const std::filesystem::path& vbp) {
+  Result<std::string> bytes = fs.ReadFile(PathUtf8(vbp), kSettingsSizeLimit);
+  if (!bytes) return bytes.status();
+  return ParseVbp(*bytes, "", PathUtf8(vbp));
+}
+
+}  // namespace
+
+Result<ProjectInfo> FindProject(const std::filesystem::path& module, FileSystem& fs) {
+  return FindProjectWith(module, fs,
+                         [&fs](const std::filesystem::path& vbp) { return ReadVbp(fs, vbp); });
+}
+
+Result<ProjectInfo> ProjectFinder::Find(const std::filesystem::path& module) {
+  return FindProjectWith(module, fs_, [this](const std::filesystem::path& vbp) {
+    const std::string key = PathUtf8(vbp);
+    Result<FileInfo> info = fs_.Stat(key);
+    std::lock_guard lock(mutex_);
+    auto found = cache_.find(key);
+    if (info && found != cache_.end() && found->second.size == info->size &&
+        found->second.modified_ns == info->modified_ns) {
+      return found->second.vbp;
+    }
+    ++reads_;
+    Result<VbpFile> vbp_file = ReadVbp(fs_, vbp);
+    if (info) cache_[key] = Cached{info->size, info->modified_ns, vbp_file};
+    return vbp_file;
+  });
 }
 
 }  // namespace tolvan::host

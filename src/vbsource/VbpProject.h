@@ -14,6 +14,8 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,5 +55,27 @@ struct ProjectInfo {
 // another project of the folder.
 Result<ProjectInfo> FindProject(const std::filesystem::path& module,
                                 FileSystem& fs = DefaultFileSystem());
+
+// FindProject over many modules (a run over a project, an editor's session):
+// each .vbp is read and parsed once, and again only when its size or time
+// of change differs. Safe to use from several threads.
+class ProjectFinder {
+ public:
+  explicit ProjectFinder(FileSystem& fs) : fs_(fs) {}
+  Result<ProjectInfo> Find(const std::filesystem::path& module);
+  // How often a .vbp was read, for the tests.
+  int reads() const { return reads_; }
+
+ private:
+  struct Cached {
+    uint64_t size = 0;
+    int64_t modified_ns = 0;
+    Result<VbpFile> vbp = Status::Error("not read");
+  };
+  FileSystem& fs_;
+  std::mutex mutex_;
+  std::map<std::string, Cached> cache_;
+  int reads_ = 0;
+};
 
 }  // namespace tolvan::host

@@ -16,10 +16,11 @@ declare -A allowed=(
   [standin]="platform vbide vbsource"
   [project]="platform vbide settings engine vbsource standin"
   [host]="platform vbide settings engine vbsource standin project"
-  [cli]="platform vbide settings engine vbsource standin project host lsp"
-  [lsp]="platform vbide settings engine vbsource standin project host"
+  [app]="platform vbide settings engine vbsource standin project host"
+  [cli]="platform vbide settings engine vbsource standin project host app lsp"
+  [lsp]="platform vbide settings engine vbsource standin project host app"
   [dialog]="platform vbide settings engine host"
-  [windows]="platform vbide settings engine vbsource standin project host lsp dialog"
+  [windows]="platform vbide settings engine vbsource standin project host app lsp dialog"
   [fuzz]="platform vbide settings engine vbsource standin project host"
 )
 

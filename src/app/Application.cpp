@@ -1,0 +1,367 @@
+#include "app/Application.h"
+
+#include <utility>
+
+#include "engine/HeaderRecognition.h"
+#include "platform/PathText.h"
+#include "platform/Text.h"
+#include "settings/SettingsContext.h"
+#include "settings/clsSaveSetting.h"
+#include "standin/FileHost.h"
+
+namespace tolvan::app {
+
+namespace {
+
+// The date and time of a run: the one given, else now.
+LocalDateTime NowOf(const RunValues& values) {
+  return values.now ? *values.now : SystemClock().Now();
+}
+
+// The outcome of a run of the comment command through the session.
+void Take(Outcome& out, host::SessionOutcome&& session) {
+  out.status = std::move(session.status);
+  out.messages = std::move(session.messages);
+  for (std::string& w : session.warnings) out.warnings.push_back(std::move(w));
+}
+
+std::string DroppedNote(const HeaderEdit::DroppedNote& note) {
+  return "parameter " + Utf16ToUtf8(note.parameter) +
+         " is gone, and its note with it: " + Utf16ToUtf8(note.note);
+}
+
+std::u16string JoinDetails(const std::vector<std::u16string>& details) {
+  std::u16string out;
+  for (const std::u16string& d : details) {
+    if (!out.empty()) out += u"; ";
+    out += d;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Outcome::Failure() const {
+  if (!messages.empty()) return Utf16ToUtf8(messages.front().prompt);
+  return status.message();
+}
+
+int ProjectOutcome::failed() const {
+  int n = static_cast<int>(errors.size());
+  for (const project::FileOutcome& f : files) n += f.error.empty() ? 0 : 1;
+  return n;
+}
+
+struct Application::Impl {
+  explicit Impl(FileSystem& fs) : projects(fs) {}
+  host::ProjectFinder projects;
+  const SettingsRecord defaults = project::FactoryDefaults();
+};
+
+Application::Application(FileSystem& fs, std::string settings_file)
+    : fs_(fs), settings_file_(std::move(settings_file)), impl_(std::make_unique<Impl>(fs)) {}
+
+Application::~Application() = default;
+
+Result<SettingsRecord> Application::LoadSettings() const {
+  // Read afresh for every request: the settings as they are on disk now,
+  // and a settings file deleted since the last request is an error now.
+  auto context = SettingsContext::ForRun(Utf8ToUtf16(settings_file_));
+  if (!context) return context.status();
+  SettingsRecord settings;
+  if (Status s = clsSaveSetting(settings, *context).Load(); !s) return s;
+  return settings;
+}
+
+Result<host::Session> Application::OpenSession() const {
+  return host::Session::Open(host::SessionOptions{Utf8ToUtf16(settings_file_)});
+}
+
+Result<host::ProjectInfo> Application::ProjectOf(const std::string& module) {
+  return impl_->projects.Find(PathFromUtf8(module));
+}
+
+namespace {
+
+// A module that is to be changed may be written: besides what the file
+// system refuses, a file without any write permission is refused even to a
+// user the system would let write it (root, as in a container), as an
+// editor refuses it.
+Status CheckModuleWritable(FileSystem& fs, const std::string& path) {
+  Result<FileInfo> info = fs.Stat(path);
+  if (!info) return info.status();
+  if ((info->mode & 0222) == 0) {
+    return Status::IoError(path + ": the file is read-only; it was left as it is");
+  }
+  return Status::Ok();
+}
+
+// Opens a module file; one to be changed is checked and locked first, and
+// stays locked until the caller drops the lock after saving, so that
+// concurrent runs on one module take turns and none writes over another's
+// edit.
+Result<project::OpenedModule> OpenModule(FileSystem& fs, host::ProjectFinder& projects,
+                                         const std::filesystem::path& file,
+                                         const std::string& encoding, bool for_writing) {
+  const std::string path = PathUtf8(file);
+  project::OpenedModule opened;
+  Result<std::unique_ptr<FileLock>> lock = std::unique_ptr<FileLock>();
+  if (for_writing) lock = fs.Lock(path, /*create=*/false);
+  auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{encoding, &projects}, fs);
+  // A module that cannot be locked is one Open() refuses with a better word.
+  if (!vbe) return vbe.status();
+  if (!lock) return lock.status();
+  if (for_writing) {
+    if (Status s = CheckModuleWritable(fs, path); !s) return s;
+  }
+  opened.lock = std::move(*lock);
+  opened.vbe = std::move(*vbe);
+  return opened;
+}
+
+}  // namespace
+
+Outcome Application::Comment(const ModuleFile& file, const FileRange& at, const Keys& keys,
+                             const RunValues& values) {
+  Outcome out;
+  auto session = OpenSession();
+  if (!session) {
+    out.status = session.status();
+    return out;
+  }
+  auto opened = OpenModule(fs_, impl_->projects, PathFromUtf8(file.path), file.encoding,
+                           /*for_writing=*/!file.print);
+  if (!opened) {
+    out.status = opened.status();
+    return out;
+  }
+  host::FileVBE& vbe = *opened->vbe;
+  out.notes = vbe.notes();
+  if (Status s = vbe.SelectFileRange(at.start_line, at.start_column, at.end_line, at.end_column);
+      !s) {
+    out.status = s;
+    return out;
+  }
+  Take(out, session->RunComment(opened->vbe, host::CommentRun{keys.shift, keys.ctrl, values.now}));
+  if (!out.ok()) return out;
+  if (file.print) {
+    vbe.WriteTo(file.print);
+  } else {
+    out.status = vbe.Save();
+  }
+  return out;
+}
+
+Outcome Application::UpdateHeader(const ModuleFile& file, long line, long column,
+                                  const RunValues& values) {
+  Outcome out;
+  auto settings = LoadSettings();
+  if (!settings) {
+    out.status = settings.status();
+    return out;
+  }
+  auto opened = OpenModule(fs_, impl_->projects, PathFromUtf8(file.path), file.encoding,
+                           /*for_writing=*/!file.print);
+  if (!opened) {
+    out.status = opened.status();
+    return out;
+  }
+  host::FileVBE& vbe = *opened->vbe;
+  out.notes = vbe.notes();
+  if (Status s = vbe.SelectFileRange(line, column, line, column); !s) {
+    out.status = s;
+    return out;
+  }
+  auto pane = vbe.ActiveCodePane();
+  auto module = pane->CodeModule();
+  auto context = project::HeaderContextFor(vbe, *settings, impl_->defaults, NowOf(values));
+  if (!context) {
+    out.status = Status::InvalidArgument(file.path + ": not a code module");
+    return out;
+  }
+  auto edit = HeaderEditAt(*module, *context, pane->GetSelection().startLine, /*always=*/true);
+  if (!edit) {
+    out.status = Status::Error(file.path + ": " + edit.message());
+    return out;
+  }
+  if (*edit) {
+    for (const auto& note : (*edit)->dropped_notes) {
+      out.notes.push_back(file.path + ": " + DroppedNote(note));
+    }
+    if (Status s = ApplyHeaderEdit(*module, **edit); !s) {
+      out.status = s;
+      return out;
+    }
+  }
+  if (file.print) {
+    vbe.WriteTo(file.print);
+  } else {
+    out.status = vbe.Save();
+  }
+  return out;
+}
+
+namespace {
+
+// A module made from the buffer's text, for one operation.
+Result<std::shared_ptr<host::FileVBE>> ModuleOf(const Buffer& buffer) {
+  auto document = host::ModuleDocument::FromText(buffer.text, buffer.display_name);
+  if (!document) return document.status();
+  return host::FileVBE::FromDocument(PathFromUtf8(buffer.display_name), std::move(*document),
+                                     buffer.info);
+}
+
+// What a buffer operation hands back: its edits and the model after them.
+void Finish(Outcome& out, const host::FileVBE& vbe) {
+  out.edits = vbe.Edits();
+  out.result = vbe.shared_document();
+}
+
+const SettingsRecord& FactoryDefaults() {
+  static const SettingsRecord defaults = project::FactoryDefaults();
+  return defaults;
+}
+
+}  // namespace
+
+Outcome Application::Comment(const Buffer& buffer, const FileRange& at, const Keys& keys,
+                             const RunValues& values) {
+  Outcome out;
+  auto session = OpenSession();
+  if (!session) {
+    out.status = session.status();
+    return out;
+  }
+  auto made = ModuleOf(buffer);
+  if (!made) return Outcome{made.status(), {}, {}, {}, {}, {}};
+  auto& vbe = *made;
+  if (Status s = vbe->SelectFileRange(at.start_line, at.start_column, at.end_line, at.end_column);
+      !s) {
+    out.status = s;
+    return out;
+  }
+  Take(out, session->RunComment(vbe, host::CommentRun{keys.shift, keys.ctrl, values.now}));
+  if (out.ok()) Finish(out, *vbe);
+  return out;
+}
+
+Outcome UpdateBufferHeader(const Buffer& buffer, const SettingsRecord& settings,
+                           long declaration_line, const LocalDateTime& now) {
+  Outcome out;
+  auto made = ModuleOf(buffer);
+  if (!made) return Outcome{made.status(), {}, {}, {}, {}, {}};
+  auto& vbe = *made;
+  auto context = project::HeaderContextFor(*vbe, settings, FactoryDefaults(), now);
+  auto pane = vbe->ActiveCodePane();
+  auto module = pane ? pane->CodeModule() : nullptr;
+  if (!context || !module) {
+    out.status = Status::InvalidArgument(buffer.display_name + " shows no code module");
+    return out;
+  }
+  if (Status s = vbe->SelectFileRange(declaration_line, 1, declaration_line, 1); !s) {
+    out.status = s;
+    return out;
+  }
+  auto edit = HeaderEditAt(*module, *context, pane->GetSelection().startLine, /*always=*/false);
+  if (!edit) {
+    out.status = edit.status();
+    return out;
+  }
+  if (!*edit) {
+    out.status = Status::InvalidArgument("the header there is up to date");
+    return out;
+  }
+  for (const auto& note : (*edit)->dropped_notes) out.notes.push_back(DroppedNote(note));
+  out.status = ApplyHeaderEdit(*module, **edit);
+  if (out.status) Finish(out, *vbe);
+  return out;
+}
+
+Outcome Application::UpdateHeader(const Buffer& buffer, long declaration_line,
+                                  const RunValues& values) {
+  auto settings = LoadSettings();
+  if (!settings) return Outcome{settings.status(), {}, {}, {}, {}, {}};
+  return UpdateBufferHeader(buffer, *settings, declaration_line, NowOf(values));
+}
+
+Result<std::vector<BufferFinding>> ReviewBuffer(const Buffer& buffer,
+                                                const SettingsRecord& settings,
+                                                const LocalDateTime& now) {
+  auto made = ModuleOf(buffer);
+  if (!made) return made.status();
+  auto& vbe = *made;
+  auto context = project::HeaderContextFor(*vbe, settings, FactoryDefaults(), now);
+  auto pane = vbe->ActiveCodePane();
+  auto module = pane ? pane->CodeModule() : nullptr;
+  if (!context || !module) return std::vector<BufferFinding>{};
+  auto statuses = ExamineHeaders(*module, *context);
+  if (!statuses) return statuses.status();
+  std::vector<BufferFinding> findings;
+  for (const HeaderStatus& s : *statuses) {
+    if (s.state == HeaderState::kOk) continue;
+    BufferFinding finding;
+    Result<long> line = vbe->FileLineOf(s.declaration_line);
+    finding.declaration_line = line ? *line : s.declaration_line;
+    finding.kind = s.state == HeaderState::kMissing ? BufferFinding::Kind::kMissing
+                                                    : BufferFinding::Kind::kStale;
+    finding.procedure = s.what;
+    finding.details = JoinDetails(s.details);
+    // Each fix as if it were the only one: made on a module of its own.
+    auto edit = HeaderEditFor(*module, *context, s, /*always=*/false);
+    if (edit && *edit) {
+      auto copy = ModuleOf(buffer);
+      if (copy && ApplyHeaderEdit(*(*copy)->ActiveCodePane()->CodeModule(), **edit)) {
+        finding.fix = (*copy)->Edits();
+      }
+    }
+    findings.push_back(std::move(finding));
+  }
+  return findings;
+}
+
+Result<std::vector<BufferFinding>> Application::Review(const Buffer& buffer,
+                                                       const RunValues& values) {
+  auto settings = LoadSettings();
+  if (!settings) return settings.status();
+  return ReviewBuffer(buffer, *settings, NowOf(values));
+}
+
+namespace {
+
+ProjectOutcome RunProject(FileSystem& fs, host::ProjectFinder& projects,
+                          const Result<SettingsRecord>& settings, const SettingsRecord& defaults,
+                          const ProjectRequest& request, bool document) {
+  ProjectOutcome out;
+  if (!settings) {
+    out.status = settings.status();
+    return out;
+  }
+  project::ModuleList modules = project::CollectModules(fs, request.paths);
+  out.errors = std::move(modules.errors);
+  project::RunOptions o;
+  o.settings = &*settings;
+  o.defaults = &defaults;
+  o.open_module = [&](const std::filesystem::path& file, bool for_writing) {
+    return OpenModule(fs, projects, file, request.encoding, for_writing);
+  };
+  o.now = NowOf(request.values);
+  o.document = document;
+  o.update = request.update;
+  o.dry_run = request.dry_run;
+  o.jobs = request.jobs;
+  o.progress = request.progress;
+  out.files = project::Run(modules.files, o);
+  return out;
+}
+
+}  // namespace
+
+ProjectOutcome Application::Document(const ProjectRequest& request) {
+  return RunProject(fs_, impl_->projects, LoadSettings(), impl_->defaults, request, true);
+}
+
+ProjectOutcome Application::Review(const ProjectRequest& request) {
+  return RunProject(fs_, impl_->projects, LoadSettings(), impl_->defaults, request, false);
+}
+
+}  // namespace tolvan::app
