@@ -44,7 +44,7 @@ const Result<SettingsRecord>& Workspace::Settings() {
   std::string ini = source_.file();
   if (ini.empty()) {
     // This machine's settings: the registry store names the file in use.
-    Result<SettingsContext> context = source_.Context();
+    Result<SettingsContext> context = SettingsContext::ForThisMachine();
     if (context) {
       stamps.Watch(fs_, PathUtf8(PathFromUtf8(context->module_dir()) / "registry.reg"));
       SettingsRecord scratch;

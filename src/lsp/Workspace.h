@@ -42,11 +42,11 @@ class Workspace {
  public:
   // `log` receives what was passed over (a .vbp that cannot be read).
   Workspace(FileSystem& fs, std::function<void(const std::string&)> log)
-      : fs_(fs), log_(std::move(log)) {}
+      : fs_(fs), log_(std::move(log)), source_(std::string(), fs) {}
 
   // The settings: this machine's, or the settings file given (absolute).
   void UseSettingsFile(std::string ini) {
-    source_ = SettingsSource(std::move(ini));
+    source_ = SettingsSource(std::move(ini), fs_);
     Forget();
   }
   const SettingsSource& source() const { return source_; }
