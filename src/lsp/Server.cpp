@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "app/Application.h"
 #include "lsp/EngineHeaderReview.h"
 #include "lsp/ServerStreams.h"
 #include "platform/PathText.h"
@@ -80,6 +81,35 @@ int HexValue(char c) {
 }
 
 }  // namespace
+
+std::vector<TextEdit> TextEditsOf(const TextDocument& doc,
+                                  const std::vector<host::LineEdit>& edits) {
+  // A line edit replaces whole lines of the text as it was, numbered from 1;
+  // its new lines end in the text's first break, except a line that becomes
+  // the last of a text that ends without one.
+  const std::u16string_view newline = doc.newline();
+  const long count = doc.line_count();
+  const Position end_of_text{count - 1, doc.length(count - 1)};
+  std::vector<TextEdit> out;
+  for (const host::LineEdit& e : edits) {
+    const long first = e.first_line - 1;
+    const long after = first + e.removed;
+    TextEdit edit;
+    if (first >= count) {
+      edit.range = {end_of_text, end_of_text};
+      for (const std::u16string& line : e.lines) edit.new_text += std::u16string(newline) + line;
+    } else if (after >= count) {
+      edit.range = {{first, 0}, end_of_text};
+      for (size_t i = 0; i < e.lines.size(); ++i)
+        edit.new_text += (i ? std::u16string(newline) : u"") + e.lines[i];
+    } else {
+      edit.range = {{first, 0}, {after, 0}};
+      for (const std::u16string& line : e.lines) edit.new_text += line + std::u16string(newline);
+    }
+    out.push_back(std::move(edit));
+  }
+  return out;
+}
 
 std::filesystem::path PathOfUri(std::string_view uri) {
   std::string_view rest = uri;
@@ -327,13 +357,12 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, R
     if (!options_.review) return Status::Error("header comments are not recognised here");
     const Result<SettingsRecord>& settings = Settings();
     if (!settings) return settings.status();
-    const std::u16string text = doc.text.Text();
+    const std::u16string& text = doc.text.Utf16();
     Result<std::u16string> updated = options_.review->UpdateHeader(
         ReviewInput{doc.path, text, *settings, project, *options_.clock}, start.line + 1);
     if (!updated) return updated.status();
     return DiffText(doc.text, *updated);
   }
-  CommentInput input{.module = doc.path, .utf8 = doc.text.Utf8(), .project = project};
   const int click = InfoOf(op).click;
   if (click < 0) {
     end = start;  // a header is written for the cursor
@@ -345,16 +374,18 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, R
       --end.line;
       end.character = doc.text.length(end.line);
     }
-    input.shift = click == 1;
-    input.ctrl = click == 2;
   }
-  input.start_line = start.line + 1;
-  input.start_column = start.character + 1;
-  input.end_line = end.line + 1;
-  input.end_column = end.character + 1;
-  Result<std::string> result = RunCommentCommand(input, workspace_->source(), *options_.clock);
-  if (!result) return result.status();
-  return DiffUtf8(input.utf8, *result, doc.text);
+  // The command as `tolvan comment` runs it, on the buffer's text.
+  const app::Buffer buffer{doc.text.Utf16(),
+                           host::BufferModuleInfo{Utf8ToUtf16(PathUtf8(doc.path.stem())),
+                                                  host::ComponentTypeOf(doc.path, false), project},
+                           PathUtf8(doc.path)};
+  app::Outcome outcome = workspace_->source().application().Comment(
+      buffer, app::FileRange{start.line + 1, start.character + 1, end.line + 1, end.character + 1},
+      app::Keys{click == 1, click == 2}, app::RunValues{options_.clock->Now(), {}});
+  for (const std::string& note : outcome.notes) options_.log(note);
+  if (!outcome.ok()) return Status::Error(outcome.Failure());
+  return TextEditsOf(doc.text, outcome.edits);
 }
 
 const Result<std::vector<HeaderFinding>>& Server::Review(Document& doc,
@@ -366,7 +397,7 @@ const Result<std::vector<HeaderFinding>>& Server::Review(Document& doc,
   Document::Review review{doc.text.revision(), workspace_->generation(),
                           std::vector<HeaderFinding>{}};
   if (options_.review) {
-    const std::u16string text = doc.text.Text();
+    const std::u16string& text = doc.text.Utf16();
     review.findings = options_.review->Review(
         ReviewInput{doc.path, text, settings, workspace_->ProjectOf(doc.path), *options_.clock});
   }

@@ -31,6 +31,7 @@
 #include "lsp/Workspace.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "vbsource/ModuleDocument.h"
 
 namespace tolvan::lsp {
 
@@ -122,6 +123,11 @@ class Server {
   std::optional<int> exit_code_;
   long next_request_id_ = 1;
 };
+
+// The line edits of an operation, numbered in the text as it was, as the
+// protocol's edits of `doc`.
+std::vector<TextEdit> TextEditsOf(const TextDocument& doc,
+                                  const std::vector<host::LineEdit>& edits);
 
 // The file a URI names ("file:///a/b%20c.bas" is /a/b c.bas); for other
 // schemes, the path part.

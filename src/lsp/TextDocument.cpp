@@ -103,6 +103,7 @@ class TextDocument::Gap {
 
 void TextDocument::Changed() {
   ++revision_;
+  utf16_.reset();
   utf8_.reset();
 }
 
@@ -193,8 +194,13 @@ std::u16string TextDocument::Text() const {
   return text;
 }
 
+const std::u16string& TextDocument::Utf16() const {
+  if (!utf16_) utf16_ = Text();
+  return *utf16_;
+}
+
 const std::string& TextDocument::Utf8() const {
-  if (!utf8_) utf8_ = Utf16ToUtf8(Text());
+  if (!utf8_) utf8_ = Utf16ToUtf8(Utf16());
   return *utf8_;
 }
 

@@ -53,6 +53,8 @@ class TextDocument {
   std::u16string_view newline() const;
   // The whole text, every line with its own break.
   std::u16string Text() const;
+  // The same, kept until the next change.
+  const std::u16string& Utf16() const;
   // Kept until the next change: editors ask for code actions at every move
   // of the cursor.
   const std::string& Utf8() const;
@@ -65,6 +67,7 @@ class TextDocument {
 
   std::vector<Line> lines_;
   long revision_ = 0;
+  mutable std::optional<std::u16string> utf16_;
   mutable std::optional<std::string> utf8_;
 };
 

@@ -353,6 +353,53 @@ TEST_F(LspServer, ActionsWriteWhatTheCommandLineWrites) {
   EXPECT_EQ(only["result"][0]["title"], "行コメントを挿入（Shift＋クリック）");
 }
 
+// The edits come from the command's line edits: they must give its bytes
+// whatever breaks the module has and whether its last line has one.
+TEST_F(LspServer, ActionsKeepEveryLineEnd) {
+  Initialize();
+  std::string crlf = kModule;
+  for (size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2)
+    crlf.replace(at, 1, "\r\n");
+  const std::string modules[] = {kModule, crlf.substr(0, crlf.size() - 2),
+                                 std::string(kModule).substr(0, sizeof kModule - 2)};
+  struct Row {
+    const char* name;
+    long l1, c1, l2, c2;
+    std::string kind;
+    std::vector<std::string> cli;
+  };
+  const Row rows[] = {
+      {"header of the last procedure",
+       8,
+       2,
+       8,
+       2,
+       "refactor.rewrite.tolvan.insertHeader",
+       {"--line", "9", "--column", "3"}},
+      {"Shift click over the last lines",
+       8,
+       0,
+       9,
+       7,
+       "refactor.rewrite.tolvan.markDeleted",
+       {"--line", "9", "--end-line", "10", "--end-column", "8", "--shift"}},
+      {"module header", 0, 0, 0, 0, "refactor.rewrite.tolvan.insertHeader", {"--line", "1"}},
+  };
+  for (size_t m = 0; m < std::size(modules); ++m) {
+    Open(modules[m]);
+    for (const Row& row : rows) {
+      json response = Actions(row.l1, row.c1, row.l2, row.c2);
+      const json* chosen = nullptr;
+      for (const auto& a : response["result"]) {
+        if (a["kind"] == row.kind) chosen = &a;
+      }
+      ASSERT_TRUE(chosen) << row.name << ": " << response.dump();
+      EXPECT_EQ(ApplyEdit(modules[m], (*chosen)["edit"], uri_), CommandLine(row.cli, modules[m]))
+          << row.name << ", module " << m;
+    }
+  }
+}
+
 TEST_F(LspServer, SettingsFileFromTheWorkspaceIsReadAgainWhenItChanges) {
   // The team's settings: a plain click gives pattern 2, Shift+click nothing.
   const std::filesystem::path team = dir_ / "team";
