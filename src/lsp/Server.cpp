@@ -457,22 +457,16 @@ json Server::CodeActions(const json& params) {
       offer(Operation::kInsertHeader, range, InfoOf(Operation::kInsertHeader).kind, nullptr);
     }
     if (options_.review && wanted(InfoOf(Operation::kUpdateHeader).kind)) {
-      const Result<std::vector<HeaderFinding>>& findings = Review(doc, *settings);
-      if (!findings) options_.log(findings.message());
-      // The stale header of the procedure at the cursor: the last
-      // declaration at or above it, as long as no other declaration lies
-      // between (findings list only reviewed procedures).
-      const HeaderFinding* at = nullptr;
-      if (findings) {
-        for (const auto& f : *findings) {
-          if (f.declaration_line <= range.start.line + 1 &&
-              (!at || f.declaration_line > at->declaration_line))
-            at = &f;
-        }
-      }
-      if (at && at->kind == HeaderFinding::Kind::kStale) {
-        const Position p{at->declaration_line - 1, 0};
-        offer(Operation::kUpdateHeader, {p, p}, InfoOf(Operation::kUpdateHeader).kind, nullptr);
+      // Offered where the update would replace a header: asked of the one
+      // procedure at the cursor, not of a review of the whole document.
+      // (Where there is no header the update would insert one, which the
+      // insertion above already offers.)
+      Result<std::vector<TextEdit>> edits = Edits(doc, Operation::kUpdateHeader, range);
+      if (edits && std::any_of(edits->begin(), edits->end(),
+                               [](const TextEdit& e) { return e.range.start != e.range.end; })) {
+        actions.push_back(json{{"title", Utf16ToUtf8(InfoOf(Operation::kUpdateHeader).title)},
+                               {"kind", InfoOf(Operation::kUpdateHeader).kind},
+                               {"edit", ToWorkspaceEdit(p.uri, *edits)}});
       }
     }
   } else {

@@ -51,9 +51,21 @@ class FakeReview : public HeaderReview {
     ++reviews;
     return findings;
   }
+  // The procedure holding `line` is the last finding at or above it; a
+  // stale one gets the line above its declaration replaced.
   Result<std::u16string> UpdateHeader(const ReviewInput& input, long line) const override {
-    updated_line = line;
-    return u"' updated\n" + input.text;
+    const HeaderFinding* at = nullptr;
+    for (const auto& f : findings) {
+      if (f.declaration_line <= line && (!at || f.declaration_line >= at->declaration_line))
+        at = &f;
+    }
+    if (!at || at->kind != HeaderFinding::Kind::kStale)
+      return Status::Error("the header there is up to date");
+    updated_line = at->declaration_line;
+    TextDocument doc(input.text);
+    const long above = at->declaration_line - 2;
+    doc.Replace({{above, 0}, {above, doc.length(above)}}, u"' updated");
+    return doc.Text();
   }
   std::vector<HeaderFinding> findings;
   mutable int reviews = 0;
@@ -431,6 +443,32 @@ TEST_F(LspServer, SettingsFileFromTheWorkspaceIsReadAgainWhenItChanges) {
   EXPECT_EQ(Actions(4, 0, 5, 0)["result"].size(), 3u) << "the changed file is read again";
 }
 
+// The project is read once per folder, and again when a .vbp comes or
+// changes.
+TEST_F(LspServer, TheProjectIsReadAgainWhenItsFileChanges) {
+  Initialize();
+  Open(kModule);
+  auto module_header = [&] {
+    json r = Actions(0, 0, 0, 0);
+    return r["result"].empty()
+               ? std::string()
+               : r["result"][0]["edit"]["changes"][uri_][0]["newText"].get<std::string>();
+  };
+  const std::string folder = PathUtf8(dir_.filename());
+  EXPECT_NE(module_header().find("'" + folder + "\n"), std::string::npos)
+      << "without a .vbp the folder names the project";
+  auto write_vbp = [&](const std::string& name) {
+    ASSERT_TRUE(
+        WriteFileAtomically(PathUtf8(dir_ / "Calc.vbp"),
+                            "Type=Exe\r\nName=\"" + name + "\"\r\nModule=modCalc; modCalc.bas\r\n")
+            .ok());
+  };
+  write_vbp("Payroll");
+  EXPECT_NE(module_header().find("'Payroll"), std::string::npos) << "a .vbp that came";
+  write_vbp("Billing");
+  EXPECT_NE(module_header().find("'Billing"), std::string::npos) << "a .vbp that changed";
+}
+
 TEST_F(LspServer, ActionsFollowIncrementalChanges) {
   Initialize();
   Open(kModule);
@@ -523,8 +561,9 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
   json fixes = Actions(3, 0, 3, 0, {{"diagnostics", d["diagnostics"]}, {"only", {"quickfix"}}});
   ASSERT_EQ(fixes["result"].size(), 2u) << fixes.dump();
   EXPECT_EQ(fixes["result"][0]["kind"], "quickfix");
-  EXPECT_EQ(ApplyEdit(kModule, fixes["result"][0]["edit"], uri_),
-            "' updated\n" + std::string(kModule));
+  EXPECT_EQ(
+      ApplyEdit(kModule, fixes["result"][0]["edit"], uri_),
+      std::string(kModule).replace(std::string(kModule).find("\n\nPublic") + 1, 0, "' updated"));
   EXPECT_EQ(review_->updated_line, 4);
   EXPECT_EQ(ApplyEdit(kModule, fixes["result"][1]["edit"], uri_), CommandLine({"--line", "8"}));
   // A diagnostic the editor kept from a longer text is passed over.
