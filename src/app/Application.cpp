@@ -74,7 +74,7 @@ Result<SettingsRecord> Application::LoadSettings() const {
 }
 
 Result<host::Session> Application::OpenSession() const {
-  return host::Session::Open(host::SessionOptions{Utf8ToUtf16(settings_file_)});
+  return host::Session::Open(host::SessionOptions{Utf8ToUtf16(settings_file_)}, fs_);
 }
 
 Result<host::ProjectInfo> Application::ProjectOf(const std::string& module) {
@@ -284,6 +284,39 @@ Outcome Application::UpdateHeader(const Buffer& buffer, long declaration_line,
   return UpdateBufferHeader(buffer, *settings, declaration_line, NowOf(values));
 }
 
+namespace {
+
+// A header edit as an edit of the buffer's lines: the code lines it
+// replaces are lines of the text (a header holds no hidden line), so most
+// fixes need no module of their own; one that spans a hidden line is made
+// on a module of its own.
+std::vector<host::LineEdit> FixOf(const Buffer& buffer, const host::FileVBE& vbe,
+                                  const HeaderEdit& edit) {
+  const long count = vbe.document().CountOfLines();
+  const long first = edit.line <= count ? vbe.document().FileLineOf(edit.line)
+                                        : vbe.document().FileLineCount() + 1;
+  const bool plain = edit.line <= count + 1 &&
+                     (edit.delete_count == 0 ||
+                      (edit.line + edit.delete_count - 1 <= count &&
+                       vbe.document().FileLineOf(edit.line + edit.delete_count - 1) - first + 1 ==
+                           edit.delete_count));
+  if (plain && edit.line <= count) {
+    host::LineEdit fix{first, edit.delete_count, {}};
+    for (size_t at = 0; at <= edit.text.size();) {
+      size_t end = edit.text.find(u"\r\n", at);
+      if (end == std::u16string::npos) end = edit.text.size();
+      fix.lines.emplace_back(edit.text.substr(at, end - at));
+      at = end + 2;
+    }
+    return {fix};
+  }
+  auto copy = ModuleOf(buffer);
+  if (!copy || !ApplyHeaderEdit(*(*copy)->ActiveCodePane()->CodeModule(), edit)) return {};
+  return (*copy)->Edits();
+}
+
+}  // namespace
+
 Result<std::vector<BufferFinding>> ReviewBuffer(const Buffer& buffer,
                                                 const SettingsRecord& settings,
                                                 const LocalDateTime& now) {
@@ -306,14 +339,9 @@ Result<std::vector<BufferFinding>> ReviewBuffer(const Buffer& buffer,
                                                     : BufferFinding::Kind::kStale;
     finding.procedure = s.what;
     finding.details = JoinDetails(s.details);
-    // Each fix as if it were the only one: made on a module of its own.
+    // Each fix as if it were the only one.
     auto edit = HeaderEditFor(*module, *context, s, /*always=*/false);
-    if (edit && *edit) {
-      auto copy = ModuleOf(buffer);
-      if (copy && ApplyHeaderEdit(*(*copy)->ActiveCodePane()->CodeModule(), **edit)) {
-        finding.fix = (*copy)->Edits();
-      }
-    }
+    if (edit && *edit) finding.fix = FixOf(buffer, *vbe, **edit);
     findings.push_back(std::move(finding));
   }
   return findings;

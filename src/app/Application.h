@@ -43,7 +43,7 @@
 namespace tolvan::app {
 
 // A value of a user macro for one run (`--macro NAME=VALUE`), over the one
-// the settings give.
+// the settings give. Carried by every request; no command reads it yet.
 struct UserMacro {
   std::u16string name;
   std::u16string value;

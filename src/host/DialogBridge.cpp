@@ -41,7 +41,7 @@ Status RegistryBridge::WriteRegistryText(std::u16string_view root, std::u16strin
 }
 
 Status LibrarySettingsDialog::ShowModal(const std::vector<std::u16string>& toolbars) {
-  auto module = LoadDialogModule();
+  auto module = LoadDialogModule(fs_);
   if (!module) return module.status();
   dialog::SettingsDialogContext context{
       .settings = settings_, .files = files_, .registry = registry_, .error_message = {}};

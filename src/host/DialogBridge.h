@@ -39,14 +39,16 @@ class RegistryBridge : public dialog::RegistryReader, public dialog::RegistryWri
 // Opens the Qt dialog from its library, loaded at the first request.
 class LibrarySettingsDialog : public SettingsDialog {
  public:
-  LibrarySettingsDialog(SettingsRecord& settings, SettingsContext& context)
-      : settings_(settings), files_(context), registry_(context) {}
+  // `fs` finds the library.
+  LibrarySettingsDialog(SettingsRecord& settings, SettingsContext& context, FileSystem& fs)
+      : settings_(settings), files_(context), registry_(context), fs_(fs) {}
   Status ShowModal(const std::vector<std::u16string>& toolbars) override;
 
  private:
   SettingsRecord& settings_;
   SettingsFilesBridge files_;
   RegistryBridge registry_;
+  FileSystem& fs_;
 };
 
 }  // namespace tolvan::host

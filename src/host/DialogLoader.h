@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "host/DialogModule.h"
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
 
 namespace tolvan::host {
@@ -22,7 +23,8 @@ std::filesystem::path ProgramFolder();
 // version.
 Result<dialog::DialogModule*> LoadDialogModule(const std::filesystem::path& library);
 
-// The library beside the running program, or in ../lib/tolvan from it.
-Result<dialog::DialogModule*> LoadDialogModule();
+// The library beside the running program, or in ../lib/tolvan from it, as
+// `fs` finds them.
+Result<dialog::DialogModule*> LoadDialogModule(FileSystem& fs);
 
 }  // namespace tolvan::host

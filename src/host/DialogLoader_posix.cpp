@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "host/DialogLoader.h"
+#include "platform/PathText.h"
 
 namespace tolvan::host {
 
@@ -44,13 +45,11 @@ Result<dialog::DialogModule*> LoadDialogModule(const std::filesystem::path& libr
   return module;
 }
 
-Result<dialog::DialogModule*> LoadDialogModule() {
+Result<dialog::DialogModule*> LoadDialogModule(FileSystem& fs) {
   // Beside the program in the build tree; under lib/tolvan once installed.
   const std::filesystem::path folder = ProgramFolder();
   const std::filesystem::path installed = folder / ".." / "lib" / "tolvan" / kDialogLibraryName;
-  std::error_code ec;
-  if (!std::filesystem::exists(folder / kDialogLibraryName, ec) &&
-      std::filesystem::exists(installed, ec)) {
+  if (!fs.Exists(PathUtf8(folder / kDialogLibraryName)) && fs.Exists(PathUtf8(installed))) {
     return LoadDialogModule(installed);
   }
   return LoadDialogModule(folder / kDialogLibraryName);

@@ -23,6 +23,6 @@ Result<dialog::DialogModule*> LoadDialogModule(const std::filesystem::path&) {
   return Status::Error("the Qt settings dialog is not part of the Windows build");
 }
 
-Result<dialog::DialogModule*> LoadDialogModule() { return LoadDialogModule({}); }
+Result<dialog::DialogModule*> LoadDialogModule(FileSystem&) { return LoadDialogModule({}); }
 
 }  // namespace tolvan::host

@@ -9,8 +9,8 @@
 namespace tolvan::dialog {
 
 Status InstallHelpDocument(const std::filesystem::path& document,
-                           const std::filesystem::path& folder, RegistryWriter& registry) {
-  FileSystem& fs = DefaultFileSystem();
+                           const std::filesystem::path& folder, RegistryWriter& registry,
+                           FileSystem& fs) {
   Result<std::string> bytes = fs.ReadFile(PathUtf8(document), kModuleSizeLimit);
   if (!bytes.ok()) return bytes.status();
   if (Status made = fs.CreateFolder(PathUtf8(folder)); !made) return made;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "host/DialogServices.h"
+#include "platform/FileSystem.h"
 #include "platform/Status.h"
 
 namespace tolvan::dialog {
@@ -13,6 +14,7 @@ namespace tolvan::dialog {
 // Copies `document` to `folder`/index.html (creating the folder), then
 // records `folder` as "InstallPath". A failed copy records nothing.
 Status InstallHelpDocument(const std::filesystem::path& document,
-                           const std::filesystem::path& folder, RegistryWriter& registry);
+                           const std::filesystem::path& folder, RegistryWriter& registry,
+                           FileSystem& fs);
 
 }  // namespace tolvan::dialog

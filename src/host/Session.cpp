@@ -96,10 +96,10 @@ SessionOutcome ClickSettingsItem(
 
 }  // namespace
 
-Result<Session> Session::Open(const SessionOptions& options) {
+Result<Session> Session::Open(const SessionOptions& options, FileSystem& fs) {
   auto context = SettingsContext::ForRun(options.settings_file);
   if (!context) return context.status();
-  return Session(std::move(*context));
+  return Session(std::move(*context), fs);
 }
 
 SessionOutcome Session::RunComment(std::shared_ptr<VBE> code, const CommentRun& run) {
@@ -123,13 +123,13 @@ SessionOutcome Session::OpenSettings(SettingsDialog& dialog) {
 SessionOutcome Session::OpenSettings() {
   std::optional<LibrarySettingsDialog> library;
   return ClickSettingsItem(context_, [&](SettingsRecord& settings) -> SettingsDialog& {
-    return library.emplace(settings, context_);
+    return library.emplace(settings, context_, *fs_);
   });
 }
 
 Result<std::filesystem::path> Session::InstallHelp(const std::filesystem::path& folder) {
   const std::filesystem::path program = ProgramFolder();
-  std::optional<std::filesystem::path> document = FindHelpDocument(program);
+  std::optional<std::filesystem::path> document = FindHelpDocument(program, *fs_);
   if (!document) {
     return Status::Error("the user guide is not installed beside the program (" +
                          PathUtf8(program / "help" / "index.html") + ")");
@@ -142,7 +142,7 @@ Result<std::filesystem::path> Session::InstallHelpFrom(const std::filesystem::pa
   const std::filesystem::path target =
       folder.empty() ? PathFromUtf8(context_.module_dir()) / "help" : folder;
   RegistryBridge registry(context_);
-  if (Status s = dialog::InstallHelpDocument(document, target, registry); !s) return s;
+  if (Status s = dialog::InstallHelpDocument(document, target, registry, *fs_); !s) return s;
   return target / "index.html";
 }
 
@@ -150,12 +150,13 @@ Status Session::Register() { return DllRegisterServer(context_.registry()); }
 
 Status Session::Unregister() { return DllUnregisterServer(context_.registry()); }
 
-std::optional<std::filesystem::path> FindHelpDocument(const std::filesystem::path& program_folder) {
+std::optional<std::filesystem::path> FindHelpDocument(const std::filesystem::path& program_folder,
+                                                      FileSystem& fs) {
   for (const std::filesystem::path& candidate :
        {program_folder / "help" / "index.html",
         program_folder / ".." / "share" / "tolvan" / "help" / "index.html"}) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+    Result<FileInfo> info = fs.Stat(PathUtf8(candidate));
+    if (info && info->kind == FileKind::kRegular) return candidate;
   }
   return std::nullopt;
 }

@@ -60,9 +60,14 @@ class Session {
   // The session over the settings `options` name. A settings file that does
   // not exist is an error: a run would otherwise silently use the factory
   // settings.
-  static Result<Session> Open(const SessionOptions& options);
-  // Over a context the caller made (tests use an in-memory one).
-  explicit Session(SettingsContext context) : context_(std::move(context)) {}
+  // `fs` is the process's one file system (finding the dialog's library
+  // and the user guide, installing the guide).
+  static Result<Session> Open(const SessionOptions& options, FileSystem& fs);
+  // Over a context the caller made (tests use an in-memory one), with the
+  // context's file system.
+  explicit Session(SettingsContext context)
+      : context_(std::move(context)), fs_(&context_.files()) {}
+  Session(SettingsContext context, FileSystem& fs) : context_(std::move(context)), fs_(&fs) {}
 
   // Connects the add-in to `code` as an environment that starts it from
   // outside, runs the comment command once on the active code pane and
@@ -93,11 +98,13 @@ class Session {
 
  private:
   SettingsContext context_;
+  FileSystem* fs_;
 };
 
 // The user guide as installed with the program: help/index.html beside it
 // (the build tree), else ../share/tolvan/help/index.html (an installed
 // prefix). Null when neither is there.
-std::optional<std::filesystem::path> FindHelpDocument(const std::filesystem::path& program_folder);
+std::optional<std::filesystem::path> FindHelpDocument(const std::filesystem::path& program_folder,
+                                                      FileSystem& fs);
 
 }  // namespace tolvan::host

@@ -23,11 +23,11 @@ Result<std::vector<HeaderFinding>> EngineHeaderReview::Review(const ReviewInput&
   if (!found) return found.status();
   std::vector<HeaderFinding> findings;
   for (app::BufferFinding& f : *found) {
-    findings.push_back(HeaderFinding{f.declaration_line,
-                                     f.kind == app::BufferFinding::Kind::kMissing
-                                         ? HeaderFinding::Kind::kMissing
-                                         : HeaderFinding::Kind::kStale,
-                                     std::move(f.procedure), std::move(f.details)});
+    findings.push_back(
+        HeaderFinding{f.declaration_line,
+                      f.kind == app::BufferFinding::Kind::kMissing ? HeaderFinding::Kind::kMissing
+                                                                   : HeaderFinding::Kind::kStale,
+                      std::move(f.procedure), std::move(f.details), std::move(f.fix)});
   }
   return findings;
 }

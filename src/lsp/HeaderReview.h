@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/Status.h"
 #include "settings/SettingsRecord.h"
+#include "vbsource/ModuleDocument.h"
 #include "vbsource/VbpProject.h"
 
 namespace tolvan::lsp {
@@ -21,6 +22,8 @@ struct HeaderFinding {
   Kind kind = Kind::kMissing;
   std::u16string procedure;
   std::u16string details;  // what differs, for the diagnostic's message
+  // The edits that fix it, as if it were the only fix applied.
+  std::vector<host::LineEdit> fix;
   bool operator==(const HeaderFinding&) const = default;
 };
 

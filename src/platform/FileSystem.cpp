@@ -162,7 +162,11 @@ Result<std::string> WriteTemporary(FileSystem& fs, const std::string& target,
 
 bool FileSystem::Exists(const std::string& path) { return Stat(path).ok(); }
 
-Result<std::vector<std::string>> FileSystem::ListTree(const std::string& folder) {
+Result<std::vector<std::string>> FileSystem::ListTree(const std::string& folder,
+                                                      std::vector<std::string>* passed_over) {
+  auto pass_over = [passed_over](const Status& why) {
+    if (passed_over) passed_over->push_back(why.message());
+  };
   Result<std::vector<std::string>> top = ListFolder(folder);
   if (!top) return top.status();
   std::vector<std::string> files;
@@ -185,13 +189,21 @@ Result<std::vector<std::string>> FileSystem::ListTree(const std::string& folder)
                                    ? here.folder + name
                                    : here.folder + "/" + name;
       Result<FileInfo> info = Stat(path);
-      if (!info) continue;  // gone meanwhile, or a dangling link
+      if (!info) {
+        // Gone meanwhile, or a link to nothing: nothing was there to pass over.
+        if (info.code() != StatusCode::kNotFound) pass_over(info.status());
+        continue;
+      }
       if (info->kind == FileKind::kRegular) {
         files.push_back(path);
       } else if (info->kind == FileKind::kFolder) {
         if (info->inode != 0 && !listed.insert({info->device, info->inode}).second) continue;
         Result<std::vector<std::string>> names = ListFolder(path);
-        if (names) pending.push_back({path, std::move(*names)});
+        if (names) {
+          pending.push_back({path, std::move(*names)});
+        } else {
+          pass_over(names.status());
+        }
       }
     }
   }

@@ -122,9 +122,11 @@ class FileSystem {
   }
   Result<std::optional<std::string>> ReadIfPresent(const std::string& path, size_t limit);
   // The regular files in `folder` and every folder below it, by path
-  // ("folder/sub/name"), sorted. A folder below that cannot be listed is
-  // passed over, as is a folder reached again through a link (a loop).
-  Result<std::vector<std::string>> ListTree(const std::string& folder);
+  // ("folder/sub/name"), sorted. What cannot be listed or asked about below
+  // `folder` is passed over, with its message in `passed_over` when given;
+  // so is a folder reached again through a link (a loop), silently.
+  Result<std::vector<std::string>> ListTree(const std::string& folder,
+                                            std::vector<std::string>* passed_over = nullptr);
 };
 
 // The real file system of this process, for callers that are not given one.

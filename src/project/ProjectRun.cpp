@@ -164,11 +164,14 @@ ModuleList CollectModules(FileSystem& files, const std::vector<std::string>& pat
                                 ? given + ": no such file or folder"
                                 : given + ": " + info.message());
     } else if (info->kind == FileKind::kFolder) {
-      Result<std::vector<std::string>> found = files.ListTree(given);
+      std::vector<std::string> passed_over;
+      Result<std::vector<std::string>> found = files.ListTree(given, &passed_over);
       if (!found) {
         list.errors.push_back(given + ": " + found.message());
         continue;
       }
+      // Modules may be in what could not be listed: the run is not whole.
+      for (const std::string& why : passed_over) list.errors.push_back(given + ": " + why);
       std::vector<fs::path> modules;
       for (const std::string& f : *found) {
         if (IsModuleFile(PathFromUtf8(f))) modules.push_back(PathFromUtf8(f));

@@ -76,6 +76,62 @@ TEST_F(CliFileFaultsTest, ConcurrentRunsOnOneModuleKeepEveryEdit) {
   EXPECT_EQ(headers, succeeded.size()) << "a run exited 0 but its header is not in the file";
 }
 
+// A whole-folder document run: the folder in args.
+TOLVAN_CHILD_BODY(DocumentFolder) {
+  RunResult r = Tolvan({"document", args.at(0), "--now", "2026-12-08 09:30:00"});
+  std::fputs(r.err.c_str(), stderr);
+  return r.status;
+}
+
+// Add markers around lines args[1] and the next of module args[0].
+TOLVAN_CHILD_BODY(MarkLine) {
+  RunResult r = Tolvan({"comment", args.at(0), "--line", args.at(1), "--end-line",
+                        std::to_string(std::stoi(args.at(1)) + 1), "--end-column", "1", "--now",
+                        "2026-12-08 09:30:00"});
+  std::fputs(r.err.c_str(), stderr);
+  return r.status;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(CliFileFaultsTest, CommentDuringDocumentKeepsItsMarkers) {
+  constexpr int kProcedures = 300;
+  constexpr int kMarks = 6;
+  std::string module = "Attribute VB_Name = \"modRace\"\r\n";
+  for (int k = 1; k <= kProcedures; ++k) {
+    module +=
+        "Sub P" + std::to_string(k) + "()\r\n    x = " + std::to_string(k) + "\r\nEnd Sub\r\n";
+  }
+  fs::create_directories(dir_ / "race");
+  const std::string path = PathUtf8(dir_ / "race" / "modRace.bas");
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(WriteFileAtomically(path, module).ok());
+    std::vector<testing::ChildProcess> children;
+    children.emplace_back("DocumentFolder", std::vector<std::string>{PathUtf8(dir_ / "race")});
+    for (int k = 1; k <= kMarks; ++k) {
+      children.emplace_back("MarkLine", std::vector<std::string>{path, std::to_string(3 * k + 1)});
+    }
+    int marked = 0;
+    for (size_t i = 0; i < children.size(); ++i) {
+      const int status = children[i].Wait();
+      if (i == 0) {
+        EXPECT_EQ(status, 0) << "document failed in round " << round;
+      } else if (status == 0) {
+        ++marked;
+      }
+    }
+    const std::string after = *ReadFileBytes(path);
+    EXPECT_EQ(marked, kMarks);
+    EXPECT_EQ(Count(after, "Add Start"), static_cast<size_t>(marked))
+        << "a comment run exited 0 but its markers are not in the file (round " << round << ")";
+    EXPECT_GE(Count(after, ":  :P"), static_cast<size_t>(kProcedures)) << "round " << round;
+  }
+}
+
 TEST_F(CliFileFaultsTest, FilesThatMustNotBeReadAreRefusedWithAMessage) {
   ASSERT_TRUE(WriteFileAtomically(Path("m.bas"), "Sub A()\r\nEnd Sub\r\n").ok());
   ASSERT_TRUE(WriteFileAtomically(Path("big.ini"), std::string(kSettingsSizeLimit + 1, ';')).ok());

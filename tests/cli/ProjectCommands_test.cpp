@@ -263,7 +263,8 @@ TEST_F(ProjectCommandsTest, CommentUpdateKeepsNotesAndSaysWhatWasDropped) {
         "Sub Run(ByVal b As Long)\r\nEnd Sub\r\n");
   testing::RunResult run = Tolvan({"comment", file.string(), "--line", "8", "--update"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, file.string() + ": parameter a is gone, and its note with it: first\n");
+  EXPECT_EQ(run.err,
+            "Tolvan: " + file.string() + ": parameter a is gone, and its note with it: first\n");
   const std::string after = *ReadFileBytes(PathUtf8(file));
   EXPECT_NE(after.find(":b                  I   second\r\n"), std::string::npos) << after;
   EXPECT_EQ(after.find("first"), std::string::npos);
@@ -271,6 +272,42 @@ TEST_F(ProjectCommandsTest, CommentUpdateKeepsNotesAndSaysWhatWasDropped) {
   testing::RunResult again = Tolvan({"comment", file.string(), "--line", "3", "--update"});
   EXPECT_EQ(again.status, 0);
   EXPECT_EQ(*ReadFileBytes(PathUtf8(file)), after);
+}
+
+TEST_F(ProjectCommandsTest, WhatTheFrontEndsShareIsRefusedOrTakenAlike) {
+  const std::string module = "Attribute VB_Name = \"modA\"\r\nSub A()\r\nEnd Sub\r\n";
+  Write(root_ / "p" / "modA.bas", module);
+  // A CP932 project file, whatever the modules' encoding is said to be.
+  Write(root_ / "p" / "P.vbp", "Name=\"\x8b\x8b\x97\x5e\"\r\nModule=modA; modA.bas\r\n");
+  Write(root_ / "ro" / "modR.bas", module);
+  fs::permissions(root_ / "ro" / "modR.bas", fs::perms::owner_read);
+  const std::string ro = (root_ / "ro" / "modR.bas").string();
+  struct Row {
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // contained in what is printed
+  };
+  const Row rows[] = {
+      {{"document", (root_ / "p").string(), "--jobs", "0"},
+       2,
+       "Tolvan: --jobs must be at least 1, not 0\n"},
+      {{"review", (root_ / "p").string(), "--jobs", "-3"}, 2, "--jobs must be at least 1"},
+      {{"review", (root_ / "p" / "P.vbp").string(), "--encoding", "UTF-8"}, 1, ""},
+      {{"comment", ro, "--line", "2"}, 1, "modR.bas: the file is read-only"},
+      {{"document", ro}, 1, "modR.bas: the file is read-only"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args.front() + " " + row.args.back());
+    testing::RunResult run = Tolvan(row.args);
+    EXPECT_EQ(run.status, row.status) << run.err;
+    if (row.err.empty()) {
+      EXPECT_EQ(run.err, "");
+    } else {
+      EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
+    }
+  }
+  EXPECT_EQ(*ReadFileBytes(ro), module);
+  EXPECT_EQ(*ReadFileBytes(PathUtf8(root_ / "p" / "modA.bas")), module);
 }
 
 }  // namespace

@@ -111,7 +111,8 @@ class LogicTest : public QObject {
     QVERIFY(WriteFileAtomically(source, "<html>ヘルプ</html>").ok());
     const std::filesystem::path folder = temp.filePath("share/tolvan/help").toStdString();
     InMemoryRegistry registry;
-    const Status status = InstallHelpDocument(source, folder, registry);
+    LocalFileSystem disk;
+    const Status status = InstallHelpDocument(source, folder, registry, disk);
     QVERIFY2(status.ok(), status.message().c_str());
     QCOMPARE(ReadFileBytes(folder / "index.html").value(), std::string("<html>ヘルプ</html>"));
     QCOMPARE(registry.ReadRegistryText(u"HKEY_LOCAL_MACHINE", u"SOFTWARE\\Quenby Software\\Tolvan",
@@ -122,8 +123,9 @@ class LogicTest : public QObject {
   void HelpInstallWithoutTheDocumentRecordsNothing() {
     QTemporaryDir temp;
     InMemoryRegistry registry;
+    LocalFileSystem disk;
     const Status status = InstallHelpDocument(temp.filePath("missing.html").toStdString(),
-                                              temp.filePath("help").toStdString(), registry);
+                                              temp.filePath("help").toStdString(), registry, disk);
     QVERIFY(!status.ok());
     QVERIFY(registry.values.empty());
   }

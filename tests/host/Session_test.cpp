@@ -155,7 +155,8 @@ TEST_F(SessionFilesTest, HelpDocumentIsFoundBesideOrUnderShare) {
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "bin");
     for (const std::string& p : row.present) Put(dir_ / p, "<html/>");
-    std::optional<fs::path> found = FindHelpDocument(dir_ / "bin");
+    LocalFileSystem disk;
+    std::optional<fs::path> found = FindHelpDocument(dir_ / "bin", disk);
     if (row.found.empty()) {
       EXPECT_FALSE(found) << row.name;
     } else {
@@ -166,7 +167,8 @@ TEST_F(SessionFilesTest, HelpDocumentIsFoundBesideOrUnderShare) {
 
 TEST_F(SessionFilesTest, InstallHelpCopiesTheGuideAndRecordsItsFolder) {
   Put(dir_ / "guide.html", "<html>使い方</html>");
-  Session session(SettingsContext::InMemory((dir_ / "config").string()));
+  LocalFileSystem disk;
+  Session session(SettingsContext::InMemory((dir_ / "config").string()), disk);
   auto written = session.InstallHelpFrom(dir_ / "guide.html");
   ASSERT_TRUE(written.ok()) << written.message();
   EXPECT_EQ(*written, dir_ / "config" / "help" / "index.html");
@@ -182,12 +184,13 @@ TEST_F(SessionFilesTest, InstallHelpCopiesTheGuideAndRecordsItsFolder) {
 }
 
 TEST_F(SessionFilesTest, ASettingsFileThatIsNotThereIsAnError) {
-  auto missing = Session::Open({Utf8ToUtf16((dir_ / "Team.ini").string())});
+  LocalFileSystem disk;
+  auto missing = Session::Open({Utf8ToUtf16((dir_ / "Team.ini").string())}, disk);
   ASSERT_FALSE(missing.ok());
   EXPECT_EQ(missing.message(),
             "the settings file " + (dir_ / "Team.ini").string() + " does not exist");
   Put(dir_ / "Team.ini", "");
-  EXPECT_TRUE(Session::Open({Utf8ToUtf16((dir_ / "Team.ini").string())}).ok());
+  EXPECT_TRUE(Session::Open({Utf8ToUtf16((dir_ / "Team.ini").string())}, disk).ok());
 }
 
 }  // namespace
