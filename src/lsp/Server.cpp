@@ -440,15 +440,35 @@ json Server::CodeActions(const json& params) {
     actions.push_back(std::move(action));
   };
 
-  // Quick fixes for the review's diagnostics.
-  if (wanted("quickfix")) {
+  // Quick fixes for the review's diagnostics, from the one review of this
+  // version: each finding carries its fix, so a thousand diagnostics cost
+  // one review, not a thousand runs of the command.
+  if (wanted("quickfix") && !p.diagnostics.empty()) {
+    const Result<std::vector<HeaderFinding>>& findings = Review(doc, *settings);
+    if (!findings) options_.log(findings.message());
+    std::map<std::pair<long, bool>, const HeaderFinding*> by_line;
+    if (findings) {
+      for (const HeaderFinding& f : *findings)
+        by_line.emplace(std::make_pair(f.declaration_line, f.kind == HeaderFinding::Kind::kMissing),
+                        &f);
+    }
     for (const ContextDiagnostic& d : p.diagnostics) {
+      const bool missing = d.code == "missing-header";
+      if (!missing && d.code != "stale-header") continue;
       if (d.range.start.line >= doc.text.line_count()) continue;  // from an older text
+      const Operation op = missing ? Operation::kInsertHeader : Operation::kUpdateHeader;
       const Position at{d.range.start.line, 0};
-      if (d.code == "missing-header")
-        offer(Operation::kInsertHeader, {at, at}, "quickfix", json::array({d.raw}));
-      if (d.code == "stale-header")
-        offer(Operation::kUpdateHeader, {at, at}, "quickfix", json::array({d.raw}));
+      auto found = by_line.find({d.range.start.line + 1, missing});
+      if (found != by_line.end() && !found->second->fix.empty()) {
+        actions.push_back(
+            json{{"title", Utf16ToUtf8(InfoOf(op).title)},
+                 {"kind", "quickfix"},
+                 {"edit", ToWorkspaceEdit(p.uri, TextEditsOf(doc.text, found->second->fix))},
+                 {"diagnostics", json::array({d.raw})},
+                 {"isPreferred", true}});
+      } else {
+        offer(op, {at, at}, "quickfix", json::array({d.raw}));
+      }
     }
   }
 

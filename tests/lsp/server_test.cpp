@@ -5,6 +5,8 @@
 #include "lsp/Server.h"
 
 #include <gtest/gtest.h>
+
+#include "lsp/EngineHeaderReview.h"
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -92,8 +94,11 @@ class LspServer : public ::testing::Test {
     module_ = dir_ / "modCalc.bas";
     uri_ = FileUri(module_);
     review_ = std::make_shared<FakeReview>();
+    MakeServer(review_);
+  }
+  void MakeServer(std::shared_ptr<const HeaderReview> review) {
     Server::Options options;
-    options.review = review_;
+    options.review = std::move(review);
     options.clock = &clock_;
     options.review_delay = 300ms;
     options.now = [this] { return now_; };
@@ -686,6 +691,32 @@ TEST_F(LspServer, QuickFixesForManyDiagnosticsAreThoseForEachAlone) {
                          {{"diagnostics", json::array({diagnostics[i]})}, {"only", {"quickfix"}}});
     ASSERT_EQ(alone["result"].size(), 1u) << i;
     EXPECT_EQ(all["result"][i], alone["result"][0]) << "diagnostic " << i;
+  }
+  EXPECT_EQ(review_->reviews, 1) << "the fixes come from the review of this version";
+}
+
+// With the real review, each quick fix comes from the review's one pass;
+// it must write what the header action at the declaration writes.
+TEST_F(LspServer, QuickFixesFromTheReviewWriteWhatTheHeaderActionWrites) {
+  MakeServer(std::make_shared<EngineHeaderReview>());
+  Initialize({{"review", true}});
+  Open(kModule);
+  server_->RunDue(now_ + 1s);
+  json diagnostics;
+  for (const auto& m : sent_) {
+    if (m.value("method", "") == "textDocument/publishDiagnostics")
+      diagnostics = m["params"]["diagnostics"];
+  }
+  ASSERT_GE(diagnostics.size(), 2u) << diagnostics.dump();
+  json fixes = Actions(0, 0, 0, 0, {{"diagnostics", diagnostics}, {"only", {"quickfix"}}});
+  ASSERT_EQ(fixes["result"].size(), diagnostics.size()) << fixes.dump();
+  for (size_t i = 0; i < diagnostics.size(); ++i) {
+    const long line = diagnostics[i]["range"]["start"]["line"];
+    json header = Actions(line, 0, line, 0, {{"only", {"refactor.rewrite.tolvan.insertHeader"}}});
+    ASSERT_EQ(header["result"].size(), 1u) << line;
+    EXPECT_EQ(ApplyEdit(kModule, fixes["result"][i]["edit"], uri_),
+              ApplyEdit(kModule, header["result"][0]["edit"], uri_))
+        << "the fix of line " << line;
   }
 }
 
