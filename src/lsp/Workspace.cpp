@@ -1,6 +1,7 @@
 #include "lsp/Workspace.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/PathText.h"
 #include "platform/Text.h"
