@@ -224,14 +224,11 @@ const SettingsRecord& FactoryDefaults() {
 
 }  // namespace
 
-Outcome Application::Comment(const Buffer& buffer, const FileRange& at, const Keys& keys,
-                             const RunValues& values) {
+namespace {
+
+Outcome CommentIn(host::Session& session, const Buffer& buffer, const FileRange& at,
+                  const Keys& keys, const RunValues& values, const SettingsRecord* settings) {
   Outcome out;
-  auto session = OpenSession();
-  if (!session) {
-    out.status = session.status();
-    return out;
-  }
   auto made = ModuleOf(buffer);
   if (!made) return Outcome{made.status(), {}, {}, {}, {}, {}};
   auto& vbe = *made;
@@ -240,9 +237,26 @@ Outcome Application::Comment(const Buffer& buffer, const FileRange& at, const Ke
     out.status = s;
     return out;
   }
-  Take(out, session->RunComment(vbe, host::CommentRun{keys.shift, keys.ctrl, values.now}));
+  Take(out, session.RunComment(vbe, host::CommentRun{keys.shift, keys.ctrl, values.now, settings}));
   if (out.ok()) Finish(out, *vbe);
   return out;
+}
+
+}  // namespace
+
+Outcome Application::Comment(const Buffer& buffer, const FileRange& at, const Keys& keys,
+                             const RunValues& values) {
+  auto session = OpenSession();
+  if (!session) return Outcome{session.status(), {}, {}, {}, {}, {}};
+  return CommentIn(*session, buffer, at, keys, values, nullptr);
+}
+
+Outcome CommentBuffer(const Buffer& buffer, const SettingsRecord& settings, const FileRange& at,
+                      const Keys& keys, const RunValues& values) {
+  // The settings are given: the session's context serves the add-in only
+  // for what is not the settings record.
+  host::Session session(SettingsContext::InMemory());
+  return CommentIn(session, buffer, at, keys, values, &settings);
 }
 
 Outcome UpdateBufferHeader(const Buffer& buffer, const SettingsRecord& settings,

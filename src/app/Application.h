@@ -155,6 +155,9 @@ Result<std::vector<BufferFinding>> ReviewBuffer(const Buffer& buffer,
                                                 const LocalDateTime& now);
 Outcome UpdateBufferHeader(const Buffer& buffer, const SettingsRecord& settings,
                            long declaration_line, const LocalDateTime& now);
+// The comment command on a buffer with settings already loaded.
+Outcome CommentBuffer(const Buffer& buffer, const SettingsRecord& settings, const FileRange& at,
+                      const Keys& keys, const RunValues& values = {});
 
 class Application {
  public:

@@ -34,11 +34,16 @@ class ForwardingDialog : public SettingsDialog {
 // messages it shows kept for the caller, the settings loaded from the
 // session's context into a record of this run.
 struct Surroundings {
-  Surroundings(SettingsContext& context, const Clock& clock, const KeyboardState& keyboard)
+  Surroundings(SettingsContext& context, const Clock& clock, const KeyboardState& keyboard,
+               const SettingsRecord* given = nullptr)
       : connect(ConnectEnvironment{
             .settings = settings,
             .load_settings =
-                [this, &context] {
+                [this, &context, given] {
+                  if (given) {
+                    settings = *given;
+                    return Status::Ok();
+                  }
                   Status loaded = clsSaveSetting(settings, context).Load();
                   // What the load went on without (a damaged registry store,
                   // a value that is not CP932) is told to the caller.
@@ -108,7 +113,7 @@ SessionOutcome Session::RunComment(std::shared_ptr<VBE> code, const CommentRun& 
   if (run.now) fixed_clock.emplace(*run.now);
   const Clock& clock = fixed_clock ? static_cast<const Clock&>(*fixed_clock) : system_clock;
   FixedKeyboardState keyboard(run.shift, run.ctrl);
-  Surroundings around(context_, clock, keyboard);
+  Surroundings around(context_, clock, keyboard, run.settings);
   auto ide = std::make_shared<StandInEnvironment>(std::move(code), around.clipboard);
   Status connected = around.connect.AddinInstance_OnConnection(ide, connect_mode::kExternal);
   around.connect.AddinInstance_OnDisconnection(0);

@@ -21,6 +21,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Status.h"
 #include "settings/SettingsContext.h"
+#include "settings/SettingsRecord.h"
 #include "vbide/VBE.h"
 
 namespace tolvan::host {
@@ -40,6 +41,9 @@ struct CommentRun {
   bool ctrl = false;
   // The date and time `$d` shows; unset: the system clock's.
   std::optional<LocalDateTime> now;
+  // The settings already loaded (a language server keeps them until their
+  // file changes); null: loaded from the session's context at connection.
+  const SettingsRecord* settings = nullptr;
 };
 
 // What a command run through the session came to.

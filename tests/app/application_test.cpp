@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -154,6 +155,17 @@ TEST_F(ApplicationTest, BufferOperationsAnswerWithEditsOfTheBufferLeftAsItWas) {
   EXPECT_EQ(marked.edits[0].first_line, 7);
   EXPECT_EQ(marked.edits[0].removed, 1);
   EXPECT_EQ(marked.edits[0].lines.size(), 3u);
+
+  // Settings the caller keeps are the ones used.
+  auto kept = application.LoadSettings();
+  ASSERT_TRUE(kept.ok()) << kept.message();
+  kept->strDateFormat = u"yyyy";
+  app::Outcome module_header =
+      app::CommentBuffer(buffer, *kept, app::FileRange::Cursor(2, 1), {}, {When(), {}});
+  ASSERT_TRUE(module_header.ok()) << module_header.Failure();
+  ASSERT_EQ(module_header.edits.size(), 1u);
+  const auto& lines = module_header.edits[0].lines;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), u"'2026"), lines.end());
 
   // The review's fix of a missing header is what inserting it gives.
   auto findings = application.Review(buffer, {When(), {}});
