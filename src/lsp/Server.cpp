@@ -380,8 +380,11 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, R
                            host::BufferModuleInfo{Utf8ToUtf16(PathUtf8(doc.path.stem())),
                                                   host::ComponentTypeOf(doc.path, false), project},
                            PathUtf8(doc.path)};
-  app::Outcome outcome = workspace_->source().application().Comment(
-      buffer, app::FileRange{start.line + 1, start.character + 1, end.line + 1, end.character + 1},
+  const Result<SettingsRecord>& settings = Settings();
+  if (!settings) return settings.status();
+  app::Outcome outcome = app::CommentBuffer(
+      buffer, *settings,
+      app::FileRange{start.line + 1, start.character + 1, end.line + 1, end.character + 1},
       app::Keys{click == 1, click == 2}, app::RunValues{options_.clock->Now(), {}});
   for (const std::string& note : outcome.notes) options_.log(note);
   if (!outcome.ok()) return Status::Error(outcome.Failure());
