@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "lsp/EngineHeaderReview.h"
 #include "lsp/Server.h"
 
 namespace tolvan::lsp {
@@ -37,8 +38,9 @@ std::string BigModule() {
 struct Fixture {
   explicit Fixture(bool review = false) {
     ::setenv("XDG_CONFIG_HOME", "/tmp/tolvan-bench/config", 1);
-    server =
-        std::make_unique<Server>([this](const std::string& s) { last = s; }, Server::Options{});
+    Server::Options options;
+    options.review = std::make_shared<EngineHeaderReview>();
+    server = std::make_unique<Server>([this](const std::string& s) { last = s; }, options);
     Send({{"jsonrpc", "2.0"},
           {"id", 0},
           {"method", "initialize"},

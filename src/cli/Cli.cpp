@@ -268,7 +268,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   if (register_cmd->parsed()) return RunRegistration(true, fs, err);
   if (unregister_cmd->parsed()) return RunRegistration(false, fs, err);
   if (install_help_cmd->parsed()) return RunInstallHelp(help_folder, fs, out, err);
-  if (lsp_cmd->parsed()) return lsp::RunLanguageServer(0, 1, err);
+  if (lsp_cmd->parsed()) return lsp::RunLanguageServer(0, 1, err, fs);
   return 0;
 }
 

@@ -45,15 +45,4 @@ class HeaderReview {
                                               long declaration_line) const = 0;
 };
 
-// Until headers are recognised: no findings, nothing to update.
-class NoHeaderReview : public HeaderReview {
- public:
-  Result<std::vector<HeaderFinding>> Review(const ReviewInput&) const override {
-    return std::vector<HeaderFinding>{};
-  }
-  Result<std::u16string> UpdateHeader(const ReviewInput&, long) const override {
-    return Status::Error("header comments are not recognised yet");
-  }
-};
-
 }  // namespace tolvan::lsp

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "app/Application.h"
 #include "lsp/EngineHeaderReview.h"
 #include "lsp/ServerStreams.h"
 #include "platform/PathText.h"
@@ -22,10 +23,10 @@ constexpr int kInvalidParams = -32602;
 constexpr int kInternalError = -32603;
 constexpr int kServerNotInitialized = -32002;
 constexpr int kRequestCancelled = -32800;
+constexpr int kRequestFailed = -32803;
 
 // A request that cannot be answered with a result. Thrown inside this file
-// only, and caught where the request is answered, together with the JSON
-// library's own type errors for parameters of the wrong shape.
+// only, and caught where the request is answered.
 struct RpcError {
   int code;
   std::string message;
@@ -59,58 +60,17 @@ const OperationInfo& InfoOf(Operation op) {
   return kOperations[0];
 }
 
-const json& Member(const json& object, const char* key) {
-  if (!object.is_object() || !object.contains(key)) {
-    throw RpcError{kInvalidParams, std::string("missing \"") + key + "\""};
-  }
-  return object.at(key);
-}
-
-std::string StringMember(const json& object, const char* key) {
-  const json& value = Member(object, key);
-  if (!value.is_string())
-    throw RpcError{kInvalidParams, std::string("\"") + key + "\" is not a string"};
-  return value.get<std::string>();
-}
-
-long LongMember(const json& object, const char* key) {
-  const json& value = Member(object, key);
-  if (!value.is_number_integer()) {
-    throw RpcError{kInvalidParams, std::string("\"") + key + "\" is not an integer"};
-  }
-  const auto n = value.get<int64_t>();
-  if (n < 0 || n > (int64_t{1} << 40)) {
-    throw RpcError{kInvalidParams, std::string("\"") + key + "\" is out of range"};
-  }
-  return static_cast<long>(n);
-}
-
-Position ToPosition(const json& j) {
-  return Position{LongMember(j, "line"), LongMember(j, "character")};
-}
-Range ToRange(const json& j) {
-  return Range{ToPosition(Member(j, "start")), ToPosition(Member(j, "end"))};
-}
-json FromPosition(const Position& p) { return json{{"line", p.line}, {"character", p.character}}; }
-json FromRange(const Range& r) {
-  return json{{"start", FromPosition(r.start)}, {"end", FromPosition(r.end)}};
-}
-
-json FromEdits(const std::string& uri, const std::vector<TextEdit>& edits) {
-  json list = json::array();
-  for (const auto& e : edits) {
-    list.push_back(json{{"range", FromRange(e.range)}, {"newText", Utf16ToUtf8(e.new_text)}});
-  }
-  return json{{"changes", json{{uri, list}}}};
-}
-
 std::string Dump(const json& j) {
   // Invalid UTF-8 from the client is replaced rather than refused.
   return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-bool Before(const Position& a, const Position& b) {
-  return a.line < b.line || (a.line == b.line && a.character < b.character);
+// A request's params as the struct of its method, or its refusal, which
+// names the method and what is wrong.
+template <class T>
+T Need(Result<T> read, const std::string& method) {
+  if (!read) throw RpcError{kInvalidParams, method + ": " + read.message()};
+  return std::move(*read);
 }
 
 int HexValue(char c) {
@@ -121,6 +81,35 @@ int HexValue(char c) {
 }
 
 }  // namespace
+
+std::vector<TextEdit> TextEditsOf(const TextDocument& doc,
+                                  const std::vector<host::LineEdit>& edits) {
+  // A line edit replaces whole lines of the text as it was, numbered from 1;
+  // its new lines end in the text's first break, except a line that becomes
+  // the last of a text that ends without one.
+  const std::u16string_view newline = doc.newline();
+  const long count = doc.line_count();
+  const Position end_of_text{count - 1, doc.length(count - 1)};
+  std::vector<TextEdit> out;
+  for (const host::LineEdit& e : edits) {
+    const long first = e.first_line - 1;
+    const long after = first + e.removed;
+    TextEdit edit;
+    if (first >= count) {
+      edit.range = {end_of_text, end_of_text};
+      for (const std::u16string& line : e.lines) edit.new_text += std::u16string(newline) + line;
+    } else if (after >= count) {
+      edit.range = {{first, 0}, end_of_text};
+      for (size_t i = 0; i < e.lines.size(); ++i)
+        edit.new_text += (i ? std::u16string(newline) : u"") + e.lines[i];
+    } else {
+      edit.range = {{first, 0}, {after, 0}};
+      for (const std::u16string& line : e.lines) edit.new_text += line + std::u16string(newline);
+    }
+    out.push_back(std::move(edit));
+  }
+  return out;
+}
 
 std::filesystem::path PathOfUri(std::string_view uri) {
   std::string_view rest = uri;
@@ -166,42 +155,46 @@ bool IsModulePath(const std::filesystem::path& path) {
 
 Server::Server(std::function<void(const std::string&)> write, Options options)
     : write_(std::move(write)), options_(std::move(options)) {
-  if (!options_.review) options_.review = std::make_shared<NoHeaderReview>();
   if (!options_.clock) {
     system_clock_ = std::make_unique<SystemClock>();
     options_.clock = system_clock_.get();
   }
   if (!options_.now) options_.now = [] { return std::chrono::steady_clock::now(); };
   if (!options_.log) options_.log = [](const std::string&) {};
+  if (!options_.fs) options_.fs = &DefaultFileSystem();
+  workspace_.emplace(*options_.fs, options_.log);
 }
 
 void Server::Receive(std::string_view bytes) {
   reader_.Feed(bytes);
-  std::vector<std::string> contents;
+  std::vector<Result<json>> messages;
   while (auto next = reader_.Next()) {
     if (!*next) {
       options_.log(next->message());
       continue;
     }
-    contents.push_back(std::move(next->value()));
+    messages.push_back(ParseMessage(next->value()));
   }
   // A cancellation that arrives together with its request answers it.
-  std::vector<json> messages;
   std::set<std::string> cancelled;
-  for (const auto& content : contents) {
-    json message = json::parse(content, nullptr, false);
-    if (message.is_object() && message.value("method", json()) == "$/cancelRequest" &&
-        message.contains("params") && message["params"].is_object() &&
-        message["params"].contains("id")) {
-      cancelled.insert(message["params"]["id"].dump());
+  for (const auto& message : messages) {
+    if (!message) continue;
+    const json& m = *message;
+    if (m.is_object() && m.value("method", json()) == "$/cancelRequest" && m.contains("params") &&
+        m["params"].is_object() && m["params"].contains("id")) {
+      cancelled.insert(m["params"]["id"].dump());
     }
-    messages.push_back(std::move(message));
   }
-  for (const auto& message : messages) Handle(message, cancelled);
-}
-
-void Server::HandleContent(std::string_view content) {
-  Handle(json::parse(content, nullptr, false), {});
+  for (const auto& message : messages) {
+    if (!message) {
+      write_(Frame(
+          Dump(json{{"jsonrpc", "2.0"},
+                    {"id", nullptr},
+                    {"error", json{{"code", kParseError}, {"message", message.message()}}}})));
+      continue;
+    }
+    Handle(*message, cancelled);
+  }
 }
 
 void Server::Handle(const json& message, const std::set<std::string>& cancelled) {
@@ -209,8 +202,6 @@ void Server::Handle(const json& message, const std::set<std::string>& cancelled)
     write_(Frame(Dump(
         json{{"jsonrpc", "2.0"}, {"id", id}, {"error", json{{"code", code}, {"message", text}}}})));
   };
-  if (message.is_discarded())
-    return respond_error(nullptr, kParseError, "the message is not valid JSON");
   if (!message.is_object()) {
     return respond_error(nullptr, kInvalidRequest, "a message must be a JSON object");
   }
@@ -242,9 +233,7 @@ void Server::Handle(const json& message, const std::set<std::string>& cancelled)
         DidClose(params);
       }
     } catch (const RpcError& e) {
-      options_.log(method + ": " + e.message);
-    } catch (const json::exception& e) {
-      options_.log(method + ": " + e.what());
+      options_.log(e.message);
     }
     return;
   }
@@ -258,12 +247,12 @@ void Server::Handle(const json& message, const std::set<std::string>& cancelled)
     if (shut_down_) throw RpcError{kInvalidRequest, "the server is shutting down"};
     json result = Dispatch(method, params);
     write_(Frame(Dump(json{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}})));
+    // The user hears at once of a settings file that is not there.
+    if (method == "initialize") Settings();
   } catch (const RpcError& e) {
     respond_error(id, e.code, e.message);
-  } catch (const json::exception& e) {
-    respond_error(id, kInvalidParams, e.what());
   } catch (const std::exception& e) {
-    respond_error(id, kInternalError, e.what());
+    respond_error(id, kInternalError, method + ": " + e.what());
   }
 }
 
@@ -284,20 +273,17 @@ void Server::Notify(const std::string& method, const json& params) {
 
 json Server::Initialize(const json& params) {
   if (initialized_) throw RpcError{kInvalidRequest, "the server is already initialised"};
-  if (params.contains("rootUri") && params["rootUri"].is_string()) {
-    root_ = PathOfUri(params["rootUri"].get<std::string>());
-  } else if (params.contains("rootPath") && params["rootPath"].is_string()) {
-    root_ = PathFromUtf8(params["rootPath"].get<std::string>());
+  const InitializeParams p = Need(ReadInitializeParams(params), "initialize");
+  if (p.root_uri) {
+    root_ = PathOfUri(*p.root_uri);
+  } else if (p.root_path) {
+    root_ = PathFromUtf8(*p.root_path);
   }
-  if (params.contains("initializationOptions") && params["initializationOptions"].is_object()) {
-    const json& init = params["initializationOptions"];
-    if (init.contains("review") && init["review"].is_boolean())
-      review_enabled_ = init["review"].get<bool>();
-    if (init.contains("settingsFile") && init["settingsFile"].is_string()) {
-      std::filesystem::path file = PathFromUtf8(init["settingsFile"].get<std::string>());
-      if (file.is_relative() && !root_.empty()) file = root_ / file;
-      settings_ = SettingsSource(PathUtf8(file));
-    }
+  review_enabled_ = p.review && options_.review;
+  if (p.settings_file) {
+    std::filesystem::path file = PathFromUtf8(*p.settings_file);
+    if (file.is_relative() && !root_.empty()) file = root_ / file;
+    workspace_->UseSettingsFile(PathUtf8(file));
   }
   initialized_ = true;
   json kinds = json::array();
@@ -318,147 +304,127 @@ json Server::Initialize(const json& params) {
 }
 
 void Server::DidOpen(const json& params) {
-  const json& item = Member(params, "textDocument");
-  const std::string uri = StringMember(item, "uri");
+  DidOpenParams p = Need(ReadDidOpenParams(params), "textDocument/didOpen");
   Document doc;
-  doc.path = PathOfUri(uri);
+  doc.path = PathOfUri(p.uri);
   doc.is_module = IsModulePath(doc.path);
-  if (item.contains("version") && item["version"].is_number_integer())
-    doc.version = item["version"].get<long>();
-  doc.text.SetText(Utf8ToUtf16(StringMember(item, "text")));
+  doc.version = p.version;
+  doc.text.SetText(p.text);
   if (doc.is_module && review_enabled_) doc.review_due = options_.now() + options_.review_delay;
-  documents_[uri] = std::move(doc);
+  documents_[p.uri] = std::move(doc);
 }
 
 void Server::DidChange(const json& params) {
-  const json& item = Member(params, "textDocument");
-  Document& doc = Find(StringMember(item, "uri"));
-  if (item.contains("version") && item["version"].is_number_integer())
-    doc.version = item["version"].get<long>();
-  const json& changes = Member(params, "contentChanges");
-  if (!changes.is_array()) throw RpcError{kInvalidParams, "\"contentChanges\" is not an array"};
-  for (const json& change : changes) {
-    const std::u16string text = Utf8ToUtf16(StringMember(change, "text"));
-    if (change.contains("range")) {
-      if (Status s = doc.text.Replace(ToRange(change["range"]), text); !s) {
-        // The buffers no longer agree; the editor's next full text mends it.
-        throw RpcError{kInvalidParams, s.message()};
-      }
-    } else {
-      doc.text.SetText(text);
-    }
-  }
+  const DidChangeParams p = Need(ReadDidChangeParams(params), "textDocument/didChange");
+  Document& doc = Find("textDocument/didChange", p.uri);
+  if (p.version) doc.version = *p.version;
+  doc.text.Apply(p.changes);
   if (doc.is_module && review_enabled_) doc.review_due = options_.now() + options_.review_delay;
 }
 
 void Server::DidClose(const json& params) {
-  const std::string uri = StringMember(Member(params, "textDocument"), "uri");
-  auto it = documents_.find(uri);
+  const DidCloseParams p = Need(ReadDidCloseParams(params), "textDocument/didClose");
+  auto it = documents_.find(p.uri);
   if (it == documents_.end()) return;
   const bool had_review = it->second.is_module && review_enabled_;
   documents_.erase(it);
   if (had_review)
-    Notify("textDocument/publishDiagnostics", json{{"uri", uri}, {"diagnostics", json::array()}});
+    Notify("textDocument/publishDiagnostics", json{{"uri", p.uri}, {"diagnostics", json::array()}});
 }
 
-Server::Document& Server::Find(const std::string& uri) {
+Server::Document& Server::Find(const std::string& method, const std::string& uri) {
   auto it = documents_.find(uri);
-  if (it == documents_.end()) throw RpcError{kInvalidParams, "unknown document " + uri};
+  if (it == documents_.end()) throw RpcError{kInvalidParams, method + ": unknown document " + uri};
   return it->second;
 }
 
-host::ProjectInfo Server::ProjectOf(const std::filesystem::path& module) const {
-  Result<host::ProjectInfo> project = host::FindProject(module);
-  if (project) return *project;
-  options_.log(project.message());
-  return host::ProjectInfo{Utf8ToUtf16(PathUtf8(module.parent_path().filename())), u"", {}, {}};
+const Result<SettingsRecord>& Server::Settings() {
+  const Result<SettingsRecord>& settings = workspace_->Settings();
+  if (settings.ok()) {
+    settings_problem_shown_ = false;
+  } else if (!settings_problem_shown_) {
+    settings_problem_shown_ = true;
+    Notify("window/showMessage", json{{"type", 1}, {"message", "Tolvan: " + settings.message()}});
+  }
+  return settings;
 }
 
-Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, const Range& range) {
-  for (const Position& p : {range.start, range.end}) {
-    if (!doc.text.Contains(p)) {
-      throw RpcError{kInvalidParams, "position " + std::to_string(p.line) + ":" +
-                                         std::to_string(p.character) +
-                                         " is outside the document, which has " +
-                                         std::to_string(doc.text.lines().size()) + " lines"};
-    }
-  }
-  Position start = std::min(range.start, range.end, Before);
-  Position end = std::max(range.start, range.end, Before);
-  std::u16string after;
+Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, Range range) {
+  Position start = range.start;
+  Position end = range.end;
+  const host::ProjectInfo& project = workspace_->ProjectOf(doc.path);
   if (op == Operation::kUpdateHeader) {
-    Result<SettingsRecord> settings = settings_.Load();
+    if (!options_.review) return Status::Error("header comments are not recognised here");
+    const Result<SettingsRecord>& settings = Settings();
     if (!settings) return settings.status();
-    const std::u16string text = doc.text.Text();
-    const host::ProjectInfo project = ProjectOf(doc.path);
+    const std::u16string& text = doc.text.Utf16();
     Result<std::u16string> updated = options_.review->UpdateHeader(
         ReviewInput{doc.path, text, *settings, project, *options_.clock}, start.line + 1);
     if (!updated) return updated.status();
-    after = std::move(*updated);
-  } else {
-    CommentInput input{.module = doc.path, .utf8 = doc.text.Utf8(), .project = ProjectOf(doc.path)};
-    const int click = InfoOf(op).click;
-    if (click < 0) {
-      end = start;  // a header is written for the cursor
-    } else {
-      if (start == end) return Status::Error("change markers need a selection");
-      // A selection that ends at the start of a line (whole lines selected
-      // in an editor) ends with the line above it.
-      if (end.character == 0 && end.line > start.line) {
-        --end.line;
-        end.character = static_cast<long>(doc.text.lines()[end.line].size());
-      }
-      input.shift = click == 1;
-      input.ctrl = click == 2;
-    }
-    input.start_line = start.line + 1;
-    input.start_column = start.character + 1;
-    input.end_line = end.line + 1;
-    input.end_column = end.character + 1;
-    Result<std::string> result = RunCommentCommand(input, settings_, *options_.clock);
-    if (!result) return result.status();
-    return DiffUtf8(input.utf8, *result, doc.text);
+    return DiffText(doc.text, *updated);
   }
-  return DiffLines(doc.text.lines(), SplitLines(after), doc.text.newline());
+  const int click = InfoOf(op).click;
+  if (click < 0) {
+    end = start;  // a header is written for the cursor
+  } else {
+    if (start == end) return Status::Error("change markers need a selection");
+    // A selection that ends at the start of a line (whole lines selected
+    // in an editor) ends with the line above it.
+    if (end.character == 0 && end.line > start.line) {
+      --end.line;
+      end.character = doc.text.length(end.line);
+    }
+  }
+  // The command as `tolvan comment` runs it, on the buffer's text.
+  const app::Buffer buffer{doc.text.Utf16(),
+                           host::BufferModuleInfo{Utf8ToUtf16(PathUtf8(doc.path.stem())),
+                                                  host::ComponentTypeOf(doc.path, false), project},
+                           PathUtf8(doc.path)};
+  const Result<SettingsRecord>& settings = Settings();
+  if (!settings) return settings.status();
+  app::Outcome outcome = app::CommentBuffer(
+      buffer, *settings,
+      app::FileRange{start.line + 1, start.character + 1, end.line + 1, end.character + 1},
+      app::Keys{click == 1, click == 2}, app::RunValues{options_.clock->Now(), {}});
+  for (const std::string& note : outcome.notes) options_.log(note);
+  if (!outcome.ok()) return Status::Error(outcome.Failure());
+  return TextEditsOf(doc.text, outcome.edits);
 }
 
-Result<std::vector<HeaderFinding>> Server::Review(const Document& doc,
-                                                  const SettingsRecord& settings) {
-  const std::u16string text = doc.text.Text();
-  const host::ProjectInfo project = ProjectOf(doc.path);
-  return options_.review->Review(ReviewInput{doc.path, text, settings, project, *options_.clock});
+const Result<std::vector<HeaderFinding>>& Server::Review(Document& doc,
+                                                         const SettingsRecord& settings) {
+  if (doc.review && doc.review->revision == doc.text.revision() &&
+      doc.review->settings == workspace_->generation()) {
+    return doc.review->findings;
+  }
+  Document::Review review{doc.text.revision(), workspace_->generation(),
+                          std::vector<HeaderFinding>{}};
+  if (options_.review) {
+    const std::u16string& text = doc.text.Utf16();
+    review.findings = options_.review->Review(
+        ReviewInput{doc.path, text, settings, workspace_->ProjectOf(doc.path), *options_.clock});
+  }
+  doc.review = std::move(review);
+  return doc.review->findings;
 }
 
 json Server::CodeActions(const json& params) {
-  const std::string uri = StringMember(Member(params, "textDocument"), "uri");
-  const Document& doc = Find(uri);
-  const Range range = ToRange(Member(params, "range"));
+  const std::string method = "textDocument/codeAction";
+  const CodeActionParams p = Need(ReadCodeActionParams(params), method);
+  Document& doc = Find(method, p.uri);
   json actions = json::array();
   if (!doc.is_module) return actions;
-  for (const Position& p : {range.start, range.end}) {
-    if (!doc.text.Contains(p)) {
-      throw RpcError{kInvalidParams, "position " + std::to_string(p.line) + ":" +
-                                         std::to_string(p.character) +
-                                         " is outside the document, which has " +
-                                         std::to_string(doc.text.lines().size()) + " lines"};
-    }
-  }
-  std::vector<std::string> only;
-  const json context = params.contains("context") ? params["context"] : json::object();
-  if (context.contains("only") && context["only"].is_array()) {
-    for (const auto& k : context["only"]) {
-      if (k.is_string()) only.push_back(k.get<std::string>());
-    }
-  }
+  Range range{doc.text.Clamp(p.range.start), doc.text.Clamp(p.range.end)};
+  if (range.end < range.start) std::swap(range.start, range.end);
   auto wanted = [&](const std::string& kind) {
-    if (only.empty()) return true;
-    return std::any_of(only.begin(), only.end(), [&](const std::string& o) {
+    if (p.only.empty()) return true;
+    return std::any_of(p.only.begin(), p.only.end(), [&](const std::string& o) {
       return kind == o ||
              (kind.size() > o.size() && kind.compare(0, o.size(), o) == 0 && kind[o.size()] == '.');
     });
   };
-  Result<SettingsRecord> settings = settings_.Load();
-  if (!settings) throw RpcError{kInternalError, settings.message()};
+  const Result<SettingsRecord>& settings = Settings();
+  if (!settings) throw RpcError{kRequestFailed, method + ": " + settings.message()};
 
   auto offer = [&](Operation op, const Range& at, const std::string& kind, json diagnostics) {
     Result<std::vector<TextEdit>> edits = Edits(doc, op, at);
@@ -467,26 +433,45 @@ json Server::CodeActions(const json& params) {
       return;
     }
     if (edits->empty()) return;
-    json action{
-        {"title", Utf16ToUtf8(InfoOf(op).title)}, {"kind", kind}, {"edit", FromEdits(uri, *edits)}};
+    json action{{"title", Utf16ToUtf8(InfoOf(op).title)},
+                {"kind", kind},
+                {"edit", ToWorkspaceEdit(p.uri, *edits)}};
     if (!diagnostics.is_null()) {
-      action["diagnostics"] = diagnostics;
+      action["diagnostics"] = std::move(diagnostics);
       action["isPreferred"] = true;
     }
     actions.push_back(std::move(action));
   };
 
-  // Quick fixes for the review's diagnostics.
-  if (context.contains("diagnostics") && context["diagnostics"].is_array() && wanted("quickfix")) {
-    for (const json& d : context["diagnostics"]) {
-      if (!d.is_object() || d.value("source", json()) != "tolvan" || !d.contains("range")) continue;
-      const json code = d.value("code", json());
-      const Position at{ToRange(d["range"]).start.line, 0};
-      if (!doc.text.Contains(at)) continue;  // from an older text
-      if (code == "missing-header")
-        offer(Operation::kInsertHeader, {at, at}, "quickfix", json::array({d}));
-      if (code == "stale-header")
-        offer(Operation::kUpdateHeader, {at, at}, "quickfix", json::array({d}));
+  // Quick fixes for the review's diagnostics, from the one review of this
+  // version: each finding carries its fix, so a thousand diagnostics cost
+  // one review, not a thousand runs of the command.
+  if (wanted("quickfix") && !p.diagnostics.empty()) {
+    const Result<std::vector<HeaderFinding>>& findings = Review(doc, *settings);
+    if (!findings) options_.log(findings.message());
+    std::map<std::pair<long, bool>, const HeaderFinding*> by_line;
+    if (findings) {
+      for (const HeaderFinding& f : *findings)
+        by_line.emplace(std::make_pair(f.declaration_line, f.kind == HeaderFinding::Kind::kMissing),
+                        &f);
+    }
+    for (const ContextDiagnostic& d : p.diagnostics) {
+      const bool missing = d.code == "missing-header";
+      if (!missing && d.code != "stale-header") continue;
+      if (d.range.start.line >= doc.text.line_count()) continue;  // from an older text
+      const Operation op = missing ? Operation::kInsertHeader : Operation::kUpdateHeader;
+      const Position at{d.range.start.line, 0};
+      auto found = by_line.find({d.range.start.line + 1, missing});
+      if (found != by_line.end() && !found->second->fix.empty()) {
+        actions.push_back(
+            json{{"title", Utf16ToUtf8(InfoOf(op).title)},
+                 {"kind", "quickfix"},
+                 {"edit", ToWorkspaceEdit(p.uri, TextEditsOf(doc.text, found->second->fix))},
+                 {"diagnostics", json::array({d.raw})},
+                 {"isPreferred", true}});
+      } else {
+        offer(op, {at, at}, "quickfix", json::array({d.raw}));
+      }
     }
   }
 
@@ -494,23 +479,17 @@ json Server::CodeActions(const json& params) {
     if (wanted(InfoOf(Operation::kInsertHeader).kind)) {
       offer(Operation::kInsertHeader, range, InfoOf(Operation::kInsertHeader).kind, nullptr);
     }
-    if (wanted(InfoOf(Operation::kUpdateHeader).kind)) {
-      Result<std::vector<HeaderFinding>> findings = Review(doc, *settings);
-      if (!findings) options_.log(findings.message());
-      // The stale header of the procedure at the cursor: the last
-      // declaration at or above it, as long as no other declaration lies
-      // between (findings list only reviewed procedures).
-      const HeaderFinding* at = nullptr;
-      if (findings) {
-        for (const auto& f : *findings) {
-          if (f.declaration_line <= range.start.line + 1 &&
-              (!at || f.declaration_line > at->declaration_line))
-            at = &f;
-        }
-      }
-      if (at && at->kind == HeaderFinding::Kind::kStale) {
-        const Position p{at->declaration_line - 1, 0};
-        offer(Operation::kUpdateHeader, {p, p}, InfoOf(Operation::kUpdateHeader).kind, nullptr);
+    if (options_.review && wanted(InfoOf(Operation::kUpdateHeader).kind)) {
+      // Offered where the update would replace a header: asked of the one
+      // procedure at the cursor, not of a review of the whole document.
+      // (Where there is no header the update would insert one, which the
+      // insertion above already offers.)
+      Result<std::vector<TextEdit>> edits = Edits(doc, Operation::kUpdateHeader, range);
+      if (edits && std::any_of(edits->begin(), edits->end(),
+                               [](const TextEdit& e) { return e.range.start != e.range.end; })) {
+        actions.push_back(json{{"title", Utf16ToUtf8(InfoOf(Operation::kUpdateHeader).title)},
+                               {"kind", InfoOf(Operation::kUpdateHeader).kind},
+                               {"edit", ToWorkspaceEdit(p.uri, *edits)}});
       }
     }
   } else {
@@ -526,39 +505,41 @@ json Server::CodeActions(const json& params) {
 }
 
 json Server::ExecuteCommand(const json& params) {
-  const std::string command = StringMember(params, "command");
+  const std::string method = "workspace/executeCommand";
+  std::vector<std::string> commands;
+  for (const auto& info : kOperations) commands.push_back(info.command);
+  const ExecuteCommandParams p = Need(ReadExecuteCommandParams(params, commands), method);
   const OperationInfo* info = nullptr;
   for (const auto& candidate : kOperations) {
-    if (command == candidate.command) info = &candidate;
+    if (p.command == candidate.command) info = &candidate;
   }
-  if (!info) throw RpcError{kInvalidParams, "unknown command " + command};
-  const json& arguments = Member(params, "arguments");
-  if (!arguments.is_array() || arguments.size() < 2 || !arguments[0].is_string()) {
-    throw RpcError{kInvalidParams, command + " takes a document URI and a range"};
-  }
-  const std::string uri = arguments[0].get<std::string>();
-  const Document& doc = Find(uri);
-  if (!doc.is_module) throw RpcError{kInvalidParams, uri + " is not a Visual Basic module file"};
-  Result<std::vector<TextEdit>> edits = Edits(doc, info->op, ToRange(arguments[1]));
-  if (!edits) throw RpcError{kInternalError, edits.message()};
+  Document& doc = Find(method, p.uri);
+  if (!doc.is_module)
+    throw RpcError{kInvalidParams, method + ": " + p.uri + " is not a Visual Basic module file"};
+  Range range{doc.text.Clamp(p.range.start), doc.text.Clamp(p.range.end)};
+  if (range.end < range.start) std::swap(range.start, range.end);
+  if (const Result<SettingsRecord>& settings = Settings(); !settings)
+    throw RpcError{kRequestFailed, method + ": " + settings.message()};
+  Result<std::vector<TextEdit>> edits = Edits(doc, info->op, range);
+  if (!edits) throw RpcError{kRequestFailed, p.command + ": " + edits.message()};
   if (!edits->empty()) {
-    write_(Frame(Dump(json{
-        {"jsonrpc", "2.0"},
-        {"id", "tolvan-" + std::to_string(next_request_id_++)},
-        {"method", "workspace/applyEdit"},
-        {"params", json{{"label", Utf16ToUtf8(info->title)}, {"edit", FromEdits(uri, *edits)}}}})));
+    write_(Frame(Dump(json{{"jsonrpc", "2.0"},
+                           {"id", "tolvan-" + std::to_string(next_request_id_++)},
+                           {"method", "workspace/applyEdit"},
+                           {"params", json{{"label", Utf16ToUtf8(info->title)},
+                                           {"edit", ToWorkspaceEdit(p.uri, *edits)}}}})));
   }
   return nullptr;
 }
 
 void Server::PublishDiagnostics(const std::string& uri, Document& doc) {
   doc.review_due.reset();
-  Result<SettingsRecord> settings = settings_.Load();
+  const Result<SettingsRecord>& settings = Settings();
   if (!settings) return options_.log(settings.message());
-  Result<std::vector<HeaderFinding>> findings = Review(doc, *settings);
+  const Result<std::vector<HeaderFinding>>& findings = Review(doc, *settings);
   if (!findings) return options_.log(findings.message());
   json diagnostics = json::array();
-  const long line_count = static_cast<long>(doc.text.lines().size());
+  const long line_count = doc.text.line_count();
   for (const auto& f : *findings) {
     if (f.declaration_line < 1 || f.declaration_line > line_count) continue;
     const long line = f.declaration_line - 1;
@@ -567,12 +548,11 @@ void Server::PublishDiagnostics(const std::string& uri, Document& doc) {
         (missing ? u"ヘッダーコメントがありません: " : u"ヘッダーコメントが古くなっています: ") +
         f.procedure;
     if (!f.details.empty()) message += u"（" + f.details + u"）";
-    diagnostics.push_back(json{
-        {"range", FromRange({{line, 0}, {line, static_cast<long>(doc.text.lines()[line].size())}})},
-        {"severity", 3},
-        {"source", "tolvan"},
-        {"code", missing ? "missing-header" : "stale-header"},
-        {"message", Utf16ToUtf8(message)}});
+    diagnostics.push_back(json{{"range", ToJson(Range{{line, 0}, {line, doc.text.length(line)}})},
+                               {"severity", 3},
+                               {"source", "tolvan"},
+                               {"code", missing ? "missing-header" : "stale-header"},
+                               {"message", Utf16ToUtf8(message)}});
   }
   Notify("textDocument/publishDiagnostics",
          json{{"uri", uri}, {"version", doc.version}, {"diagnostics", diagnostics}});
@@ -592,7 +572,7 @@ void Server::RunDue(TimePoint now) {
   }
 }
 
-int RunLanguageServer(int in_fd, int out_fd, std::ostream& log) {
+int RunLanguageServer(int in_fd, int out_fd, std::ostream& log, FileSystem& fs) {
   std::unique_ptr<ServerInput> input = ServerInput::Open(in_fd);
   std::unique_ptr<ServerOutput> output = ServerOutput::Open(out_fd);
   bool output_open = true;
@@ -604,6 +584,7 @@ int RunLanguageServer(int in_fd, int out_fd, std::ostream& log) {
   };
   Server::Options options;
   options.review = std::make_shared<EngineHeaderReview>();
+  options.fs = &fs;
   options.log = [&log](const std::string& line) {
     log << "Tolvan: " << line << "\n" << std::flush;
   };

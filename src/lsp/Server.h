@@ -1,10 +1,14 @@
 // `tolvan lsp`: the comment command as a language server. This class is the
-// protocol edge: it reads JSON-RPC messages, keeps the open buffers, and
-// turns each request into a run of the comment command (CommentRunner.h)
-// or a header review (HeaderReview.h), answering with edits. It does no I/O
-// of its own: bytes come in through Receive(), messages go out through the
-// writer it was given, and the owner calls RunDue() when NextDeadline()
-// has come (debounced diagnostics), so that tests drive it in-process.
+// protocol edge: it reads JSON-RPC messages (through Protocol.h, the one
+// place JSON is read), keeps the open buffers, and turns each request into a
+// run of the comment command (CommentRunner.h) or a header review
+// (HeaderReview.h), answering with edits. Positions are clamped to the
+// buffer once, as they come in. What a request needs besides the buffer
+// (settings, the project) is kept between requests (Workspace.h), and the
+// review of a buffer is kept for its version. It does no I/O of its own:
+// bytes come in through Receive(), messages go out through the writer it
+// was given, and the owner calls RunDue() when NextDeadline() has come
+// (debounced diagnostics), so that tests drive it in-process.
 #pragma once
 
 #include <chrono>
@@ -22,8 +26,12 @@
 #include "lsp/CommentRunner.h"
 #include "lsp/HeaderReview.h"
 #include "lsp/MessageReader.h"
+#include "lsp/Protocol.h"
 #include "lsp/TextDocument.h"
+#include "lsp/Workspace.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "vbsource/ModuleDocument.h"
 
 namespace tolvan::lsp {
 
@@ -35,8 +43,11 @@ class Server {
   using TimePoint = std::chrono::steady_clock::time_point;
 
   struct Options {
-    // Header recognition; NoHeaderReview when null.
+    // Header recognition; null: no diagnostics and no header updates.
     std::shared_ptr<const HeaderReview> review;
+    // Where settings files and projects are looked up; the machine's own
+    // when null.
+    FileSystem* fs = nullptr;
     // The local clock for $d; the system clock when null.
     const Clock* clock = nullptr;
     // Quiet time after a change before the review runs.
@@ -52,8 +63,6 @@ class Server {
 
   // Bytes from the client, in any pieces.
   void Receive(std::string_view bytes);
-  // One message's content (what follows the header).
-  void HandleContent(std::string_view content);
 
   // When RunDue() next has work (pending diagnostics).
   std::optional<TimePoint> NextDeadline() const;
@@ -69,6 +78,14 @@ class Server {
     long version = 0;
     TextDocument text;
     std::optional<TimePoint> review_due;
+    // The review of the text at `revision` under the settings of
+    // `settings` (Workspace::generation()).
+    struct Review {
+      long revision = -1;
+      long settings = -1;
+      Result<std::vector<HeaderFinding>> findings{std::vector<HeaderFinding>{}};
+    };
+    std::optional<Review> review;
   };
 
   void Handle(const nlohmann::json& message, const std::set<std::string>& cancelled);
@@ -82,20 +99,23 @@ class Server {
   nlohmann::json CodeActions(const nlohmann::json& params);
   nlohmann::json ExecuteCommand(const nlohmann::json& params);
 
-  Document& Find(const std::string& uri);
-  // The edits of one operation on a range of the document; empty when it
-  // changes nothing.
-  Result<std::vector<TextEdit>> Edits(const Document& doc, Operation op, const Range& range);
-  Result<std::vector<HeaderFinding>> Review(const Document& doc, const SettingsRecord& settings);
+  Document& Find(const std::string& method, const std::string& uri);
+  // The settings for a request; shows the user (once) why there are none.
+  const Result<SettingsRecord>& Settings();
+  // The edits of one operation on a range of the document (clamped, start
+  // first); empty when it changes nothing.
+  Result<std::vector<TextEdit>> Edits(const Document& doc, Operation op, Range range);
+  // The review of the document as it is now, kept for its version.
+  const Result<std::vector<HeaderFinding>>& Review(Document& doc, const SettingsRecord& settings);
   void PublishDiagnostics(const std::string& uri, Document& doc);
-  host::ProjectInfo ProjectOf(const std::filesystem::path& module) const;
 
   std::function<void(const std::string&)> write_;
   Options options_;
   std::unique_ptr<Clock> system_clock_;
   MessageReader reader_;
   std::map<std::string, Document> documents_;
-  SettingsSource settings_;
+  std::optional<Workspace> workspace_;
+  bool settings_problem_shown_ = false;
   std::filesystem::path root_;
   bool initialized_ = false;
   bool shut_down_ = false;
@@ -104,6 +124,11 @@ class Server {
   long next_request_id_ = 1;
 };
 
+// The line edits of an operation, numbered in the text as it was, as the
+// protocol's edits of `doc`.
+std::vector<TextEdit> TextEditsOf(const TextDocument& doc,
+                                  const std::vector<host::LineEdit>& edits);
+
 // The file a URI names ("file:///a/b%20c.bas" is /a/b c.bas); for other
 // schemes, the path part.
 std::filesystem::path PathOfUri(std::string_view uri);
@@ -111,7 +136,9 @@ std::filesystem::path PathOfUri(std::string_view uri);
 bool IsModulePath(const std::filesystem::path& path);
 
 // Serves on the two file descriptors until `exit` or the end of the input;
-// the process's exit status.
-int RunLanguageServer(int in_fd, int out_fd, std::ostream& log);
+// the process's exit status. Settings files and projects are read through
+// `fs`.
+int RunLanguageServer(int in_fd, int out_fd, std::ostream& log,
+                      FileSystem& fs = DefaultFileSystem());
 
 }  // namespace tolvan::lsp

@@ -1,147 +1,231 @@
 #include "lsp/TextDocument.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Text.h"
 
 namespace tolvan::lsp {
+namespace {
 
-std::vector<std::u16string> SplitLines(std::u16string_view text) {
-  std::vector<std::u16string> lines;
+bool HasBreak(std::u16string_view text) {
+  return text.find_first_of(u"\r\n") != std::u16string_view::npos;
+}
+
+// Whether a line starts at byte `at` of a UTF-8 text (after LF, or after a
+// CR that no LF follows; the end of a text that ends with a break).
+bool LineStartsAt(std::string_view text, size_t at) {
+  if (at == 0) return true;
+  return text[at - 1] == '\n' || (text[at - 1] == '\r' && (at >= text.size() || text[at] != '\n'));
+}
+
+long CountBreaks(std::string_view text, size_t begin, size_t end) {
+  long n = 0;
+  for (size_t i = begin; i < end; ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+std::u16string_view BreakText(LineBreak b) {
+  switch (b) {
+    case LineBreak::kLf:
+      return u"\n";
+    case LineBreak::kCrLf:
+      return u"\r\n";
+    case LineBreak::kCr:
+      return u"\r";
+    case LineBreak::kNone:
+      break;
+  }
+  return u"";
+}
+
+std::vector<Line> SplitLines(std::u16string_view text) {
+  std::vector<Line> lines;
   size_t start = 0;
   for (;;) {
-    const size_t lf = text.find(u'\n', start);
-    if (lf == std::u16string_view::npos) {
-      lines.emplace_back(text.substr(start));
+    const size_t at = text.find_first_of(u"\r\n", start);
+    if (at == std::u16string_view::npos) {
+      lines.push_back(Line{std::u16string(text.substr(start)), LineBreak::kNone});
       return lines;
     }
-    size_t end = lf;
-    if (end > start && text[end - 1] == u'\r') --end;
-    lines.emplace_back(text.substr(start, end - start));
-    start = lf + 1;
+    LineBreak end = LineBreak::kLf;
+    size_t next = at + 1;
+    if (text[at] == u'\r') {
+      end = next < text.size() && text[next] == u'\n' ? LineBreak::kCrLf : LineBreak::kCr;
+      if (end == LineBreak::kCrLf) ++next;
+    }
+    lines.push_back(Line{std::u16string(text.substr(start, at - start)), end});
+    start = next;
   }
+}
+
+// During Apply() the lines before the gap stay in lines_, in order, and those
+// after it wait in back_, last line first; a change moves the gap to itself,
+// so a run of changes near each other moves a few lines each, and the lines
+// are put back together once at the end.
+class TextDocument::Gap {
+ public:
+  explicit Gap(std::vector<Line>& lines) : front_(lines) {}
+  ~Gap() { Close(); }
+
+  long size() const { return static_cast<long>(front_.size() + back_.size()); }
+  Line& at(long i) {
+    const long front = static_cast<long>(front_.size());
+    return i < front ? front_[i] : back_[back_.size() - 1 - (i - front)];
+  }
+  // Lines `first` to `last` give way to `replacement`.
+  void Splice(long first, long last, std::vector<Line> replacement) {
+    MoveTo(first);
+    back_.resize(back_.size() - (last - first + 1));
+    for (Line& l : replacement) front_.push_back(std::move(l));
+  }
+  void Close() { MoveTo(size()); }
+
+ private:
+  void MoveTo(long i) {
+    while (static_cast<long>(front_.size()) > i) {
+      back_.push_back(std::move(front_.back()));
+      front_.pop_back();
+    }
+    while (static_cast<long>(front_.size()) < i) {
+      front_.push_back(std::move(back_.back()));
+      back_.pop_back();
+    }
+  }
+
+  std::vector<Line>& front_;
+  std::vector<Line> back_;
+};
+
+void TextDocument::Changed() {
+  ++revision_;
+  utf16_.reset();
+  utf8_.reset();
 }
 
 void TextDocument::SetText(std::u16string_view text) {
-  utf8_.reset();
   lines_ = SplitLines(text);
-  const size_t lf = text.find(u'\n');
-  if (lf != std::u16string_view::npos)
-    newline_ = (lf > 0 && text[lf - 1] == u'\r') ? u"\r\n" : u"\n";
+  Changed();
 }
 
-bool TextDocument::Contains(const Position& p) const {
-  return p.line >= 0 && p.line < static_cast<long>(lines_.size()) && p.character >= 0 &&
-         p.character <= static_cast<long>(lines_[p.line].size());
+Position TextDocument::Clamp(const Position& p) const {
+  if (p.line >= line_count()) return Position{line_count() - 1, length(line_count() - 1)};
+  return Position{p.line, std::min(p.character, length(p.line))};
 }
 
-Status TextDocument::Replace(const Range& range, std::u16string_view text) {
-  auto describe = [](const Position& p) {
-    return std::to_string(p.line) + ":" + std::to_string(p.character);
-  };
-  for (const Position& p : {range.start, range.end}) {
-    if (!Contains(p)) {
-      return Status::Error("position " + describe(p) + " is outside the document, which has " +
-                           std::to_string(lines_.size()) + " lines");
+void TextDocument::Replace(const Range& range, std::u16string_view text) {
+  Apply({ContentChange{range, std::u16string(text)}});
+}
+
+void TextDocument::Apply(const std::vector<ContentChange>& changes) {
+  Changed();
+  Gap gap(lines_);
+  for (const ContentChange& change : changes) {
+    if (!change.range) {
+      gap.Close();
+      lines_ = SplitLines(change.text);
+      continue;
     }
-  }
-  if (range.end.line < range.start.line ||
-      (range.end.line == range.start.line && range.end.character < range.start.character)) {
-    return Status::Error("the range " + describe(range.start) + "-" + describe(range.end) +
-                         " ends before it starts");
-  }
-  utf8_.reset();
-  const std::u16string& first = lines_[range.start.line];
-  const std::u16string& last = lines_[range.end.line];
-  // The common case, a change inside one line: no other line moves.
-  if (range.start.line == range.end.line && text.find(u'\n') == std::u16string_view::npos) {
-    lines_[range.start.line].replace(range.start.character,
-                                     range.end.character - range.start.character, text);
-    return Status::Ok();
-  }
-  // The first line break of a text that had none sets the one for new lines.
-  if (lines_.size() == 1) {
-    if (const size_t lf = text.find(u'\n'); lf != std::u16string_view::npos) {
-      newline_ = (lf > 0 && text[lf - 1] == u'\r') ? u"\r\n" : u"\n";
+    auto clamp = [&](const Position& p) {
+      if (p.line >= gap.size()) {
+        const long last = gap.size() - 1;
+        return Position{last, static_cast<long>(gap.at(last).text.size())};
+      }
+      return Position{p.line, std::min(p.character, static_cast<long>(gap.at(p.line).text.size()))};
+    };
+    Position start = clamp(change.range->start);
+    Position end = clamp(change.range->end);
+    if (end < start) std::swap(start, end);
+    // The common case, typing inside one line: nothing moves. (Not where a
+    // lone CR above would meet an LF that the line's emptying lays bare.)
+    if (start.line == end.line && !HasBreak(change.text) &&
+        (start.character > 0 || start.line == 0 || gap.at(start.line - 1).end != LineBreak::kCr)) {
+      gap.at(start.line)
+          .text.replace(start.character, end.character - start.character, change.text);
+      continue;
     }
+    long from = start.line;
+    long to = end.line;
+    const Line& first = gap.at(from);
+    const Line& last = gap.at(to);
+    std::u16string joined = first.text.substr(0, start.character);
+    joined += change.text;
+    joined.append(last.text, end.character);
+    joined += BreakText(last.end);
+    // The text read again as the editor reads it: a lone CR that now meets
+    // an LF makes one break with it.
+    if (from > 0 && start.character == 0 && gap.at(from - 1).end == LineBreak::kCr &&
+        !joined.empty() && joined.front() == u'\n') {
+      --from;
+      joined = gap.at(from).text + u'\r' + joined;
+    }
+    if (!joined.empty() && joined.back() == u'\r' && to + 1 < gap.size() &&
+        gap.at(to + 1).text.empty() && gap.at(to + 1).end == LineBreak::kLf) {
+      ++to;
+      joined += u'\n';
+    }
+    std::vector<Line> replacement = SplitLines(joined);
+    // What follows the range keeps its own lines.
+    if (to + 1 < gap.size()) replacement.pop_back();
+    gap.Splice(from, to, std::move(replacement));
   }
-  std::u16string joined = first.substr(0, range.start.character);
-  joined.append(text);
-  joined.append(last.substr(range.end.character));
-  std::vector<std::u16string> replacement = SplitLines(joined);
-  const auto begin = lines_.begin() + range.start.line;
-  const auto end = lines_.begin() + range.end.line + 1;
-  const size_t old_count = static_cast<size_t>(end - begin);
-  const size_t common = std::min(old_count, replacement.size());
-  std::move(replacement.begin(), replacement.begin() + common, begin);
-  if (replacement.size() > old_count) {
-    lines_.insert(end, std::make_move_iterator(replacement.begin() + common),
-                  std::make_move_iterator(replacement.end()));
-  } else {
-    lines_.erase(begin + common, end);
-  }
-  return Status::Ok();
 }
 
-const std::string& TextDocument::Utf8() const {
-  if (!utf8_) utf8_ = Utf16ToUtf8(Text());
-  return *utf8_;
+std::u16string_view TextDocument::newline() const {
+  for (const Line& l : lines_) {
+    if (l.end != LineBreak::kNone) return BreakText(l.end);
+  }
+  return u"\r\n";
 }
 
 std::u16string TextDocument::Text() const {
   size_t size = 0;
-  for (const auto& line : lines_) size += line.size() + 2;
+  for (const Line& l : lines_) size += l.text.size() + 2;
   std::u16string text;
   text.reserve(size);
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    if (i > 0) text.append(newline_);
-    text.append(lines_[i]);
+  for (const Line& l : lines_) {
+    text += l.text;
+    text += BreakText(l.end);
   }
   return text;
 }
 
-std::vector<TextEdit> DiffLines(const std::vector<std::u16string>& before,
-                                const std::vector<std::u16string>& after,
-                                std::u16string_view newline) {
-  const size_t n_old = before.size();
-  const size_t n_new = after.size();
+const std::u16string& TextDocument::Utf16() const {
+  if (!utf16_) utf16_ = Text();
+  return *utf16_;
+}
+
+const std::string& TextDocument::Utf8() const {
+  if (!utf8_) utf8_ = Utf16ToUtf8(Utf16());
+  return *utf8_;
+}
+
+std::vector<TextEdit> DiffText(const TextDocument& before, std::u16string_view after_text) {
+  const std::vector<Line>& old = before.lines();
+  const std::vector<Line> after = SplitLines(after_text);
+  const size_t n = old.size();
+  const size_t m = after.size();
   size_t prefix = 0;
-  while (prefix < n_old && prefix < n_new && before[prefix] == after[prefix]) ++prefix;
-  if (prefix == n_old && prefix == n_new) return {};
+  while (prefix < n && prefix < m && old[prefix] == after[prefix]) ++prefix;
+  if (prefix == n && prefix == m) return {};
   size_t suffix = 0;
-  while (suffix < n_old - prefix && suffix < n_new - prefix &&
-         before[n_old - 1 - suffix] == after[n_new - 1 - suffix]) {
+  while (suffix < n - prefix && suffix < m - prefix && old[n - 1 - suffix] == after[m - 1 - suffix])
     ++suffix;
-  }
-  auto length = [](const std::u16string& s) { return static_cast<long>(s.size()); };
-  const long first = static_cast<long>(prefix);
+  // Only the last line has no break, so equal lines never straddle the end.
   TextEdit edit;
+  const long first = static_cast<long>(prefix);
   if (suffix > 0) {
-    // Whole lines before a line both texts share: each new line with its
-    // break.
-    edit.range = {{first, 0}, {static_cast<long>(n_old - suffix), 0}};
-    for (size_t i = prefix; i < n_new - suffix; ++i) {
-      edit.new_text.append(after[i]);
-      edit.new_text.append(newline);
-    }
-  } else if (prefix == n_old) {
-    // Lines added after the last one.
-    const Position end{static_cast<long>(n_old) - 1, length(before.back())};
-    edit.range = {end, end};
-    for (size_t i = prefix; i < n_new; ++i) {
-      edit.new_text.append(newline);
-      edit.new_text.append(after[i]);
-    }
-  } else if (prefix == n_new) {
-    // The last lines removed, with the line break before them.
-    edit.range = {{first - 1, length(before[prefix - 1])},
-                  {static_cast<long>(n_old) - 1, length(before.back())}};
+    edit.range = {{first, 0}, {static_cast<long>(n - suffix), 0}};
   } else {
-    edit.range = {{first, 0}, {static_cast<long>(n_old) - 1, length(before.back())}};
-    for (size_t i = prefix; i < n_new; ++i) {
-      if (i > prefix) edit.new_text.append(newline);
-      edit.new_text.append(after[i]);
-    }
+    edit.range = {{first, 0}, {static_cast<long>(n) - 1, before.length(static_cast<long>(n) - 1)}};
+  }
+  for (size_t i = prefix; i < m - suffix; ++i) {
+    edit.new_text += after[i].text;
+    edit.new_text += BreakText(after[i].end);
   }
   return {edit};
 }
@@ -152,9 +236,9 @@ std::vector<TextEdit> DiffUtf8(std::string_view before, std::string_view after,
   size_t prefix = 0;
   while (prefix < common && before[prefix] == after[prefix]) ++prefix;
   if (prefix == before.size() && prefix == after.size()) return {};
-  // Back to the start of the first line that differs.
-  const size_t head = before.rfind('\n', prefix == 0 ? 0 : prefix - 1);
-  const size_t start = (head == std::string_view::npos || prefix == 0) ? 0 : head + 1;
+  // Back to the start of the line that holds the first difference.
+  size_t start = std::min(prefix, before.size());
+  while (start > 0 && !LineStartsAt(before, start)) --start;
   size_t suffix = 0;
   while (suffix < common - start &&
          before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
@@ -162,21 +246,16 @@ std::vector<TextEdit> DiffUtf8(std::string_view before, std::string_view after,
   }
   // Forward to the start of the first line both end with.
   size_t tail = before.size() - suffix;
-  if (tail > start && before[tail - 1] != '\n') {
-    const size_t lf = before.find('\n', tail);
-    tail = lf == std::string_view::npos ? before.size() : lf + 1;
-  }
+  while (tail < before.size() && !LineStartsAt(before, tail)) ++tail;
   const size_t after_tail = after.size() - (before.size() - tail);
-  const long first = static_cast<long>(std::count(before.begin(), before.begin() + start, '\n'));
+  const long first = CountBreaks(before, 0, start);
   TextEdit edit;
   edit.new_text = Utf8ToUtf16(after.substr(start, after_tail - start));
   if (tail < before.size()) {
-    const long changed =
-        static_cast<long>(std::count(before.begin() + start, before.begin() + tail, '\n'));
-    edit.range = {{first, 0}, {first + changed, 0}};
+    edit.range = {{first, 0}, {first + CountBreaks(before, start, tail), 0}};
   } else {
-    const long last = static_cast<long>(doc.lines().size()) - 1;
-    edit.range = {{first, 0}, {last, static_cast<long>(doc.lines().back().size())}};
+    const long last = doc.line_count() - 1;
+    edit.range = {{first, 0}, {last, doc.length(last)}};
   }
   return {edit};
 }

@@ -50,6 +50,9 @@ local ok, err = pcall(function()
         end
         fail('no code action of kind ' .. action .. ' in ' .. vim.inspect(items))
       end
+      -- Leaving visual mode sets the '< and '> marks, which
+      -- range_code_action() reads; `:normal` alone leaves them unset.
+      vim.cmd('normal! \27')
       vim.lsp.buf.range_code_action()
     end
     if not vim.wait(10000, function() return vim.bo.modified end, 20) then

@@ -22,12 +22,6 @@ awk '/^```lua$/ {inside = 1; next} inside && /^```$/ {exit} inside' "$source_dir
   >"$XDG_CONFIG_HOME/nvim/init.lua"
 [ -s "$XDG_CONFIG_HOME/nvim/init.lua" ] || { echo "FAIL: no lua snippet in README.md"; exit 1; }
 
-# Whole lines selected with V reach the server as a range that ends past the
-# last line's end (Neovim 0.7 sends the column of v:maxcol). The server clamps
-# such positions only once the language server's current work is merged:
-# until then the rows with a code action report PENDING instead of failing.
-# Set this to 0 when it is.
-whole_line_actions_pending=1
 
 # A folder of fixtures | module | normal-mode keys | the same for tolvan
 # comment | the kind of code action taken after the keys, if any
@@ -59,13 +53,10 @@ for row in "${rows[@]}"; do
   MODULE="$work/$n/editor/$module" KEYS="$keys" ACTION="$action" run_nvim "$work/$n/editor.log"
   nvim_status=$?
   # shellcheck disable=SC2086
-  result="$(compare "$row" $n "$folder" "$module" Neovim $nvim_status $cli)" && echo "$result" ||
-    if [ -n "$action" ] && [ $whole_line_actions_pending = 1 ]; then
-      echo "PENDING $row: whole lines selected with V need the server to clamp positions"
-    else
-      echo "$result"
-      status=1
-    fi
+  result="$(compare "$row" $n "$folder" "$module" Neovim $nvim_status $cli)" && echo "$result" || {
+    echo "$result"
+    status=1
+  }
 done
 
 # One client per project root, through :e, :e! and a second module; the

@@ -5,6 +5,8 @@
 #include "lsp/Server.h"
 
 #include <gtest/gtest.h>
+
+#include "lsp/EngineHeaderReview.h"
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -51,9 +53,21 @@ class FakeReview : public HeaderReview {
     ++reviews;
     return findings;
   }
+  // The procedure holding `line` is the last finding at or above it; a
+  // stale one gets the line above its declaration replaced.
   Result<std::u16string> UpdateHeader(const ReviewInput& input, long line) const override {
-    updated_line = line;
-    return u"' updated\n" + input.text;
+    const HeaderFinding* at = nullptr;
+    for (const auto& f : findings) {
+      if (f.declaration_line <= line && (!at || f.declaration_line >= at->declaration_line))
+        at = &f;
+    }
+    if (!at || at->kind != HeaderFinding::Kind::kStale)
+      return Status::Error("the header there is up to date");
+    updated_line = at->declaration_line;
+    TextDocument doc(input.text);
+    const long above = at->declaration_line - 2;
+    doc.Replace({{above, 0}, {above, doc.length(above)}}, u"' updated");
+    return doc.Text();
   }
   std::vector<HeaderFinding> findings;
   mutable int reviews = 0;
@@ -80,8 +94,11 @@ class LspServer : public ::testing::Test {
     module_ = dir_ / "modCalc.bas";
     uri_ = FileUri(module_);
     review_ = std::make_shared<FakeReview>();
+    MakeServer(review_);
+  }
+  void MakeServer(std::shared_ptr<const HeaderReview> review) {
     Server::Options options;
-    options.review = review_;
+    options.review = std::move(review);
     options.clock = &clock_;
     options.review_delay = 300ms;
     options.now = [this] { return now_; };
@@ -139,16 +156,16 @@ class LspServer : public ::testing::Test {
     for (const auto& e : edit["changes"][uri]) {
       Range r{{e["range"]["start"]["line"], e["range"]["start"]["character"]},
               {e["range"]["end"]["line"], e["range"]["end"]["character"]}};
-      EXPECT_TRUE(doc.Replace(r, Utf8ToUtf16(e["newText"].get<std::string>())).ok());
+      doc.Replace(r, Utf8ToUtf16(e["newText"].get<std::string>()));
     }
     return doc.Utf8();
   }
   // What `tolvan comment` writes for the same file and arguments.
-  std::string CommandLine(std::vector<std::string> args) {
+  std::string CommandLine(std::vector<std::string> args, const std::string& module = kModule) {
     // In a folder of the same name: without a .vbp the folder names the project.
     std::filesystem::path copy = dir_ / "cli" / dir_.filename() / "modCalc.bas";
     std::filesystem::create_directories(copy.parent_path());
-    EXPECT_TRUE(WriteFileAtomically(PathUtf8(copy), kModule).ok());
+    EXPECT_TRUE(WriteFileAtomically(PathUtf8(copy), module).ok());
     args.insert(args.begin(),
                 {"comment", PathUtf8(copy), "--stdout", "--now", "2026-12-08 09:30:00"});
     auto run = testing::Tolvan(args);
@@ -224,19 +241,23 @@ TEST_F(LspServer, BadRequestsGetErrorsAndTheServerGoesOn) {
        R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":"file:///no.bas"},)" +
            range + "}}",
        -32602, "unknown document file:///no.bas"},
-      {"line outside the document",
+      {"a line that is not a number",
        R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" +
            uri_ +
-           R"("},"range":{"start":{"line":99,"character":0},"end":{"line":99,"character":0}}}})",
-       -32602, "outside the document"},
-      {"column outside the line",
+           R"("},"range":{"start":{"line":"4","character":0},"end":{"line":4,"character":0}}}})",
+       -32602, "textDocument/codeAction: \"range.start.line\" is not an integer"},
+      {"a negative column",
        R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":")" +
            uri_ +
-           R"("},"range":{"start":{"line":1,"character":16},"end":{"line":1,"character":16}}}})",
-       -32602, "1:16 is outside"},
+           R"("},"range":{"start":{"line":4,"character":0},"end":{"line":4,"character":-1}}}})",
+       -32602, "textDocument/codeAction: \"range.end.character\" is negative"},
       {"parameters of the wrong type",
        R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":7}}})",
-       -32602, "\"uri\" is not a string"},
+       -32602, "textDocument/codeAction: \"textDocument.uri\" is not a string"},
+      {"a message nested 100,000 arrays deep",
+       R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":)" + std::string(100'000, '[') +
+           std::string(100'000, ']') + "}",
+       -32700, "the message nests deeper than 64 levels"},
       {"unknown command",
        R"({"jsonrpc":"2.0","id":1,"method":"workspace/executeCommand","params":{"command":"x","arguments":[]}})",
        -32602, "unknown command x"},
@@ -349,6 +370,53 @@ TEST_F(LspServer, ActionsWriteWhatTheCommandLineWrites) {
   EXPECT_EQ(only["result"][0]["title"], "行コメントを挿入（Shift＋クリック）");
 }
 
+// The edits come from the command's line edits: they must give its bytes
+// whatever breaks the module has and whether its last line has one.
+TEST_F(LspServer, ActionsKeepEveryLineEnd) {
+  Initialize();
+  std::string crlf = kModule;
+  for (size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2)
+    crlf.replace(at, 1, "\r\n");
+  const std::string modules[] = {kModule, crlf.substr(0, crlf.size() - 2),
+                                 std::string(kModule).substr(0, sizeof kModule - 2)};
+  struct Row {
+    const char* name;
+    long l1, c1, l2, c2;
+    std::string kind;
+    std::vector<std::string> cli;
+  };
+  const Row rows[] = {
+      {"header of the last procedure",
+       8,
+       2,
+       8,
+       2,
+       "refactor.rewrite.tolvan.insertHeader",
+       {"--line", "9", "--column", "3"}},
+      {"Shift click over the last lines",
+       8,
+       0,
+       9,
+       7,
+       "refactor.rewrite.tolvan.markDeleted",
+       {"--line", "9", "--end-line", "10", "--end-column", "8", "--shift"}},
+      {"module header", 0, 0, 0, 0, "refactor.rewrite.tolvan.insertHeader", {"--line", "1"}},
+  };
+  for (size_t m = 0; m < std::size(modules); ++m) {
+    Open(modules[m]);
+    for (const Row& row : rows) {
+      json response = Actions(row.l1, row.c1, row.l2, row.c2);
+      const json* chosen = nullptr;
+      for (const auto& a : response["result"]) {
+        if (a["kind"] == row.kind) chosen = &a;
+      }
+      ASSERT_TRUE(chosen) << row.name << ": " << response.dump();
+      EXPECT_EQ(ApplyEdit(modules[m], (*chosen)["edit"], uri_), CommandLine(row.cli, modules[m]))
+          << row.name << ", module " << m;
+    }
+  }
+}
+
 TEST_F(LspServer, SettingsFileFromTheWorkspaceIsReadAgainWhenItChanges) {
   // The team's settings: a plain click gives pattern 2, Shift+click nothing.
   const std::filesystem::path team = dir_ / "team";
@@ -378,6 +446,32 @@ TEST_F(LspServer, SettingsFileFromTheWorkspaceIsReadAgainWhenItChanges) {
                          PathUtf8(team / "Team.ini")}));
   write_ini("1");
   EXPECT_EQ(Actions(4, 0, 5, 0)["result"].size(), 3u) << "the changed file is read again";
+}
+
+// The project is read once per folder, and again when a .vbp comes or
+// changes.
+TEST_F(LspServer, TheProjectIsReadAgainWhenItsFileChanges) {
+  Initialize();
+  Open(kModule);
+  auto module_header = [&] {
+    json r = Actions(0, 0, 0, 0);
+    return r["result"].empty()
+               ? std::string()
+               : r["result"][0]["edit"]["changes"][uri_][0]["newText"].get<std::string>();
+  };
+  const std::string folder = PathUtf8(dir_.filename());
+  EXPECT_NE(module_header().find("'" + folder + "\n"), std::string::npos)
+      << "without a .vbp the folder names the project";
+  auto write_vbp = [&](const std::string& name) {
+    ASSERT_TRUE(
+        WriteFileAtomically(PathUtf8(dir_ / "Calc.vbp"),
+                            "Type=Exe\r\nName=\"" + name + "\"\r\nModule=modCalc; modCalc.bas\r\n")
+            .ok());
+  };
+  write_vbp("Payroll");
+  EXPECT_NE(module_header().find("'Payroll"), std::string::npos) << "a .vbp that came";
+  write_vbp("Billing");
+  EXPECT_NE(module_header().find("'Billing"), std::string::npos) << "a .vbp that changed";
 }
 
 TEST_F(LspServer, ActionsFollowIncrementalChanges) {
@@ -472,8 +566,9 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
   json fixes = Actions(3, 0, 3, 0, {{"diagnostics", d["diagnostics"]}, {"only", {"quickfix"}}});
   ASSERT_EQ(fixes["result"].size(), 2u) << fixes.dump();
   EXPECT_EQ(fixes["result"][0]["kind"], "quickfix");
-  EXPECT_EQ(ApplyEdit(kModule, fixes["result"][0]["edit"], uri_),
-            "' updated\n" + std::string(kModule));
+  EXPECT_EQ(
+      ApplyEdit(kModule, fixes["result"][0]["edit"], uri_),
+      std::string(kModule).replace(std::string(kModule).find("\n\nPublic") + 1, 0, "' updated"));
   EXPECT_EQ(review_->updated_line, 4);
   EXPECT_EQ(ApplyEdit(kModule, fixes["result"][1]["edit"], uri_), CommandLine({"--line", "8"}));
   // A diagnostic the editor kept from a longer text is passed over.
@@ -493,6 +588,136 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
         {"params", {{"textDocument", {{"uri", uri_}}}}}});
   ASSERT_EQ(diagnostics().size(), 1u);
   EXPECT_TRUE(diagnostics()[0]["diagnostics"].empty()) << "closing clears the diagnostics";
+}
+
+// Positions past a line's end mean its end: a change there lands (before,
+// it was refused and the next action wrote the old line back over the
+// user's edit), and Neovim's whole-line selection, which ends one past the
+// line's length, marks those lines.
+TEST_F(LspServer, PositionsPastALinesEndAreItsEnd) {
+  Initialize();
+  Open(kModule);
+  // "Option Explicit" retyped, the range ending past the line's end.
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didChange"},
+        {"params",
+         {{"textDocument", {{"uri", uri_}, {"version", 2}}},
+          {"contentChanges", {{{"range", RangeOf(1, 0, 1, 40)}, {"text", "Option Base 1"}}}}}}});
+  std::string edited = kModule;
+  edited.replace(edited.find("Option Explicit"), 15, "Option Base 1");
+  json header = Actions(4, 4, 4, 4);
+  ASSERT_EQ(header["result"].size(), 1u) << header.dump();
+  EXPECT_EQ(ApplyEdit(edited, header["result"][0]["edit"], uri_),
+            CommandLine({"--line", "5", "--column", "5"}, edited));
+
+  struct Row {
+    const char* name;
+    json range;
+    std::vector<std::string> cli;
+  };
+  const Row rows[] = {
+      {"Neovim's whole lines (end = length + 1)",
+       RangeOf(3, 0, 5, 13),
+       {"--line", "4", "--end-line", "6", "--end-column", "13"}},
+      {"an end past the last line", RangeOf(7, 0, 99, 0), {"--line", "8", "--end-line", "11"}},
+  };
+  for (const Row& row : rows) {
+    json actions = Request("textDocument/codeAction",
+                           {{"textDocument", {{"uri", uri_}}},
+                            {"range", row.range},
+                            {"context", {{"only", {"refactor.rewrite.tolvan.markAdded"}}}}});
+    ASSERT_EQ(actions["result"].size(), 1u) << row.name << ": " << actions.dump();
+    EXPECT_EQ(ApplyEdit(edited, actions["result"][0]["edit"], uri_), CommandLine(row.cli, edited))
+        << row.name;
+  }
+}
+
+// A settings file given at initialize that is missing (then, or deleted
+// later) is shown once and fails every request that needs settings; it is
+// never replaced by the factory templates.
+TEST_F(LspServer, AMissingSettingsFileIsShownAndFailsTheRequests) {
+  const std::filesystem::path team = dir_ / "team";
+  std::filesystem::create_directories(team);
+  Initialize({{"settingsFile", "team/Team.ini"}});
+  Open(kModule);
+  auto shown = [&] {
+    int n = 0;
+    for (const auto& m : sent_) {
+      if (m.value("method", "") != "window/showMessage") continue;
+      EXPECT_EQ(m["params"]["type"], 1);
+      EXPECT_NE(m["params"]["message"].get<std::string>().find("Team.ini does not exist"),
+                std::string::npos)
+          << m.dump();
+      ++n;
+    }
+    return n;
+  };
+  const std::string refusal = "textDocument/codeAction: the settings file " +
+                              PathUtf8(team / "Team.ini") + " does not exist";
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    json r = Actions(4, 4, 4, 4);
+    EXPECT_EQ(r["error"]["code"], -32803) << r.dump();
+    EXPECT_EQ(r["error"]["message"], refusal);
+  }
+  EXPECT_EQ(shown(), 1) << "shown once, not at every request";
+
+  std::filesystem::copy_file(TOLVAN_FIXTURE_DIR "/settings/v04/Team.dat", team / "Team.dat");
+  std::filesystem::copy_file(TOLVAN_FIXTURE_DIR "/settings/v04/Team.ini", team / "Team.ini");
+  EXPECT_EQ(Actions(4, 4, 4, 4)["result"].size(), 1u) << "the file is there now";
+
+  std::filesystem::remove(team / "Team.ini");
+  sent_.clear();
+  EXPECT_EQ(Actions(4, 4, 4, 4)["error"]["message"], refusal) << "deleted mid-session";
+  EXPECT_EQ(shown(), 1);
+}
+
+TEST_F(LspServer, QuickFixesForManyDiagnosticsAreThoseForEachAlone) {
+  review_->findings = {{4, HeaderFinding::Kind::kMissing, u"Add", u""},
+                       {8, HeaderFinding::Kind::kMissing, u"Show", u""},
+                       {8, HeaderFinding::Kind::kStale, u"Show", u"引数 s"}};
+  Initialize({{"review", true}});
+  Open(kModule);
+  server_->RunDue(now_ + 1s);
+  json diagnostics;
+  for (const auto& m : sent_) {
+    if (m.value("method", "") == "textDocument/publishDiagnostics")
+      diagnostics = m["params"]["diagnostics"];
+  }
+  ASSERT_EQ(diagnostics.size(), 3u);
+  json all = Actions(0, 0, 0, 0, {{"diagnostics", diagnostics}, {"only", {"quickfix"}}});
+  ASSERT_EQ(all["result"].size(), 3u) << all.dump();
+  for (size_t i = 0; i < diagnostics.size(); ++i) {
+    json alone = Actions(0, 0, 0, 0,
+                         {{"diagnostics", json::array({diagnostics[i]})}, {"only", {"quickfix"}}});
+    ASSERT_EQ(alone["result"].size(), 1u) << i;
+    EXPECT_EQ(all["result"][i], alone["result"][0]) << "diagnostic " << i;
+  }
+  EXPECT_EQ(review_->reviews, 1) << "the fixes come from the review of this version";
+}
+
+// With the real review, each quick fix comes from the review's one pass;
+// it must write what the header action at the declaration writes.
+TEST_F(LspServer, QuickFixesFromTheReviewWriteWhatTheHeaderActionWrites) {
+  MakeServer(std::make_shared<EngineHeaderReview>());
+  Initialize({{"review", true}});
+  Open(kModule);
+  server_->RunDue(now_ + 1s);
+  json diagnostics;
+  for (const auto& m : sent_) {
+    if (m.value("method", "") == "textDocument/publishDiagnostics")
+      diagnostics = m["params"]["diagnostics"];
+  }
+  ASSERT_GE(diagnostics.size(), 2u) << diagnostics.dump();
+  json fixes = Actions(0, 0, 0, 0, {{"diagnostics", diagnostics}, {"only", {"quickfix"}}});
+  ASSERT_EQ(fixes["result"].size(), diagnostics.size()) << fixes.dump();
+  for (size_t i = 0; i < diagnostics.size(); ++i) {
+    const long line = diagnostics[i]["range"]["start"]["line"];
+    json header = Actions(line, 0, line, 0, {{"only", {"refactor.rewrite.tolvan.insertHeader"}}});
+    ASSERT_EQ(header["result"].size(), 1u) << line;
+    EXPECT_EQ(ApplyEdit(kModule, fixes["result"][i]["edit"], uri_),
+              ApplyEdit(kModule, header["result"][0]["edit"], uri_))
+        << "the fix of line " << line;
+  }
 }
 
 TEST_F(LspServer, SurvivesAFuzzedStreamAndAnswersAfterIt) {
