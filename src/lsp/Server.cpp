@@ -53,6 +53,37 @@ constexpr OperationInfo kOperations[] = {
      u"行コメントを挿入（Ctrl＋クリック）", 2},
 };
 
+// Each kind of header finding: its diagnostic and the title of its fix.
+struct FindingInfo {
+  HeaderFinding::Kind kind;
+  const char* code;
+  const char16_t* message;  // the procedure follows
+  const char16_t* fix_title;
+};
+
+const FindingInfo kFindings[] = {
+    {HeaderFinding::Kind::kMissing, "missing-header", u"ヘッダーコメントがありません: ",
+     u"ヘッダーコメントを挿入"},
+    {HeaderFinding::Kind::kStale, "stale-header", u"ヘッダーコメントが古くなっています: ",
+     u"ヘッダーコメントを更新"},
+    {HeaderFinding::Kind::kForeign, "foreign-comment", u"ヘッダーではないコメント: ",
+     u"ヘッダーコメントに取り込む"},
+};
+
+const FindingInfo& FindingInfoOf(HeaderFinding::Kind kind) {
+  for (const auto& info : kFindings) {
+    if (info.kind == kind) return info;
+  }
+  return kFindings[0];
+}
+
+const FindingInfo* FindingInfoOf(std::string_view code) {
+  for (const auto& info : kFindings) {
+    if (code == info.code) return &info;
+  }
+  return nullptr;
+}
+
 const OperationInfo& InfoOf(Operation op) {
   for (const auto& info : kOperations) {
     if (info.op == op) return info;
@@ -289,7 +320,8 @@ json Server::Initialize(const json& params) {
   json kinds = json::array();
   json commands = json::array();
   for (const auto& info : kOperations) {
-    kinds.push_back(info.kind);
+    // The update is the quick fix of a stale header, never a refactoring.
+    if (info.op != Operation::kUpdateHeader) kinds.push_back(info.kind);
     commands.push_back(info.command);
   }
   kinds.push_back("quickfix");
@@ -393,19 +425,32 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, R
 
 const Result<std::vector<HeaderFinding>>& Server::Review(Document& doc,
                                                          const SettingsRecord& settings) {
+  const host::ProjectInfo& project = workspace_->ProjectOf(doc.path);
   if (doc.review && doc.review->revision == doc.text.revision() &&
-      doc.review->settings == workspace_->generation()) {
+      doc.review->settings == workspace_->generation() &&
+      doc.review->project_name == project.name &&
+      doc.review->project_description == project.description) {
     return doc.review->findings;
   }
-  Document::Review review{doc.text.revision(), workspace_->generation(),
-                          std::vector<HeaderFinding>{}};
+  Document::Review review{doc.text.revision(), workspace_->generation(), project.name,
+                          project.description, std::vector<HeaderFinding>{}};
   if (options_.review) {
     const std::u16string& text = doc.text.Utf16();
-    review.findings = options_.review->Review(
-        ReviewInput{doc.path, text, settings, workspace_->ProjectOf(doc.path), *options_.clock});
+    review.findings =
+        options_.review->Review(ReviewInput{doc.path, text, settings, project, *options_.clock});
   }
   doc.review = std::move(review);
   return doc.review->findings;
+}
+
+bool Server::IsMissingHeaderFix(Document& doc, const SettingsRecord& settings,
+                                const std::vector<TextEdit>& edits) {
+  if (!options_.review) return true;
+  const Result<std::vector<HeaderFinding>>& findings = Review(doc, settings);
+  if (!findings) return true;  // logged by the diagnostics; the command decides
+  return std::any_of(findings->begin(), findings->end(), [&](const HeaderFinding& f) {
+    return f.kind == HeaderFinding::Kind::kMissing && TextEditsOf(doc.text, f.fix) == edits;
+  });
 }
 
 json Server::CodeActions(const json& params) {
@@ -449,46 +494,49 @@ json Server::CodeActions(const json& params) {
   if (wanted("quickfix") && !p.diagnostics.empty()) {
     const Result<std::vector<HeaderFinding>>& findings = Review(doc, *settings);
     if (!findings) options_.log(findings.message());
-    std::map<std::pair<long, bool>, const HeaderFinding*> by_line;
+    std::map<std::pair<long, HeaderFinding::Kind>, const HeaderFinding*> by_line;
     if (findings) {
       for (const HeaderFinding& f : *findings)
-        by_line.emplace(std::make_pair(f.declaration_line, f.kind == HeaderFinding::Kind::kMissing),
-                        &f);
+        by_line.emplace(std::make_pair(f.declaration_line, f.kind), &f);
     }
     for (const ContextDiagnostic& d : p.diagnostics) {
-      const bool missing = d.code == "missing-header";
-      if (!missing && d.code != "stale-header") continue;
+      const FindingInfo* info = FindingInfoOf(d.code);
+      if (!info) continue;
       if (d.range.start.line >= doc.text.line_count()) continue;  // from an older text
-      const Operation op = missing ? Operation::kInsertHeader : Operation::kUpdateHeader;
       const Position at{d.range.start.line, 0};
-      auto found = by_line.find({d.range.start.line + 1, missing});
+      auto found = by_line.find({d.range.start.line + 1, info->kind});
       if (found != by_line.end() && !found->second->fix.empty()) {
         actions.push_back(
-            json{{"title", Utf16ToUtf8(InfoOf(op).title)},
+            json{{"title", Utf16ToUtf8(info->fix_title)},
                  {"kind", "quickfix"},
                  {"edit", ToWorkspaceEdit(p.uri, TextEditsOf(doc.text, found->second->fix))},
                  {"diagnostics", json::array({d.raw})},
                  {"isPreferred", true}});
-      } else {
-        offer(op, {at, at}, "quickfix", json::array({d.raw}));
+      } else if (info->kind != HeaderFinding::Kind::kForeign) {
+        // Adopting needs the review's reading of the comment; the others
+        // can be asked of the command.
+        offer(info->kind == HeaderFinding::Kind::kMissing ? Operation::kInsertHeader
+                                                          : Operation::kUpdateHeader,
+              {at, at}, "quickfix", json::array({d.raw}));
       }
     }
   }
 
   if (range.start == range.end) {
-    if (wanted(InfoOf(Operation::kInsertHeader).kind)) {
-      offer(Operation::kInsertHeader, range, InfoOf(Operation::kInsertHeader).kind, nullptr);
-    }
-    if (options_.review && wanted(InfoOf(Operation::kUpdateHeader).kind)) {
-      // Offered where the update would replace a header: asked of the one
-      // procedure at the cursor, not of a review of the whole document.
-      // (Where there is no header the update would insert one, which the
-      // insertion above already offers.)
-      Result<std::vector<TextEdit>> edits = Edits(doc, Operation::kUpdateHeader, range);
-      if (edits && std::any_of(edits->begin(), edits->end(),
-                               [](const TextEdit& e) { return e.range.start != e.range.end; })) {
-        actions.push_back(json{{"title", Utf16ToUtf8(InfoOf(Operation::kUpdateHeader).title)},
-                               {"kind", InfoOf(Operation::kUpdateHeader).kind},
+    // Insertion only where the procedure has no header of either kind: with
+    // a review, the insertion must be the fix of one of its missing
+    // headers (a current header or the user's own comment is no place for
+    // a second one). A stale header is updated by its diagnostic's quick
+    // fix alone, so that the cursor in one procedure never offers to
+    // rewrite the header of another.
+    const OperationInfo& insert = InfoOf(Operation::kInsertHeader);
+    if (wanted(insert.kind)) {
+      Result<std::vector<TextEdit>> edits = Edits(doc, Operation::kInsertHeader, range);
+      if (!edits) {
+        options_.log(std::string(insert.command) + ": " + edits.message());
+      } else if (!edits->empty() && IsMissingHeaderFix(doc, *settings, *edits)) {
+        actions.push_back(json{{"title", Utf16ToUtf8(insert.title)},
+                               {"kind", insert.kind},
                                {"edit", ToWorkspaceEdit(p.uri, *edits)}});
       }
     }
@@ -543,15 +591,13 @@ void Server::PublishDiagnostics(const std::string& uri, Document& doc) {
   for (const auto& f : *findings) {
     if (f.declaration_line < 1 || f.declaration_line > line_count) continue;
     const long line = f.declaration_line - 1;
-    const bool missing = f.kind == HeaderFinding::Kind::kMissing;
-    std::u16string message =
-        (missing ? u"ヘッダーコメントがありません: " : u"ヘッダーコメントが古くなっています: ") +
-        f.procedure;
+    const FindingInfo& info = FindingInfoOf(f.kind);
+    std::u16string message = info.message + f.procedure;
     if (!f.details.empty()) message += u"（" + f.details + u"）";
     diagnostics.push_back(json{{"range", ToJson(Range{{line, 0}, {line, doc.text.length(line)}})},
                                {"severity", 3},
                                {"source", "tolvan"},
-                               {"code", missing ? "missing-header" : "stale-header"},
+                               {"code", info.code},
                                {"message", Utf16ToUtf8(message)}});
   }
   Notify("textDocument/publishDiagnostics",

@@ -79,10 +79,12 @@ class Server {
     TextDocument text;
     std::optional<TimePoint> review_due;
     // The review of the text at `revision` under the settings of
-    // `settings` (Workspace::generation()).
+    // `settings` (Workspace::generation()), for the project as it was read
+    // then (its name goes into headers).
     struct Review {
       long revision = -1;
       long settings = -1;
+      std::u16string project_name, project_description;
       Result<std::vector<HeaderFinding>> findings{std::vector<HeaderFinding>{}};
     };
     std::optional<Review> review;
@@ -108,6 +110,10 @@ class Server {
   // The review of the document as it is now, kept for its version.
   const Result<std::vector<HeaderFinding>>& Review(Document& doc, const SettingsRecord& settings);
   void PublishDiagnostics(const std::string& uri, Document& doc);
+  // Whether the edits of an insertion are those of a missing header of the
+  // review (true where there is no review to ask).
+  bool IsMissingHeaderFix(Document& doc, const SettingsRecord& settings,
+                          const std::vector<TextEdit>& edits);
 
   std::function<void(const std::string&)> write_;
   Options options_;

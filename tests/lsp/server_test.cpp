@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
@@ -94,7 +95,7 @@ class LspServer : public ::testing::Test {
     module_ = dir_ / "modCalc.bas";
     uri_ = FileUri(module_);
     review_ = std::make_shared<FakeReview>();
-    MakeServer(review_);
+    MakeServer(std::make_shared<EngineHeaderReview>());
   }
   void MakeServer(std::shared_ptr<const HeaderReview> review) {
     Server::Options options;
@@ -526,6 +527,7 @@ TEST_F(LspServer, CommandsApplyTheirEditThroughTheClient) {
 }
 
 TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
+  MakeServer(review_);
   review_->findings = {{4, HeaderFinding::Kind::kStale, u"Add", u"引数 b"},
                        {8, HeaderFinding::Kind::kMissing, u"Show", u""}};
   Initialize({{"review", true}});
@@ -577,10 +579,10 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
   json kept = Actions(3, 0, 3, 0, {{"diagnostics", stale_context}, {"only", {"quickfix"}}});
   ASSERT_TRUE(kept.contains("result")) << kept.dump();
   EXPECT_EQ(kept["result"].size(), 1u);
-  // At the cursor, inside the stale procedure: insert and update.
+  // At the cursor, inside the stale procedure: nothing, its update being
+  // the quick fix above.
   json at_cursor = Actions(4, 2, 4, 2);
-  ASSERT_EQ(at_cursor["result"].size(), 2u) << at_cursor.dump();
-  EXPECT_EQ(at_cursor["result"][1]["kind"], "refactor.rewrite.tolvan.updateHeader");
+  ASSERT_TRUE(at_cursor["result"].empty()) << at_cursor.dump();
 
   sent_.clear();
   Send({{"jsonrpc", "2.0"},
@@ -672,6 +674,7 @@ TEST_F(LspServer, AMissingSettingsFileIsShownAndFailsTheRequests) {
 }
 
 TEST_F(LspServer, QuickFixesForManyDiagnosticsAreThoseForEachAlone) {
+  MakeServer(review_);
   review_->findings = {{4, HeaderFinding::Kind::kMissing, u"Add", u""},
                        {8, HeaderFinding::Kind::kMissing, u"Show", u""},
                        {8, HeaderFinding::Kind::kStale, u"Show", u"引数 s"}};
@@ -718,6 +721,123 @@ TEST_F(LspServer, QuickFixesFromTheReviewWriteWhatTheHeaderActionWrites) {
               ApplyEdit(kModule, header["result"][0]["edit"], uri_))
         << "the fix of line " << line;
   }
+}
+
+// With the real review: each kind of header finding gets one fix, its
+// diagnostic's; insertion at the cursor only where a procedure has no header
+// of either kind. Sub B's header is current with Sub A's stale above it:
+// nothing at B may rewrite A's header.
+TEST_F(LspServer, EachHeaderFindingHasOneFixAndTheCursorOffersOnlyInsertion) {
+  const std::string plain =
+      "Attribute VB_Name = \"modCalc\"\n"
+      "Option Explicit\n"
+      "\n"
+      "Private Sub A(ByVal n As Long)\n"
+      "    Debug.Print n\n"
+      "End Sub\n"
+      "\n"
+      "Private Sub B()\n"
+      "    Debug.Print 1\n"
+      "End Sub\n"
+      "\n"
+      "' 給与を計算する\n"
+      "Private Sub C()\n"
+      "    Debug.Print 2\n"
+      "End Sub\n"
+      "\n"
+      "Private Sub D()\n"
+      "    Debug.Print 3\n"
+      "End Sub\n";
+  std::string text = CommandLine({"--line", "8"}, plain);
+  text = CommandLine({"--line", "4"}, text);
+  const std::string old_a = "Private Sub A(ByVal n As Long)";
+  text.replace(text.find(old_a), old_a.size(), "Private Sub A(ByVal n As Long, ByVal m As Long)");
+  auto line_of = [&](const std::string& needle) {
+    const size_t at = text.find(needle);
+    return at == std::string::npos
+               ? -1L
+               : static_cast<long>(std::count(text.begin(), text.begin() + at, '\n'));
+  };
+  MakeServer(std::make_shared<EngineHeaderReview>());
+  Initialize({{"review", true}});
+  Open(text);
+  server_->RunDue(now_ + 1s);
+  json diagnostics;
+  for (const auto& m : sent_) {
+    if (m.value("method", "") == "textDocument/publishDiagnostics")
+      diagnostics = m["params"]["diagnostics"];
+  }
+  std::map<std::string, json> by_code;
+  for (const auto& d : diagnostics)
+    by_code[d["code"].get<std::string>() + "@" +
+            std::to_string(d["range"]["start"]["line"].get<long>())] = d;
+  const long a = line_of("Private Sub A("), c = line_of("Private Sub C("),
+             d = line_of("Private Sub D(");
+  ASSERT_TRUE(by_code.count("stale-header@" + std::to_string(a))) << diagnostics.dump();
+  ASSERT_TRUE(by_code.count("missing-header@" + std::to_string(d))) << diagnostics.dump();
+  const json foreign = by_code["foreign-comment@" + std::to_string(c)];
+  ASSERT_TRUE(foreign.is_object()) << diagnostics.dump();
+  EXPECT_EQ(foreign["severity"], 3);
+  EXPECT_EQ(foreign["message"], "ヘッダーではないコメント: Sub C");
+  EXPECT_EQ(by_code.size(), diagnostics.size()) << "B's current header is no finding";
+
+  // Quick fixes: one each, titled for what it does; adopting keeps the
+  // user's words.
+  struct FixRow {
+    std::string code;
+    long line;
+    const char* title;
+  };
+  for (const FixRow& row : {FixRow{"stale-header", a, "ヘッダーコメントを更新"},
+                            FixRow{"missing-header", d, "ヘッダーコメントを挿入"},
+                            FixRow{"foreign-comment", c, "ヘッダーコメントに取り込む"}}) {
+    const json diagnostic = by_code[row.code + "@" + std::to_string(row.line)];
+    json fixes = Actions(row.line, 0, row.line, 0,
+                         {{"diagnostics", json::array({diagnostic})}, {"only", {"quickfix"}}});
+    ASSERT_EQ(fixes["result"].size(), 1u) << row.code << fixes.dump();
+    EXPECT_EQ(fixes["result"][0]["title"], row.title) << row.code;
+    const std::string fixed = ApplyEdit(text, fixes["result"][0]["edit"], uri_);
+    EXPECT_NE(fixed, text) << row.code;
+    if (row.code == "foreign-comment") {
+      EXPECT_NE(fixed.find("給与を計算する"), std::string::npos);
+      EXPECT_NE(fixed.find("プロシージャ名"), std::string::npos);
+    }
+  }
+
+  // At the cursor, inside each procedure (and with no kinds asked for):
+  // insertion only where there is no header of either kind, never an
+  // update, and nothing that touches another procedure's header.
+  struct CursorRow {
+    const char* where;
+    long line;
+    bool insert;
+  };
+  const long a_header_last = a - 1;
+  for (const CursorRow& row :
+       {CursorRow{"stale A", a + 1, false}, CursorRow{"current B", line_of("Debug.Print 1"), false},
+        CursorRow{"foreign C", c + 1, false}, CursorRow{"bare D", d + 1, true}}) {
+    json actions = Actions(row.line, 4, row.line, 4);
+    ASSERT_TRUE(actions.contains("result")) << actions.dump();
+    size_t inserts = 0;
+    for (const auto& action : actions["result"]) {
+      EXPECT_NE(action["kind"], "refactor.rewrite.tolvan.updateHeader") << row.where;
+      if (action["kind"] == "refactor.rewrite.tolvan.insertHeader") ++inserts;
+      for (const auto& e : action["edit"]["changes"][uri_]) {
+        const long first = e["range"]["start"]["line"];
+        if (row.line > a + 2) {
+          EXPECT_GT(first, a_header_last) << row.where << " touches A's header";
+        }
+      }
+    }
+    EXPECT_EQ(inserts, row.insert ? 1u : 0u) << row.where;
+  }
+  // The command at B's cursor has nothing to update either.
+  json command = Request(
+      "workspace/executeCommand",
+      {{"command", "tolvan.updateHeader"},
+       {"arguments",
+        json::array({uri_, RangeOf(line_of("Debug.Print 1"), 4, line_of("Debug.Print 1"), 4)})}});
+  EXPECT_TRUE(command.contains("error")) << command.dump();
 }
 
 TEST_F(LspServer, SurvivesAFuzzedStreamAndAnswersAfterIt) {
