@@ -236,8 +236,12 @@ TEST_F(LspServer, BadRequestsGetErrorsAndTheServerGoesOn) {
   const Row rows[] = {
       {"bad JSON", R"({"jsonrpc":"2.0","id":1,"method":)", -32700, "not valid JSON"},
       {"not an object", R"([1,2])", -32600, "JSON object"},
-      {"unknown method", R"({"jsonrpc":"2.0","id":1,"method":"textDocument/hover","params":{}})",
-       -32601, "textDocument/hover"},
+      {"unknown method", R"({"jsonrpc":"2.0","id":1,"method":"textDocument/rename","params":{}})",
+       -32601, "textDocument/rename"},
+      {"a hover without its position",
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/hover","params":{"textDocument":{"uri":")" +
+           uri_ + R"("}}})",
+       -32602, "textDocument/hover: "},
       {"unknown document",
        R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":"file:///no.bas"},)" +
            range + "}}",
@@ -838,6 +842,95 @@ TEST_F(LspServer, EachHeaderFindingHasOneFixAndTheCursorOffersOnlyInsertion) {
        {"arguments",
         json::array({uri_, RangeOf(line_of("Debug.Print 1"), 4, line_of("Debug.Print 1"), 4)})}});
   EXPECT_TRUE(command.contains("error")) << command.dump();
+}
+
+// Change blocks in the editor: folding ranges and symbols nested as the
+// blocks nest, a hover on each marker line (and none on the code between),
+// and a pair that does not close as a diagnostic, header review or not.
+TEST_F(LspServer, ChangeBlocksFoldAreSymbolsHoverAndBrokenPairsAreDiagnostics) {
+  const std::string marked =
+      "Attribute VB_Name = \"modCalc\"\n"
+      "Option Explicit\n"
+      "\n"
+      "Public Function Add(ByVal a As Long, ByVal b As Long) As Long\n"
+      "'******* Add Start    ******** 2003/07/15\n"
+      "'******* Modify Start ******** 2004/01/02\n"
+      "    Add = a + b \t'Add 2003/07/15\t'Modify 2004/01/02\n"
+      "'******* Modify End   ******** 2004/01/02\n"
+      "    Add = Add * 1 \t'Add 2003/07/15\n"
+      "'******* Add End      ******** 2003/07/15\n"
+      "End Function\n"
+      "\n"
+      "Private Sub Show(s As String)\n"
+      "'******* Delete Start ******** 2004/01/02\n"
+      "'    Debug.Print s\t'Delete 2004/01/02\n"
+      "'******* Delete End   ******** 2004/01/02\n"
+      "End Sub\n";
+  Initialize();
+  const json caps = ResponseTo(1)["result"]["capabilities"];
+  EXPECT_TRUE(caps["foldingRangeProvider"] == true && caps["documentSymbolProvider"] == true &&
+              caps["hoverProvider"] == true)
+      << caps.dump();
+  Open(marked);
+  const json doc{{"textDocument", {{"uri", uri_}}}};
+
+  json folds = Request("textDocument/foldingRange", doc)["result"];
+  std::vector<std::string> seen;
+  for (const auto& f : folds) {
+    seen.push_back(std::to_string(f["startLine"].get<long>()) + "-" +
+                   std::to_string(f["endLine"].get<long>()) + " " + f["kind"].get<std::string>());
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"4-9 region", "5-7 region", "13-15 region"}));
+
+  json symbols = Request("textDocument/documentSymbol", doc)["result"];
+  ASSERT_EQ(symbols.size(), 2u) << symbols.dump();
+  EXPECT_EQ(symbols[0]["name"], "add 2003-07-15 (4 lines)");
+  EXPECT_EQ(symbols[0]["range"], RangeOf(4, 0, 9, 41));
+  ASSERT_EQ(symbols[0]["children"].size(), 1u) << symbols.dump();
+  EXPECT_EQ(symbols[0]["children"][0]["name"], "modify 2004-01-02 (1 line)");
+  EXPECT_EQ(symbols[1]["name"], "delete 2004-01-02 (1 line)");
+  EXPECT_FALSE(symbols[1].contains("children"));
+
+  const std::pair<long, const char*> hovers[] = {{4, "add 2003-07-15 (4 lines)"},
+                                                 {7, "modify 2004-01-02 (1 line)"},
+                                                 {15, "delete 2004-01-02 (1 line)"},
+                                                 {6, nullptr},
+                                                 {0, nullptr}};
+  for (const auto& [line, text] : hovers) {
+    json hover = Request("textDocument/hover", {{"textDocument", {{"uri", uri_}}},
+                                                {"position", {{"line", line}, {"character", 3}}}});
+    ASSERT_TRUE(hover.contains("result")) << hover.dump();
+    if (!text) {
+      EXPECT_TRUE(hover["result"].is_null()) << line << hover.dump();
+    } else {
+      EXPECT_EQ(hover["result"]["contents"]["value"], text) << line;
+    }
+  }
+
+  // Without header review, the diagnostics are the broken pairs alone.
+  auto last_diagnostics = [&] {
+    server_->RunDue(now_ + 1s);
+    json found;
+    for (const auto& m : sent_) {
+      if (m.value("method", "") == "textDocument/publishDiagnostics")
+        found = m["params"]["diagnostics"];
+    }
+    return found;
+  };
+  EXPECT_EQ(last_diagnostics(), json::array());
+  std::string broken = marked;
+  broken.erase(broken.find("'******* Add End"),
+               std::string("'******* Add End      ******** 2003/07/15\n").size());
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didChange"},
+        {"params",
+         {{"textDocument", {{"uri", uri_}, {"version", 2}}},
+          {"contentChanges", {{{"text", broken}}}}}}});
+  const json diagnostics = last_diagnostics();
+  ASSERT_EQ(diagnostics.size(), 1u) << diagnostics.dump();
+  EXPECT_EQ(diagnostics[0]["code"], "unbalanced-marker");
+  EXPECT_EQ(diagnostics[0]["message"], "change marker without its end");
+  EXPECT_EQ(diagnostics[0]["range"]["start"]["line"], 4);
 }
 
 TEST_F(LspServer, SurvivesAFuzzedStreamAndAnswersAfterIt) {
