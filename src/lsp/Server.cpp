@@ -318,7 +318,8 @@ json Server::Initialize(const json& params) {
   if (p.settings_file) {
     std::filesystem::path file = PathFromUtf8(*p.settings_file);
     if (file.is_relative() && !root_.empty()) file = root_ / file;
-    workspace_->UseSettingsFile(PathUtf8(file));
+    // The separators of this system throughout, as the user sees paths here.
+    workspace_->UseSettingsFile(PathUtf8(file.make_preferred()));
   }
   initialized_ = true;
   json kinds = json::array();
