@@ -23,14 +23,12 @@ Result<std::vector<HeaderFinding>> EngineHeaderReview::Review(const ReviewInput&
   if (!found) return found.status();
   std::vector<HeaderFinding> findings;
   for (app::BufferFinding& f : *found) {
-    // The user's own comments are not shown as stale; their kind of
-    // finding (and adopting them) is still to come in the editor.
-    if (f.kind == app::BufferFinding::Kind::kForeign) continue;
-    findings.push_back(
-        HeaderFinding{f.declaration_line,
-                      f.kind == app::BufferFinding::Kind::kMissing ? HeaderFinding::Kind::kMissing
-                                                                   : HeaderFinding::Kind::kStale,
-                      std::move(f.procedure), std::move(f.details), std::move(f.fix)});
+    using K = app::BufferFinding::Kind;
+    const HeaderFinding::Kind kind = f.kind == K::kMissing   ? HeaderFinding::Kind::kMissing
+                                     : f.kind == K::kForeign ? HeaderFinding::Kind::kForeign
+                                                             : HeaderFinding::Kind::kStale;
+    findings.push_back(HeaderFinding{f.declaration_line, kind, std::move(f.procedure),
+                                     std::move(f.details), std::move(f.fix)});
   }
   return findings;
 }

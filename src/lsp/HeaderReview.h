@@ -1,7 +1,8 @@
-// Header review: which procedures of a module lack their header comment, and
-// whose header no longer matches the declaration under it. The language
-// server shows the findings as diagnostics and offers to insert or update the
-// header; the recognition of headers itself lives behind this interface.
+// Header review: which procedures of a module lack their header comment,
+// whose header no longer matches the declaration under it, and where a
+// comment the user wrote stands in the header's place. The language
+// server shows the findings as diagnostics and offers to insert, update or
+// adopt the header; the recognition of headers itself lives behind this interface.
 #pragma once
 
 #include <filesystem>
@@ -17,7 +18,9 @@
 namespace tolvan::lsp {
 
 struct HeaderFinding {
-  enum class Kind { kMissing, kStale };
+  // kForeign: the user's own comment, which the fix adopts into the
+  // template's header.
+  enum class Kind { kMissing, kStale, kForeign };
   long declaration_line = 1;  // 1-based file line of the declaration
   Kind kind = Kind::kMissing;
   std::u16string procedure;

@@ -173,6 +173,21 @@ Result<DidCloseParams> ReadDidCloseParams(const json& params) {
   });
 }
 
+Result<TextDocumentParams> ReadTextDocumentParams(const json& params) {
+  return Read<TextDocumentParams>([&] {
+    return TextDocumentParams{
+        StringMember(Need(params, "", "textDocument"), "textDocument", "uri")};
+  });
+}
+
+Result<TextDocumentPositionParams> ReadTextDocumentPositionParams(const json& params) {
+  return Read<TextDocumentPositionParams>([&] {
+    return TextDocumentPositionParams{
+        StringMember(Need(params, "", "textDocument"), "textDocument", "uri"),
+        ReadPosition(Need(params, "", "position"), "position")};
+  });
+}
+
 Result<CodeActionParams> ReadCodeActionParams(const json& params) {
   return Read<CodeActionParams>([&] {
     CodeActionParams p;

@@ -73,6 +73,17 @@ struct DidCloseParams {
   std::string uri;
 };
 
+// A request about one document (folding ranges, symbols).
+struct TextDocumentParams {
+  std::string uri;
+};
+
+// A request about one place of a document (hover).
+struct TextDocumentPositionParams {
+  std::string uri;
+  Position position;
+};
+
 // A diagnostic the client sends back in a code action's context. Only this
 // server's own are read; `raw` is echoed in the quick fix that answers it.
 struct ContextDiagnostic {
@@ -103,6 +114,8 @@ Result<DidOpenParams> ReadDidOpenParams(const nlohmann::json& params);
 Result<DidChangeParams> ReadDidChangeParams(const nlohmann::json& params);
 Result<DidCloseParams> ReadDidCloseParams(const nlohmann::json& params);
 Result<CodeActionParams> ReadCodeActionParams(const nlohmann::json& params);
+Result<TextDocumentParams> ReadTextDocumentParams(const nlohmann::json& params);
+Result<TextDocumentPositionParams> ReadTextDocumentPositionParams(const nlohmann::json& params);
 // `commands`: the commands there are; another is refused before its
 // arguments are looked at.
 Result<ExecuteCommandParams> ReadExecuteCommandParams(const nlohmann::json& params,

@@ -8,6 +8,7 @@
 #include "lsp/ServerStreams.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
+#include "project/ProjectRun.h"
 #include "standin/FileHost.h"
 
 namespace tolvan::lsp {
@@ -52,6 +53,37 @@ constexpr OperationInfo kOperations[] = {
     {Operation::kMarkModified, "refactor.rewrite.tolvan.markModified", "tolvan.markModified",
      u"行コメントを挿入（Ctrl＋クリック）", 2},
 };
+
+// Each kind of header finding: its diagnostic and the title of its fix.
+struct FindingInfo {
+  HeaderFinding::Kind kind;
+  const char* code;
+  const char16_t* message;  // the procedure follows
+  const char16_t* fix_title;
+};
+
+const FindingInfo kFindings[] = {
+    {HeaderFinding::Kind::kMissing, "missing-header", u"ヘッダーコメントがありません: ",
+     u"ヘッダーコメントを挿入"},
+    {HeaderFinding::Kind::kStale, "stale-header", u"ヘッダーコメントが古くなっています: ",
+     u"ヘッダーコメントを更新"},
+    {HeaderFinding::Kind::kForeign, "foreign-comment", u"ヘッダーではないコメント: ",
+     u"ヘッダーコメントに取り込む"},
+};
+
+const FindingInfo& FindingInfoOf(HeaderFinding::Kind kind) {
+  for (const auto& info : kFindings) {
+    if (info.kind == kind) return info;
+  }
+  return kFindings[0];
+}
+
+const FindingInfo* FindingInfoOf(std::string_view code) {
+  for (const auto& info : kFindings) {
+    if (code == info.code) return &info;
+  }
+  return nullptr;
+}
 
 const OperationInfo& InfoOf(Operation op) {
   for (const auto& info : kOperations) {
@@ -264,6 +296,9 @@ json Server::Dispatch(const std::string& method, const json& params) {
   }
   if (method == "textDocument/codeAction") return CodeActions(params);
   if (method == "workspace/executeCommand") return ExecuteCommand(params);
+  if (method == "textDocument/foldingRange") return FoldingRanges(params);
+  if (method == "textDocument/documentSymbol") return DocumentSymbols(params);
+  if (method == "textDocument/hover") return Hover(params);
   throw RpcError{kMethodNotFound, "unknown method " + method};
 }
 
@@ -290,7 +325,8 @@ json Server::Initialize(const json& params) {
   json kinds = json::array();
   json commands = json::array();
   for (const auto& info : kOperations) {
-    kinds.push_back(info.kind);
+    // The update is the quick fix of a stale header, never a refactoring.
+    if (info.op != Operation::kUpdateHeader) kinds.push_back(info.kind);
     commands.push_back(info.command);
   }
   kinds.push_back("quickfix");
@@ -299,7 +335,10 @@ json Server::Initialize(const json& params) {
        json{{"positionEncoding", "utf-16"},
             {"textDocumentSync", json{{"openClose", true}, {"change", 2}}},
             {"codeActionProvider", json{{"codeActionKinds", kinds}, {"resolveProvider", false}}},
-            {"executeCommandProvider", json{{"commands", commands}}}}},
+            {"executeCommandProvider", json{{"commands", commands}}},
+            {"foldingRangeProvider", true},
+            {"documentSymbolProvider", true},
+            {"hoverProvider", true}}},
       {"serverInfo", json{{"name", "tolvan"}, {"version", TOLVAN_VERSION}}},
   };
 }
@@ -311,7 +350,8 @@ void Server::DidOpen(const json& params) {
   doc.is_module = IsModulePath(doc.path);
   doc.version = p.version;
   doc.text.SetText(p.text);
-  if (doc.is_module && review_enabled_) doc.review_due = options_.now() + options_.review_delay;
+  // Broken change markers are shown whether or not headers are reviewed.
+  if (doc.is_module) doc.review_due = options_.now() + options_.review_delay;
   documents_[p.uri] = std::move(doc);
 }
 
@@ -320,16 +360,16 @@ void Server::DidChange(const json& params) {
   Document& doc = Find("textDocument/didChange", p.uri);
   if (p.version) doc.version = *p.version;
   doc.text.Apply(p.changes);
-  if (doc.is_module && review_enabled_) doc.review_due = options_.now() + options_.review_delay;
+  if (doc.is_module) doc.review_due = options_.now() + options_.review_delay;
 }
 
 void Server::DidClose(const json& params) {
   const DidCloseParams p = Need(ReadDidCloseParams(params), "textDocument/didClose");
   auto it = documents_.find(p.uri);
   if (it == documents_.end()) return;
-  const bool had_review = it->second.is_module && review_enabled_;
+  const bool had_diagnostics = it->second.is_module;
   documents_.erase(it);
-  if (had_review)
+  if (had_diagnostics)
     Notify("textDocument/publishDiagnostics", json{{"uri", p.uri}, {"diagnostics", json::array()}});
 }
 
@@ -394,19 +434,32 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, R
 
 const Result<std::vector<HeaderFinding>>& Server::Review(Document& doc,
                                                          const SettingsRecord& settings) {
+  const host::ProjectInfo& project = workspace_->ProjectOf(doc.path);
   if (doc.review && doc.review->revision == doc.text.revision() &&
-      doc.review->settings == workspace_->generation()) {
+      doc.review->settings == workspace_->generation() &&
+      doc.review->project_name == project.name &&
+      doc.review->project_description == project.description) {
     return doc.review->findings;
   }
-  Document::Review review{doc.text.revision(), workspace_->generation(),
-                          std::vector<HeaderFinding>{}};
+  Document::Review review{doc.text.revision(), workspace_->generation(), project.name,
+                          project.description, std::vector<HeaderFinding>{}};
   if (options_.review) {
     const std::u16string& text = doc.text.Utf16();
-    review.findings = options_.review->Review(
-        ReviewInput{doc.path, text, settings, workspace_->ProjectOf(doc.path), *options_.clock});
+    review.findings =
+        options_.review->Review(ReviewInput{doc.path, text, settings, project, *options_.clock});
   }
   doc.review = std::move(review);
   return doc.review->findings;
+}
+
+bool Server::IsMissingHeaderFix(Document& doc, const SettingsRecord& settings,
+                                const std::vector<TextEdit>& edits) {
+  if (!options_.review) return true;
+  const Result<std::vector<HeaderFinding>>& findings = Review(doc, settings);
+  if (!findings) return true;  // logged by the diagnostics; the command decides
+  return std::any_of(findings->begin(), findings->end(), [&](const HeaderFinding& f) {
+    return f.kind == HeaderFinding::Kind::kMissing && TextEditsOf(doc.text, f.fix) == edits;
+  });
 }
 
 json Server::CodeActions(const json& params) {
@@ -450,46 +503,49 @@ json Server::CodeActions(const json& params) {
   if (wanted("quickfix") && !p.diagnostics.empty()) {
     const Result<std::vector<HeaderFinding>>& findings = Review(doc, *settings);
     if (!findings) options_.log(findings.message());
-    std::map<std::pair<long, bool>, const HeaderFinding*> by_line;
+    std::map<std::pair<long, HeaderFinding::Kind>, const HeaderFinding*> by_line;
     if (findings) {
       for (const HeaderFinding& f : *findings)
-        by_line.emplace(std::make_pair(f.declaration_line, f.kind == HeaderFinding::Kind::kMissing),
-                        &f);
+        by_line.emplace(std::make_pair(f.declaration_line, f.kind), &f);
     }
     for (const ContextDiagnostic& d : p.diagnostics) {
-      const bool missing = d.code == "missing-header";
-      if (!missing && d.code != "stale-header") continue;
+      const FindingInfo* info = FindingInfoOf(d.code);
+      if (!info) continue;
       if (d.range.start.line >= doc.text.line_count()) continue;  // from an older text
-      const Operation op = missing ? Operation::kInsertHeader : Operation::kUpdateHeader;
       const Position at{d.range.start.line, 0};
-      auto found = by_line.find({d.range.start.line + 1, missing});
+      auto found = by_line.find({d.range.start.line + 1, info->kind});
       if (found != by_line.end() && !found->second->fix.empty()) {
         actions.push_back(
-            json{{"title", Utf16ToUtf8(InfoOf(op).title)},
+            json{{"title", Utf16ToUtf8(info->fix_title)},
                  {"kind", "quickfix"},
                  {"edit", ToWorkspaceEdit(p.uri, TextEditsOf(doc.text, found->second->fix))},
                  {"diagnostics", json::array({d.raw})},
                  {"isPreferred", true}});
-      } else {
-        offer(op, {at, at}, "quickfix", json::array({d.raw}));
+      } else if (info->kind != HeaderFinding::Kind::kForeign) {
+        // Adopting needs the review's reading of the comment; the others
+        // can be asked of the command.
+        offer(info->kind == HeaderFinding::Kind::kMissing ? Operation::kInsertHeader
+                                                          : Operation::kUpdateHeader,
+              {at, at}, "quickfix", json::array({d.raw}));
       }
     }
   }
 
   if (range.start == range.end) {
-    if (wanted(InfoOf(Operation::kInsertHeader).kind)) {
-      offer(Operation::kInsertHeader, range, InfoOf(Operation::kInsertHeader).kind, nullptr);
-    }
-    if (options_.review && wanted(InfoOf(Operation::kUpdateHeader).kind)) {
-      // Offered where the update would replace a header: asked of the one
-      // procedure at the cursor, not of a review of the whole document.
-      // (Where there is no header the update would insert one, which the
-      // insertion above already offers.)
-      Result<std::vector<TextEdit>> edits = Edits(doc, Operation::kUpdateHeader, range);
-      if (edits && std::any_of(edits->begin(), edits->end(),
-                               [](const TextEdit& e) { return e.range.start != e.range.end; })) {
-        actions.push_back(json{{"title", Utf16ToUtf8(InfoOf(Operation::kUpdateHeader).title)},
-                               {"kind", InfoOf(Operation::kUpdateHeader).kind},
+    // Insertion only where the procedure has no header of either kind: with
+    // a review, the insertion must be the fix of one of its missing
+    // headers (a current header or the user's own comment is no place for
+    // a second one). A stale header is updated by its diagnostic's quick
+    // fix alone, so that the cursor in one procedure never offers to
+    // rewrite the header of another.
+    const OperationInfo& insert = InfoOf(Operation::kInsertHeader);
+    if (wanted(insert.kind)) {
+      Result<std::vector<TextEdit>> edits = Edits(doc, Operation::kInsertHeader, range);
+      if (!edits) {
+        options_.log(std::string(insert.command) + ": " + edits.message());
+      } else if (!edits->empty() && IsMissingHeaderFix(doc, *settings, *edits)) {
+        actions.push_back(json{{"title", Utf16ToUtf8(insert.title)},
+                               {"kind", insert.kind},
                                {"edit", ToWorkspaceEdit(p.uri, *edits)}});
       }
     }
@@ -537,26 +593,140 @@ void Server::PublishDiagnostics(const std::string& uri, Document& doc) {
   doc.review_due.reset();
   const Result<SettingsRecord>& settings = Settings();
   if (!settings) return options_.log(settings.message());
-  const Result<std::vector<HeaderFinding>>& findings = Review(doc, *settings);
-  if (!findings) return options_.log(findings.message());
   json diagnostics = json::array();
   const long line_count = doc.text.line_count();
-  for (const auto& f : *findings) {
-    if (f.declaration_line < 1 || f.declaration_line > line_count) continue;
-    const long line = f.declaration_line - 1;
-    const bool missing = f.kind == HeaderFinding::Kind::kMissing;
-    std::u16string message =
-        (missing ? u"ヘッダーコメントがありません: " : u"ヘッダーコメントが古くなっています: ") +
-        f.procedure;
-    if (!f.details.empty()) message += u"（" + f.details + u"）";
-    diagnostics.push_back(json{{"range", ToJson(Range{{line, 0}, {line, doc.text.length(line)}})},
-                               {"severity", 3},
-                               {"source", "tolvan"},
-                               {"code", missing ? "missing-header" : "stale-header"},
-                               {"message", Utf16ToUtf8(message)}});
+  auto line_range = [&](long line) {
+    return ToJson(Range{{line, 0}, {line, doc.text.length(line)}});
+  };
+  if (review_enabled_) {
+    const Result<std::vector<HeaderFinding>>& findings = Review(doc, *settings);
+    if (!findings) return options_.log(findings.message());
+    for (const auto& f : *findings) {
+      if (f.declaration_line < 1 || f.declaration_line > line_count) continue;
+      const FindingInfo& info = FindingInfoOf(f.kind);
+      std::u16string message = info.message + f.procedure;
+      if (!f.details.empty()) message += u"（" + f.details + u"）";
+      diagnostics.push_back(json{{"range", line_range(f.declaration_line - 1)},
+                                 {"severity", 3},
+                                 {"source", "tolvan"},
+                                 {"code", info.code},
+                                 {"message", Utf16ToUtf8(message)}});
+    }
+  }
+  const Result<ChangeReading>& changes = Changes(doc, *settings);
+  if (!changes) {
+    options_.log(changes.message());
+  } else {
+    // A pair that does not close is a warning: `review` fails on it.
+    for (const MarkerProblem& problem : changes->problems) {
+      if (problem.line < 1 || problem.line > line_count) continue;
+      diagnostics.push_back(json{{"range", line_range(problem.line - 1)},
+                                 {"severity", 2},
+                                 {"source", "tolvan"},
+                                 {"code", "unbalanced-marker"},
+                                 {"message", problem.message}});
+    }
   }
   Notify("textDocument/publishDiagnostics",
          json{{"uri", uri}, {"version", doc.version}, {"diagnostics", diagnostics}});
+}
+
+const Result<ChangeReading>& Server::Changes(Document& doc, const SettingsRecord& settings) {
+  if (doc.changes && doc.changes->revision == doc.text.revision() &&
+      doc.changes->settings == workspace_->generation()) {
+    return doc.changes->reading;
+  }
+  if (!change_readers_ || readers_settings_ != workspace_->generation()) {
+    change_readers_.emplace(settings, project::FactoryDefaults(), std::vector<std::string>{},
+                            std::string());
+    readers_settings_ = workspace_->generation();
+  }
+  Document::Changes changes{doc.text.revision(), workspace_->generation(), ChangeReading{}};
+  Result<const ChangeMarkers*> reader = change_readers_->For(doc.path);
+  if (!reader) {
+    changes.reading = reader.status();
+  } else {
+    std::vector<std::u16string> lines;
+    lines.reserve(doc.text.lines().size());
+    for (const Line& line : doc.text.lines()) lines.push_back(line.text);
+    changes.reading = (*reader)->Read(lines);
+  }
+  doc.changes = std::move(changes);
+  return doc.changes->reading;
+}
+
+namespace {
+
+// The blocks (by opening line, nested ones after the block holding them)
+// as the protocol's document symbols, nested as they nest.
+json SymbolsOf(const std::vector<ChangeBlock>& blocks, size_t& next, long until,
+               const TextDocument& text) {
+  json symbols = json::array();
+  const long count = text.line_count();
+  while (next < blocks.size() && blocks[next].first_line <= until) {
+    const ChangeBlock& b = blocks[next++];
+    const long first = std::clamp(b.first_line - 1, 0L, count - 1);
+    const long last = std::clamp(b.last_line - 1, first, count - 1);
+    json symbol{{"name", Utf16ToUtf8(DescribeChangeBlock(b))},
+                {"detail", Utf16ToUtf8(b.marker)},
+                {"kind", 3},  // Namespace: a container, as editors draw it
+                {"range", ToJson(Range{{first, 0}, {last, text.length(last)}})},
+                {"selectionRange", ToJson(Range{{first, 0}, {first, text.length(first)}})}};
+    json children = SymbolsOf(blocks, next, b.last_line, text);
+    if (!children.empty()) symbol["children"] = std::move(children);
+    symbols.push_back(std::move(symbol));
+  }
+  return symbols;
+}
+
+}  // namespace
+
+json Server::FoldingRanges(const json& params) {
+  const std::string method = "textDocument/foldingRange";
+  const TextDocumentParams p = Need(ReadTextDocumentParams(params), method);
+  Document& doc = Find(method, p.uri);
+  json ranges = json::array();
+  if (!doc.is_module) return ranges;
+  const Result<SettingsRecord>& settings = Settings();
+  if (!settings) throw RpcError{kRequestFailed, method + ": " + settings.message()};
+  const Result<ChangeReading>& changes = Changes(doc, *settings);
+  if (!changes) throw RpcError{kRequestFailed, method + ": " + changes.message()};
+  for (const ChangeBlock& b : changes->blocks) {
+    ranges.push_back(
+        json{{"startLine", b.first_line - 1}, {"endLine", b.last_line - 1}, {"kind", "region"}});
+  }
+  return ranges;
+}
+
+json Server::DocumentSymbols(const json& params) {
+  const std::string method = "textDocument/documentSymbol";
+  const TextDocumentParams p = Need(ReadTextDocumentParams(params), method);
+  Document& doc = Find(method, p.uri);
+  if (!doc.is_module) return json::array();
+  const Result<SettingsRecord>& settings = Settings();
+  if (!settings) throw RpcError{kRequestFailed, method + ": " + settings.message()};
+  const Result<ChangeReading>& changes = Changes(doc, *settings);
+  if (!changes) throw RpcError{kRequestFailed, method + ": " + changes.message()};
+  size_t next = 0;
+  return SymbolsOf(changes->blocks, next, doc.text.line_count() + 1, doc.text);
+}
+
+json Server::Hover(const json& params) {
+  const std::string method = "textDocument/hover";
+  const TextDocumentPositionParams p = Need(ReadTextDocumentPositionParams(params), method);
+  Document& doc = Find(method, p.uri);
+  if (!doc.is_module) return nullptr;
+  const Result<SettingsRecord>& settings = Settings();
+  if (!settings) throw RpcError{kRequestFailed, method + ": " + settings.message()};
+  const Result<ChangeReading>& changes = Changes(doc, *settings);
+  if (!changes) throw RpcError{kRequestFailed, method + ": " + changes.message()};
+  const long line = doc.text.Clamp(p.position).line;
+  const ChangeBlock* block = ChangeBlockAt(changes->blocks, line + 1);
+  // Only the marker lines: the code between is the user's to hover on.
+  if (!block || (block->first_line != line + 1 && block->last_line != line + 1)) return nullptr;
+  return json{
+      {"contents", json{{"kind", "plaintext"}, {"value", Utf16ToUtf8(ChangeBlockHover(*block))}}},
+      {"range", ToJson(Range{{line, 0}, {line, doc.text.length(line)}})}};
 }
 
 std::optional<Server::TimePoint> Server::NextDeadline() const {

@@ -2,7 +2,9 @@
 // protocol edge: it reads JSON-RPC messages (through Protocol.h, the one
 // place JSON is read), keeps the open buffers, and turns each request into a
 // run of the comment command (CommentRunner.h) or a header review
-// (HeaderReview.h), answering with edits. Positions are clamped to the
+// (HeaderReview.h), answering with edits; the change markers of a buffer
+// are read (ChangeMarkers.h) for its folding ranges, symbols, hovers and
+// the diagnostics of broken pairs. Positions are clamped to the
 // buffer once, as they come in. What a request needs besides the buffer
 // (settings, the project) is kept between requests (Workspace.h), and the
 // review of a buffer is kept for its version. It does no I/O of its own:
@@ -31,6 +33,7 @@
 #include "lsp/Workspace.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "project/ChangeReaders.h"
 #include "vbsource/ModuleDocument.h"
 
 namespace tolvan::lsp {
@@ -79,13 +82,23 @@ class Server {
     TextDocument text;
     std::optional<TimePoint> review_due;
     // The review of the text at `revision` under the settings of
-    // `settings` (Workspace::generation()).
+    // `settings` (Workspace::generation()), for the project as it was read
+    // then (its name goes into headers).
     struct Review {
       long revision = -1;
       long settings = -1;
+      std::u16string project_name, project_description;
       Result<std::vector<HeaderFinding>> findings{std::vector<HeaderFinding>{}};
     };
     std::optional<Review> review;
+    // The change blocks of the text at `revision` under the settings of
+    // `settings`.
+    struct Changes {
+      long revision = -1;
+      long settings = -1;
+      Result<ChangeReading> reading{ChangeReading{}};
+    };
+    std::optional<Changes> changes;
   };
 
   void Handle(const nlohmann::json& message, const std::set<std::string>& cancelled);
@@ -98,6 +111,9 @@ class Server {
   void DidClose(const nlohmann::json& params);
   nlohmann::json CodeActions(const nlohmann::json& params);
   nlohmann::json ExecuteCommand(const nlohmann::json& params);
+  nlohmann::json FoldingRanges(const nlohmann::json& params);
+  nlohmann::json DocumentSymbols(const nlohmann::json& params);
+  nlohmann::json Hover(const nlohmann::json& params);
 
   Document& Find(const std::string& method, const std::string& uri);
   // The settings for a request; shows the user (once) why there are none.
@@ -107,7 +123,14 @@ class Server {
   Result<std::vector<TextEdit>> Edits(const Document& doc, Operation op, Range range);
   // The review of the document as it is now, kept for its version.
   const Result<std::vector<HeaderFinding>>& Review(Document& doc, const SettingsRecord& settings);
+  // The change blocks of the document as it is now, read once for its
+  // version; an error when the settings or a dialect file cannot be read.
+  const Result<ChangeReading>& Changes(Document& doc, const SettingsRecord& settings);
   void PublishDiagnostics(const std::string& uri, Document& doc);
+  // Whether the edits of an insertion are those of a missing header of the
+  // review (true where there is no review to ask).
+  bool IsMissingHeaderFix(Document& doc, const SettingsRecord& settings,
+                          const std::vector<TextEdit>& edits);
 
   std::function<void(const std::string&)> write_;
   Options options_;
@@ -115,6 +138,9 @@ class Server {
   MessageReader reader_;
   std::map<std::string, Document> documents_;
   std::optional<Workspace> workspace_;
+  // The change-marker readers for the settings of `readers_settings_`.
+  std::optional<project::ChangeReaders> change_readers_;
+  long readers_settings_ = -1;
   bool settings_problem_shown_ = false;
   std::filesystem::path root_;
   bool initialized_ = false;

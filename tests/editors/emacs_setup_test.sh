@@ -32,8 +32,8 @@ rows=(
   "tests/fixtures/host/japan|MDIMain.FRM|japanese-cp932-dos|1 1 -|insertHeader|--line 1"
   "tests/fixtures/host/unix|modNoEol.bas|japanese-cp932-dos|1 1 -|insertHeader|--line 1"
   "tests/fixtures/host/unix|modNoEol.bas|japanese-cp932-dos|3 1 3|markDeleted|--line 3 --end-line 3 --end-column 8 --shift"
-  "tests/fixtures/host/unix|modLf.bas|utf-8-unix|5 3 -|insertHeader|--line 5 --column 3"
-  "tests/fixtures/host/unix|modBom.bas|utf-8-with-signature-dos|3 1 -|insertHeader|--line 3"
+  "tests/fixtures/host/unix|modLf.bas|utf-8-unix|6 1 6|markAdded|--line 6 --end-line 6 --end-column 24"
+  "tests/fixtures/host/unix|modBom.bas|utf-8-with-signature-dos|4 1 4|markModified|--line 4 --end-line 4 --end-column 18 --ctrl"
 )
 
 status=0

@@ -14,6 +14,8 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_STATE_HOME=
        XDG_CACHE_HOME="$work/cache"
 
 # module | action kind | editor range (0-based) | the same for tolvan comment
+# (Hello in modLf.bas has the user's own comment above it: the editor offers
+# to adopt it, not to insert a header under it.)
 rows=(
   "japan/clsItems.cls|insertHeader|39 4 39 4|--line 40 --column 5"
   "japan/clsItems.cls|insertHeader|11 0 11 0|--line 12"
@@ -25,7 +27,7 @@ rows=(
   "japan/frmMain.frm|insertHeader|24 3 24 3|--line 25 --column 4"
   "japan/frmMain.frm|markModified|27 4 29 0|--line 28 --column 5 --end-line 29 --end-column 32 --ctrl"
   "japan/frmMain.frm|markAdded|37 0 37 5|--line 38 --end-line 38 --end-column 6"
-  "unix/modLf.bas|insertHeader|4 3 4 3|--line 5 --column 4"
+  "unix/modLf.bas|markModified|5 4 5 9|--line 6 --column 5 --end-line 6 --end-column 10 --ctrl"
   "unix/modLf.bas|insertHeader|1 0 1 0|--line 2"
   "unix/modLf.bas|markAdded|4 0 6 0|--line 5 --end-line 6 --end-column 24"
 )

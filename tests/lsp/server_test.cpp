@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
@@ -94,7 +95,7 @@ class LspServer : public ::testing::Test {
     module_ = dir_ / "modCalc.bas";
     uri_ = FileUri(module_);
     review_ = std::make_shared<FakeReview>();
-    MakeServer(review_);
+    MakeServer(std::make_shared<EngineHeaderReview>());
   }
   void MakeServer(std::shared_ptr<const HeaderReview> review) {
     Server::Options options;
@@ -235,8 +236,12 @@ TEST_F(LspServer, BadRequestsGetErrorsAndTheServerGoesOn) {
   const Row rows[] = {
       {"bad JSON", R"({"jsonrpc":"2.0","id":1,"method":)", -32700, "not valid JSON"},
       {"not an object", R"([1,2])", -32600, "JSON object"},
-      {"unknown method", R"({"jsonrpc":"2.0","id":1,"method":"textDocument/hover","params":{}})",
-       -32601, "textDocument/hover"},
+      {"unknown method", R"({"jsonrpc":"2.0","id":1,"method":"textDocument/rename","params":{}})",
+       -32601, "textDocument/rename"},
+      {"a hover without its position",
+       R"({"jsonrpc":"2.0","id":1,"method":"textDocument/hover","params":{"textDocument":{"uri":")" +
+           uri_ + R"("}}})",
+       -32602, "textDocument/hover: "},
       {"unknown document",
        R"({"jsonrpc":"2.0","id":1,"method":"textDocument/codeAction","params":{"textDocument":{"uri":"file:///no.bas"},)" +
            range + "}}",
@@ -526,6 +531,7 @@ TEST_F(LspServer, CommandsApplyTheirEditThroughTheClient) {
 }
 
 TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
+  MakeServer(review_);
   review_->findings = {{4, HeaderFinding::Kind::kStale, u"Add", u"引数 b"},
                        {8, HeaderFinding::Kind::kMissing, u"Show", u""}};
   Initialize({{"review", true}});
@@ -577,10 +583,10 @@ TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
   json kept = Actions(3, 0, 3, 0, {{"diagnostics", stale_context}, {"only", {"quickfix"}}});
   ASSERT_TRUE(kept.contains("result")) << kept.dump();
   EXPECT_EQ(kept["result"].size(), 1u);
-  // At the cursor, inside the stale procedure: insert and update.
+  // At the cursor, inside the stale procedure: nothing, its update being
+  // the quick fix above.
   json at_cursor = Actions(4, 2, 4, 2);
-  ASSERT_EQ(at_cursor["result"].size(), 2u) << at_cursor.dump();
-  EXPECT_EQ(at_cursor["result"][1]["kind"], "refactor.rewrite.tolvan.updateHeader");
+  ASSERT_TRUE(at_cursor["result"].empty()) << at_cursor.dump();
 
   sent_.clear();
   Send({{"jsonrpc", "2.0"},
@@ -672,6 +678,7 @@ TEST_F(LspServer, AMissingSettingsFileIsShownAndFailsTheRequests) {
 }
 
 TEST_F(LspServer, QuickFixesForManyDiagnosticsAreThoseForEachAlone) {
+  MakeServer(review_);
   review_->findings = {{4, HeaderFinding::Kind::kMissing, u"Add", u""},
                        {8, HeaderFinding::Kind::kMissing, u"Show", u""},
                        {8, HeaderFinding::Kind::kStale, u"Show", u"引数 s"}};
@@ -718,6 +725,212 @@ TEST_F(LspServer, QuickFixesFromTheReviewWriteWhatTheHeaderActionWrites) {
               ApplyEdit(kModule, header["result"][0]["edit"], uri_))
         << "the fix of line " << line;
   }
+}
+
+// With the real review: each kind of header finding gets one fix, its
+// diagnostic's; insertion at the cursor only where a procedure has no header
+// of either kind. Sub B's header is current with Sub A's stale above it:
+// nothing at B may rewrite A's header.
+TEST_F(LspServer, EachHeaderFindingHasOneFixAndTheCursorOffersOnlyInsertion) {
+  const std::string plain =
+      "Attribute VB_Name = \"modCalc\"\n"
+      "Option Explicit\n"
+      "\n"
+      "Private Sub A(ByVal n As Long)\n"
+      "    Debug.Print n\n"
+      "End Sub\n"
+      "\n"
+      "Private Sub B()\n"
+      "    Debug.Print 1\n"
+      "End Sub\n"
+      "\n"
+      "' 給与を計算する\n"
+      "Private Sub C()\n"
+      "    Debug.Print 2\n"
+      "End Sub\n"
+      "\n"
+      "Private Sub D()\n"
+      "    Debug.Print 3\n"
+      "End Sub\n";
+  std::string text = CommandLine({"--line", "8"}, plain);
+  text = CommandLine({"--line", "4"}, text);
+  const std::string old_a = "Private Sub A(ByVal n As Long)";
+  text.replace(text.find(old_a), old_a.size(), "Private Sub A(ByVal n As Long, ByVal m As Long)");
+  auto line_of = [&](const std::string& needle) {
+    const size_t at = text.find(needle);
+    return at == std::string::npos
+               ? -1L
+               : static_cast<long>(std::count(text.begin(), text.begin() + at, '\n'));
+  };
+  MakeServer(std::make_shared<EngineHeaderReview>());
+  Initialize({{"review", true}});
+  Open(text);
+  server_->RunDue(now_ + 1s);
+  json diagnostics;
+  for (const auto& m : sent_) {
+    if (m.value("method", "") == "textDocument/publishDiagnostics")
+      diagnostics = m["params"]["diagnostics"];
+  }
+  std::map<std::string, json> by_code;
+  for (const auto& d : diagnostics)
+    by_code[d["code"].get<std::string>() + "@" +
+            std::to_string(d["range"]["start"]["line"].get<long>())] = d;
+  const long a = line_of("Private Sub A("), c = line_of("Private Sub C("),
+             d = line_of("Private Sub D(");
+  ASSERT_TRUE(by_code.count("stale-header@" + std::to_string(a))) << diagnostics.dump();
+  ASSERT_TRUE(by_code.count("missing-header@" + std::to_string(d))) << diagnostics.dump();
+  const json foreign = by_code["foreign-comment@" + std::to_string(c)];
+  ASSERT_TRUE(foreign.is_object()) << diagnostics.dump();
+  EXPECT_EQ(foreign["severity"], 3);
+  EXPECT_EQ(foreign["message"], "ヘッダーではないコメント: Sub C");
+  EXPECT_EQ(by_code.size(), diagnostics.size()) << "B's current header is no finding";
+
+  // Quick fixes: one each, titled for what it does; adopting keeps the
+  // user's words.
+  struct FixRow {
+    std::string code;
+    long line;
+    const char* title;
+  };
+  for (const FixRow& row : {FixRow{"stale-header", a, "ヘッダーコメントを更新"},
+                            FixRow{"missing-header", d, "ヘッダーコメントを挿入"},
+                            FixRow{"foreign-comment", c, "ヘッダーコメントに取り込む"}}) {
+    const json diagnostic = by_code[row.code + "@" + std::to_string(row.line)];
+    json fixes = Actions(row.line, 0, row.line, 0,
+                         {{"diagnostics", json::array({diagnostic})}, {"only", {"quickfix"}}});
+    ASSERT_EQ(fixes["result"].size(), 1u) << row.code << fixes.dump();
+    EXPECT_EQ(fixes["result"][0]["title"], row.title) << row.code;
+    const std::string fixed = ApplyEdit(text, fixes["result"][0]["edit"], uri_);
+    EXPECT_NE(fixed, text) << row.code;
+    if (row.code == "foreign-comment") {
+      EXPECT_NE(fixed.find("給与を計算する"), std::string::npos);
+      EXPECT_NE(fixed.find("プロシージャ名"), std::string::npos);
+    }
+  }
+
+  // At the cursor, inside each procedure (and with no kinds asked for):
+  // insertion only where there is no header of either kind, never an
+  // update, and nothing that touches another procedure's header.
+  struct CursorRow {
+    const char* where;
+    long line;
+    bool insert;
+  };
+  const long a_header_last = a - 1;
+  for (const CursorRow& row :
+       {CursorRow{"stale A", a + 1, false}, CursorRow{"current B", line_of("Debug.Print 1"), false},
+        CursorRow{"foreign C", c + 1, false}, CursorRow{"bare D", d + 1, true}}) {
+    json actions = Actions(row.line, 4, row.line, 4);
+    ASSERT_TRUE(actions.contains("result")) << actions.dump();
+    size_t inserts = 0;
+    for (const auto& action : actions["result"]) {
+      EXPECT_NE(action["kind"], "refactor.rewrite.tolvan.updateHeader") << row.where;
+      if (action["kind"] == "refactor.rewrite.tolvan.insertHeader") ++inserts;
+      for (const auto& e : action["edit"]["changes"][uri_]) {
+        const long first = e["range"]["start"]["line"];
+        if (row.line > a + 2) {
+          EXPECT_GT(first, a_header_last) << row.where << " touches A's header";
+        }
+      }
+    }
+    EXPECT_EQ(inserts, row.insert ? 1u : 0u) << row.where;
+  }
+  // The command at B's cursor has nothing to update either.
+  json command = Request(
+      "workspace/executeCommand",
+      {{"command", "tolvan.updateHeader"},
+       {"arguments",
+        json::array({uri_, RangeOf(line_of("Debug.Print 1"), 4, line_of("Debug.Print 1"), 4)})}});
+  EXPECT_TRUE(command.contains("error")) << command.dump();
+}
+
+// Change blocks in the editor: folding ranges and symbols nested as the
+// blocks nest, a hover on each marker line (and none on the code between),
+// and a pair that does not close as a diagnostic, header review or not.
+TEST_F(LspServer, ChangeBlocksFoldAreSymbolsHoverAndBrokenPairsAreDiagnostics) {
+  const std::string marked =
+      "Attribute VB_Name = \"modCalc\"\n"
+      "Option Explicit\n"
+      "\n"
+      "Public Function Add(ByVal a As Long, ByVal b As Long) As Long\n"
+      "'******* Add Start    ******** 2003/07/15\n"
+      "'******* Modify Start ******** 2004/01/02\n"
+      "    Add = a + b \t'Add 2003/07/15\t'Modify 2004/01/02\n"
+      "'******* Modify End   ******** 2004/01/02\n"
+      "    Add = Add * 1 \t'Add 2003/07/15\n"
+      "'******* Add End      ******** 2003/07/15\n"
+      "End Function\n"
+      "\n"
+      "Private Sub Show(s As String)\n"
+      "'******* Delete Start ******** 2004/01/02\n"
+      "'    Debug.Print s\t'Delete 2004/01/02\n"
+      "'******* Delete End   ******** 2004/01/02\n"
+      "End Sub\n";
+  Initialize();
+  const json caps = ResponseTo(1)["result"]["capabilities"];
+  EXPECT_TRUE(caps["foldingRangeProvider"] == true && caps["documentSymbolProvider"] == true &&
+              caps["hoverProvider"] == true)
+      << caps.dump();
+  Open(marked);
+  const json doc{{"textDocument", {{"uri", uri_}}}};
+
+  json folds = Request("textDocument/foldingRange", doc)["result"];
+  std::vector<std::string> seen;
+  for (const auto& f : folds) {
+    seen.push_back(std::to_string(f["startLine"].get<long>()) + "-" +
+                   std::to_string(f["endLine"].get<long>()) + " " + f["kind"].get<std::string>());
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"4-9 region", "5-7 region", "13-15 region"}));
+
+  json symbols = Request("textDocument/documentSymbol", doc)["result"];
+  ASSERT_EQ(symbols.size(), 2u) << symbols.dump();
+  EXPECT_EQ(symbols[0]["name"], "add 2003-07-15 (4 lines)");
+  EXPECT_EQ(symbols[0]["range"], RangeOf(4, 0, 9, 41));
+  ASSERT_EQ(symbols[0]["children"].size(), 1u) << symbols.dump();
+  EXPECT_EQ(symbols[0]["children"][0]["name"], "modify 2004-01-02 (1 line)");
+  EXPECT_EQ(symbols[1]["name"], "delete 2004-01-02 (1 line)");
+  EXPECT_FALSE(symbols[1].contains("children"));
+
+  const std::pair<long, const char*> hovers[] = {{4, "add 2003-07-15 (4 lines)"},
+                                                 {7, "modify 2004-01-02 (1 line)"},
+                                                 {15, "delete 2004-01-02 (1 line)"},
+                                                 {6, nullptr},
+                                                 {0, nullptr}};
+  for (const auto& [line, text] : hovers) {
+    json hover = Request("textDocument/hover", {{"textDocument", {{"uri", uri_}}},
+                                                {"position", {{"line", line}, {"character", 3}}}});
+    ASSERT_TRUE(hover.contains("result")) << hover.dump();
+    if (!text) {
+      EXPECT_TRUE(hover["result"].is_null()) << line << hover.dump();
+    } else {
+      EXPECT_EQ(hover["result"]["contents"]["value"], text) << line;
+    }
+  }
+
+  // Without header review, the diagnostics are the broken pairs alone.
+  auto last_diagnostics = [&] {
+    server_->RunDue(now_ + 1s);
+    json found;
+    for (const auto& m : sent_) {
+      if (m.value("method", "") == "textDocument/publishDiagnostics")
+        found = m["params"]["diagnostics"];
+    }
+    return found;
+  };
+  EXPECT_EQ(last_diagnostics(), json::array());
+  std::string broken = marked;
+  broken.erase(broken.find("'******* Add End"),
+               std::string("'******* Add End      ******** 2003/07/15\n").size());
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didChange"},
+        {"params",
+         {{"textDocument", {{"uri", uri_}, {"version", 2}}},
+          {"contentChanges", {{{"text", broken}}}}}}});
+  const json diagnostics = last_diagnostics();
+  ASSERT_EQ(diagnostics.size(), 1u) << diagnostics.dump();
+  EXPECT_EQ(diagnostics[0]["code"], "unbalanced-marker");
+  EXPECT_EQ(diagnostics[0]["message"], "change marker without its end");
+  EXPECT_EQ(diagnostics[0]["range"]["start"]["line"], 4);
 }
 
 TEST_F(LspServer, SurvivesAFuzzedStreamAndAnswersAfterIt) {
