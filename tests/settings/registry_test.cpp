@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "settings/FileRegistryStore.h"
 #include "settings/clsReg.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan {
 

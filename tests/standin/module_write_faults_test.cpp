@@ -11,6 +11,7 @@
 #include "SystemSupport.h"
 #include "platform/FileSystem.h"
 #include "standin/FileHost.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tolvan::host {
 namespace {
