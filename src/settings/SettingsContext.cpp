@@ -33,8 +33,10 @@ Result<std::string> SettingsContext::ConfigFolder(const char* xdg_config_home, c
 }
 
 SettingsContext SettingsContext::ForConfigFolder(const std::string& folder) {
-  return SettingsContext(std::make_unique<FileRegistryStore>(PathFromUtf8(folder)),
-                         std::make_unique<LocalFileSystem>(), folder);
+  // The registry store is read and written through the context's own files.
+  auto files = std::make_unique<LocalFileSystem>();
+  auto registry = std::make_unique<FileRegistryStore>(PathFromUtf8(folder), *files);
+  return SettingsContext(std::move(registry), std::move(files), folder);
 }
 
 Result<SettingsContext> SettingsContext::ForProfileFile(std::u16string_view ini_path) {
