@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "platform/Text.h"
-#include "settings/SettingsContext.h"
 #include "settings/clsSaveSetting.h"
 
 namespace tolvan::fuzz {
@@ -21,12 +20,7 @@ inline std::u16string Text(std::string_view bytes) {
   return std::u16string(bytes.begin(), bytes.end());
 }
 
-inline SettingsRecord FactorySettings() {
-  SettingsRecord s;
-  auto context = SettingsContext::InMemory();
-  (void)clsSaveSetting(s, context).Load();
-  return s;
-}
+inline SettingsRecord FactorySettings() { return clsSaveSetting::Defaults(); }
 
 [[noreturn]] inline void Broken(const char* what, const char* file, int line) {
   std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, what);

@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsDataFile.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan {
 namespace {
@@ -47,7 +48,7 @@ void Run(const uint8_t* data, size_t size) {
     }
   }
 
-  SettingsContext context = SettingsContext::InMemory("/addin");
+  SettingsContext context = InMemorySettingsContext("/addin");
   auto& files = static_cast<MemoryFileSystem&>(context.files());
   files.files()["/addin/Tolvan.ini"] = profile;
   files.files()["/addin/Tolvan.dat"] = data_file;

@@ -7,14 +7,8 @@
 namespace tolvan {
 
 struct clsSaveSettingTestPeer {
-  static void SetDefault(SettingsRecord& s) {
-    auto context = SettingsContext::InMemory();
-    clsSaveSetting(s, context).SetDefault();
-  }
-  static void SetDefaultLineComment(SettingsRecord& s) {
-    auto context = SettingsContext::InMemory();
-    clsSaveSetting(s, context).SetDefaultLineComment();
-  }
+  static void SetDefault(SettingsRecord& s) { clsSaveSetting::SetDefault(s); }
+  static void SetDefaultLineComment(SettingsRecord& s) { clsSaveSetting::SetDefaultLineComment(s); }
 };
 
 inline SettingsRecord FactorySettings() {

@@ -25,3 +25,6 @@ else()
   target_link_libraries(tolvan_test_support PUBLIC tolvan_platform GTest::gmock GTest::gtest_main)
 endif()
 target_include_directories(tolvan_test_support PUBLIC ${TOLVAN_TESTS_DIR})
+
+include(${TOLVAN_TESTS_DIR}/support/TestFakes.cmake)
+target_link_libraries(tolvan_test_support PUBLIC tolvan_test_fakes)

@@ -272,11 +272,12 @@ Outcome Application::Comment(const Buffer& buffer, const FileRange& at, const Ke
   return CommentIn(*session, buffer, at, keys, values, nullptr);
 }
 
-Outcome CommentBuffer(const Buffer& buffer, const SettingsRecord& settings, const FileRange& at,
-                      const Keys& keys, const RunValues& values) {
+Outcome CommentBuffer(FileSystem& fs, const Buffer& buffer, const SettingsRecord& settings,
+                      const FileRange& at, const Keys& keys, const RunValues& values) {
   // The settings are given: the session's context serves the add-in only
-  // for what is not the settings record.
-  host::Session session(SettingsContext::InMemory());
+  // for what is not the settings record, and its registry is kept in memory
+  // so that the user's stays as it is.
+  host::Session session(SettingsContext(std::make_unique<MemoryRegistryStore>(), fs, ""), fs);
   return CommentIn(session, buffer, at, keys, values, &settings);
 }
 

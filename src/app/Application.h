@@ -153,9 +153,10 @@ Result<std::vector<BufferFinding>> ReviewBuffer(const Buffer& buffer,
                                                 const LocalDateTime& now);
 Outcome UpdateBufferHeader(const Buffer& buffer, const SettingsRecord& settings,
                            long declaration_line, const LocalDateTime& now);
-// The comment command on a buffer with settings already loaded.
-Outcome CommentBuffer(const Buffer& buffer, const SettingsRecord& settings, const FileRange& at,
-                      const Keys& keys, const RunValues& values = {});
+// The comment command on a buffer with settings already loaded; `fs` is the
+// process's file system, for whatever the add-in reaches beyond the buffer.
+Outcome CommentBuffer(FileSystem& fs, const Buffer& buffer, const SettingsRecord& settings,
+                      const FileRange& at, const Keys& keys, const RunValues& values = {});
 
 class Application {
  public:

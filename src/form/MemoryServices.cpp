@@ -26,14 +26,7 @@ std::u16string RegistryKey(std::u16string_view root, std::u16string_view subkey,
 
 }  // namespace
 
-Result<SettingsRecord> FactorySettings() {
-  SettingsRecord record;
-  // A load from an empty in-memory store gives exactly the factory defaults.
-  SettingsContext context = SettingsContext::InMemory();
-  if (Status loaded = clsSaveSetting(record, context).Load(); !loaded.ok()) return loaded;
-  record.strIniName.clear();
-  return record;
-}
+Result<SettingsRecord> FactorySettings() { return clsSaveSetting::Defaults(); }
 
 std::u16string BaseNameOfIniPath(std::u16string_view path) {
   size_t slash = path.find_last_of(u"\\/");

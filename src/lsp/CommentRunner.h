@@ -26,7 +26,7 @@ class SettingsSource {
  public:
   // `settings_file` empty: this machine's settings in use. `fs` is the
   // process's one file system.
-  explicit SettingsSource(std::string settings_file = {}, FileSystem& fs = DefaultFileSystem());
+  SettingsSource(std::string settings_file, FileSystem& fs);
   // The settings record as the add-in loads it at connection, read now.
   Result<SettingsRecord> Load() const;
   const std::string& file() const { return application_->settings_file(); }

@@ -424,7 +424,7 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, R
   const Result<SettingsRecord>& settings = Settings();
   if (!settings) return settings.status();
   app::Outcome outcome = app::CommentBuffer(
-      buffer, *settings,
+      *options_.fs, buffer, *settings,
       app::FileRange{start.line + 1, start.character + 1, end.line + 1, end.character + 1},
       app::Keys{click == 1, click == 2}, app::RunValues{options_.clock->Now(), {}});
   for (const std::string& note : outcome.notes) options_.log(note);

@@ -164,7 +164,6 @@ bool IsModulePath(const std::filesystem::path& path);
 // Serves on the two file descriptors until `exit` or the end of the input;
 // the process's exit status. Settings files and projects are read through
 // `fs`.
-int RunLanguageServer(int in_fd, int out_fd, std::ostream& log,
-                      FileSystem& fs = DefaultFileSystem());
+int RunLanguageServer(int in_fd, int out_fd, std::ostream& log, FileSystem& fs);
 
 }  // namespace tolvan::lsp

@@ -2,9 +2,9 @@
 // writes, lists, locks and asks about files through FileSystem, so that tests
 // can run on files held in memory and can make any single step fail (a full
 // disk, a folder that cannot be written, a rename refused) without touching
-// the real disk. Three implementations: LocalFileSystem (the real one),
-// MemoryFileSystem (files in a map) and FaultyFileSystem (wraps another and
-// fails the n-th call of a chosen operation).
+// the real disk. LocalFileSystem is the real one; the tests have one that
+// holds files in a map and one that wraps another and fails the n-th call of
+// a chosen operation (tests/support).
 //
 // Paths are UTF-8. Failures carry a code (Status.h): kNotFound when the file
 // or a folder on its path does not exist, kIoError for everything the
@@ -20,10 +20,8 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -180,103 +178,5 @@ class LocalFileSystem : public FileSystem {
 // The process umask, read without changing it (changing it would race with
 // other threads creating files); from /proc/self/status where there is one.
 uint32_t ProcessUmask();
-
-// Files in memory. Folders exist implicitly, except those marked read-only;
-// `SetSpaceLeft` makes writes fail with "No space left on device" once the
-// bytes written in temporary files pass the given count, and
-// `FailRenameNumber` makes the n-th rename from now fail (1 for the next).
-// Locks always succeed at once.
-class MemoryFileSystem : public FileSystem {
- public:
-  using FileSystem::ReadFile;
-  Result<std::string> ReadFile(const std::string& path, size_t limit) override;
-  Result<FileInfo> Stat(const std::string& path) override;
-  Result<std::string> ResolveLinks(const std::string& path) override { return path; }
-  Status CheckWritable(const std::string& path) override;
-  Result<std::unique_ptr<WritableFile>> CreateTemporary(const std::string& target,
-                                                        const NewFileMode& mode) override;
-  Status Rename(const std::string& from, const std::string& to) override;
-  Status Remove(const std::string& path) override;
-  Result<std::vector<std::string>> ListFolder(const std::string& path) override;
-  Status CreateFolder(const std::string& path) override;
-  Result<std::unique_ptr<FileLock>> Lock(const std::string& path, bool create) override;
-  uint32_t NewFileBits() override { return 0644; }
-
-  void SetSpaceLeft(size_t bytes) { space_left_ = bytes; }
-  void SetReadOnlyFolder(const std::string& folder) { read_only_.insert(folder); }
-  void FailRenameNumber(int n) { fail_rename_in_ = n; }
-  // Permission bits of a file; files without an entry are 0644.
-  void SetMode(const std::string& path, uint32_t mode) { modes_[path] = mode; }
-
-  std::map<std::string, std::string>& files() { return files_; }
-
- private:
-  friend class MemoryWritableFile;
-  bool IsReadOnly(const std::string& path) const;
-
-  std::map<std::string, std::string> files_;
-  std::map<std::string, uint32_t> modes_;
-  std::set<std::string> folders_;
-  std::set<std::string> read_only_;
-  std::optional<size_t> space_left_;
-  int fail_rename_in_ = 0;
-  int temp_counter_ = 0;
-};
-
-// The operations FaultyFileSystem can make fail. The steps of writing a
-// temporary file (create, append, sync, close) are each their own.
-enum class FileOp {
-  kReadFile,
-  kStat,
-  kResolveLinks,
-  kCheckWritable,
-  kCreateTemporary,
-  kAppend,
-  kSync,
-  kClose,
-  kRename,
-  kRemove,
-  kListFolder,
-  kCreateFolder,
-  kLock,
-};
-
-// Another file system with injected failures, in the manner of leveldb's
-// fault-injecting Env: `FailNth(op, n, err)` makes the n-th call of `op`
-// from now (1 for the next) fail with the operating system's error `err`,
-// worded as the real file system words it. Calls are counted per operation.
-class FaultyFileSystem : public FileSystem {
- public:
-  explicit FaultyFileSystem(FileSystem& base) : base_(base) {}
-  void FailNth(FileOp op, int n, int err);
-  // How often `op` was called since construction.
-  int Calls(FileOp op) const;
-
-  using FileSystem::ReadFile;
-  Result<std::string> ReadFile(const std::string& path, size_t limit) override;
-  Result<FileInfo> Stat(const std::string& path) override;
-  Result<std::string> ResolveLinks(const std::string& path) override;
-  Status CheckWritable(const std::string& path) override;
-  Result<std::unique_ptr<WritableFile>> CreateTemporary(const std::string& target,
-                                                        const NewFileMode& mode) override;
-  Status Rename(const std::string& from, const std::string& to) override;
-  Status Remove(const std::string& path) override;
-  Result<std::vector<std::string>> ListFolder(const std::string& path) override;
-  Status CreateFolder(const std::string& path) override;
-  Result<std::unique_ptr<FileLock>> Lock(const std::string& path, bool create) override;
-  uint32_t NewFileBits() override { return base_.NewFileBits(); }
-
-  // nullopt, or the failure of this call of `op` (naming `path`).
-  std::optional<Status> Injected(FileOp op, const std::string& path);
-
- private:
-  struct Fault {
-    int countdown = 0;
-    int err = 0;
-  };
-  FileSystem& base_;
-  std::map<FileOp, Fault> faults_;
-  std::map<FileOp, int> calls_;
-};
 
 }  // namespace tolvan

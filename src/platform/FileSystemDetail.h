@@ -1,6 +1,7 @@
 // What the file systems of FileSystem.h share inside the platform layer:
 // path pieces, the wording of failures, and the names of temporary files.
-// Not for use outside platform/.
+// Not for use outside platform/, but for the test file systems of
+// tests/support, which word their failures as the real one does.
 #pragma once
 
 #include <string>

@@ -230,14 +230,7 @@ ModuleList CollectModules(FileSystem& files, const std::vector<std::string>& pat
   return list;
 }
 
-SettingsRecord FactoryDefaults() {
-  // An empty, in-memory context has no settings file: loading gives the
-  // defaults.
-  auto context = SettingsContext::InMemory();
-  SettingsRecord settings;
-  (void)clsSaveSetting(settings, context).Load();
-  return settings;
-}
+SettingsRecord FactoryDefaults() { return clsSaveSetting::Defaults(); }
 
 std::vector<FileOutcome> Run(const std::vector<fs::path>& files, const RunOptions& options) {
   std::vector<FileOutcome> outcomes(files.size());

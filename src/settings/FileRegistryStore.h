@@ -42,7 +42,7 @@ class FileRegistryStore : public RegistryStore {
  public:
   // `folder` holds registry.reg and registry.lock; it is created on the
   // first write.
-  explicit FileRegistryStore(std::filesystem::path folder, FileSystem& fs = DefaultFileSystem());
+  FileRegistryStore(std::filesystem::path folder, FileSystem& fs);
 
   Result<RegistryTree> Read() override;
   Status Update(const std::function<Status(RegistryTree&)>& change) override;

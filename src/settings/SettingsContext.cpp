@@ -11,7 +11,13 @@ namespace tolvan {
 
 SettingsContext::SettingsContext(std::unique_ptr<RegistryStore> registry,
                                  std::unique_ptr<FileSystem> files, std::string module_dir)
-    : registry_(std::move(registry)), files_(std::move(files)), module_dir_(std::move(module_dir)) {
+    : SettingsContext(std::move(registry), *files, std::move(module_dir)) {
+  owned_files_ = std::move(files);
+}
+
+SettingsContext::SettingsContext(std::unique_ptr<RegistryStore> registry, FileSystem& files,
+                                 std::string module_dir)
+    : registry_(std::move(registry)), files_(&files), module_dir_(std::move(module_dir)) {
   while (module_dir_.size() > 1 && IsPathSeparator(module_dir_.back())) module_dir_.pop_back();
 }
 
@@ -27,8 +33,10 @@ Result<std::string> SettingsContext::ConfigFolder(const char* xdg_config_home, c
 }
 
 SettingsContext SettingsContext::ForConfigFolder(const std::string& folder) {
-  return SettingsContext(std::make_unique<FileRegistryStore>(PathFromUtf8(folder)),
-                         std::make_unique<LocalFileSystem>(), folder);
+  // The registry store is read and written through the context's own files.
+  auto files = std::make_unique<LocalFileSystem>();
+  auto registry = std::make_unique<FileRegistryStore>(PathFromUtf8(folder), *files);
+  return SettingsContext(std::move(registry), std::move(files), folder);
 }
 
 Result<SettingsContext> SettingsContext::ForProfileFile(std::u16string_view ini_path) {
@@ -45,11 +53,6 @@ Result<SettingsContext> SettingsContext::ForProfileFile(std::u16string_view ini_
                              u"IniFilePath", Utf8ToUtf16(utf8));
   if (!s) return Status::Error("cannot use the settings file " + utf8 + ": " + s.message());
   return context;
-}
-
-SettingsContext SettingsContext::InMemory(std::string module_dir) {
-  return SettingsContext(std::make_unique<MemoryRegistryStore>(),
-                         std::make_unique<MemoryFileSystem>(), std::move(module_dir));
 }
 
 Result<SettingsContext> SettingsContext::ForRun(std::u16string_view ini_path) {

@@ -29,6 +29,9 @@ class SettingsContext {
  public:
   SettingsContext(std::unique_ptr<RegistryStore> registry, std::unique_ptr<FileSystem> files,
                   std::string module_dir);
+  // Over a file system the caller keeps, which must outlive the context.
+  SettingsContext(std::unique_ptr<RegistryStore> registry, FileSystem& files,
+                  std::string module_dir);
 
   // The real machine, with real files: on a POSIX system the registry file
   // store and the module directory in the configuration folder found from
@@ -45,9 +48,6 @@ class SettingsContext {
   // empty, else the file pair it names, which must exist (a run would
   // otherwise silently take the factory settings).
   static Result<SettingsContext> ForRun(std::u16string_view ini_path);
-  // Everything in memory, for tests.
-  static SettingsContext InMemory(std::string module_dir = "/addin");
-
   // The configuration folder from the values of XDG_CONFIG_HOME and HOME
   // (either may be null).
   static Result<std::string> ConfigFolder(const char* xdg_config_home, const char* home);
@@ -64,7 +64,8 @@ class SettingsContext {
 
  private:
   std::unique_ptr<RegistryStore> registry_;
-  std::unique_ptr<FileSystem> files_;
+  std::unique_ptr<FileSystem> owned_files_;
+  FileSystem* files_;
   std::string module_dir_;
   std::vector<std::string> warnings_;
 };

@@ -267,7 +267,7 @@ Status clsSaveSetting::Save() {
 
 Status clsSaveSetting::Load() {
   auto path = GetIniDir();
-  SetDefault();
+  SetDefault(settings_);
   if (!path) {
     // A registry store that cannot be read names no settings file: the
     // default one is read, and the store is left as it is.
@@ -409,7 +409,7 @@ Status clsSaveSetting::LoadDataFile(const std::u16string& data_path,
   // A data file that cannot give its templates takes the profile file's
   // values with it: everything goes back to the defaults.
   auto fall_back = [&] {
-    SetDefault();
+    SetDefault(settings_);
     s.strIniName.clear();
     return Status::Ok();
   };
@@ -437,7 +437,7 @@ Status clsSaveSetting::LoadDataFile(const std::u16string& data_path,
   // A file that ends before block 2 has no line-comment texts.
   const int32_t m = reader.ReadLastIndex().value_or(0);
   if (m <= 0) {
-    SetDefaultLineComment();
+    SetDefaultLineComment(settings_);
     return Status::Ok();
   }
   const int32_t last_comment = std::min<int32_t>(m, kLineCommentCount - 1);
@@ -449,8 +449,13 @@ Status clsSaveSetting::LoadDataFile(const std::u16string& data_path,
   return Status::Ok();
 }
 
-void clsSaveSetting::SetDefault() {
-  SettingsRecord& s = settings_;
+SettingsRecord clsSaveSetting::Defaults() {
+  SettingsRecord s;
+  SetDefault(s);
+  return s;
+}
+
+void clsSaveSetting::SetDefault(SettingsRecord& s) {
   s.strToolbarName = u"標準";
   s.strByValText = u"I";
   s.strByRefText = u"O";
@@ -488,11 +493,10 @@ void clsSaveSetting::SetDefault() {
   // their Public counterparts. Older settings files are upgraded the same way.
   for (const DerivedTemplate& d : kDerivedTemplates) t[d.slot] = t[d.from];
 
-  SetDefaultLineComment();
+  SetDefaultLineComment(s);
 }
 
-void clsSaveSetting::SetDefaultLineComment() {
-  SettingsRecord& s = settings_;
+void clsSaveSetting::SetDefaultLineComment(SettingsRecord& s) {
   s.strLineComment = {
       u"'******* Add Start    ******** $d", u"'Add $d",    u"'******* Add End      ******** $d",
       u"'******* Delete Start ******** $d", u"'Delete $d", u"'******* Delete End   ******** $d",

@@ -54,14 +54,18 @@ class clsSaveSetting {
   // the context.
   Status Load();
 
+  // The factory settings: what Load gives when no settings file exists, made
+  // without reaching any registry or file.
+  static SettingsRecord Defaults();
+
  private:
   friend struct clsSaveSettingTestPeer;
 
   // Puts the factory defaults into the record. Leaves blnParamMacroRemove,
   // strIniName and slot 4 of the click tables as they are.
-  void SetDefault();
+  static void SetDefault(SettingsRecord& s);
   // The default line-comment texts, click patterns and comment-out flags.
-  void SetDefaultLineComment();
+  static void SetDefaultLineComment(SettingsRecord& s);
 
   // "Tolvan.ini" in the module directory.
   std::u16string DefaultIniPath() const;

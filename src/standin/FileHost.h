@@ -42,8 +42,7 @@ class FileVBE : public BufferVBE {
   // Save() then writes through. A file that is not a regular file, that is
   // too large or holds NUL bytes (UTF-16 text, a binary) is refused.
   static Result<std::shared_ptr<FileVBE>> Open(const std::filesystem::path& module,
-                                               const FileOpenOptions& options,
-                                               FileSystem& fs = DefaultFileSystem());
+                                               const FileOpenOptions& options, FileSystem& fs);
   // The same over bytes the caller already holds, with the project given
   // rather than looked up; Save() then writes to `module` without checking
   // what is on disk.

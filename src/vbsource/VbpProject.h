@@ -53,8 +53,7 @@ struct ProjectInfo {
 // module; without one, the folder's name and an empty description. A .vbp
 // that cannot be read or decoded is skipped with a note: it may belong to
 // another project of the folder.
-Result<ProjectInfo> FindProject(const std::filesystem::path& module,
-                                FileSystem& fs = DefaultFileSystem());
+Result<ProjectInfo> FindProject(const std::filesystem::path& module, FileSystem& fs);
 
 // FindProject over many modules (a run over a project, an editor's session):
 // each .vbp is read and parsed once, and again only when its size or time

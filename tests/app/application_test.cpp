@@ -16,6 +16,8 @@
 #include "platform/FileSystem.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
+#include "support/FaultyFileSystem.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan {
 namespace {
@@ -161,7 +163,7 @@ TEST_F(ApplicationTest, BufferOperationsAnswerWithEditsOfTheBufferLeftAsItWas) {
   ASSERT_TRUE(kept.ok()) << kept.message();
   kept->strDateFormat = u"yyyy";
   app::Outcome module_header =
-      app::CommentBuffer(buffer, *kept, app::FileRange::Cursor(2, 1), {}, {When(), {}});
+      app::CommentBuffer(disk_, buffer, *kept, app::FileRange::Cursor(2, 1), {}, {When(), {}});
   ASSERT_TRUE(module_header.ok()) << module_header.Failure();
   ASSERT_EQ(module_header.edits.size(), 1u);
   const auto& lines = module_header.edits[0].lines;

@@ -73,7 +73,8 @@ TEST_F(AddInCommandsTest, SettingsLoadFailureIsShownOnce) {
   ASSERT_TRUE(WriteFileAtomically(PathUtf8(folder_ / "Bad.ini"),
                                   "[Common]\r\nVersion=0.4\r\nCommentPattern=70000\r\n")
                   .ok());
-  FileRegistryStore store(Config());
+  LocalFileSystem disk;
+  FileRegistryStore store(Config(), disk);
   const std::string ini = (folder_ / "Bad.ini").string();
   ASSERT_TRUE(store
                   .SetValue(kHkeyCurrentUser, "SOFTWARE\\Quenby Software\\Tolvan", "IniFilePath",
@@ -97,7 +98,8 @@ TEST_F(AddInCommandsTest, RegisterThenUnregisterLeavesTheStoreAsItWas) {
   }
   return;
 #endif
-  FileRegistryStore store(Config());
+  LocalFileSystem disk;
+  FileRegistryStore store(Config(), disk);
   ASSERT_TRUE(store
                   .SetValue(kHkeyCurrentUser, "SOFTWARE\\Quenby Software\\Tolvan", "IniFilePath",
                             RegValue{kRegSz, std::string("/home/me/Team.ini\0", 18)})

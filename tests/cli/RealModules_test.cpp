@@ -56,7 +56,7 @@ TEST(RealModules, EveryDeclarationGetsItsHeaderDirectlyAbove) {
   }
   for (const fs::path& module : modules) {
     const fs::directory_entry entry(module);
-    auto vbe = host::FileVBE::Open(entry.path(), {});
+    auto vbe = host::FileVBE::Open(entry.path(), {}, DefaultFileSystem());
     ASSERT_TRUE(vbe.ok()) << entry.path() << ": " << vbe.message();
     const std::string original = *ReadFileBytes(PathUtf8(entry.path()));
     const std::string encoding = (*vbe)->encoding();

@@ -4,12 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "settings/clsSaveSetting.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan::host {
 namespace {
 
 TEST(DialogBridge, SettingsFilesGoThroughTheSettingsClass) {
-  SettingsContext context = SettingsContext::InMemory("/addin");
+  SettingsContext context = InMemorySettingsContext("/addin");
   SettingsFilesBridge files(context);
   EXPECT_EQ(files.GetIniDir(), u"/addin/Tolvan.ini");
 
@@ -28,7 +29,7 @@ TEST(DialogBridge, SettingsFilesGoThroughTheSettingsClass) {
 }
 
 TEST(DialogBridge, RegistryTextsOnly) {
-  SettingsContext context = SettingsContext::InMemory();
+  SettingsContext context = InMemorySettingsContext();
   RegistryBridge registry(context);
   const std::u16string key = u"SOFTWARE\\Quenby Software\\Tolvan";
   EXPECT_EQ(registry.ReadRegistryText(u"HKEY_LOCAL_MACHINE", key, u"InstallPath"), std::nullopt);

@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "standin/FileHost.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan::host {
 namespace {
@@ -49,7 +50,7 @@ class RecordingDialog : public SettingsDialog {
 };
 
 TEST(SessionTest, CommentRunsOverAModuleInMemoryAndLeavesSavingToTheCaller) {
-  Session session(SettingsContext::InMemory());
+  Session session(InMemorySettingsContext());
   struct Row {
     const char* name;
     long line, end_line;
@@ -76,14 +77,14 @@ TEST(SessionTest, CommentRunsOverAModuleInMemoryAndLeavesSavingToTheCaller) {
 
 TEST(SessionTest, FailuresComeBackAsStatusOrMessages) {
   // No code pane at all: the command's own failure.
-  Session session(SettingsContext::InMemory());
+  Session session(InMemorySettingsContext());
   SessionOutcome no_code = session.RunComment(nullptr, {});
   EXPECT_FALSE(no_code.status.ok());
   EXPECT_TRUE(no_code.messages.empty());
 
   // Settings that do not load: the add-in shows a message box and runs
   // nothing.
-  SettingsContext broken = SettingsContext::InMemory();
+  SettingsContext broken = InMemorySettingsContext();
   static_cast<MemoryFileSystem&>(broken.files()).files()["/addin/Tolvan.ini"] =
       "[Common]\r\nVersion=0.4\r\nCommentPattern=70000\r\n";
   Session broken_session(std::move(broken));
@@ -96,7 +97,7 @@ TEST(SessionTest, FailuresComeBackAsStatusOrMessages) {
 }
 
 TEST(SessionTest, SettingsOpenThroughTheToolsMenuItem) {
-  Session session(SettingsContext::InMemory());
+  Session session(InMemorySettingsContext());
   RecordingDialog dialog;
   SessionOutcome opened = session.OpenSettings(dialog);
   EXPECT_TRUE(opened.ok()) << opened.status.message();
@@ -113,7 +114,7 @@ TEST(SessionTest, SettingsOpenThroughTheToolsMenuItem) {
 }
 
 TEST(SessionTest, RegisteringAndUnregisteringLeaveTheStoreAsItWas) {
-  Session session(SettingsContext::InMemory());
+  Session session(InMemorySettingsContext());
   const RegistryTree before = *session.context().registry().Read();
   ASSERT_TRUE(session.Register().ok());
   EXPECT_FALSE(*session.context().registry().Read() == before);
@@ -168,7 +169,7 @@ TEST_F(SessionFilesTest, HelpDocumentIsFoundBesideOrUnderShare) {
 TEST_F(SessionFilesTest, InstallHelpCopiesTheGuideAndRecordsItsFolder) {
   Put(dir_ / "guide.html", "<html>使い方</html>");
   LocalFileSystem disk;
-  Session session(SettingsContext::InMemory((dir_ / "config").string()), disk);
+  Session session(InMemorySettingsContext((dir_ / "config").string()), disk);
   auto written = session.InstallHelpFrom(dir_ / "guide.html");
   ASSERT_TRUE(written.ok()) << written.message();
   EXPECT_EQ(*written, dir_ / "config" / "help" / "index.html");

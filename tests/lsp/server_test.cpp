@@ -1104,7 +1104,8 @@ TEST(LspOverPipes, ShutdownExitAndTheEndOfInput) {
       ASSERT_TRUE(in.Write(row.input)) << name;
       if (!row.input_stays_open) in.CloseWriteEnd();
       std::ostringstream log;
-      EXPECT_EQ(RunLanguageServer(in.fds[0], out.fds[1], log), row.status) << name;
+      LocalFileSystem disk;
+      EXPECT_EQ(RunLanguageServer(in.fds[0], out.fds[1], log, disk), row.status) << name;
       out.CloseWriteEnd();
       const std::string output = out.ReadAll();
       MessageReader reader;

@@ -12,6 +12,8 @@
 
 #include "platform/FileSystem.h"
 #include "settings/TestSupport.h"
+#include "support/FaultyFileSystem.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan {
 namespace {

@@ -78,7 +78,7 @@ TEST(DryRunDiff, PatchGivesWhatTheRealRunWrites) {
   options.document = true;
   options.jobs = 1;
   options.open_module = [](const fs::path& file, bool) -> Result<OpenedModule> {
-    auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{});
+    auto vbe = host::FileVBE::Open(file, host::FileOpenOptions{}, DefaultFileSystem());
     if (!vbe) return vbe.status();
     return OpenedModule{nullptr, *vbe};
   };

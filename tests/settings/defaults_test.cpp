@@ -3,6 +3,7 @@
 
 #include "TestDefaults.h"
 #include "TestSupport.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan {
 namespace {
@@ -55,6 +56,15 @@ TEST(Defaults, SetDefaultKeepsWhatItDoesNotOwn) {
   EXPECT_EQ(s.intLinePattern[0], 1);
   EXPECT_EQ(s.intLinePattern[3], 0);
   EXPECT_EQ(s.intLineCommentOut[1], 1);
+}
+
+// The factory settings the front ends start from are made without any store:
+// they must be what a load finds when no settings file exists.
+TEST(Defaults, FactorySettingsAreWhatALoadOfNoSettingsFileGives) {
+  SettingsContext empty = InMemorySettingsContext();
+  SettingsRecord loaded;
+  ASSERT_TRUE(clsSaveSetting(loaded, empty).Load().ok());
+  EXPECT_EQ(clsSaveSetting::Defaults(), loaded);
 }
 
 }  // namespace

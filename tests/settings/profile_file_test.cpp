@@ -6,6 +6,7 @@
 #include "platform/Text.h"
 #include "settings/ProfileFile.h"
 #include "settings/clsReg.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan {
 namespace {

@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "settings/FileRegistryStore.h"
 #include "settings/clsReg.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan {
 
@@ -339,7 +340,8 @@ TEST(FileRegistryStore, CreatesItsFolderAndKeepsValuesBetweenObjects) {
   TempDir dir;
   const std::string folder = dir / "config/tolvan";
   {
-    FileRegistryStore store(folder);
+    LocalFileSystem disk;
+    FileRegistryStore store(folder, disk);
     auto empty = store.Read();  // no file yet: an empty registry
     ASSERT_TRUE(empty.ok());
     EXPECT_TRUE(empty->Keys().empty());
@@ -353,7 +355,8 @@ TEST(FileRegistryStore, CreatesItsFolderAndKeepsValuesBetweenObjects) {
             "[HKEY_CURRENT_USER\\SOFTWARE\\Quenby Software]\n\n"
             "[HKEY_CURRENT_USER\\SOFTWARE\\Quenby Software\\Tolvan]\n"
             "\"IniFilePath\"=\"/x/設定.ini\"\n");
-  FileRegistryStore again(folder);
+  LocalFileSystem disk;
+  FileRegistryStore again(folder, disk);
   MemoryFileSystem unused;
   clsReg reg(again, unused);
   EXPECT_EQ(reg.vntGetRegValue(kHkcu, kTolvanKey, u"IniFilePath"),
@@ -364,7 +367,8 @@ TEST(FileRegistryStore, DamagedFileIsReportedAndNeverOverwritten) {
   TempDir dir;
   const std::string garbage = Bytes("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:zz\n\0\xFF");
   WriteAll(dir / "registry.reg", garbage);
-  FileRegistryStore store(dir.path());
+  LocalFileSystem disk;
+  FileRegistryStore store(dir.path(), disk);
   MemoryFileSystem unused;
   clsReg reg(store, unused);
   const std::string expected = "the registry store " + dir.Native("registry.reg") +
@@ -381,7 +385,8 @@ constexpr int kWrites = 30;
 
 // One writer: args are the store's folder and the writer's number.
 TOLVAN_CHILD_BODY(WriteValues) {
-  FileRegistryStore store(PathFromUtf8(args.at(0)));
+  LocalFileSystem disk;
+  FileRegistryStore store(PathFromUtf8(args.at(0)), disk);
   MemoryFileSystem unused;
   clsReg reg(store, unused);
   bool ok = true;
@@ -399,7 +404,8 @@ TEST(FileRegistryStore, TwoProcessesWritingAtOnceKeepEveryValue) {
     children.emplace_back("WriteValues", std::vector<std::string>{dir.path(), std::to_string(p)});
   }
   for (auto& child : children) EXPECT_EQ(child.Wait(), 0);
-  FileRegistryStore store(dir.path());
+  LocalFileSystem disk;
+  FileRegistryStore store(dir.path(), disk);
   MemoryFileSystem unused;
   clsReg reg(store, unused);
   for (int p = 0; p < 2; ++p) {

@@ -10,6 +10,7 @@
 #include "platform/Text.h"
 #include "settings/FileRegistryStore.h"
 #include "settings/clsSaveSetting.h"
+#include "support/MemoryFileSystem.h"
 
 namespace tolvan {
 namespace {
@@ -47,7 +48,7 @@ std::u16string U(const std::string& utf8) { return Utf8ToUtf16(utf8); }
 
 SettingsRecord Defaults() {
   SettingsRecord s;
-  auto context = SettingsContext::InMemory();
+  auto context = InMemorySettingsContext();
   EXPECT_TRUE(clsSaveSetting(s, context).Load().ok());
   return s;
 }
@@ -55,7 +56,7 @@ SettingsRecord Defaults() {
 // Settings on files in memory, with the profile file /set/Team.ini in use.
 class SettingsFilesTest : public ::testing::Test {
  protected:
-  SettingsFilesTest() : context_(SettingsContext::InMemory("/addin")) {
+  SettingsFilesTest() : context_(InMemorySettingsContext("/addin")) {
     EXPECT_TRUE(Settings().SetIniDir(u"/set/Team.ini"));
   }
   clsSaveSetting Settings() { return clsSaveSetting(record_, context_); }
@@ -86,11 +87,11 @@ TEST(IniPath, DefaultIsTolvanIniInTheModuleDirectory) {
 #endif
   };
   for (const Row& row : rows) {
-    auto context = SettingsContext::InMemory(row.module_dir);
+    auto context = InMemorySettingsContext(row.module_dir);
     SettingsRecord s;
     EXPECT_EQ(*clsSaveSetting(s, context).GetIniDir(), row.ini) << row.module_dir;
   }
-  auto context = SettingsContext::InMemory("/home/me/.config/tolvan/");
+  auto context = InMemorySettingsContext("/home/me/.config/tolvan/");
   SettingsRecord s;
   clsSaveSetting settings(s, context);
   ASSERT_TRUE(settings.SetIniDir(u""));
@@ -127,7 +128,7 @@ TEST(IniPath, ConfigFolderFromTheEnvironment) {
 }
 
 TEST(Load, NoRegistryValueAndNoTolvanIniGivesTheDefaults) {
-  auto context = SettingsContext::InMemory();
+  auto context = InMemorySettingsContext();
   SettingsRecord s;
   s.strIniName = u"Previous";
   s.strToolbarName = u"x";
@@ -690,7 +691,7 @@ TEST(IniPath, BaseNameAndDataFileFollowTheSystemsSeparators) {
 #endif
   };
   for (const Row& row : rows) {
-    auto context = SettingsContext::InMemory("/addin");
+    auto context = InMemorySettingsContext("/addin");
     SettingsRecord s = Defaults();
     clsSaveSetting settings(s, context);
     ASSERT_TRUE(settings.SetIniDir(U(row.ini))) << row.ini;

@@ -23,7 +23,8 @@ std::string ReadBytes(const fs::path& path) {
 }
 
 std::shared_ptr<FileVBE> MustOpen(const fs::path& path, const std::string& encoding = "") {
-  Result<std::shared_ptr<FileVBE>> vbe = FileVBE::Open(path, FileOpenOptions{encoding});
+  Result<std::shared_ptr<FileVBE>> vbe =
+      FileVBE::Open(path, FileOpenOptions{encoding}, DefaultFileSystem());
   EXPECT_TRUE(vbe.ok()) << vbe.message();
   return vbe.ok() ? *vbe : nullptr;
 }
@@ -283,12 +284,14 @@ TEST(FileHostTest, ComponentTypeFromTheExtension) {
     EXPECT_EQ((*vbe)->SelectedVBComponent()->Type(), row.type) << row.file;
     EXPECT_EQ((*vbe)->SelectedVBComponent()->Name(), u"a") << row.file;
   }
-  Result<std::shared_ptr<FileVBE>> text = FileVBE::Open(kFixtures / "notes.txt", {});
+  Result<std::shared_ptr<FileVBE>> text =
+      FileVBE::Open(kFixtures / "notes.txt", {}, DefaultFileSystem());
   ASSERT_FALSE(text.ok());
   EXPECT_EQ(text.message(), (kFixtures / "notes.txt").string() +
                                 " is not a Visual Basic module file (.bas .cls .frm .ctl .pag "
                                 ".dob .dsr)");
-  Result<std::shared_ptr<FileVBE>> missing = FileVBE::Open(kFixtures / "missing.bas", {});
+  Result<std::shared_ptr<FileVBE>> missing =
+      FileVBE::Open(kFixtures / "missing.bas", {}, DefaultFileSystem());
   ASSERT_FALSE(missing.ok());
   EXPECT_EQ(missing.code(), StatusCode::kNotFound);
 #ifdef _WIN32  // the system's own words, which differ between versions
@@ -420,7 +423,7 @@ TEST(FileHostTest, ExplicitEncoding) {
   ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(2, u"' naïve").ok());
   EXPECT_EQ(vbe->Serialize(), "' caf\xE9\r\n' na\xEFve\r\nSub A()\r\nEnd Sub\r\n");
 
-  Result<std::shared_ptr<FileVBE>> refused = FileVBE::Open(path, {});
+  Result<std::shared_ptr<FileVBE>> refused = FileVBE::Open(path, {}, DefaultFileSystem());
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.message(),
             path.string() + ": line 1: the text is not valid CP932 (byte 0xE9 at offset 5)");

@@ -11,6 +11,7 @@
 #include "SystemSupport.h"
 #include "platform/FileSystem.h"
 #include "standin/FileHost.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tolvan::host {
 namespace {
@@ -125,7 +126,7 @@ TEST_F(ModuleWriteTest, ModulesThatCannotBeReadSafelyAreRefused) {
     if (!row.bytes.empty()) {
       ASSERT_TRUE(WriteFileAtomically(path, row.bytes).ok());
     }
-    Result<std::shared_ptr<FileVBE>> vbe = FileVBE::Open(path, {});
+    Result<std::shared_ptr<FileVBE>> vbe = FileVBE::Open(path, {}, DefaultFileSystem());
     EXPECT_EQ(vbe.message(), "cannot read " + path + row.message);
     if (!row.bytes.empty()) {
       EXPECT_EQ(*ReadFileBytes(path), row.bytes);

@@ -70,7 +70,8 @@ class FindProjectTest : public ::testing::TestWithParam<FindRow> {};
 
 TEST_P(FindProjectTest, FromTheFixtures) {
   const FindRow& row = GetParam();
-  Result<ProjectInfo> info = FindProject(kFixtures / row.module);
+  LocalFileSystem disk;
+  Result<ProjectInfo> info = FindProject(kFixtures / row.module, disk);
   ASSERT_TRUE(info.ok()) << info.message();
   EXPECT_EQ(info->name, row.name);
   EXPECT_EQ(info->description, row.description);

@@ -22,6 +22,7 @@
 #include "WindowShot.h"
 #include "form/MemoryServices.h"
 #include "platform/Text.h"
+#include "support/MemoryFileSystem.h"
 #include "windows/DialogResources.h"
 #include "windows/DialogServicesWin32.h"
 #include "windows/SettingsDialogWin32.h"
@@ -343,7 +344,7 @@ void CALLBACK CloseSettingsWindow(HWND, UINT, UINT_PTR, DWORD) {
 // files in memory; a thread timer closes the window from inside the modal
 // loop as the File menu's exit would.
 void SmokeSettingsCommand(const SettingsRecord& defaults) {
-  SettingsContext context = SettingsContext::InMemory();
+  SettingsContext context = InMemorySettingsContext();
   SettingsRecord settings = defaults;
   const SettingsRecord before = settings;
   int asked_for_owner = 0;

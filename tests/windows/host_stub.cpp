@@ -374,8 +374,8 @@ class Stub {
 
  private:
   bool OpenModule() {
-    Result<std::shared_ptr<host::FileVBE>> module =
-        host::FileVBE::Open(std::filesystem::path(o_.module), host::FileOpenOptions{});
+    Result<std::shared_ptr<host::FileVBE>> module = host::FileVBE::Open(
+        std::filesystem::path(o_.module), host::FileOpenOptions{}, DefaultFileSystem());
     if (!Check(module.ok(), "the module opens: " + module.message())) return false;
     module_ = *module;
     const long end_line = o_.end_line.value_or(o_.line);
