@@ -121,6 +121,30 @@ Result<project::OpenedModule> OpenModule(FileSystem& fs, host::ProjectFinder& pr
   return opened;
 }
 
+// Opens the module a file command works on, with the cursor or selection
+// `at` set and the notes of opening it in `out`: checked and locked for
+// writing unless it is only printed.
+Result<project::OpenedModule> OpenAt(FileSystem& fs, host::ProjectFinder& projects,
+                                     const ModuleFile& file, const FileRange& at, Outcome& out) {
+  auto opened = OpenModule(fs, projects, PathFromUtf8(file.path), file.encoding,
+                           /*for_writing=*/!file.print);
+  if (!opened) return opened.status();
+  out.notes = opened->vbe->notes();
+  if (Status s =
+          opened->vbe->SelectFileRange(at.start_line, at.start_column, at.end_line, at.end_column);
+      !s) {
+    return s;
+  }
+  return opened;
+}
+
+// A file command's result: printed, or written back atomically.
+Status PrintOrSave(const ModuleFile& file, const host::FileVBE& vbe) {
+  if (!file.print) return vbe.Save();
+  vbe.WriteTo(file.print);
+  return Status::Ok();
+}
+
 }  // namespace
 
 project::ModuleOpener Application::ModuleOpenerFor(const std::string& encoding) {
@@ -137,28 +161,15 @@ Outcome Application::Comment(const ModuleFile& file, const FileRange& at, const 
     out.status = session.status();
     return out;
   }
-  auto opened = OpenModule(fs_, impl_->projects, PathFromUtf8(file.path), file.encoding,
-                           /*for_writing=*/!file.print);
+  auto opened = OpenAt(fs_, impl_->projects, file, at, out);
   if (!opened) {
     out.status = opened.status();
-    return out;
-  }
-  host::FileVBE& vbe = *opened->vbe;
-  out.notes = vbe.notes();
-  if (Status s = vbe.SelectFileRange(at.start_line, at.start_column, at.end_line, at.end_column);
-      !s) {
-    out.status = s;
     return out;
   }
   host::CommentRun run{keys.shift, keys.ctrl, values.now};
   run.macros = values.macros;
   Take(out, session->RunComment(opened->vbe, run));
-  if (!out.ok()) return out;
-  if (file.print) {
-    vbe.WriteTo(file.print);
-  } else {
-    out.status = vbe.Save();
-  }
+  if (out.ok()) out.status = PrintOrSave(file, *opened->vbe);
   return out;
 }
 
@@ -170,18 +181,12 @@ Outcome Application::UpdateHeader(const ModuleFile& file, long line, long column
     out.status = settings.status();
     return out;
   }
-  auto opened = OpenModule(fs_, impl_->projects, PathFromUtf8(file.path), file.encoding,
-                           /*for_writing=*/!file.print);
+  auto opened = OpenAt(fs_, impl_->projects, file, FileRange::Cursor(line, column), out);
   if (!opened) {
     out.status = opened.status();
     return out;
   }
   host::FileVBE& vbe = *opened->vbe;
-  out.notes = vbe.notes();
-  if (Status s = vbe.SelectFileRange(line, column, line, column); !s) {
-    out.status = s;
-    return out;
-  }
   auto pane = vbe.ActiveCodePane();
   auto module = pane->CodeModule();
   auto context = project::HeaderContextFor(vbe, *settings, impl_->defaults, NowOf(values));
@@ -213,11 +218,7 @@ Outcome Application::UpdateHeader(const ModuleFile& file, long line, long column
       return out;
     }
   }
-  if (file.print) {
-    vbe.WriteTo(file.print);
-  } else {
-    out.status = vbe.Save();
-  }
+  out.status = PrintOrSave(file, vbe);
   return out;
 }
 
