@@ -1,17 +1,21 @@
 #!/usr/bin/env python3
 """Writes a standard module of about LINES lines holding PROCS procedures,
 CP932 with CR LF, as a large real module would be; prints the file line of
-the last procedure's body so the caller can put the cursor there."""
+the last procedure's body so the caller can put the cursor there. With
+--bare the procedures have no comment of their own above them, so that an
+editor is offered a header for each."""
 import sys
 
 def main():
     path, lines, procs = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+    bare = "--bare" in sys.argv[4:]
     out = ['Attribute VB_Name = "modBig"', "Option Explicit", "",
            "Private Declare Function GetTickCount Lib \"kernel32\" () As Long", ""]
     body = max(1, (lines - len(out)) // procs - 4)
     last_body = 0
     for i in range(procs):
-        out.append(f"' 手続き {i}")
+        if not bare:
+            out.append(f"' 手続き {i}")
         scope = ("Public", "Private", "Friend")[i % 3]
         kind = "Function" if i % 2 else "Sub"
         ret = " As Long" if kind == "Function" else ""

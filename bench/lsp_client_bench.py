@@ -106,10 +106,11 @@ class Client:
         self.proc.wait(timeout=60)
 
 
-def module_text(folder, lines, procs):
+def module_text(folder, lines, procs, bare=False):
     path = os.path.join(folder, "gen.bas")
     out = subprocess.run([sys.executable, os.path.join(HERE, "gen_module.py"), path, str(lines),
-                          str(procs)], check=True, capture_output=True, text=True)
+                          str(procs)] + (["--bare"] if bare else []),
+                         check=True, capture_output=True, text=True)
     with open(path, "rb") as f:
         text = f.read().decode("cp932")
     return text, int(out.stdout.strip())
@@ -138,7 +139,9 @@ def ping(client, runs=50):
 
 
 def change_and_action(program, folder, lines, runs):
-    text, body_line = module_text(folder, lines, max(1, lines // 20))
+    # No comment above the procedures: the header is offered where there is
+    # none of either kind.
+    text, body_line = module_text(folder, lines, max(1, lines // 20), bare=True)
     client = Client(program, folder)
     client.request("initialize", {"rootUri": "file://" + folder, "capabilities": {}})
     client.notify("initialized", {})

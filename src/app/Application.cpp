@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -280,6 +281,53 @@ Outcome CommentBuffer(FileSystem& fs, const Buffer& buffer, const SettingsRecord
   // so that the user's stays as it is.
   host::Session session(SettingsContext(std::make_unique<MemoryRegistryStore>(), fs, ""), fs);
   return CommentIn(session, buffer, at, keys, values, &settings);
+}
+
+AroundOutcome CommentAround(FileSystem& fs, const BufferLines& buffer,
+                            const SettingsRecord& settings, const FileRange& at, const Keys& keys,
+                            const RunValues& values) {
+  AroundOutcome out;
+  out.read_whole = true;
+  if (!buffer.outline || buffer.outline->line_count() != buffer.count) return out;
+  const long last_line = std::max(at.start_line, at.end_line);
+  if (std::min(at.start_line, at.end_line) < 1 || last_line > buffer.count) return out;
+  const auto window = buffer.outline->WindowFor(std::min(at.start_line, at.end_line), last_line);
+  if (!window) return out;
+  std::u16string text;
+  auto add = [&](long from, long to) {
+    for (long k = from; k <= to; ++k) {
+      text.append(buffer.text(k));
+      text.append(buffer.ending(k));
+    }
+  };
+  add(1, window->declarations);
+  add(window->first, window->last);
+  const Buffer part{text, buffer.info, buffer.display_name};
+  const FileRange moved{window->ToWindow(at.start_line), at.start_column,
+                        window->ToWindow(at.end_line), at.end_column};
+  Outcome run = CommentBuffer(fs, part, settings, moved, keys, values);
+  // An edit must stay on one side of the gap between the declarations
+  // section and the procedures shown, and off the part's last line unless
+  // that is the buffer's own.
+  const bool gap = window->first > window->declarations + 1;
+  const bool to_end = window->last == buffer.count;
+  for (host::LineEdit& e : run.edits) {
+    const long last = e.first_line + std::max(e.removed, 1L) - 1;
+    if (gap && e.first_line <= window->declarations + 1 && last > window->declarations) return out;
+    if (!to_end && last >= window->count()) return out;
+  }
+  if (run.ok() && moved.start_line == moved.end_line && moved.start_column == moved.end_column) {
+    auto findings = ReviewBuffer(part, settings, NowOf(values));
+    out.missing_header =
+        findings && std::any_of(findings->begin(), findings->end(), [&](const BufferFinding& f) {
+          return f.kind == BufferFinding::Kind::kMissing && f.fix == run.edits;
+        });
+  }
+  for (host::LineEdit& e : run.edits) e.first_line = window->ToFile(e.first_line);
+  run.result.reset();  // a model of the part only
+  out.read_whole = false;
+  out.outcome = std::move(run);
+  return out;
 }
 
 Outcome UpdateBufferHeader(const Buffer& buffer, const SettingsRecord& settings,

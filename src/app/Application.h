@@ -38,6 +38,7 @@
 #include "settings/SettingsRecord.h"
 #include "standin/BufferHost.h"
 #include "vbsource/ModuleDocument.h"
+#include "vbsource/ProcedureOutline.h"
 #include "vbsource/VbpProject.h"
 
 namespace tolvan::app {
@@ -157,6 +158,35 @@ Outcome UpdateBufferHeader(const Buffer& buffer, const SettingsRecord& settings,
 // process's file system, for whatever the add-in reaches beyond the buffer.
 Outcome CommentBuffer(FileSystem& fs, const Buffer& buffer, const SettingsRecord& settings,
                       const FileRange& at, const Keys& keys, const RunValues& values = {});
+
+// An editor's buffer as its lines, with the outline of its procedures kept
+// from version to version: an operation at some lines then reads only the
+// part of the module around them (ProcedureOutline.h), not the whole text.
+struct BufferLines {
+  long count = 0;
+  // File line `line` (1-based) without its break, and its break ("" for a
+  // last line without one).
+  std::function<std::u16string_view(long line)> text;
+  std::function<std::u16string_view(long line)> ending;
+  const host::ProcedureOutline* outline = nullptr;
+  host::BufferModuleInfo info;
+  std::string display_name;
+};
+
+struct AroundOutcome {
+  // The part around the lines cannot stand for the whole module here; the
+  // caller runs the operation on the whole text.
+  bool read_whole = false;
+  Outcome outcome;  // its edits in the buffer's own line numbering
+  // At a cursor: the review finds the procedure's header missing, and the
+  // edits are those that insert it.
+  bool missing_header = false;
+};
+
+// CommentBuffer on the part of the buffer that the range reads.
+AroundOutcome CommentAround(FileSystem& fs, const BufferLines& buffer,
+                            const SettingsRecord& settings, const FileRange& at, const Keys& keys,
+                            const RunValues& values = {});
 
 class Application {
  public:

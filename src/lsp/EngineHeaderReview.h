@@ -12,6 +12,7 @@ class EngineHeaderReview : public HeaderReview {
   Result<std::vector<HeaderFinding>> Review(const ReviewInput& input) const override;
   Result<std::u16string> UpdateHeader(const ReviewInput& input,
                                       long declaration_line) const override;
+  bool IsApplicationReview() const override { return true; }
 };
 
 }  // namespace tolvan::lsp

@@ -46,6 +46,10 @@ class HeaderReview {
   // `declaration_line` brought up to date.
   virtual Result<std::u16string> UpdateHeader(const ReviewInput& input,
                                               long declaration_line) const = 0;
+  // Whether this is the application's own review (app::ReviewBuffer), which
+  // an operation on the part of a module around the cursor also asks: its
+  // answer then stands for this review's.
+  virtual bool IsApplicationReview() const { return false; }
 };
 
 }  // namespace tolvan::lsp

@@ -112,6 +112,14 @@ int HexValue(char c) {
   return -1;
 }
 
+// The text of a line of the document, 1-based; empty outside it.
+std::function<std::u16string_view(long)> LineTextOf(const TextDocument& text) {
+  return [&text](long line) {
+    if (line < 1 || line > text.line_count()) return std::u16string_view();
+    return std::u16string_view(text.lines()[static_cast<size_t>(line - 1)].text);
+  };
+}
+
 }  // namespace
 
 std::vector<TextEdit> TextEditsOf(const TextDocument& doc,
@@ -359,7 +367,22 @@ void Server::DidChange(const json& params) {
   const DidChangeParams p = Need(ReadDidChangeParams(params), "textDocument/didChange");
   Document& doc = Find("textDocument/didChange", p.uri);
   if (p.version) doc.version = *p.version;
+  // One change inside a procedure's body (typing) only moves the procedures
+  // below it.
+  std::optional<std::pair<long, long>> lines;  // first line (1-based), lines replaced
+  if (doc.outline && p.changes.size() == 1 && p.changes[0].range) {
+    Range r{doc.text.Clamp(p.changes[0].range->start), doc.text.Clamp(p.changes[0].range->end)};
+    if (r.end < r.start) std::swap(r.start, r.end);
+    lines.emplace(r.start.line + 1, r.end.line - r.start.line + 1);
+    if (!doc.outline->MayShift(lines->first, lines->second, LineTextOf(doc.text))) lines.reset();
+  }
+  const long before = doc.text.line_count();
   doc.text.Apply(p.changes);
+  if (!lines ||
+      !doc.outline->Shift(lines->first, lines->second,
+                          doc.text.line_count() - before + lines->second, LineTextOf(doc.text))) {
+    doc.outline.reset();
+  }
   if (doc.is_module) doc.review_due = options_.now() + options_.review_delay;
 }
 
@@ -390,7 +413,8 @@ const Result<SettingsRecord>& Server::Settings() {
   return settings;
 }
 
-Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, Range range) {
+Result<std::vector<TextEdit>> Server::Edits(Document& doc, Operation op, Range range,
+                                            std::optional<bool>* missing_header) {
   Position start = range.start;
   Position end = range.end;
   const host::ProjectInfo& project = workspace_->ProjectOf(doc.path);
@@ -416,17 +440,39 @@ Result<std::vector<TextEdit>> Server::Edits(const Document& doc, Operation op, R
       end.character = doc.text.length(end.line);
     }
   }
-  // The command as `tolvan comment` runs it, on the buffer's text.
-  const app::Buffer buffer{doc.text.Utf16(),
-                           host::BufferModuleInfo{Utf8ToUtf16(PathUtf8(doc.path.stem())),
-                                                  host::ComponentTypeOf(doc.path, false), project},
-                           PathUtf8(doc.path)};
+  const host::BufferModuleInfo info{Utf8ToUtf16(PathUtf8(doc.path.stem())),
+                                    host::ComponentTypeOf(doc.path, false), project};
   const Result<SettingsRecord>& settings = Settings();
   if (!settings) return settings.status();
-  app::Outcome outcome = app::CommentBuffer(
-      *options_.fs, buffer, *settings,
-      app::FileRange{start.line + 1, start.character + 1, end.line + 1, end.character + 1},
-      app::Keys{click == 1, click == 2}, app::RunValues{options_.clock->Now(), {}});
+  const app::FileRange at{start.line + 1, start.character + 1, end.line + 1, end.character + 1};
+  const app::Keys keys{click == 1, click == 2};
+  // The command as `tolvan comment` runs it, on the part of the buffer it
+  // reads; the outline that finds that part is read once per change that
+  // moves more than line numbers.
+  if (!doc.outline) {
+    if (auto model = host::ModuleDocument::FromText(doc.text.Utf16(), PathUtf8(doc.path)))
+      doc.outline = host::ProcedureOutline::Of(*model, doc.text.line_count());
+  }
+  const app::BufferLines lines{
+      doc.text.line_count(),
+      LineTextOf(doc.text),
+      [&doc](long line) { return BreakText(doc.text.lines()[static_cast<size_t>(line - 1)].end); },
+      doc.outline ? &*doc.outline : nullptr,
+      info,
+      PathUtf8(doc.path)};
+  app::AroundOutcome around = app::CommentAround(*options_.fs, lines, *settings, at, keys,
+                                                 app::RunValues{options_.clock->Now(), {}});
+  if (!around.read_whole) {
+    for (const std::string& note : around.outcome.notes) options_.log(note);
+    if (!around.outcome.ok()) return Status::Error(around.outcome.Failure());
+    if (missing_header && options_.review && options_.review->IsApplicationReview())
+      *missing_header = around.missing_header;
+    return TextEditsOf(doc.text, around.outcome.edits);
+  }
+  // The whole text, where the part around the lines cannot stand for it.
+  const app::Buffer buffer{doc.text.Utf16(), info, PathUtf8(doc.path)};
+  app::Outcome outcome = app::CommentBuffer(*options_.fs, buffer, *settings, at, keys,
+                                            app::RunValues{options_.clock->Now(), {}});
   for (const std::string& note : outcome.notes) options_.log(note);
   if (!outcome.ok()) return Status::Error(outcome.Failure());
   return TextEditsOf(doc.text, outcome.edits);
@@ -540,10 +586,12 @@ json Server::CodeActions(const json& params) {
     // rewrite the header of another.
     const OperationInfo& insert = InfoOf(Operation::kInsertHeader);
     if (wanted(insert.kind)) {
-      Result<std::vector<TextEdit>> edits = Edits(doc, Operation::kInsertHeader, range);
+      std::optional<bool> missing;
+      Result<std::vector<TextEdit>> edits = Edits(doc, Operation::kInsertHeader, range, &missing);
       if (!edits) {
         options_.log(std::string(insert.command) + ": " + edits.message());
-      } else if (!edits->empty() && IsMissingHeaderFix(doc, *settings, *edits)) {
+      } else if (!edits->empty() &&
+                 (missing ? *missing : IsMissingHeaderFix(doc, *settings, *edits))) {
         actions.push_back(json{{"title", Utf16ToUtf8(insert.title)},
                                {"kind", insert.kind},
                                {"edit", ToWorkspaceEdit(p.uri, *edits)}});

@@ -35,6 +35,7 @@
 #include "platform/FileSystem.h"
 #include "project/ChangeReaders.h"
 #include "vbsource/ModuleDocument.h"
+#include "vbsource/ProcedureOutline.h"
 
 namespace tolvan::lsp {
 
@@ -80,6 +81,9 @@ class Server {
     bool is_module = false;
     long version = 0;
     TextDocument text;
+    // Where the procedures of the text lie, kept through changes that only
+    // move them; read again (when next asked for) after any other change.
+    std::optional<host::ProcedureOutline> outline;
     std::optional<TimePoint> review_due;
     // The review of the text at `revision` under the settings of
     // `settings` (Workspace::generation()), for the project as it was read
@@ -119,8 +123,11 @@ class Server {
   // The settings for a request; shows the user (once) why there are none.
   const Result<SettingsRecord>& Settings();
   // The edits of one operation on a range of the document (clamped, start
-  // first); empty when it changes nothing.
-  Result<std::vector<TextEdit>> Edits(const Document& doc, Operation op, Range range);
+  // first); empty when it changes nothing. An insertion read from the part
+  // of the module around the cursor also tells, in `missing_header`, whether
+  // it is the fix of a missing header.
+  Result<std::vector<TextEdit>> Edits(Document& doc, Operation op, Range range,
+                                      std::optional<bool>* missing_header = nullptr);
   // The review of the document as it is now, kept for its version.
   const Result<std::vector<HeaderFinding>>& Review(Document& doc, const SettingsRecord& settings);
   // The change blocks of the document as it is now, read once for its

@@ -46,41 +46,6 @@ bool MayBeAttributeLine(std::string_view bytes) {
 // the byte 0x5F may also be a second byte, which only costs a closer look.
 bool MayContinue(std::string_view bytes) { return bytes.find('_') != std::string_view::npos; }
 
-// Tells from its bytes (CP932 or UTF-8) that a line holds one statement of
-// code that no procedure, Enum or Type starts or ends with, that is no
-// #-directive and does not continue: it starts with an ASCII character other
-// than white space, an apostrophe, and the first letters of Rem, End, Public,
-// Private, Friend, Function, Static, Sub and Property, and holds neither a
-// colon nor an underscore (0x3A is never the second byte of a CP932
-// character; 0x5F may be, which only costs a closer look).
-bool IsPlainStatement(std::string_view bytes) {
-  size_t i = 0;
-  while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t')) ++i;
-  if (i == bytes.size()) return false;
-  switch (bytes[i]) {
-    case '\'':
-    case '#':
-    case 'E':
-    case 'e':
-    case 'F':
-    case 'f':
-    case 'P':
-    case 'p':
-    case 'R':
-    case 'r':
-    case 'S':
-    case 's':
-    case '\v':
-    case '\f':
-      return false;
-    default:
-      break;
-  }
-  if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
-  const std::string_view rest = bytes.substr(i);
-  return rest.find(':') == std::string_view::npos && rest.find('_') == std::string_view::npos;
-}
-
 // Splits an inserted text into lines as a module's bytes are split when
 // read: CR LF, LF and a lone CR each end a line, and whatever follows the
 // last break is one more line.

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "vbide/VBE.h"
@@ -38,6 +39,45 @@ struct CodeScan {
   bool has_colon = false;
 };
 CodeScan ScanCode(std::u16string_view line);
+
+// Tells from its characters (or its bytes, CP932 or UTF-8) that a line
+// surely holds one statement of code that no procedure, Enum or Type starts
+// or ends with, that is no #-directive and does not continue: it starts with
+// an ASCII character other than white space, an apostrophe, and the first
+// letters of Rem, End, Public, Private, Friend, Function, Static, Sub and
+// Property, and holds neither a colon nor an underscore (0x3A is never the
+// second byte of a CP932 character; 0x5F may be, which only costs a closer
+// look).
+template <class Char>
+bool IsPlainStatement(std::basic_string_view<Char> line) {
+  size_t i = 0;
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  if (i == line.size()) return false;
+  switch (line[i]) {
+    case '\'':
+    case '#':
+    case 'E':
+    case 'e':
+    case 'F':
+    case 'f':
+    case 'P':
+    case 'p':
+    case 'R':
+    case 'r':
+    case 'S':
+    case 's':
+    case '\v':
+    case '\f':
+      return false;
+    default:
+      break;
+  }
+  if (static_cast<std::make_unsigned_t<Char>>(line[i]) >= 0x80) return false;
+  const std::basic_string_view<Char> rest = line.substr(i);
+  return rest.find(Char(':')) == rest.npos && rest.find(Char('_')) == rest.npos;
+}
+inline bool IsPlainStatement(std::string_view bytes) { return IsPlainStatement<char>(bytes); }
+inline bool IsPlainStatement(std::u16string_view line) { return IsPlainStatement<char16_t>(line); }
 
 struct ProcedureDeclaration {
   std::u16string name;  // as written, without a type-suffix character
