@@ -69,7 +69,7 @@ Application::~Application() = default;
 Result<SettingsRecord> Application::LoadSettings() const {
   // Read afresh for every request: the settings as they are on disk now,
   // and a settings file deleted since the last request is an error now.
-  auto context = SettingsContext::ForRun(Utf8ToUtf16(settings_file_));
+  auto context = SettingsContext::ForRun(Utf8ToUtf16(settings_file_), &fs_);
   if (!context) return context.status();
   SettingsRecord settings;
   if (Status s = clsSaveSetting(settings, *context).Load(); !s) return s;

@@ -123,7 +123,7 @@ SessionOutcome ClickSettingsItem(
 }  // namespace
 
 Result<Session> Session::Open(const SessionOptions& options, FileSystem& fs) {
-  auto context = SettingsContext::ForRun(options.settings_file);
+  auto context = SettingsContext::ForRun(options.settings_file, &fs);
   if (!context) return context.status();
   return Session(std::move(*context), fs);
 }

@@ -45,7 +45,7 @@ const Result<SettingsRecord>& Workspace::Settings() {
   std::string ini = source_.file();
   if (ini.empty()) {
     // This machine's settings: the registry store names the file in use.
-    Result<SettingsContext> context = SettingsContext::ForThisMachine();
+    Result<SettingsContext> context = SettingsContext::ForThisMachine(&fs_);
     if (context) {
       stamps.Watch(fs_, PathUtf8(PathFromUtf8(context->module_dir()) / "registry.reg"));
       SettingsRecord scratch;

@@ -32,22 +32,40 @@ Result<std::string> SettingsContext::ConfigFolder(const char* xdg_config_home, c
       "cannot find the configuration folder: neither XDG_CONFIG_HOME nor HOME is set");
 }
 
-SettingsContext SettingsContext::ForConfigFolder(const std::string& folder) {
-  // The registry store is read and written through the context's own files.
-  auto files = std::make_unique<LocalFileSystem>();
-  auto registry = std::make_unique<FileRegistryStore>(PathFromUtf8(folder), *files);
-  return SettingsContext(std::move(registry), std::move(files), folder);
+namespace {
+
+// The context over the caller's file system, or over one of its own.
+SettingsContext MakeContext(std::unique_ptr<RegistryStore> registry, FileSystem* files,
+                            std::string module_dir) {
+  if (files) return SettingsContext(std::move(registry), *files, std::move(module_dir));
+  return SettingsContext(std::move(registry), std::make_unique<LocalFileSystem>(),
+                         std::move(module_dir));
 }
 
-Result<SettingsContext> SettingsContext::ForProfileFile(std::u16string_view ini_path) {
+}  // namespace
+
+SettingsContext SettingsContext::ForConfigFolder(const std::string& folder, FileSystem* files) {
+  // The registry store is read and written through the context's files.
+  std::unique_ptr<FileSystem> own;
+  if (!files) {
+    own = std::make_unique<LocalFileSystem>();
+    files = own.get();
+  }
+  auto registry = std::make_unique<FileRegistryStore>(PathFromUtf8(folder), *files);
+  if (own) return SettingsContext(std::move(registry), std::move(own), folder);
+  return SettingsContext(std::move(registry), *files, folder);
+}
+
+Result<SettingsContext> SettingsContext::ForProfileFile(std::u16string_view ini_path,
+                                                        FileSystem* files) {
   std::error_code ec;
   std::filesystem::path path = std::filesystem::absolute(PathFromUtf8(Utf16ToUtf8(ini_path)), ec);
   if (ec)
     return Status::Error("cannot use the settings file " + Utf16ToUtf8(ini_path) + ": " +
                          ec.message());
   std::string utf8 = PathUtf8(path.lexically_normal());
-  SettingsContext context(std::make_unique<MemoryRegistryStore>(),
-                          std::make_unique<LocalFileSystem>(), PathUtf8(path.parent_path()));
+  SettingsContext context =
+      MakeContext(std::make_unique<MemoryRegistryStore>(), files, PathUtf8(path.parent_path()));
   clsReg reg(context.registry(), context.files());
   Status s = reg.SetRegValue(u"HKEY_CURRENT_USER", u"SOFTWARE\\Quenby Software\\Tolvan",
                              u"IniFilePath", Utf8ToUtf16(utf8));
@@ -55,9 +73,9 @@ Result<SettingsContext> SettingsContext::ForProfileFile(std::u16string_view ini_
   return context;
 }
 
-Result<SettingsContext> SettingsContext::ForRun(std::u16string_view ini_path) {
-  if (ini_path.empty()) return ForThisMachine();
-  Result<SettingsContext> context = ForProfileFile(ini_path);
+Result<SettingsContext> SettingsContext::ForRun(std::u16string_view ini_path, FileSystem* files) {
+  if (ini_path.empty()) return ForThisMachine(files);
+  Result<SettingsContext> context = ForProfileFile(ini_path, files);
   if (!context) return context.status();
   const std::string ini = Utf16ToUtf8(ini_path);
   if (!context->files().Exists(ini)) {

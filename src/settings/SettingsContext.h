@@ -36,18 +36,21 @@ class SettingsContext {
   // The real machine, with real files: on a POSIX system the registry file
   // store and the module directory in the configuration folder found from
   // the environment; on Windows the system's registry and the folder of the
-  // module holding this code.
-  static Result<SettingsContext> ForThisMachine();
+  // module holding this code. Each factory works through `files`, the
+  // process's one file system, which must outlive the context; null: a
+  // local file system of the context's own.
+  static Result<SettingsContext> ForThisMachine(FileSystem* files = nullptr);
   // The same for a given configuration folder.
-  static SettingsContext ForConfigFolder(const std::string& folder);
+  static SettingsContext ForConfigFolder(const std::string& folder, FileSystem* files = nullptr);
   // One run on the settings file `ini_path` (made absolute) and its data
   // file: an in-memory registry holding "IniFilePath" = that path, real
   // files. Nothing is read from or written to the user's registry.
-  static Result<SettingsContext> ForProfileFile(std::u16string_view ini_path);
+  static Result<SettingsContext> ForProfileFile(std::u16string_view ini_path,
+                                                FileSystem* files = nullptr);
   // The settings in use for a run: those of this machine when `ini_path` is
   // empty, else the file pair it names, which must exist (a run would
   // otherwise silently take the factory settings).
-  static Result<SettingsContext> ForRun(std::u16string_view ini_path);
+  static Result<SettingsContext> ForRun(std::u16string_view ini_path, FileSystem* files = nullptr);
   // The configuration folder from the values of XDG_CONFIG_HOME and HOME
   // (either may be null).
   static Result<std::string> ConfigFolder(const char* xdg_config_home, const char* home);

@@ -6,10 +6,10 @@
 
 namespace tolvan {
 
-Result<SettingsContext> SettingsContext::ForThisMachine() {
+Result<SettingsContext> SettingsContext::ForThisMachine(FileSystem* files) {
   auto folder = ConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
   if (!folder) return folder.status();
-  return ForConfigFolder(*folder);
+  return ForConfigFolder(*folder, files);
 }
 
 }  // namespace tolvan

@@ -54,9 +54,10 @@ Result<std::string> ThisModuleFolder() {
 
 }  // namespace
 
-Result<SettingsContext> SettingsContext::ForThisMachine() {
+Result<SettingsContext> SettingsContext::ForThisMachine(FileSystem* files) {
   auto folder = ThisModuleFolder();
   if (!folder) return folder.status();
+  if (files) return SettingsContext(std::make_unique<WindowsRegistryStore>(), *files, *folder);
   return SettingsContext(std::make_unique<WindowsRegistryStore>(),
                          std::make_unique<LocalFileSystem>(), *folder);
 }

@@ -211,6 +211,10 @@ TEST_F(ApplicationTest, ProjectFileIsReadOnceInItsOwnEncoding) {
   for (const char* name : {"modA", "modB", "modC"}) {
     memory.files()[std::string("/p/") + name + ".bas"] = kModule;
   }
+  // The settings are read through the same file system.
+  FaultyFileSystem for_settings(memory);
+  ASSERT_TRUE(app::Application(for_settings).LoadSettings().ok());
+  const int settings_reads = for_settings.Calls(FileOp::kReadFile);
   FaultyFileSystem counted(memory);
   app::Application application(counted);
   app::ProjectOutcome run = application.Review({.paths = {"/p/Payroll.vbp"}, .encoding = "UTF-8"});
@@ -220,7 +224,7 @@ TEST_F(ApplicationTest, ProjectFileIsReadOnceInItsOwnEncoding) {
   for (const auto& f : run.files) EXPECT_EQ(f.error, "") << f.file;
   // The project file once to list the modules, once for their project; each
   // module once.
-  EXPECT_EQ(counted.Calls(FileOp::kReadFile), 2 + 3);
+  EXPECT_EQ(counted.Calls(FileOp::kReadFile), settings_reads + 2 + 3);
 }
 
 TEST_F(ApplicationTest, DocumentLeavesEachFileWholeWhicheverStepFails) {
@@ -254,8 +258,10 @@ TEST_F(ApplicationTest, DocumentLeavesEachFileWholeWhicheverStepFails) {
       FaultyFileSystem faulty(*memory);
       faulty.FailNth(op, n, EIO);
       app::ProjectOutcome run = document(faulty);
-      ASSERT_TRUE(run.status.ok());
+      // The settings are read through the same file system: a run that
+      // cannot read them does nothing and says so.
       std::vector<std::string> failures = run.errors;
+      if (!run.status.ok()) failures.push_back(run.status.message());
       for (const auto& f : run.files) {
         if (!f.error.empty()) failures.push_back(f.error);
       }
