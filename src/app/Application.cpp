@@ -283,6 +283,12 @@ Outcome CommentBuffer(FileSystem& fs, const Buffer& buffer, const SettingsRecord
   return CommentIn(session, buffer, at, keys, values, &settings);
 }
 
+Result<UserMacro> RunMacro(std::u16string_view name, std::u16string_view value) {
+  if (name.starts_with(u"$")) name.remove_prefix(1);
+  if (name.empty()) return Status::InvalidArgument("a user macro needs a name");
+  return UserMacro{std::u16string(name), std::u16string(value)};
+}
+
 AroundOutcome CommentAround(FileSystem& fs, const BufferLines& buffer,
                             const SettingsRecord& settings, const FileRange& at, const Keys& keys,
                             const RunValues& values) {

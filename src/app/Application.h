@@ -52,6 +52,10 @@ struct RunValues {
   std::vector<UserMacro> macros;
 };
 
+// A user macro given for one run, named as the templates write it ("$u1")
+// or without its "$"; an error for an empty name.
+Result<UserMacro> RunMacro(std::u16string_view name, std::u16string_view value);
+
 // The modifier keys held at the click.
 struct Keys {
   bool shift = false;

@@ -122,12 +122,11 @@ int RunComment(const CommentOptions& o, FileSystem& fs, std::ostream& out, std::
   }
   for (const std::string& m : o.macros) {
     const size_t eq = m.find('=');
-    const std::string word =
-        m.substr(m.starts_with("$") ? 1 : 0, eq - (m.starts_with("$") ? 1 : 0));
-    if (eq == std::string::npos || word.empty()) {
-      return Fail(err, Status::Error("--macro wants NAME=VALUE, not \"" + m + "\""));
-    }
-    values.macros.push_back({Utf8ToUtf16(word), Utf8ToUtf16(m.substr(eq + 1))});
+    auto macro = eq == std::string::npos
+                     ? Result<UserMacro>(Status::InvalidArgument(""))
+                     : app::RunMacro(Utf8ToUtf16(m.substr(0, eq)), Utf8ToUtf16(m.substr(eq + 1)));
+    if (!macro) return Fail(err, Status::Error("--macro wants NAME=VALUE, not \"" + m + "\""));
+    values.macros.push_back(std::move(*macro));
   }
   auto line = ParsePosition("--line", o.line);
   if (!line) return Fail(err, line.status());

@@ -232,6 +232,16 @@ Result<ExecuteCommandParams> ReadExecuteCommandParams(const json& params,
       throw Wrong{p.command + " takes a document URI and a range"};
     p.uri = arguments[0].get<std::string>();
     p.range = ReadRange(arguments[1], "arguments[1]");
+    if (arguments.size() >= 3 && arguments[2].is_object() && arguments[2].contains("macros")) {
+      const json& macros = arguments[2]["macros"];
+      if (!macros.is_object()) throw Wrong{"arguments[2].macros must be an object"};
+      for (const auto& [name, value] : macros.items()) {
+        if (!value.is_string())
+          throw Wrong{"arguments[2].macros." + name + " must be a string, not " +
+                      std::string(value.type_name())};
+        p.macros.emplace_back(Utf8ToUtf16(name), Utf8ToUtf16(value.get<std::string>()));
+      }
+    }
     return p;
   });
 }

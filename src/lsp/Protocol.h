@@ -105,6 +105,9 @@ struct ExecuteCommandParams {
   std::string command;
   std::string uri;
   Range range;
+  // The values of user macros for this command ({"macros": {"$u1": "..."}}
+  // as the third argument), in the order given.
+  std::vector<std::pair<std::u16string, std::u16string>> macros;
 };
 
 // The readers: a value, or an error naming the member that is wrong and

@@ -414,7 +414,8 @@ const Result<SettingsRecord>& Server::Settings() {
 }
 
 Result<std::vector<TextEdit>> Server::Edits(Document& doc, Operation op, Range range,
-                                            std::optional<bool>* missing_header) {
+                                            std::optional<bool>* missing_header,
+                                            const std::vector<UserMacro>& macros) {
   Position start = range.start;
   Position end = range.end;
   const host::ProjectInfo& project = workspace_->ProjectOf(doc.path);
@@ -461,7 +462,7 @@ Result<std::vector<TextEdit>> Server::Edits(Document& doc, Operation op, Range r
       info,
       PathUtf8(doc.path)};
   app::AroundOutcome around = app::CommentAround(*options_.fs, lines, *settings, at, keys,
-                                                 app::RunValues{options_.clock->Now(), {}});
+                                                 app::RunValues{options_.clock->Now(), macros});
   if (!around.read_whole) {
     for (const std::string& note : around.outcome.notes) options_.log(note);
     if (!around.outcome.ok()) return Status::Error(around.outcome.Failure());
@@ -472,7 +473,7 @@ Result<std::vector<TextEdit>> Server::Edits(Document& doc, Operation op, Range r
   // The whole text, where the part around the lines cannot stand for it.
   const app::Buffer buffer{doc.text.Utf16(), info, PathUtf8(doc.path)};
   app::Outcome outcome = app::CommentBuffer(*options_.fs, buffer, *settings, at, keys,
-                                            app::RunValues{options_.clock->Now(), {}});
+                                            app::RunValues{options_.clock->Now(), macros});
   for (const std::string& note : outcome.notes) options_.log(note);
   if (!outcome.ok()) return Status::Error(outcome.Failure());
   return TextEditsOf(doc.text, outcome.edits);
@@ -625,7 +626,13 @@ json Server::ExecuteCommand(const json& params) {
   if (range.end < range.start) std::swap(range.start, range.end);
   if (const Result<SettingsRecord>& settings = Settings(); !settings)
     throw RpcError{kRequestFailed, method + ": " + settings.message()};
-  Result<std::vector<TextEdit>> edits = Edits(doc, info->op, range);
+  std::vector<UserMacro> macros;
+  for (const auto& [name, value] : p.macros) {
+    Result<UserMacro> macro = app::RunMacro(name, value);
+    if (!macro) throw RpcError{kInvalidParams, method + ": " + macro.message()};
+    macros.push_back(std::move(*macro));
+  }
+  Result<std::vector<TextEdit>> edits = Edits(doc, info->op, range, nullptr, macros);
   if (!edits) throw RpcError{kRequestFailed, p.command + ": " + edits.message()};
   if (!edits->empty()) {
     write_(Frame(Dump(json{{"jsonrpc", "2.0"},

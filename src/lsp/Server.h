@@ -127,7 +127,8 @@ class Server {
   // of the module around the cursor also tells, in `missing_header`, whether
   // it is the fix of a missing header.
   Result<std::vector<TextEdit>> Edits(Document& doc, Operation op, Range range,
-                                      std::optional<bool>* missing_header = nullptr);
+                                      std::optional<bool>* missing_header = nullptr,
+                                      const std::vector<UserMacro>& macros = {});
   // The review of the document as it is now, kept for its version.
   const Result<std::vector<HeaderFinding>>& Review(Document& doc, const SettingsRecord& settings);
   // The change blocks of the document as it is now, read once for its

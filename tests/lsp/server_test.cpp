@@ -28,6 +28,8 @@
 #include "cli/CliRun.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "settings/SettingsContext.h"
+#include "settings/clsSaveSetting.h"
 
 namespace tolvan::lsp {
 namespace {
@@ -528,6 +530,56 @@ TEST_F(LspServer, CommandsApplyTheirEditThroughTheClient) {
   sent_.clear();
   Send({{"jsonrpc", "2.0"}, {"id", id}, {"result", {{"applied", true}}}});
   EXPECT_TRUE(sent_.empty());
+}
+
+// The values the editor asked the user for go into the marker's macros; a
+// value that is no text is refused in words naming it.
+TEST_F(LspServer, MarkCommandsTakeTheMacroValuesTheEditorAskedFor) {
+  const std::string ini = PathUtf8(dir_ / "Team.ini");
+  {
+    SettingsRecord record;
+    auto context = SettingsContext::ForProfileFile(Utf8ToUtf16(ini));
+    ASSERT_TRUE(context.ok());
+    clsSaveSetting settings(record, *context);
+    ASSERT_TRUE(settings.Load().ok());
+    record.vntUserDefine = {{u"tk", u"T-7"}};
+    record.lngUserDefineLast = 0;
+    record.strLineComment[0] = u"'<<< ADD $tk >>>";
+    ASSERT_TRUE(settings.Save().ok());
+  }
+  Initialize({{"settingsFile", ini}});
+  Open(kModule);
+  struct Row {
+    json third;            // the command's third argument
+    std::string expected;  // in the marker line; empty: refused
+  };
+  const Row rows[] = {
+      {json::object(), "'<<< ADD T-7 >>>"},
+      {{{"macros", {{"$tk", "T-12"}}}}, "'<<< ADD T-12 >>>"},
+      {{{"macros", {{"tk", "T-13"}}}}, "'<<< ADD T-13 >>>"},
+      {{{"macros", {{"$tk", 12}}}}, ""},
+  };
+  for (const Row& row : rows) {
+    sent_.clear();
+    json r = Request("workspace/executeCommand",
+                     {{"command", "tolvan.markAdded"},
+                      {"arguments", json::array({uri_, RangeOf(4, 0, 5, 3), row.third})}});
+    if (row.expected.empty()) {
+      ASSERT_TRUE(r.contains("error")) << r.dump();
+      EXPECT_NE(r["error"]["message"].get<std::string>().find("macros.$tk must be a string"),
+                std::string::npos)
+          << r.dump();
+      continue;
+    }
+    const json* apply = nullptr;
+    for (const auto& m : sent_) {
+      if (m.value("method", "") == "workspace/applyEdit") apply = &m;
+    }
+    ASSERT_TRUE(apply) << r.dump();
+    EXPECT_NE(ApplyEdit(kModule, (*apply)["params"]["edit"], uri_).find(row.expected),
+              std::string::npos)
+        << row.third.dump();
+  }
 }
 
 TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
