@@ -222,6 +222,17 @@ int RunChangesCommand(const ChangesCommand& c, FileSystem& fs, std::ostream& out
       PrintCsv(outcomes, out);
     else
       PrintText(outcomes, out);
+    // A listing with nothing in it says so, where it does not spoil the
+    // output a program reads.
+    size_t blocks = 0;
+    for (const auto& f : outcomes) blocks += f.blocks.size();
+    if (blocks == 0 && !failed) {
+      err << "Tolvan: no change blocks"
+          << (o.filter.kind || o.filter.since || o.filter.until || !o.filter.grep.empty()
+                  ? " match the filter"
+                  : "")
+          << " in " << outcomes.size() << (outcomes.size() == 1 ? " file" : " files") << "\n";
+    }
     return failed ? 1 : 0;
   }
   for (const auto& f : outcomes) out << f.diff;

@@ -176,6 +176,11 @@ TEST_F(ChangesCommandTest, MarkedThenAcceptedOrRevertedGivesTheBytesBack) {
   Write("modX.bas", marked);
   ASSERT_EQ(Tolvan({"changes", "modX.bas", "--revert"}).status, 0);
   EXPECT_EQ(Read("modX.bas"), unended);
+  // A listing of nothing says so on stderr, the output staying empty.
+  const auto none = Tolvan({"changes", "modX.bas"});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "Tolvan: no change blocks in 1 file\n");
 
   const auto bad = Tolvan({"comment", "modPay.bas", "--line", "5", "--macro", "tk"});
   EXPECT_EQ(bad.status, 1);
