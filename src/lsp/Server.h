@@ -80,6 +80,9 @@ class Server {
     bool is_module = false;
     long version = 0;
     TextDocument text;
+    // Set when the editor opened the module in another encoding than the
+    // file's: why no edits are offered to it until it is opened again.
+    std::optional<std::string> other_encoding;
     std::optional<TimePoint> review_due;
     // The review of the text at `revision` under the settings of
     // `settings` (Workspace::generation()), for the project as it was read
@@ -109,6 +112,9 @@ class Server {
   void DidOpen(const nlohmann::json& params);
   void DidChange(const nlohmann::json& params);
   void DidClose(const nlohmann::json& params);
+  // Compares the module opened with its file on disk (OpenedText.h) and
+  // warns of another encoding.
+  void CheckEncoding(const std::string& uri, Document& doc);
   nlohmann::json CodeActions(const nlohmann::json& params);
   nlohmann::json ExecuteCommand(const nlohmann::json& params);
   nlohmann::json FoldingRanges(const nlohmann::json& params);
