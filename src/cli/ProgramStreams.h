@@ -24,6 +24,13 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 //   Files and pipes get the UTF-8 bytes.
 void PrepareStandardStreams();
 
+// The encoding a terminal of the user's shows text in: on POSIX systems the
+// character set of the user's locale (LC_ALL, LC_CTYPE, LANG), asked of it
+// without making it the program's; "ANSI_X3.4-1968" (ASCII) under the C
+// locale. UTF-8 on Windows, whose console gets the program's UTF-8 as
+// UTF-16 (PrepareStandardStreams).
+std::string TerminalEncoding();
+
 // The length of the longest start of `bytes` that does not end inside a
 // UTF-8 sequence: what can be shown now, the rest waiting for more bytes.
 size_t CompleteUtf8Length(std::string_view bytes);

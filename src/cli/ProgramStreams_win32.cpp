@@ -86,6 +86,8 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return arguments;
 }
 
+std::string TerminalEncoding() { return "UTF-8"; }
+
 void PrepareStandardStreams() {
   std::fflush(stdout);
   ::_setmode(::_fileno(stdout), _O_BINARY);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -9,6 +10,8 @@
 
 #include "app/Application.h"
 #include "cli/NowOption.h"
+#include "cli/ProgramStreams.h"
+#include "cli/TerminalDiff.h"
 #include "engine/HeaderRecognition.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -58,6 +61,38 @@ std::function<void(size_t, size_t)> ProgressLine(std::ostream& err, const char* 
   };
 }
 
+// The encoding to show the diff in when the standard output is a terminal,
+// nullopt when it is a file or a pipe (which get the files' own bytes).
+std::optional<std::string> TerminalEncodingOf(std::ostream& out) {
+  if (&out != &std::cout || !isatty(STDOUT_FILENO)) return std::nullopt;
+  return TerminalEncoding();
+}
+
+// The diffs of the files converted for a terminal, which the user is told
+// once; none for a file or a pipe, which get the diffs as they are.
+std::vector<std::string> DiffsForTerminal(const std::vector<project::FileOutcome>& files,
+                                          std::ostream& out, std::ostream& err) {
+  std::vector<std::string> diffs;
+  const std::optional<std::string> terminal = TerminalEncodingOf(out);
+  if (!terminal) return diffs;
+  std::vector<std::string> converted;  // the encodings of the files converted
+  for (const project::FileOutcome& f : files) {
+    diffs.push_back(DiffForTerminal(f.diff, f.encoding, *terminal));
+    if (diffs.back() != f.diff &&
+        std::find(converted.begin(), converted.end(), f.encoding) == converted.end())
+      converted.push_back(f.encoding);
+  }
+  if (!converted.empty()) {
+    std::string encodings;
+    for (const std::string& e : converted) encodings += (encodings.empty() ? "" : ", ") + e;
+    err << "Tolvan: the diff is shown in " << EncodingForUser(*terminal)
+        << " with LF line ends for this terminal; redirect it to a file or a pipe for the files' "
+           "own bytes ("
+        << encodings << ")\n";
+  }
+  return diffs;
+}
+
 void AddCommonOptions(CLI::App* cmd, ProjectCommands& c) {
   cmd->add_option("PATH", c.paths, "Module files, folders (searched recursively) or .vbp projects")
       ->required();
@@ -101,9 +136,11 @@ int RunDocument(const ProjectCommands& c, FileSystem& fs, std::ostream& out, std
   if (!run.status) return Fail(err, run.status.message());
   for (const auto& e : run.errors) err << e << "\n";
   const auto& outcomes = run.files;
+  const std::vector<std::string> shown = DiffsForTerminal(outcomes, out, err);
 
   int changed = 0, inserted = 0, updated = 0, failed = static_cast<int>(run.errors.size());
-  for (const auto& f : outcomes) {
+  for (size_t i = 0; i < outcomes.size(); ++i) {
+    const auto& f = outcomes[i];
     if (!f.error.empty()) {
       err << f.error << "\n";
       ++failed;
@@ -112,7 +149,7 @@ int RunDocument(const ProjectCommands& c, FileSystem& fs, std::ostream& out, std
     for (const auto& note : f.notes) err << f.file << ": " << note << "\n";
     for (const auto& left : f.left_as_is) err << f.file << ":" << left << "\n";
     if (!f.left_as_is.empty()) ++failed;
-    out << f.diff;
+    out << (shown.empty() ? f.diff : shown[i]);
     if (f.inserted + f.updated > 0) ++changed;
     inserted += f.inserted;
     updated += f.updated;

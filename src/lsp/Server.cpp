@@ -5,6 +5,7 @@
 
 #include "app/Application.h"
 #include "lsp/EngineHeaderReview.h"
+#include "lsp/OpenedText.h"
 #include "lsp/ServerStreams.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
@@ -358,9 +359,21 @@ void Server::DidOpen(const json& params) {
   doc.is_module = IsModulePath(doc.path);
   doc.version = p.version;
   doc.text.SetText(p.text);
+  if (doc.is_module) CheckEncoding(p.uri, doc);
   // Broken change markers are shown whether or not headers are reviewed.
   if (doc.is_module) doc.review_due = options_.now() + options_.review_delay;
   documents_[p.uri] = std::move(doc);
+}
+
+void Server::CheckEncoding(const std::string& uri, Document& doc) {
+  Result<OpenedTextCheck> check = CheckOpenedText(*options_.fs, uri, doc.path, doc.text);
+  if (!check) return options_.log(uri + ": not compared with the file: " + check.message());
+  if (check->opened == OpenedAs::kEdited)
+    return options_.log(uri +
+                        ": not compared with the file: the editor's text has edits of its own");
+  if (check->opened != OpenedAs::kOtherEncoding) return;
+  doc.other_encoding = OtherEncodingMessage(doc.path, check->encoding);
+  Notify("window/showMessage", json{{"type", 2}, {"message", "Tolvan: " + *doc.other_encoding}});
 }
 
 void Server::DidChange(const json& params) {
@@ -514,7 +527,7 @@ json Server::CodeActions(const json& params) {
   const CodeActionParams p = Need(ReadCodeActionParams(params), method);
   Document& doc = Find(method, p.uri);
   json actions = json::array();
-  if (!doc.is_module) return actions;
+  if (!doc.is_module || doc.other_encoding) return actions;
   Range range{doc.text.Clamp(p.range.start), doc.text.Clamp(p.range.end)};
   if (range.end < range.start) std::swap(range.start, range.end);
   auto wanted = [&](const std::string& kind) {
@@ -622,6 +635,7 @@ json Server::ExecuteCommand(const json& params) {
   Document& doc = Find(method, p.uri);
   if (!doc.is_module)
     throw RpcError{kInvalidParams, method + ": " + p.uri + " is not a Visual Basic module file"};
+  if (doc.other_encoding) throw RpcError{kRequestFailed, method + ": " + *doc.other_encoding};
   Range range{doc.text.Clamp(p.range.start), doc.text.Clamp(p.range.end)};
   if (range.end < range.start) std::swap(range.start, range.end);
   if (const Result<SettingsRecord>& settings = Settings(); !settings)

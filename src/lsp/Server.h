@@ -84,6 +84,9 @@ class Server {
     // Where the procedures of the text lie, kept through changes that only
     // move them; read again (when next asked for) after any other change.
     std::optional<host::ProcedureOutline> outline;
+    // Set when the editor opened the module in another encoding than the
+    // file's: why no edits are offered to it until it is opened again.
+    std::optional<std::string> other_encoding;
     std::optional<TimePoint> review_due;
     // The review of the text at `revision` under the settings of
     // `settings` (Workspace::generation()), for the project as it was read
@@ -113,6 +116,9 @@ class Server {
   void DidOpen(const nlohmann::json& params);
   void DidChange(const nlohmann::json& params);
   void DidClose(const nlohmann::json& params);
+  // Compares the module opened with its file on disk (OpenedText.h) and
+  // warns of another encoding.
+  void CheckEncoding(const std::string& uri, Document& doc);
   nlohmann::json CodeActions(const nlohmann::json& params);
   nlohmann::json ExecuteCommand(const nlohmann::json& params);
   nlohmann::json FoldingRanges(const nlohmann::json& params);

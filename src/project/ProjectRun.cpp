@@ -74,6 +74,7 @@ FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
     return out;
   }
   const std::shared_ptr<host::FileVBE>& vbe = opened->vbe;
+  out.encoding = vbe->document().encoding();
   auto pane = vbe->ActiveCodePane();
   auto module = pane ? pane->CodeModule() : nullptr;
   std::optional<HeaderContext> found = HeaderContextFor(*vbe, *o.settings, *o.defaults, o.now);
@@ -240,10 +241,12 @@ std::vector<FileOutcome> Run(const std::vector<fs::path>& files, const RunOption
   auto work = [&] {
     for (size_t i = next++; i < files.size(); i = next++) {
       outcomes[i] = RunOne(files[i], options);
-      const size_t finished = ++done;
       if (options.progress) {
+        // Counted under the lock, so that the calls come in order and the
+        // last one is the one with every file done (a progress line clears
+        // itself there; a count that came late would be left standing).
         std::lock_guard lock(progress_mutex);
-        options.progress(finished, files.size());
+        options.progress(++done, files.size());
       }
     }
   };

@@ -65,7 +65,10 @@ struct FileOutcome {
   std::string file;   // as shown: relative to the current folder when inside it
   std::string error;  // the file failed: "FILE: why"
   std::vector<Problem> problems;
-  std::string diff;  // dry run: the unified diff
+  // Dry run: the unified diff, its lines in the file's bytes (and so in
+  // `encoding`), its two header lines naming the file in UTF-8.
+  std::string diff;
+  std::string encoding;  // the file's, as it was read ("CP932", "UTF-8")
   int inserted = 0;
   int updated = 0;
   std::vector<std::string> notes;  // parameter notes dropped with their parameters

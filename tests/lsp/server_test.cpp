@@ -30,6 +30,7 @@
 #include "platform/Text.h"
 #include "settings/SettingsContext.h"
 #include "settings/clsSaveSetting.h"
+#include "support/FaultyFileSystem.h"
 
 namespace tolvan::lsp {
 namespace {
@@ -105,6 +106,7 @@ class LspServer : public ::testing::Test {
     options.clock = &clock_;
     options.review_delay = 300ms;
     options.now = [this] { return now_; };
+    options.fs = fs_;
     server_ = std::make_unique<Server>(
         [this](const std::string& bytes) {
           out_.Feed(bytes);
@@ -181,6 +183,7 @@ class LspServer : public ::testing::Test {
   FixedClock clock_{LocalDateTime{2026, 12, 8, 9, 30, 0}};
   Server::TimePoint now_{};
   std::shared_ptr<FakeReview> review_;
+  FileSystem* fs_ = nullptr;  // the machine's when null
   std::unique_ptr<Server> server_;
   MessageReader out_;
   std::vector<json> sent_;
@@ -580,6 +583,106 @@ TEST_F(LspServer, MarkCommandsTakeTheMacroValuesTheEditorAskedFor) {
               std::string::npos)
         << row.third.dump();
   }
+}
+
+// A module opened in another encoding than its file's would be saved with
+// '?' for every character that encoding lacks, Tolvan's Japanese headers
+// included: the user is warned, and no edits are offered to it.
+TEST_F(LspServer, AModuleOpenedInAnotherEncodingIsWarnedOfAndGetsNoEdits) {
+  LocalFileSystem disk;
+  FaultyFileSystem files(disk);
+  fs_ = &files;
+  MakeServer(std::make_shared<EngineHeaderReview>());
+  Initialize();
+  std::string crlf = kModule;
+  for (size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2)
+    crlf.replace(at, 1, "\r\n");
+  const std::string cp932 = *EncodeAnsi(Utf8ToUtf16(crlf));
+  std::u16string latin1;
+  for (char c : cp932) latin1.push_back(static_cast<unsigned char>(c));
+  const Result<std::u16string> misread = DecodeAnsi("\xE8\xA1\xA8\xE7\xA4\xBA");  // 表示 in UTF-8
+  ASSERT_TRUE(misread.ok()) << misread.message();
+  std::string utf8_as_cp932 = kModule;
+  utf8_as_cp932.replace(utf8_as_cp932.find("表示"), 6, Utf16ToUtf8(*misread));
+  struct Row {
+    const char* name;
+    std::string on_disk;  // empty: no file
+    std::string opened;   // the editor's text, UTF-8
+    const char* shown;    // the encoding the warning names; null: no warning
+    bool read_fails = false;
+    std::string scheme = "file://";
+  };
+  const std::string line_added = std::string(kModule) + "' mine\n";
+  std::string line_changed = kModule;
+  line_changed.replace(line_changed.find("a + b"), 5, "b + a");
+  const Row rows[] = {
+      {"CP932 read as Latin-1", cp932, Utf16ToUtf8(latin1), "CP932 (Shift_JIS)"},
+      {"CP932 read as CP932, CR LF shown as LF", cp932, kModule, nullptr},
+      {"CP932 read as CP932, the last break dropped", cp932,
+       std::string(kModule).substr(0, sizeof kModule - 2), nullptr},
+      {"UTF-8 with a byte-order mark, shown without it", "\xEF\xBB\xBF" + crlf, kModule, nullptr},
+      {"UTF-8 read as CP932", crlf, utf8_as_cp932, "UTF-8"},
+      {"unsaved edits restored by the editor: a line added", cp932, line_added, nullptr},
+      {"unsaved edits restored by the editor: a line changed", cp932, line_changed, nullptr},
+      {"no file on disk", "", kModule, nullptr},
+      {"a file that cannot be read", cp932, Utf16ToUtf8(latin1), nullptr, true},
+      {"not a file URI", cp932, Utf16ToUtf8(latin1), nullptr, false, "untitled:"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove(module_);
+    if (!row.on_disk.empty()) {
+      ASSERT_TRUE(WriteFileAtomically(PathUtf8(module_), row.on_disk).ok());
+    }
+    if (row.read_fails) files.FailNth(FileOp::kReadFile, 1, EACCES);
+    uri_ = row.scheme == "file://" ? FileUri(module_) : row.scheme + PathUtf8(module_);
+    sent_.clear();
+    Open(row.opened);
+    std::vector<std::string> warnings;
+    for (const auto& m : sent_) {
+      if (m.value("method", "") != "window/showMessage") continue;
+      EXPECT_EQ(m["params"]["type"], 2);
+      warnings.push_back(m["params"]["message"]);
+    }
+    const json actions = Actions(4, 4, 4, 4);
+    const json command = Request("workspace/executeCommand",
+                                 {{"command", "tolvan.insertHeader"},
+                                  {"arguments", json::array({uri_, RangeOf(4, 0, 4, 0)})}});
+    if (!row.shown) {
+      EXPECT_TRUE(warnings.empty()) << warnings[0];
+      EXPECT_EQ(actions["result"].size(), 1u) << actions.dump();
+      EXPECT_TRUE(command.contains("result")) << command.dump();
+      continue;
+    }
+    const std::string message = std::string("modCalc.bas is ") + row.shown +
+                                " on disk, but the editor shows its text otherwise; reopen it as " +
+                                row.shown +
+                                ". Tolvan offers no edits to it until then, so that saving cannot "
+                                "turn its text into '?'.";
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "Tolvan: " + message);
+    EXPECT_EQ(actions["result"], json::array()) << actions.dump();
+    EXPECT_EQ(command["error"]["code"], -32803) << command.dump();
+    EXPECT_EQ(command["error"]["message"], "workspace/executeCommand: " + message);
+    sent_.clear();
+    Actions(4, 4, 4, 4);
+    EXPECT_EQ(
+        std::count_if(sent_.begin(), sent_.end(),
+                      [](const json& m) { return m.value("method", "") == "window/showMessage"; }),
+        0)
+        << "warned once";
+  }
+  // Opened again in the file's encoding, the module gets its edits.
+  std::filesystem::remove(module_);
+  ASSERT_TRUE(WriteFileAtomically(PathUtf8(module_), cp932).ok());
+  uri_ = FileUri(module_);
+  Open(Utf16ToUtf8(latin1));
+  EXPECT_EQ(Actions(4, 4, 4, 4)["result"].size(), 0u);
+  Send({{"jsonrpc", "2.0"},
+        {"method", "textDocument/didClose"},
+        {"params", {{"textDocument", {{"uri", uri_}}}}}});
+  Open(kModule);
+  EXPECT_EQ(Actions(4, 4, 4, 4)["result"].size(), 1u);
 }
 
 TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
