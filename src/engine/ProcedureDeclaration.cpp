@@ -109,8 +109,10 @@ size_t MatchingParen(std::u16string_view s, size_t open) {
   return std::u16string_view::npos;
 }
 
-// The positions of the commas that separate the items of [from, to).
-std::vector<size_t> TopLevelCommas(std::u16string_view s, size_t from, size_t to) {
+// The positions of `which` in [from, to) outside string literals and
+// parentheses; only the first when `first_only`.
+std::vector<size_t> TopLevel(std::u16string_view s, size_t from, size_t to, char16_t which,
+                             bool first_only) {
   std::vector<size_t> out;
   int depth = 0;
   bool in_string = false;
@@ -121,26 +123,23 @@ std::vector<size_t> TopLevelCommas(std::u16string_view s, size_t from, size_t to
     } else if (!in_string) {
       if (c == u'(') ++depth;
       if (c == u')') --depth;
-      if (c == u',' && depth == 0) out.push_back(i);
+      if (c == which && depth == 0) {
+        out.push_back(i);
+        if (first_only) break;
+      }
     }
   }
   return out;
 }
 
+// The positions of the commas that separate the items of [from, to).
+std::vector<size_t> TopLevelCommas(std::u16string_view s, size_t from, size_t to) {
+  return TopLevel(s, from, to, u',', false);
+}
+
 size_t TopLevelEquals(std::u16string_view s, size_t from, size_t to) {
-  int depth = 0;
-  bool in_string = false;
-  for (size_t i = from; i < to; ++i) {
-    const char16_t c = s[i];
-    if (c == u'"') {
-      in_string = !in_string;
-    } else if (!in_string) {
-      if (c == u'(') ++depth;
-      if (c == u')') --depth;
-      if (c == u'=' && depth == 0) return i;
-    }
-  }
-  return std::u16string_view::npos;
+  const std::vector<size_t> at = TopLevel(s, from, to, u'=', true);
+  return at.empty() ? std::u16string_view::npos : at.front();
 }
 
 std::u16string_view TrimBlank(std::u16string_view s) {
