@@ -289,6 +289,94 @@ Result<UserMacro> RunMacro(std::u16string_view name, std::u16string_view value) 
   return UserMacro{std::u16string(name), std::u16string(value)};
 }
 
+namespace {
+
+// A 64-bit FNV-1a hash over text, for the chunks of a review.
+void HashInto(uint64_t& h, std::u16string_view text) {
+  for (char16_t c : text) {
+    h = (h ^ static_cast<uint64_t>(c)) * 0x100000001b3ULL;
+  }
+  h = (h ^ 0xFFFFu) * 0x100000001b3ULL;  // the end of a piece
+}
+
+}  // namespace
+
+std::optional<Result<std::vector<BufferFinding>>> ReviewAround(
+    const BufferLines& buffer, const SettingsRecord& settings, const LocalDateTime& now,
+    const std::string& context, ReviewCache& cache, size_t chunk_procedures) {
+  if (!buffer.outline || buffer.outline->line_count() != buffer.count || chunk_procedures == 0)
+    return std::nullopt;
+  const std::string key = context + "\n" + std::to_string(now.year) + "-" +
+                          std::to_string(now.month) + "-" + std::to_string(now.day);
+  if (cache.context != key) {
+    cache.context = key;
+    cache.chunks.clear();
+  }
+  const auto& procs = buffer.outline->procedures();
+  const size_t n = procs.size();
+  std::unordered_map<uint64_t, std::vector<BufferFinding>> used;
+  std::vector<BufferFinding> out;
+  for (size_t a = 0; a < std::max<size_t>(n, 1); a += chunk_procedures) {
+    const size_t b = std::min(a + chunk_procedures, n) - (n ? 1 : 0);
+    const auto window = n ? buffer.outline->WindowFor(procs[a].start, procs[b].end)
+                          : buffer.outline->WindowFor(1, buffer.count);
+    if (!window) return std::nullopt;
+    // The chunk's text is put together only when it is not known already.
+    std::u16string text;
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    auto add = [&](long from, long to, bool keep) {
+      for (long k = from; k <= to; ++k) {
+        if (keep) {
+          text.append(buffer.text(k));
+          text.append(buffer.ending(k));
+        } else {
+          HashInto(hash, buffer.text(k));
+          HashInto(hash, buffer.ending(k));
+        }
+      }
+    };
+    add(1, window->declarations, false);
+    add(window->first, window->last, false);
+    // The procedures this chunk answers for; the module header in the
+    // first chunk only.
+    const long from = n ? procs[a].start : 1;
+    const long to = n ? procs[b].end : buffer.count;
+    auto found = cache.chunks.find(hash);
+    std::vector<BufferFinding> findings;
+    if (found != cache.chunks.end()) {
+      findings = found->second;
+    } else {
+      add(1, window->declarations, true);
+      add(window->first, window->last, true);
+      auto read = ReviewBuffer(Buffer{text, buffer.info, buffer.display_name}, settings, now);
+      if (!read) return read.status();
+      findings = std::move(*read);
+    }
+    const bool gap = window->first > window->declarations + 1;
+    const bool to_end = window->last == buffer.count;
+    for (const BufferFinding& f : findings) {
+      const long line = window->ToFile(f.declaration_line);
+      const bool module_header = f.declaration_line <= window->declarations;
+      if (module_header ? a != 0 : line < from || line > to) continue;
+      BufferFinding kept = f;
+      kept.declaration_line = line;
+      for (host::LineEdit& e : kept.fix) {
+        const long last = e.first_line + std::max(e.removed, 1L) - 1;
+        if ((gap && e.first_line <= window->declarations + 1 && last > window->declarations) ||
+            (!to_end && last >= window->count()))
+          return std::nullopt;
+        e.first_line = window->ToFile(e.first_line);
+      }
+      out.push_back(std::move(kept));
+    }
+    used.emplace(hash, std::move(findings));
+  }
+  // Only the chunks of this version stay: the cache never grows beyond the
+  // buffer.
+  cache.chunks = std::move(used);
+  return out;
+}
+
 AroundOutcome CommentAround(FileSystem& fs, const BufferLines& buffer,
                             const SettingsRecord& settings, const FileRange& at, const Keys& keys,
                             const RunValues& values) {

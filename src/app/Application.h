@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "host/Session.h"
@@ -125,6 +126,7 @@ struct BufferFinding {
   std::u16string procedure;  // "Function CalcPay", "module modCalc"
   std::u16string details;    // what differs
   std::vector<host::LineEdit> fix;
+  bool operator==(const BufferFinding&) const = default;
 };
 
 // Whole projects: paths are module files, folders (searched recursively)
@@ -186,6 +188,23 @@ struct AroundOutcome {
   // edits are those that insert it.
   bool missing_header = false;
 };
+
+// The findings of a review kept by chunks of procedures, for the next review
+// of the same buffer: a chunk whose text is as it was is not read again.
+struct ReviewCache {
+  std::string context;  // what the findings were made under; another clears them
+  // By the chunk's text: its findings in the chunk's own line numbers.
+  std::unordered_map<uint64_t, std::vector<BufferFinding>> chunks;
+};
+
+// ReviewBuffer read chunk by chunk: each chunk of procedures with the
+// declarations section and the procedures on either side, as an operation
+// reads the part around its lines. `context` names the settings and the
+// project (with the date, it keys the cache). nullopt where the chunks
+// cannot stand for the whole module.
+std::optional<Result<std::vector<BufferFinding>>> ReviewAround(
+    const BufferLines& buffer, const SettingsRecord& settings, const LocalDateTime& now,
+    const std::string& context, ReviewCache& cache, size_t chunk_procedures = 64);
 
 // CommentBuffer on the part of the buffer that the range reads.
 AroundOutcome CommentAround(FileSystem& fs, const BufferLines& buffer,

@@ -21,8 +21,12 @@ Result<std::vector<HeaderFinding>> EngineHeaderReview::Review(const ReviewInput&
   auto found = app::ReviewBuffer(app::Buffer{input.text, InfoOf(input), name}, input.settings,
                                  input.clock.Now());
   if (!found) return found.status();
+  return HeaderFindingsOf(std::move(*found));
+}
+
+std::vector<HeaderFinding> HeaderFindingsOf(std::vector<app::BufferFinding> found) {
   std::vector<HeaderFinding> findings;
-  for (app::BufferFinding& f : *found) {
+  for (app::BufferFinding& f : found) {
     using K = app::BufferFinding::Kind;
     const HeaderFinding::Kind kind = f.kind == K::kMissing   ? HeaderFinding::Kind::kMissing
                                      : f.kind == K::kForeign ? HeaderFinding::Kind::kForeign

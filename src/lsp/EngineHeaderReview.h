@@ -3,9 +3,13 @@
 // module made from the buffer's text.
 #pragma once
 
+#include "app/Application.h"
 #include "lsp/HeaderReview.h"
 
 namespace tolvan::lsp {
+
+// The application's findings as the server's.
+std::vector<HeaderFinding> HeaderFindingsOf(std::vector<app::BufferFinding> found);
 
 class EngineHeaderReview : public HeaderReview {
  public:

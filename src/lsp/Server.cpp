@@ -454,26 +454,14 @@ Result<std::vector<TextEdit>> Server::Edits(Document& doc, Operation op, Range r
       end.character = doc.text.length(end.line);
     }
   }
-  const host::BufferModuleInfo info{Utf8ToUtf16(PathUtf8(doc.path.stem())),
-                                    host::ComponentTypeOf(doc.path, false), project};
+  const host::BufferModuleInfo info = ModuleInfoOf(doc, project);
   const Result<SettingsRecord>& settings = Settings();
   if (!settings) return settings.status();
   const app::FileRange at{start.line + 1, start.character + 1, end.line + 1, end.character + 1};
   const app::Keys keys{click == 1, click == 2};
   // The command as `tolvan comment` runs it, on the part of the buffer it
-  // reads; the outline that finds that part is read once per change that
-  // moves more than line numbers.
-  if (!doc.outline) {
-    if (auto model = host::ModuleDocument::FromText(doc.text.Utf16(), PathUtf8(doc.path)))
-      doc.outline = host::ProcedureOutline::Of(*model, doc.text.line_count());
-  }
-  const app::BufferLines lines{
-      doc.text.line_count(),
-      LineTextOf(doc.text),
-      [&doc](long line) { return BreakText(doc.text.lines()[static_cast<size_t>(line - 1)].end); },
-      doc.outline ? &*doc.outline : nullptr,
-      info,
-      PathUtf8(doc.path)};
+  // reads.
+  const app::BufferLines lines = LinesOf(doc, info);
   app::AroundOutcome around = app::CommentAround(*options_.fs, lines, *settings, at, keys,
                                                  app::RunValues{options_.clock->Now(), macros});
   if (!around.read_whole) {
@@ -492,6 +480,29 @@ Result<std::vector<TextEdit>> Server::Edits(Document& doc, Operation op, Range r
   return TextEditsOf(doc.text, outcome.edits);
 }
 
+host::BufferModuleInfo Server::ModuleInfoOf(const Document& doc,
+                                            const host::ProjectInfo& project) const {
+  return host::BufferModuleInfo{Utf8ToUtf16(PathUtf8(doc.path.stem())),
+                                host::ComponentTypeOf(doc.path, false), project};
+}
+
+app::BufferLines Server::LinesOf(Document& doc, const host::BufferModuleInfo& info) {
+  // The outline that finds the part an operation reads is read once per
+  // change that moves more than line numbers.
+  if (!doc.outline) {
+    if (auto model = host::ModuleDocument::FromText(doc.text.Utf16(), PathUtf8(doc.path)))
+      doc.outline = host::ProcedureOutline::Of(*model, doc.text.line_count());
+  }
+  const TextDocument& text = doc.text;
+  return app::BufferLines{
+      text.line_count(),
+      LineTextOf(text),
+      [&text](long line) { return BreakText(text.lines()[static_cast<size_t>(line - 1)].end); },
+      doc.outline ? &*doc.outline : nullptr,
+      info,
+      PathUtf8(doc.path)};
+}
+
 const Result<std::vector<HeaderFinding>>& Server::Review(Document& doc,
                                                          const SettingsRecord& settings) {
   const host::ProjectInfo& project = workspace_->ProjectOf(doc.path);
@@ -503,7 +514,23 @@ const Result<std::vector<HeaderFinding>>& Server::Review(Document& doc,
   }
   Document::Review review{doc.text.revision(), workspace_->generation(), project.name,
                           project.description, std::vector<HeaderFinding>{}};
-  if (options_.review) {
+  std::optional<Result<std::vector<app::BufferFinding>>> around;
+  if (options_.review && options_.review->IsApplicationReview()) {
+    // Chunk by chunk, each chunk unchanged since the last review taken as
+    // it was: typing in one procedure reads that procedure's chunk again.
+    around =
+        app::ReviewAround(LinesOf(doc, ModuleInfoOf(doc, project)), settings, options_.clock->Now(),
+                          std::to_string(workspace_->generation()) + "\n" +
+                              Utf16ToUtf8(project.name) + "\n" + Utf16ToUtf8(project.description),
+                          doc.review_chunks);
+  }
+  if (around) {
+    if (*around) {
+      review.findings = HeaderFindingsOf(std::move(**around));
+    } else {
+      review.findings = around->status();
+    }
+  } else if (options_.review) {
     const std::u16string& text = doc.text.Utf16();
     review.findings =
         options_.review->Review(ReviewInput{doc.path, text, settings, project, *options_.clock});

@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Application.h"
 #include "lsp/CommentRunner.h"
 #include "lsp/HeaderReview.h"
 #include "lsp/MessageReader.h"
@@ -84,6 +85,8 @@ class Server {
     // Where the procedures of the text lie, kept through changes that only
     // move them; read again (when next asked for) after any other change.
     std::optional<host::ProcedureOutline> outline;
+    // The review's findings by chunks of procedures, for the next review.
+    app::ReviewCache review_chunks;
     // Set when the editor opened the module in another encoding than the
     // file's: why no edits are offered to it until it is opened again.
     std::optional<std::string> other_encoding;
@@ -135,6 +138,9 @@ class Server {
   Result<std::vector<TextEdit>> Edits(Document& doc, Operation op, Range range,
                                       std::optional<bool>* missing_header = nullptr,
                                       const std::vector<UserMacro>& macros = {});
+  host::BufferModuleInfo ModuleInfoOf(const Document& doc, const host::ProjectInfo& project) const;
+  // The document as lines with its outline (read first when there is none).
+  app::BufferLines LinesOf(Document& doc, const host::BufferModuleInfo& info);
   // The review of the document as it is now, kept for its version.
   const Result<std::vector<HeaderFinding>>& Review(Document& doc, const SettingsRecord& settings);
   // The change blocks of the document as it is now, read once for its

@@ -146,6 +146,47 @@ TEST(CommentAround, GivesTheEditsOfTheWholeTextAtEveryLine) {
   EXPECT_GT(windowed, 1000) << "the part around the lines stands for the whole in most places";
 }
 
+TEST(ReviewAround, GivesTheFindingsOfTheWholeTextFromChunksKeptOrReadAgain) {
+  SettingsRecord above = project::FactoryDefaults();
+  SettingsRecord below = above;
+  below.intCommentPattern = 1;
+  const LocalDateTime now{2026, 12, 9, 10, 0, 0};
+  long chunked = 0;
+  for (const auto& [name, text] : Modules()) {
+    for (const SettingsRecord* settings : {&above, &below}) {
+      for (size_t chunk : {1, 2, 5}) {
+        SCOPED_TRACE(name + " chunks of " + std::to_string(chunk));
+        EditorLines lines(text);
+        app::ReviewCache cache;
+        // Reviewed, then reviewed again after a line typed into the last
+        // procedure: the findings are always those of the whole text.
+        for (int round = 0; round < 2; ++round) {
+          const host::ProcedureOutline outline = OutlineOf(lines);
+          const app::BufferLines buffer{
+              lines.count(),
+              [&](long l) { return std::u16string_view(lines.text[static_cast<size_t>(l - 1)]); },
+              [&](long l) { return std::u16string_view(lines.ending[static_cast<size_t>(l - 1)]); },
+              &outline,
+              {u"Module1", host::component_type::kStdModule, {}},
+              name};
+          auto around = app::ReviewAround(buffer, *settings, now, "", cache, chunk);
+          if (!around) break;
+          ++chunked;
+          const std::u16string joined = lines.Joined();
+          auto whole = app::ReviewBuffer(app::Buffer{joined, buffer.info, name}, *settings, now);
+          ASSERT_TRUE(around->ok() && whole.ok());
+          EXPECT_EQ(**around, *whole) << "round " << round;
+          if (outline.procedures().empty()) break;
+          const long body = outline.procedures().back().body_last + 1;
+          lines.text.insert(lines.text.begin() + body - 1, u"    typed = 1");
+          lines.ending.insert(lines.ending.begin() + body - 1, u"\r\n");
+        }
+      }
+    }
+  }
+  EXPECT_GT(chunked, 50);
+}
+
 TEST(ProcedureOutline, KeptThroughTypingIsTheOutlineReadAgain) {
   // Each change at each line: what it does to the text, and whether the
   // outline must be kept (true) or may be read again (false).
