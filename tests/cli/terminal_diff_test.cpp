@@ -33,7 +33,7 @@ TEST(DiffForTerminal, ShowsTheFilesLinesInTheTerminalsEncoding) {
       {"what EUC-JP lacks, beside what it has", names + hunk + "+' 表😀\n", "UTF-8", "EUC-JP",
        "--- \xB5\xEB\xCD\xBF/\xB7\xD7\xBB\xBB.bas\n+++ \xB5\xEB\xCD\xBF/\xB7\xD7\xBB\xBB.bas\n" +
            hunk + "+' \xC9\xBD<U+1F600>\n"},
-      {"on an ASCII terminal", names + hunk + "+' \x95\x5C\x8E\xA6\r\n", "CP932", "ANSI_X3.4-1968",
+      {"on an ASCII terminal", names + hunk + "+' \x95\x5C\x8E\xA6\r\n", "CP932", "US-ASCII",
        "--- <U+7D66><U+4E0E>/<U+8A08><U+7B97>.bas\n+++ <U+7D66><U+4E0E>/<U+8A08><U+7B97>.bas\n" +
            hunk + "+' <U+8868><U+793A>\n"},
       {"control characters in a string literal",
@@ -53,6 +53,10 @@ TEST(DiffForTerminal, ShowsTheFilesLinesInTheTerminalsEncoding) {
       {"nothing changed", "", "CP932", "UTF-8", ""},
   };
   for (const Row& row : rows) {
+#ifdef _WIN32
+    // A Windows console is always written as UTF-8 (ProgramStreams.h).
+    if (row.terminal != "UTF-8" && row.terminal != "NO-SUCH-CODESET") continue;
+#endif
     EXPECT_EQ(DiffForTerminal(row.diff, row.file_encoding, row.terminal), row.shown) << row.name;
   }
 }
