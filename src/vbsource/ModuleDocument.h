@@ -121,6 +121,10 @@ class ModuleDocument {
   // replaced by the lines [new_first, new_end) of the file as it is now.
   template <class Change>
   void ForEachChange(Change&& change) const;
+  // The file line that holds a code line (1 <= line <= CountOfLines()).
+  const SourceLine& CodeLine(long line) const {
+    return file_.lines()[visible_[static_cast<size_t>(line - 1)]];
+  }
   void RebuildView();
   void ReattachAttributes(std::vector<SourceLine> carried, size_t where, long near_line);
   // The line that a new line standing `offset` lines into an insertion before

@@ -28,7 +28,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/Cp932Decoder.h"
@@ -100,6 +99,8 @@ class SourceFile {
   // The same without keeping it: the text already kept, or else decoded into
   // `scratch`, valid until `scratch` changes. For scans over every line.
   std::u16string_view Peek(const SourceLine& line, std::u16string& scratch) const;
+  // Appends the line's text to `out`, without keeping it.
+  void AppendText(const SourceLine& line, std::u16string& out) const;
   // New lines of text in CP932 and UTF-8 hold an ASCII character only as
   // the byte of that character, and the first byte of a line is never the
   // second half of a character: what a scan may rule out from the bytes.
@@ -154,15 +155,56 @@ class SourceFile {
   // Decodes a line of the file as read into `out` (room for bytes().size()
   // units); returns the number of units. Only for CP932 and valid UTF-8.
   size_t DecodeInto(const SourceLine& line, char16_t* out) const;
+  // The text kept for a line that cannot simply be decoded again (a new
+  // line, a line of an encoding decoded whole); nullptr for one that can.
+  const std::u16string_view* KeptText(const SourceLine& line) const;
+
+  // The text of the lines kept, by where their bytes start (every line, new
+  // or as read, starts at its own address): an open-addressing table of
+  // views into blocks of text that never move, so that keeping the text of
+  // every line of a large module costs no allocation per line.
+  class TextStore {
+   public:
+    bool empty() const { return count_ == 0; }
+    // The text kept for `key`, or nullptr.
+    const std::u16string_view* Find(const char* key) const;
+    // Keeps a copy of `text` for `key` (not kept yet).
+    std::u16string_view Keep(const char* key, std::u16string_view text);
+    // Room for `units` units, to decode a text into before KeepWritten();
+    // valid until the next call.
+    char16_t* Room(size_t units);
+    // Keeps the first `units` units written at Room() for `key`.
+    std::u16string_view KeepWritten(const char* key, size_t units);
+    // Takes `text` whole, for KeepView() of its parts.
+    std::u16string_view Adopt(std::u16string text);
+    // Keeps `text` for `key`: a part of an adopted text.
+    void KeepView(const char* key, std::u16string_view text);
+
+   private:
+    struct Slot {
+      const char* key = nullptr;
+      std::u16string_view text;
+    };
+    struct Block {
+      std::unique_ptr<char16_t[]> data;
+      size_t used = 0;
+      size_t capacity = 0;
+    };
+    std::vector<Slot> slots_;  // a power of two of them, at most half in use
+    size_t count_ = 0;
+    // Neither moves what a view points at.
+    std::deque<Block> blocks_;
+    std::deque<std::u16string> adopted_;
+  };
 
   std::vector<SourceLine> lines_;
   std::unique_ptr<std::string> bytes_;   // the file as read
   size_t body_offset_ = 0;               // where its lines start (after a byte-order mark)
   std::deque<std::string> added_bytes_;  // new lines (a deque never moves them)
-  // The text of the lines asked for, by where their bytes start (every line,
-  // new or as read, starts at its own address). A std::u16string in a node
-  // never moves.
-  mutable std::unordered_map<const char*, std::u16string> texts_;
+  mutable TextStore texts_;
+  // The lines as read decode on their own (CP932 and valid UTF-8), so the
+  // text of one is its bytes decoded; otherwise every line's text is kept.
+  bool lines_decode_ = false;
   // CP932 lines decode through a table (null for UTF-8, whose bytes were
   // found valid, and for encodings decoded whole when read).
   mutable std::unique_ptr<Cp932Decoder> cp932_;
