@@ -106,6 +106,9 @@ class ModuleDocument {
   std::vector<ByteEdit> ByteEdits() const;
   // Every line of the text as it is now, hidden ones too, without breaks.
   std::vector<std::u16string> FileLineTexts() const;
+  // The same as views into `storage`, which holds the whole text: no string
+  // per line.
+  std::vector<std::u16string_view> FileLineTexts(std::u16string& storage) const;
   // Applies edits in the file's line numbers as they are now (first line
   // first, not overlapping). A new line in the place of an old one keeps the
   // old one's line break, and its bytes where it holds a part of its text.
