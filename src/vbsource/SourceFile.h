@@ -19,7 +19,9 @@
 // read, changed in a few places and written back thus holds little more than
 // its bytes. Since reading a line may keep its text, a SourceFile (and the
 // module over it) is used from one thread at a time, reads included. A
-// SourceFile can be moved but not copied.
+// SourceFile can be moved but not copied. Its buffers are only ever added to:
+// a view of a line's bytes (and the pieces WriteTo hands out) stays valid as
+// long as the file, whatever is edited meanwhile.
 #pragma once
 
 #include <cstdint>
@@ -127,6 +129,15 @@ class SourceFile {
     return static_cast<size_t>(line.bytes().data() - bytes_->data());
   }
   std::string_view OriginalEnding(const SourceLine& line) const;
+  // Whether the bytes right after the line's in the bytes as read are its
+  // own line break (so both can be written in one piece).
+  bool FollowedByItsEnding(const SourceLine& line) const {
+    if (!IsOriginal(line)) return false;
+    const std::string_view ending = line.ending();
+    const char* end = line.bytes().data() + line.bytes().size();
+    return static_cast<size_t>(bytes_->data() + bytes_->size() - end) >= ending.size() &&
+           std::string_view(end, ending.size()) == ending;
+  }
   // Where each line of the file as read starts in original_bytes(): found
   // when asked, so that a module that is only read does not pay for it.
   std::vector<size_t> OriginalLineStarts() const;
@@ -139,14 +150,33 @@ class SourceFile {
 
   std::string Serialize() const;
   // The same bytes handed to `sink` piece by piece, with no copy of the
-  // whole file.
+  // whole file. Lines as read that still follow one another, each with the
+  // break it had, lie side by side in the bytes as read: such a run goes out
+  // as one piece, so a module changed in a few places takes a few pieces.
   template <class Sink>
   void WriteTo(Sink&& sink) const {
-    if (has_bom_) sink(std::string_view("\xEF\xBB\xBF"));
+    // The byte-order mark is the start of the bytes as read.
+    const char* run = has_bom_ ? bytes_->data() : nullptr;
+    size_t run_size = has_bom_ ? body_offset_ : 0;
+    auto flush = [&] {
+      if (run_size > 0) sink(std::string_view(run, run_size));
+      run_size = 0;
+    };
     for (const SourceLine& line : lines_) {
-      sink(line.bytes());
-      sink(line.ending());
+      const std::string_view bytes = line.bytes();
+      if (run_size == 0 || run + run_size != bytes.data()) {
+        flush();
+        run = bytes.data();
+      }
+      run_size += bytes.size();
+      if (FollowedByItsEnding(line)) {
+        run_size += line.ending().size();
+      } else {
+        flush();
+        sink(line.ending());
+      }
     }
+    flush();
   }
   // The whole file as it was read.
   const std::string& original_bytes() const { return *bytes_; }
