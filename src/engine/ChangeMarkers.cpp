@@ -184,6 +184,10 @@ void ChangeMarkers::AddTolvanRules(const SettingsRecord& s) {
 }
 
 ChangeReading ChangeMarkers::Read(std::span<const std::u16string> lines) const {
+  return Read(std::vector<std::u16string_view>(lines.begin(), lines.end()));
+}
+
+ChangeReading ChangeMarkers::Read(std::span<const std::u16string_view> lines) const {
   ChangeReading reading;
   struct Open {
     size_t block;  // index in reading.blocks

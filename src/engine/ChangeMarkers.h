@@ -93,6 +93,7 @@ class ChangeMarkers {
                 std::vector<ChangeDialect> dialects = {});
 
   ChangeReading Read(std::span<const std::u16string> lines) const;
+  ChangeReading Read(std::span<const std::u16string_view> lines) const;
 
   // Only the blocks given (of a reading of these same lines without
   // problems) are rewritten. Accept drops the markers, the commented-out

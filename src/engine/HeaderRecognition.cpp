@@ -18,6 +18,9 @@ namespace tolvan {
 namespace {
 
 using Lines = std::vector<std::u16string>;
+// The module's code lines: views into the one text read from it, so that a
+// module of 100,000 procedures costs no allocation per line.
+using LineViews = std::span<const std::u16string_view>;
 const std::u16string kCrLf = u"\r\n";
 // How far a header block may reach: more comment lines than this above one
 // declaration are read as ordinary comments.
@@ -29,6 +32,26 @@ using vb::SplitCrLf;
 bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 std::u16string_view RTrim(std::u16string_view s) { return vb::RTrimView(s); }
 std::u16string_view Trim(std::u16string_view s) { return vb::TrimView(s); }
+
+// The lines of `text` (CR LF between them) as views into it.
+std::vector<std::u16string_view> SplitViews(std::u16string_view text) {
+  std::vector<std::u16string_view> out;
+  out.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), u'\n')) + 1);
+  size_t from = 0;
+  while (true) {
+    const size_t at = text.find(u"\r\n", from);
+    if (at == std::u16string_view::npos) {
+      out.push_back(text.substr(from));
+      return out;
+    }
+    out.push_back(text.substr(from, at - from));
+    from = at + 2;
+  }
+}
+
+std::vector<std::u16string_view> Views(const Lines& lines) {
+  return std::vector<std::u16string_view>(lines.begin(), lines.end());
+}
 
 std::u16string Join(const Lines& lines) {
   std::u16string out;
@@ -393,8 +416,7 @@ struct Match {
   std::vector<int> template_line;
 };
 
-std::optional<Match> MatchBlock(const Template& t, std::span<const std::u16string> block,
-                                const Expected& expected) {
+std::optional<Match> MatchBlock(const Template& t, LineViews block, const Expected& expected) {
   const size_t n = t.lines.size();
   const size_t m = block.size();
   auto fits = [&](size_t ti, size_t bi) {
@@ -480,7 +502,7 @@ struct Declared {
 // The procedures as the module's host lists them; where it cannot, each
 // declaration the host confirms (of two under #If/#Else sharing one body,
 // the host knows only the first).
-Result<std::vector<Declared>> FindProcedures(const host::CodeModule& module, const Lines& lines) {
+Result<std::vector<Declared>> FindProcedures(const host::CodeModule& module, LineViews lines) {
   std::vector<Declared> out;
   if (const std::vector<host::Procedure>* listed = module.Procedures()) {
     out.reserve(listed->size());
@@ -544,6 +566,9 @@ struct Found {
 
 class Recognizer {
  public:
+  // Not copied: the lines are views into its own text.
+  Recognizer(const Recognizer&) = delete;
+  Recognizer& operator=(const Recognizer&) = delete;
   Recognizer(const host::CodeModule& module, const HeaderContext& context)
       : module_(module), context_(context) {
     auto add = [&](const SettingsRecord& s, int slot) {
@@ -570,7 +595,8 @@ class Recognizer {
     if (count > 0) {
       auto text = module_.Lines(1, count);
       if (!text) return text.status();
-      lines_ = SplitCrLf(*text);
+      text_ = std::move(*text);
+      lines_ = SplitViews(text_);
     }
     auto procs = FindProcedures(module_, lines_);
     if (!procs) return procs.status();
@@ -583,7 +609,7 @@ class Recognizer {
     return Status::Ok();
   }
 
-  const Lines& lines() const { return lines_; }
+  LineViews lines() const { return lines_; }
   const std::vector<Declared>& procedures() const { return procedures_; }
   size_t date_length() const { return date_length_; }
   const Expected& expected() const { return expected_; }
@@ -659,7 +685,7 @@ class Recognizer {
   // The template that fits lines [from, to) with the fewest added lines.
   std::optional<Found> Best(size_t from, size_t to, bool module_header) const {
     std::optional<Found> best;
-    std::span<const std::u16string> block(lines_.data() + from, to - from);
+    LineViews block(lines_.data() + from, to - from);
     for (const auto& t : templates_) {
       bool wanted = false;
       for (int slot : t.slots) {
@@ -682,7 +708,8 @@ class Recognizer {
   const host::CodeModule& module_;
   const HeaderContext& context_;
   std::vector<Template> templates_;
-  Lines lines_;
+  std::u16string text_;  // the module's code lines, CR LF between them
+  std::vector<std::u16string_view> lines_;
   std::vector<Declared> procedures_;
   DefTypeTable defs_;
   size_t date_length_ = 0;
@@ -699,7 +726,7 @@ struct Shown {
   std::u16string date;
 };
 
-Shown ReadHeader(const Found& f, const Lines& lines, size_t date_length,
+Shown ReadHeader(const Found& f, LineViews lines, size_t date_length,
                  std::span<const std::u16string> known = {}) {
   Shown shown;
   const Template& t = *f.tmpl;
@@ -847,11 +874,11 @@ Result<HeaderEdit> Regenerate(const Recognizer& r, const Template& t,
     edit.inserts = true;
     return edit;
   }
-  auto fresh_match = MatchBlock(t, fresh, r.expected());
+  auto fresh_match = MatchBlock(t, Views(fresh), r.expected());
   if (!fresh_match || fresh_match->extras != 0) {
     return Status::Error("the template in use does not make a header of comment lines");
   }
-  const Lines& lines = r.lines();
+  const LineViews lines = r.lines();
   edit.line = old->first;
 
   // The old header by template-line key (plain lines) and by parameter
@@ -872,7 +899,7 @@ Result<HeaderEdit> Regenerate(const Recognizer& r, const Template& t,
   std::vector<std::pair<std::u16string, size_t>> old_params;  // name, old line
   for (size_t i = 0; i < old->match.template_line.size(); ++i) {
     const int ti = old->match.template_line[i];
-    const std::u16string& text = lines[old->first - 1 + i];
+    const std::u16string text(lines[old->first - 1 + i]);
     if (ti < 0) {
       if (old_lines.empty()) {
         leading_added.push_back(text);
@@ -994,9 +1021,9 @@ struct Examined {
 // A comment run counts as the procedure's own comment when a person wrote
 // it: some line holds words, and not every such line is commented-out code
 // or a change marker around the procedure.
-bool IsOwnComment(const Lines& lines, long first, long last) {
+bool IsOwnComment(LineViews lines, long first, long last) {
   for (long l = first; l <= last; ++l) {
-    const std::u16string& text = lines[l - 1];
+    const std::u16string_view text = lines[l - 1];
     if (HasWords(text) && !IsCommentedOutCode(text) && !IsChangeMarker(text)) return true;
   }
   return false;
@@ -1005,6 +1032,8 @@ bool IsOwnComment(const Lines& lines, long first, long last) {
 Result<std::vector<Examined>> Examine(const Recognizer& r, const host::CodeModule& module,
                                       const HeaderContext& context) {
   std::vector<Examined> out;
+  // The module's own entry goes first at the end: room for it too.
+  out.reserve(r.procedures().size() + 1);
   static const FixedClock kClock(LocalDateTime{});
   static const FixedKeyboardState kKeyboard;
   for (const Declared& d : r.procedures()) {
@@ -1189,13 +1218,13 @@ Result<std::optional<HeaderEdit>> AdoptFor(const Recognizer& r, const HeaderCont
   const Theirs theirs = TheirsFor(context, e);
   const Template& t = r.InUse(theirs.slot);
   Lines fresh = SplitCrLf(theirs.text);
-  auto match = MatchBlock(t, fresh, r.expected());
+  auto match = MatchBlock(t, Views(fresh), r.expected());
   if (!match || match->extras != 0) {
     return Status::Error("the template in use does not make a header of comment lines");
   }
-  const Lines& lines = r.lines();
-  std::span<const std::u16string> block(lines.data() + (e.status.header_first - 1),
-                                        e.status.header_last - e.status.header_first + 1);
+  const LineViews lines = r.lines();
+  const Lines block(lines.begin() + (e.status.header_first - 1),
+                    lines.begin() + e.status.header_last);
   ForeignComment fc = ReadForeignComment(block, e.status.is_module ? u"" : e.status.name);
 
   const SettingsRecord& s = *t.settings;
@@ -1320,6 +1349,7 @@ Result<std::vector<HeaderStatus>> ExamineHeaders(const host::CodeModule& module,
   auto examined = Examine(r, module, context);
   if (!examined) return examined.status();
   std::vector<HeaderStatus> out;
+  out.reserve(examined->size());
   for (auto& e : *examined) out.push_back(std::move(e.status));
   return out;
 }
@@ -1331,6 +1361,7 @@ Result<std::vector<ReviewedHeader>> ReviewHeaders(const host::CodeModule& module
   auto examined = Examine(r, module, context);
   if (!examined) return examined.status();
   std::vector<ReviewedHeader> out;
+  out.reserve(examined->size());
   for (auto& e : *examined) {
     ReviewedHeader item;
     if (e.status.state != HeaderState::kOk) {

@@ -140,14 +140,36 @@ Result<NewFileMode> ModeForReplacing(FileSystem& fs, const std::string& real,
   return mode;
 }
 
-// Writes `bytes` in full to a new temporary file beside `target`; removes
+// Pieces shorter than this are gathered into one write: a module written
+// back with many new lines would otherwise cost a system call per line.
+constexpr size_t kWriteBlock = size_t{64} << 10;
+
+// Writes `content` in full to a new temporary file beside `target`; removes
 // it again on failure.
 Result<std::string> WriteTemporary(FileSystem& fs, const std::string& target,
-                                   std::string_view bytes, const NewFileMode& mode) {
+                                   const FileContent& content, const NewFileMode& mode) {
   Result<std::unique_ptr<WritableFile>> file = fs.CreateTemporary(target, mode);
   if (!file) return file.status();
   const std::string temp = (*file)->path();
-  Status s = (*file)->Append(bytes);
+  Status s;
+  std::string block;
+  auto append = [&](std::string_view bytes) {
+    if (s) s = (*file)->Append(bytes);
+  };
+  content([&](std::string_view piece) {
+    if (!s) return;  // the first failure is the one reported
+    if (block.size() + piece.size() > kWriteBlock) {
+      append(block);
+      block.clear();
+    }
+    if (piece.size() >= kWriteBlock) {
+      append(piece);
+    } else {
+      if (block.capacity() < kWriteBlock) block.reserve(kWriteBlock);
+      block.append(piece);
+    }
+  });
+  if (!block.empty()) append(block);
   if (s) s = (*file)->Sync();
   if (s) s = (*file)->Close();
   if (!s) {
@@ -162,6 +184,53 @@ Result<std::string> WriteTemporary(FileSystem& fs, const std::string& target,
 }  // namespace
 
 bool FileSystem::Exists(const std::string& path) { return Stat(path).ok(); }
+
+Status FileSystem::ReadPieces(const std::string& path, size_t limit,
+                              const std::function<bool(std::string_view)>& piece) {
+  Result<std::string> bytes = ReadFile(path, limit);
+  if (!bytes) return bytes.status();
+  piece(*bytes);
+  return Status::Ok();
+}
+
+Result<bool> FileHolds(FileSystem& fs, const std::string& path, std::string_view bytes) {
+  return FileHolds(fs, path, std::vector<std::string_view>{bytes});
+}
+
+Result<bool> FileHolds(FileSystem& fs, const std::string& path,
+                       const std::vector<std::string_view>& pieces) {
+  size_t total = 0;
+  for (std::string_view piece : pieces) total += piece.size();
+  Result<FileInfo> info = fs.Stat(path);
+  if (!info) return info.status();
+  if (info->kind == FileKind::kRegular && info->size != total) return false;
+  // Where the comparison stands: in pieces[next], `at` bytes in.
+  size_t next = 0;
+  size_t at = 0;
+  bool same = true;
+  // One byte more than expected is allowed, so that a file that grew since
+  // it was asked about reads as different rather than as too large.
+  Status s = fs.ReadPieces(path, total + 1, [&](std::string_view block) {
+    while (!block.empty()) {
+      while (next < pieces.size() && at == pieces[next].size()) {
+        ++next;
+        at = 0;
+      }
+      if (next == pieces.size()) return same = false;
+      const size_t n = std::min(block.size(), pieces[next].size() - at);
+      if (block.substr(0, n) != pieces[next].substr(at, n)) return same = false;
+      block.remove_prefix(n);
+      at += n;
+    }
+    return true;
+  });
+  if (!s) return s;
+  while (next < pieces.size() && at == pieces[next].size()) {
+    ++next;
+    at = 0;
+  }
+  return same && next == pieces.size();
+}
 
 Result<std::vector<std::string>> FileSystem::ListTree(const std::string& folder,
                                                       std::vector<std::string>* passed_over) {
@@ -228,12 +297,17 @@ FileSystem& DefaultFileSystem() {
 }
 
 Status ReplaceFile(FileSystem& fs, const std::string& path, std::string_view bytes) {
+  return ReplaceFile(fs, path,
+                     [bytes](const std::function<void(std::string_view)>& put) { put(bytes); });
+}
+
+Status ReplaceFile(FileSystem& fs, const std::string& path, const FileContent& content) {
   Result<std::string> real = fs.ResolveLinks(path);
   if (!real) return real.status();
   Result<NewFileMode> mode = ModeForReplacing(fs, *real, path);
   if (!mode) return mode.status();
   RemoveStaleTemporaries(fs, *real);
-  Result<std::string> temp = WriteTemporary(fs, *real, bytes, *mode);
+  Result<std::string> temp = WriteTemporary(fs, *real, content, *mode);
   if (!temp) return temp.status();
   if (Status s = fs.Rename(*temp, *real); !s) {
     (void)fs.Remove(*temp);  // cleaned by a later run if this fails too
@@ -258,7 +332,9 @@ Status ReplaceFiles(FileSystem& fs, const std::vector<FileReplacement>& files) {
       return mode.status();
     }
     RemoveStaleTemporaries(fs, *real);
-    Result<std::string> temp = WriteTemporary(fs, *real, file.bytes, *mode);
+    Result<std::string> temp = WriteTemporary(
+        fs, *real, [&file](const std::function<void(std::string_view)>& put) { put(file.bytes); },
+        *mode);
     if (!temp) {
       remove_temps(0);
       return temp.status();

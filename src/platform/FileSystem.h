@@ -20,6 +20,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +86,12 @@ class FileSystem {
   // a device, a FIFO) is refused without being opened in a way that could
   // block; a larger file is refused with a message that says so.
   virtual Result<std::string> ReadFile(const std::string& path, size_t limit) = 0;
+  // The same file handed to `piece` a block at a time, in order, so that
+  // no copy of the whole file is made; reading stops, with no failure, when
+  // `piece` returns false. Refused as ReadFile refuses. The default reads
+  // the file whole through ReadFile and hands it over in one piece.
+  virtual Status ReadPieces(const std::string& path, size_t limit,
+                            const std::function<bool(std::string_view)>& piece);
   // What `path` is, following symbolic links.
   virtual Result<FileInfo> Stat(const std::string& path) = 0;
   // The path with every symbolic link resolved, so that a write goes to the
@@ -130,6 +137,17 @@ class FileSystem {
 // The real file system of this process, for callers that are not given one.
 FileSystem& DefaultFileSystem();
 
+// Whether the regular file `path` holds exactly `bytes` (or the pieces
+// one after another), read a block at a time; a file that cannot be read is
+// a failure.
+Result<bool> FileHolds(FileSystem& fs, const std::string& path, std::string_view bytes);
+Result<bool> FileHolds(FileSystem& fs, const std::string& path,
+                       const std::vector<std::string_view>& pieces);
+
+// The content of a file to be written, given piece by piece: the function
+// calls `put` for each piece in order.
+using FileContent = std::function<void(const std::function<void(std::string_view)>& put)>;
+
 // Replaces (or creates) `path` with `bytes` by one rename. A symbolic link
 // is written through to its target and stays a link. The file being
 // replaced must be a regular file we may write, with one name only (a
@@ -137,6 +155,10 @@ FileSystem& DefaultFileSystem();
 // permission bits, owner and group. Temporary files that a killed run of
 // ours left beside the target are removed first.
 Status ReplaceFile(FileSystem& fs, const std::string& path, std::string_view bytes);
+// The same with the content given piece by piece: the pieces go to the
+// temporary file as they come (small ones gathered into larger writes), so
+// that a large file is written without a copy of it in memory.
+Status ReplaceFile(FileSystem& fs, const std::string& path, const FileContent& content);
 
 struct FileReplacement {
   std::string path;
@@ -162,6 +184,8 @@ class LocalFileSystem : public FileSystem {
  public:
   using FileSystem::ReadFile;
   Result<std::string> ReadFile(const std::string& path, size_t limit) override;
+  Status ReadPieces(const std::string& path, size_t limit,
+                    const std::function<bool(std::string_view)>& piece) override;
   Result<FileInfo> Stat(const std::string& path) override;
   Result<std::string> ResolveLinks(const std::string& path) override;
   Status CheckWritable(const std::string& path) override;

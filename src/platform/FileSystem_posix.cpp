@@ -112,44 +112,84 @@ class LocalFileLock : public FileLock {
 
 }  // namespace
 
-Result<std::string> LocalFileSystem::ReadFile(const std::string& path, size_t limit) {
-  // Asked first, so that a FIFO or a device is never opened: opening a FIFO
-  // waits for a writer, and reading /dev/zero never ends.
-  Result<FileInfo> info = Stat(path);
+namespace {
+
+// An open file descriptor, closed with it.
+struct Descriptor {
+  int fd = -1;
+  Descriptor() = default;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Opens a regular file for reading and says how large it is. Anything else
+// is refused without being opened in a way that could block: opening a FIFO
+// waits for a writer, and reading /dev/zero never ends.
+Result<size_t> OpenRegular(LocalFileSystem& fs, const std::string& path, size_t limit,
+                           Descriptor& file) {
+  Result<FileInfo> info = fs.Stat(path);
   if (!info) return info.status();
   if (info->kind != FileKind::kRegular) return NotARegularFile("read", path, info->kind);
   if (info->size > limit) return TooLarge(path, limit);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return SysError("read", path, errno);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
+  file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (file.fd < 0) return SysError("read", path, errno);
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return SysError("read", path, errno);
+  if (::fstat(file.fd, &st) != 0) return SysError("read", path, errno);
   // The name may have been pointed elsewhere since it was asked about.
   if (!S_ISREG(st.st_mode)) return NotARegularFile("read", path, InfoOf(st).kind);
-  std::string bytes;
-  // Grown once rather than by doubling: a large module would otherwise be
-  // copied and faulted in several times over.
-  if (st.st_size > 0) {
-    bytes.reserve(std::min(static_cast<size_t>(st.st_size), limit) + 1);
-    AdviseLargePages(bytes.data(), bytes.capacity());
-  }
+  return std::min(static_cast<size_t>(st.st_size), limit);
+}
+
+// Reads the open file to its end a block at a time, handing each to
+// `block` until it returns false. A file that grows while being read (or
+// reports no size, as files of /proc do) is bounded here.
+Status ReadBlocks(const Descriptor& file, const std::string& path, size_t limit,
+                  const std::function<bool(std::string_view)>& block) {
   char buffer[65536];
+  size_t total = 0;
   while (true) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    ssize_t n = ::read(file.fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
       return SysError("read", path, errno);
     }
-    if (n == 0) break;
-    // A file that grows while being read (or reports no size, as files of
-    // /proc do) is bounded here.
-    if (bytes.size() + static_cast<size_t>(n) > limit) return TooLarge(path, limit);
-    bytes.append(buffer, static_cast<size_t>(n));
+    if (n == 0) return Status::Ok();
+    total += static_cast<size_t>(n);
+    if (total > limit) return TooLarge(path, limit);
+    if (!block(std::string_view(buffer, static_cast<size_t>(n)))) return Status::Ok();
   }
+}
+
+}  // namespace
+
+Result<std::string> LocalFileSystem::ReadFile(const std::string& path, size_t limit) {
+  Descriptor file;
+  Result<size_t> size = OpenRegular(*this, path, limit, file);
+  if (!size) return size.status();
+  std::string bytes;
+  // Grown once rather than by doubling: a large module would otherwise be
+  // copied and faulted in several times over.
+  if (*size > 0) {
+    bytes.reserve(*size + 1);
+    AdviseLargePages(bytes.data(), bytes.capacity());
+  }
+  Status s = ReadBlocks(file, path, limit, [&bytes](std::string_view block) {
+    bytes.append(block);
+    return true;
+  });
+  if (!s) return s;
   return bytes;
+}
+
+Status LocalFileSystem::ReadPieces(const std::string& path, size_t limit,
+                                   const std::function<bool(std::string_view)>& piece) {
+  Descriptor file;
+  Result<size_t> size = OpenRegular(*this, path, limit, file);
+  if (!size) return size.status();
+  return ReadBlocks(file, path, limit, piece);
 }
 
 Result<FileInfo> LocalFileSystem::Stat(const std::string& path) {

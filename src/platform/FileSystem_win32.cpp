@@ -79,6 +79,10 @@ class Handle {
   Handle& operator=(const Handle&) = delete;
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
   HANDLE get() const { return handle_; }
+  void Reset(HANDLE handle) {
+    Close();
+    handle_ = handle;
+  }
   bool Close() {
     if (!valid()) return true;
     const bool closed = ::CloseHandle(handle_) != 0;
@@ -255,31 +259,65 @@ uint64_t Hash(const std::wstring& text) {
 
 }  // namespace
 
-Result<std::string> LocalFileSystem::ReadFile(const std::string& path, size_t limit) {
-  // Asked first, so that a device (CON, NUL, a pipe) is never read.
-  Result<FileInfo> info = Stat(path);
+namespace {
+
+// Opens a regular file for reading and says how large it is; a device (CON,
+// NUL, a pipe) is refused without being read.
+Result<size_t> OpenRegular(LocalFileSystem& fs, const std::string& path, size_t limit,
+                           Handle& file) {
+  Result<FileInfo> info = fs.Stat(path);
   if (!info) return info.status();
   if (info->kind != FileKind::kRegular) return NotARegularFile("read", path, info->kind);
   if (info->size > limit) return TooLarge(path, limit);
-  Handle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  file.Reset(::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.valid()) return WinError("read", path, ::GetLastError());
   if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
     return NotARegularFile("read", path, FileKind::kOther);
   }
-  std::string bytes;
-  bytes.reserve(static_cast<size_t>(std::min<uint64_t>(info->size, limit)) + 1);
+  return static_cast<size_t>(std::min<uint64_t>(info->size, limit));
+}
+
+// Reads the open file to its end a block at a time, handing each to
+// `block` until it returns false; a file that grows meanwhile is bounded.
+Status ReadBlocks(const Handle& file, const std::string& path, size_t limit,
+                  const std::function<bool(std::string_view)>& block) {
   char buffer[65536];
+  size_t total = 0;
   while (true) {
     DWORD n = 0;
     if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
       return WinError("read", path, ::GetLastError());
     }
-    if (n == 0) break;
-    if (bytes.size() + n > limit) return TooLarge(path, limit);
-    bytes.append(buffer, n);
+    if (n == 0) return Status::Ok();
+    total += n;
+    if (total > limit) return TooLarge(path, limit);
+    if (!block(std::string_view(buffer, n))) return Status::Ok();
   }
+}
+
+}  // namespace
+
+Result<std::string> LocalFileSystem::ReadFile(const std::string& path, size_t limit) {
+  Handle file;
+  Result<size_t> size = OpenRegular(*this, path, limit, file);
+  if (!size) return size.status();
+  std::string bytes;
+  bytes.reserve(*size + 1);
+  Status s = ReadBlocks(file, path, limit, [&bytes](std::string_view block) {
+    bytes.append(block);
+    return true;
+  });
+  if (!s) return s;
   return bytes;
+}
+
+Status LocalFileSystem::ReadPieces(const std::string& path, size_t limit,
+                                   const std::function<bool(std::string_view)>& piece) {
+  Handle file;
+  Result<size_t> size = OpenRegular(*this, path, limit, file);
+  if (!size) return size.status();
+  return ReadBlocks(file, path, limit, piece);
 }
 
 Result<FileInfo> LocalFileSystem::Stat(const std::string& path) {

@@ -103,7 +103,8 @@ FileOutcome RunOneInner(const fs::path& file, const RunOptions& o) {
         out.error = reader.message();
         return out;
       }
-      const std::vector<std::u16string> lines = vbe->document().FileLineTexts();
+      std::u16string text;
+      const std::vector<std::u16string_view> lines = vbe->document().FileLineTexts(text);
       for (const MarkerProblem& p : (*reader)->Read(lines).problems) {
         Problem problem;
         problem.line = p.line;

@@ -95,19 +95,40 @@ Result<std::shared_ptr<FileVBE>> FileVBE::Create(const std::filesystem::path& mo
   return vbe;
 }
 
+Status FileVBE::CheckDisk(const std::string& path) const {
+  // Compared a block at a time with the bytes read, or with the pieces last
+  // written, all of which the module still holds: no second copy of the file.
+  Result<bool> same =
+      saved_ ? FileHolds(*fs_, path, written_) : FileHolds(*fs_, path, document_->original_bytes());
+  if (!same) return same.status();
+  if (!*same) {
+    return Status::Error(path + " changed on disk after it was read; it was left as it is");
+  }
+  return Status::Ok();
+}
+
 Status FileVBE::Save() const {
   if (!Modified()) return Status::Ok();
+  const std::string path = PathUtf8(path_);
   if (check_disk_) {
-    Result<std::string> now = fs_->ReadFile(PathUtf8(path_), kModuleSizeLimit);
-    if (!now) return now.status();
-    if (*now != (written_ ? *written_ : document_->original_bytes())) {
-      return Status::Error(PathUtf8(path_) +
-                           " changed on disk after it was read; it was left as it is");
-    }
+    if (Status s = CheckDisk(path); !s) return s;
   }
-  std::string bytes = Serialize();
-  if (Status s = ReplaceFile(*fs_, PathUtf8(path_), bytes); !s) return s;
-  if (check_disk_) written_ = std::move(bytes);
+  // The lines go to the file as they are, runs of untouched ones in one
+  // piece each, with no copy of the whole module. The pieces are views into
+  // the bytes read and the new lines, which the module keeps as long as it
+  // lives: what a later Save() compares the file with.
+  std::vector<std::string_view> pieces;
+  Status s = ReplaceFile(*fs_, path, [&](const std::function<void(std::string_view)>& put) {
+    WriteTo([&](std::string_view piece) {
+      if (check_disk_) pieces.push_back(piece);
+      put(piece);
+    });
+  });
+  if (!s) return s;
+  if (check_disk_) {
+    written_ = std::move(pieces);
+    saved_ = true;
+  }
   saved_edit_count_ = document_->edit_count();
   return Status::Ok();
 }

@@ -60,11 +60,12 @@ class FileVBE : public BufferVBE {
   // Whether the code was changed since the file was opened or last saved.
   bool Modified() const { return document_->edit_count() != saved_edit_count_; }
   // Writes Serialize() to the module path atomically (ReplaceFile: through
-  // a symbolic link, keeping mode, owner and group); nothing when
-  // unmodified. A file that changed on disk since Open() (or the last
-  // Save()) is not overwritten. A caller that must not lose a concurrent
-  // run's edit holds the module's lock (FileSystem::Lock) from Open() to
-  // Save().
+  // a symbolic link, keeping mode, owner and group), streamed from the
+  // lines rather than copied whole first; nothing when unmodified. A file
+  // that changed on disk since Open() (or the last Save()) is not
+  // overwritten: it must still hold the bytes read (or last written),
+  // compared block by block. A caller that must not lose a concurrent run's
+  // edit holds the module's lock (FileSystem::Lock) from Open() to Save().
   Status Save() const;
 
   const std::filesystem::path& path() const { return path_; }
@@ -83,11 +84,17 @@ class FileVBE : public BufferVBE {
   std::filesystem::path path_;
   std::vector<std::string> notes_;
   FileSystem* fs_ = &DefaultFileSystem();
+  // Whether the file on disk is still what was read (or last written).
+  Status CheckDisk(const std::string& path) const;
+
   // Opened from disk: Save() first checks that the file is still what was
   // read (or last written), to notice a change behind our back.
   bool check_disk_ = false;
   mutable long saved_edit_count_ = 0;
-  mutable std::optional<std::string> written_;
+  // What the last Save() wrote, as the pieces it wrote (views into the
+  // module's bytes, which it never lets go of).
+  mutable bool saved_ = false;
+  mutable std::vector<std::string_view> written_;
 };
 
 }  // namespace tolvan::host

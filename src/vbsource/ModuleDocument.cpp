@@ -249,9 +249,7 @@ void ModuleDocument::RebuildView() {
   index_.reset();
 }
 
-std::u16string_view ModuleDocument::Line(long line) const {
-  return file_.Text(file_.lines()[visible_[static_cast<size_t>(line - 1)]]);
-}
+std::u16string_view ModuleDocument::Line(long line) const { return file_.Text(CodeLine(line)); }
 
 Result<std::u16string> ModuleDocument::Lines(long start, long count) const {
   const long n = CountOfLines();
@@ -260,10 +258,15 @@ Result<std::u16string> ModuleDocument::Lines(long start, long count) const {
     return Status::Error("cannot read " + RangePhrase(start, count) + ": the code module has " +
                          LinesPhrase(n));
   }
+  // Decoded straight into the result: a caller reading the whole module
+  // leaves no text kept behind.
+  size_t units = 0;
+  for (long k = start; k < start + count; ++k) units += CodeLine(k).bytes().size() + 2;
   std::u16string out;
+  out.reserve(units);
   for (long k = start; k < start + count; ++k) {
     if (k > start) out += u"\r\n";
-    out += Line(k);
+    file_.AppendText(CodeLine(k), out);
   }
   return out;
 }

@@ -106,6 +106,9 @@ class ModuleDocument {
   std::vector<ByteEdit> ByteEdits() const;
   // Every line of the text as it is now, hidden ones too, without breaks.
   std::vector<std::u16string> FileLineTexts() const;
+  // The same as views into `storage`, which holds the whole text: no string
+  // per line.
+  std::vector<std::u16string_view> FileLineTexts(std::u16string& storage) const;
   // Applies edits in the file's line numbers as they are now (first line
   // first, not overlapping). A new line in the place of an old one keeps the
   // old one's line break, and its bytes where it holds a part of its text.
@@ -121,6 +124,10 @@ class ModuleDocument {
   // replaced by the lines [new_first, new_end) of the file as it is now.
   template <class Change>
   void ForEachChange(Change&& change) const;
+  // The file line that holds a code line (1 <= line <= CountOfLines()).
+  const SourceLine& CodeLine(long line) const {
+    return file_.lines()[visible_[static_cast<size_t>(line - 1)]];
+  }
   void RebuildView();
   void ReattachAttributes(std::vector<SourceLine> carried, size_t where, long near_line);
   // The line that a new line standing `offset` lines into an insertion before

@@ -15,6 +15,29 @@ std::vector<std::u16string> ModuleDocument::FileLineTexts() const {
   return out;
 }
 
+std::vector<std::u16string_view> ModuleDocument::FileLineTexts(std::u16string& storage) const {
+  const std::vector<SourceLine>& lines = file_.lines();
+  size_t units = 0;
+  for (const SourceLine& line : lines) units += line.bytes().size();
+  storage.clear();
+  storage.reserve(units);
+  std::vector<size_t> ends;
+  ends.reserve(lines.size());
+  for (const SourceLine& line : lines) {
+    file_.AppendText(line, storage);
+    ends.push_back(storage.size());
+  }
+  // Cut only once the text is whole: appending may have moved it.
+  std::vector<std::u16string_view> out;
+  out.reserve(lines.size());
+  size_t start = 0;
+  for (size_t end : ends) {
+    out.emplace_back(storage.data() + start, end - start);
+    start = end;
+  }
+  return out;
+}
+
 Status ModuleDocument::ApplyFileEdits(const std::vector<LineEdit>& edits) {
   std::vector<SourceLine>& lines = file_.lines();
   long last = 0;

@@ -239,8 +239,9 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
       return Status::Error(display_name + ": " + decoded.message());
     }
     // Cut the text where the bytes were cut: each line's text ends at the
-    // first CR or LF, which must be the break its bytes had.
-    std::u16string_view rest(*decoded);
+    // first CR or LF, which must be the break its bytes had. The lines keep
+    // views of the one decoded text.
+    std::u16string_view rest = file.texts_.Adopt(std::move(*decoded));
     for (const SourceLine& line : file.lines_) {
       const std::string_view ending = line.ending();
       const size_t at = rest.find_first_of(u"\r\n");
@@ -252,7 +253,7 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
           rest.substr(at, ending.size()) != std::u16string(ending.begin(), ending.end())) {
         return BreaksNotKept(display_name, file.encoding_);
       }
-      file.texts_.emplace(line.bytes().data(), piece);
+      if (!line.bytes().empty()) file.texts_.KeepView(line.bytes().data(), piece);
       rest = ending.empty() ? std::u16string_view() : rest.substr(at + ending.size());
     }
   }
@@ -264,6 +265,7 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
     }
   }
   file.ends_without_break_ = !file.lines_.empty() && file.lines_.back().ending().empty();
+  file.lines_decode_ = valid_utf8 || file.cp932_ != nullptr;
   file.body_offset_ = static_cast<size_t>(body.data() - file.bytes_->data());
   return file;
 }
@@ -315,7 +317,7 @@ Result<SourceLine> SourceFile::MakeLine(std::u16string_view text,
   if (encoded.size() > UINT32_MAX) return Status::Error("a line of 4 GiB or more");
   added_bytes_.push_back(std::move(encoded));
   SourceLine line(added_bytes_.back(), newline_);
-  if (!line.bytes().empty()) texts_.emplace(line.bytes().data(), text);
+  if (!line.bytes().empty()) texts_.Keep(line.bytes().data(), text);
   return line;
 }
 
@@ -335,7 +337,7 @@ Result<SourceLine> SourceFile::MakeLineWithin(std::u16string_view text, const So
   }
   added_bytes_.push_back(std::string(source.bytes().substr(head->size(), part->size())));
   SourceLine line(added_bytes_.back(), source.ending());
-  if (!line.bytes().empty()) texts_.emplace(line.bytes().data(), text);
+  if (!line.bytes().empty()) texts_.Keep(line.bytes().data(), text);
   return line;
 }
 
@@ -399,23 +401,105 @@ size_t SourceFile::DecodeInto(const SourceLine& line, char16_t* out) const {
 
 std::u16string_view SourceFile::Text(const SourceLine& line) const {
   if (line.bytes().empty()) return {};
-  auto [it, fresh] = texts_.try_emplace(line.bytes().data());
-  if (fresh) {
-    std::u16string& text = it->second;
-    text.resize(line.bytes().size());
-    text.resize(DecodeInto(line, text.data()));
-  }
-  return it->second;
+  if (const std::u16string_view* kept = texts_.Find(line.bytes().data())) return *kept;
+  char16_t* room = texts_.Room(line.bytes().size());
+  return texts_.KeepWritten(line.bytes().data(), DecodeInto(line, room));
+}
+
+const std::u16string_view* SourceFile::KeptText(const SourceLine& line) const {
+  // The text of a line as read is its bytes decoded, kept or not: no need
+  // to look it up.
+  if (lines_decode_ && IsOriginal(line)) return nullptr;
+  return texts_.Find(line.bytes().data());
 }
 
 std::u16string_view SourceFile::Peek(const SourceLine& line, std::u16string& scratch) const {
   if (line.bytes().empty()) return {};
-  if (!texts_.empty()) {
-    auto it = texts_.find(line.bytes().data());
-    if (it != texts_.end()) return it->second;
-  }
+  if (const std::u16string_view* kept = KeptText(line)) return *kept;
   if (scratch.size() < line.bytes().size()) scratch.resize(line.bytes().size());
   return std::u16string_view(scratch.data(), DecodeInto(line, scratch.data()));
+}
+
+void SourceFile::AppendText(const SourceLine& line, std::u16string& out) const {
+  if (line.bytes().empty()) return;
+  if (const std::u16string_view* kept = KeptText(line)) {
+    out.append(*kept);
+    return;
+  }
+  const size_t at = out.size();
+  out.resize(at + line.bytes().size());
+  out.resize(at + DecodeInto(line, out.data() + at));
+}
+
+namespace {
+
+// Lines start at addresses with no pattern in their low bits: the product
+// spreads them over the table.
+size_t SlotFor(const char* key, size_t mask) {
+  const uint64_t h =
+      static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+  return static_cast<size_t>(h ^ (h >> 32)) & mask;
+}
+
+// Small texts share blocks of this many units; a longer one gets its own.
+constexpr size_t kTextBlockUnits = 16384;
+
+}  // namespace
+
+const std::u16string_view* SourceFile::TextStore::Find(const char* key) const {
+  if (count_ == 0) return nullptr;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = SlotFor(key, mask);; i = (i + 1) & mask) {
+    if (slots_[i].key == key) return &slots_[i].text;
+    if (slots_[i].key == nullptr) return nullptr;
+  }
+}
+
+void SourceFile::TextStore::KeepView(const char* key, std::u16string_view text) {
+  if ((count_ + 1) * 2 > slots_.size()) {
+    std::vector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.key == nullptr) continue;
+      size_t i = SlotFor(slot.key, mask);
+      while (slots_[i].key != nullptr) i = (i + 1) & mask;
+      slots_[i] = slot;
+    }
+  }
+  const size_t mask = slots_.size() - 1;
+  size_t i = SlotFor(key, mask);
+  while (slots_[i].key != nullptr) i = (i + 1) & mask;
+  slots_[i] = Slot{key, text};
+  ++count_;
+}
+
+char16_t* SourceFile::TextStore::Room(size_t units) {
+  if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < units) {
+    const size_t capacity = std::max(kTextBlockUnits, units);
+    blocks_.push_back(Block{std::make_unique<char16_t[]>(capacity), 0, capacity});
+  }
+  Block& block = blocks_.back();
+  return block.data.get() + block.used;
+}
+
+std::u16string_view SourceFile::TextStore::KeepWritten(const char* key, size_t units) {
+  Block& block = blocks_.back();
+  const std::u16string_view text(block.data.get() + block.used, units);
+  block.used += units;
+  KeepView(key, text);
+  return text;
+}
+
+std::u16string_view SourceFile::TextStore::Keep(const char* key, std::u16string_view text) {
+  char16_t* room = Room(text.size());
+  std::copy(text.begin(), text.end(), room);
+  return KeepWritten(key, text.size());
+}
+
+std::u16string_view SourceFile::TextStore::Adopt(std::u16string text) {
+  adopted_.push_back(std::move(text));
+  return adopted_.back();
 }
 
 }  // namespace tolvan::host

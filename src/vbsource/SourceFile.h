@@ -19,7 +19,9 @@
 // read, changed in a few places and written back thus holds little more than
 // its bytes. Since reading a line may keep its text, a SourceFile (and the
 // module over it) is used from one thread at a time, reads included. A
-// SourceFile can be moved but not copied.
+// SourceFile can be moved but not copied. Its buffers are only ever added to:
+// a view of a line's bytes (and the pieces WriteTo hands out) stays valid as
+// long as the file, whatever is edited meanwhile.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +30,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/Cp932Decoder.h"
@@ -100,6 +101,8 @@ class SourceFile {
   // The same without keeping it: the text already kept, or else decoded into
   // `scratch`, valid until `scratch` changes. For scans over every line.
   std::u16string_view Peek(const SourceLine& line, std::u16string& scratch) const;
+  // Appends the line's text to `out`, without keeping it.
+  void AppendText(const SourceLine& line, std::u16string& out) const;
   // New lines of text in CP932 and UTF-8 hold an ASCII character only as
   // the byte of that character, and the first byte of a line is never the
   // second half of a character: what a scan may rule out from the bytes.
@@ -126,6 +129,15 @@ class SourceFile {
     return static_cast<size_t>(line.bytes().data() - bytes_->data());
   }
   std::string_view OriginalEnding(const SourceLine& line) const;
+  // Whether the bytes right after the line's in the bytes as read are its
+  // own line break (so both can be written in one piece).
+  bool FollowedByItsEnding(const SourceLine& line) const {
+    if (!IsOriginal(line)) return false;
+    const std::string_view ending = line.ending();
+    const char* end = line.bytes().data() + line.bytes().size();
+    return static_cast<size_t>(bytes_->data() + bytes_->size() - end) >= ending.size() &&
+           std::string_view(end, ending.size()) == ending;
+  }
   // Where each line of the file as read starts in original_bytes(): found
   // when asked, so that a module that is only read does not pay for it.
   std::vector<size_t> OriginalLineStarts() const;
@@ -138,14 +150,33 @@ class SourceFile {
 
   std::string Serialize() const;
   // The same bytes handed to `sink` piece by piece, with no copy of the
-  // whole file.
+  // whole file. Lines as read that still follow one another, each with the
+  // break it had, lie side by side in the bytes as read: such a run goes out
+  // as one piece, so a module changed in a few places takes a few pieces.
   template <class Sink>
   void WriteTo(Sink&& sink) const {
-    if (has_bom_) sink(std::string_view("\xEF\xBB\xBF"));
+    // The byte-order mark is the start of the bytes as read.
+    const char* run = has_bom_ ? bytes_->data() : nullptr;
+    size_t run_size = has_bom_ ? body_offset_ : 0;
+    auto flush = [&] {
+      if (run_size > 0) sink(std::string_view(run, run_size));
+      run_size = 0;
+    };
     for (const SourceLine& line : lines_) {
-      sink(line.bytes());
-      sink(line.ending());
+      const std::string_view bytes = line.bytes();
+      if (run_size == 0 || run + run_size != bytes.data()) {
+        flush();
+        run = bytes.data();
+      }
+      run_size += bytes.size();
+      if (FollowedByItsEnding(line)) {
+        run_size += line.ending().size();
+      } else {
+        flush();
+        sink(line.ending());
+      }
     }
+    flush();
   }
   // The whole file as it was read.
   const std::string& original_bytes() const { return *bytes_; }
@@ -154,15 +185,56 @@ class SourceFile {
   // Decodes a line of the file as read into `out` (room for bytes().size()
   // units); returns the number of units. Only for CP932 and valid UTF-8.
   size_t DecodeInto(const SourceLine& line, char16_t* out) const;
+  // The text kept for a line that cannot simply be decoded again (a new
+  // line, a line of an encoding decoded whole); nullptr for one that can.
+  const std::u16string_view* KeptText(const SourceLine& line) const;
+
+  // The text of the lines kept, by where their bytes start (every line, new
+  // or as read, starts at its own address): an open-addressing table of
+  // views into blocks of text that never move, so that keeping the text of
+  // every line of a large module costs no allocation per line.
+  class TextStore {
+   public:
+    bool empty() const { return count_ == 0; }
+    // The text kept for `key`, or nullptr.
+    const std::u16string_view* Find(const char* key) const;
+    // Keeps a copy of `text` for `key` (not kept yet).
+    std::u16string_view Keep(const char* key, std::u16string_view text);
+    // Room for `units` units, to decode a text into before KeepWritten();
+    // valid until the next call.
+    char16_t* Room(size_t units);
+    // Keeps the first `units` units written at Room() for `key`.
+    std::u16string_view KeepWritten(const char* key, size_t units);
+    // Takes `text` whole, for KeepView() of its parts.
+    std::u16string_view Adopt(std::u16string text);
+    // Keeps `text` for `key`: a part of an adopted text.
+    void KeepView(const char* key, std::u16string_view text);
+
+   private:
+    struct Slot {
+      const char* key = nullptr;
+      std::u16string_view text;
+    };
+    struct Block {
+      std::unique_ptr<char16_t[]> data;
+      size_t used = 0;
+      size_t capacity = 0;
+    };
+    std::vector<Slot> slots_;  // a power of two of them, at most half in use
+    size_t count_ = 0;
+    // Neither moves what a view points at.
+    std::deque<Block> blocks_;
+    std::deque<std::u16string> adopted_;
+  };
 
   std::vector<SourceLine> lines_;
   std::unique_ptr<std::string> bytes_;   // the file as read
   size_t body_offset_ = 0;               // where its lines start (after a byte-order mark)
   std::deque<std::string> added_bytes_;  // new lines (a deque never moves them)
-  // The text of the lines asked for, by where their bytes start (every line,
-  // new or as read, starts at its own address). A std::u16string in a node
-  // never moves.
-  mutable std::unordered_map<const char*, std::u16string> texts_;
+  mutable TextStore texts_;
+  // The lines as read decode on their own (CP932 and valid UTF-8), so the
+  // text of one is its bytes decoded; otherwise every line's text is kept.
+  bool lines_decode_ = false;
   // CP932 lines decode through a table (null for UTF-8, whose bytes were
   // found valid, and for encodings decoded whole when read).
   mutable std::unique_ptr<Cp932Decoder> cp932_;

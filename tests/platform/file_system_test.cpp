@@ -156,6 +156,71 @@ TEST(ReplaceFile, RemovesOnlyTheTemporariesOfDeadRunsOfOurs) {
   EXPECT_EQ(live.Wait(), 0);
 }
 
+// A module about to be written over is compared with the bytes read a block
+// at a time, on the real disk (blocks of 64 KiB) and through the default of
+// the interface (the file read whole).
+TEST(FileHolds, TellsTheBytesReadFromAnyChange) {
+  std::string big(200000, 'x');
+  for (size_t i = 0; i < big.size(); i += 97) big[i] = '\n';
+  std::string late_change = big;
+  late_change[150000] = 'y';  // in the third block
+  struct Row {
+    const char* name;
+    std::string on_disk;
+    bool holds;
+  };
+  const Row rows[] = {
+      {"the same", big, true},
+      {"one byte changed", late_change, false},
+      {"shorter", big.substr(0, big.size() - 1), false},
+      {"longer", big + "x", false},
+      {"empty", "", false},
+  };
+  TempDir dir;
+  LocalFileSystem local;
+  MemoryFileSystem memory;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteAll(dir / "m.bas", row.on_disk);
+    memory.files()["/s/m.bas"] = row.on_disk;
+    EXPECT_EQ(*FileHolds(local, dir / "m.bas", big), row.holds);
+    EXPECT_EQ(*FileHolds(memory, "/s/m.bas", big), row.holds);
+  }
+  EXPECT_TRUE(*FileHolds(local, dir / "m.bas", ""));
+  Result<bool> missing = FileHolds(local, dir / "gone.bas", big);
+  EXPECT_EQ(missing.code(), StatusCode::kNotFound);
+}
+
+// Content given piece by piece reaches the file whole, small pieces gathered
+// into a few writes rather than one per piece.
+TEST(ReplaceFile, WritesContentGivenInPieces) {
+  MemoryFileSystem memory;
+  FaultyFileSystem fs(memory);
+  std::string want;
+  const FileContent content = [&want](const std::function<void(std::string_view)>& put) {
+    want.clear();
+    const std::string large(100000, 'L');
+    for (int i = 0; i < 20000; ++i) {
+      const std::string line = "line " + std::to_string(i) + "\r\n";
+      put(line);
+      want += line;
+      if (i == 10000) {
+        put(large);
+        want += large;
+      }
+    }
+  };
+  ASSERT_TRUE(ReplaceFile(fs, "/s/m.bas", content).ok());
+  EXPECT_EQ(memory.files()["/s/m.bas"], want);
+  EXPECT_LE(fs.Calls(FileOp::kAppend), 8);
+  // A failed write reports the first failure and leaves the file as it was.
+  fs.FailNth(FileOp::kAppend, 2, ENOSPC);
+  EXPECT_EQ(ReplaceFile(fs, "/s/m.bas", content).message(),
+            std::string("cannot write /s/m.bas: ") + std::strerror(ENOSPC));
+  EXPECT_EQ(memory.files()["/s/m.bas"], want);
+  EXPECT_EQ(memory.files().size(), 1u);
+}
+
 TEST(StatusCodes, TellWhatKindOfFailure) {
   TempDir dir;
   LocalFileSystem fs;

@@ -363,15 +363,43 @@ TEST(FileHostTest, SaveDoesNothingWhenUnmodified) {
 }
 
 TEST(FileHostTest, SaveRefusesAFileChangedOnDisk) {
+  struct Row {
+    const char* name;
+    bool saved_once;  // compared with what the first Save() wrote, not with what was read
+    bool in_place;    // one byte changed, the file written into, rather than replaced
+  };
+  const Row rows[] = {
+      {"replaced", false, false},
+      {"written into", false, true},
+      {"replaced after a save", true, false},
+      {"written into after a save", true, true},
+  };
   ScratchFolder scratch;
   const fs::path path = scratch.Copy("unix/modLf.bas");
-  std::shared_ptr<FileVBE> vbe = MustOpen(path);
-  ASSERT_NE(vbe, nullptr);
-  ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(1, u"' x").ok());
-  ASSERT_TRUE(WriteFileAtomically(PathUtf8(path), "changed\n").ok());
-  EXPECT_EQ(vbe->Save().message(),
-            path.string() + " changed on disk after it was read; it was left as it is");
-  EXPECT_EQ(ReadBytes(path), "changed\n");
+  const std::string before = ReadBytes(path);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_TRUE(WriteFileAtomically(PathUtf8(path), before).ok());
+    std::shared_ptr<FileVBE> vbe = MustOpen(path);
+    ASSERT_NE(vbe, nullptr);
+    ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(1, u"' x").ok());
+    if (row.saved_once) {
+      ASSERT_TRUE(vbe->Save().ok());
+      ASSERT_TRUE(ModuleOf(*vbe)->InsertLines(1, u"' y").ok());
+    }
+    std::string changed = "changed\n";
+    if (row.in_place) {
+      changed = ReadBytes(path);
+      changed[changed.size() / 2] ^= 1;
+      std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+      out.write(changed.data(), static_cast<std::streamsize>(changed.size()));
+    } else {
+      ASSERT_TRUE(WriteFileAtomically(PathUtf8(path), changed).ok());
+    }
+    EXPECT_EQ(vbe->Save().message(),
+              path.string() + " changed on disk after it was read; it was left as it is");
+    EXPECT_EQ(ReadBytes(path), changed);
+  }
 }
 
 TEST(FileHostTest, InsertionsTakeTheFilesOwnLineBreaks) {

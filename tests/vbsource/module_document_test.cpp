@@ -112,6 +112,37 @@ TEST(ModuleDocumentTest, LinesJoinsWithCrLfAndChecksTheRange) {
   EXPECT_EQ(doc.Lines(1, -1).message(), "cannot read -1 lines");
 }
 
+// The whole-module reads decode into one buffer rather than keeping each
+// line's text; they must give what reading line by line gives, for lines as
+// read, new lines, and an encoding whose text is decoded whole.
+TEST(ModuleDocumentTest, WholeModuleReadsAgreeWithLineByLine) {
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::string encoding;
+    std::u16string inserted;
+  };
+  const Row rows[] = {
+      {"CP932", CrLf(kClass), "", u"' \u8868\u793A"},
+      {"UTF-8", CrLf("Sub A()\n  s = \"\xE8\xA1\xA8\"\nEnd Sub\n"), "", u"' \u8868"},
+      {"decoded whole", CrLf("Sub A()\n  s = \"caf\xE9\"\nEnd Sub\n"), "CP1252", u"' caf\u00E9"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ModuleDocument doc = MustParse(row.bytes, row.encoding);
+    ASSERT_TRUE(doc.InsertLines(2, row.inserted + u"\r\n' two").ok());
+    std::u16string joined;
+    for (long i = 1; i <= doc.CountOfLines(); ++i) {
+      if (i > 1) joined += u"\r\n";
+      joined += doc.Line(i);
+    }
+    EXPECT_EQ(*doc.Lines(1, doc.CountOfLines()), joined);
+    std::u16string storage;
+    const std::vector<std::u16string_view> views = doc.FileLineTexts(storage);
+    EXPECT_EQ(U16s(views.begin(), views.end()), doc.FileLineTexts());
+  }
+}
+
 TEST(ModuleDocumentTest, InsertAtLineOneGoesRightAfterTheHeader) {
   ModuleDocument doc = MustParse(CrLf(kClass));
   ASSERT_TRUE(doc.InsertLines(1, u"'Module\r\n'Header").ok());

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "vbsource/SourceFile.h"
 
 namespace tolvan::host {
@@ -199,6 +202,56 @@ TEST(SourceFileTest, FixLineBreaksKeepsAMissingFinalBreakMissing) {
   ends.lines().pop_back();
   ends.FixLineBreaks();
   EXPECT_EQ(ends.Serialize(), "a\n");
+}
+
+// Untouched lines go out as runs of the bytes read, one piece a run; a line
+// that is new, moved or given another break starts a new one.
+TEST(SourceFileTest, WriteToHandsOutRunsOfUntouchedLines) {
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::function<void(SourceFile&)> change;
+    Strings pieces;
+  };
+  const Row rows[] = {
+      {"unchanged, with a byte-order mark",
+       "\xEF\xBB\xBF"
+       "a\r\nb\nc",
+       [](SourceFile&) {},
+       {"\xEF\xBB\xBF"
+        "a\r\nb\nc"}},
+      {"a new line in the middle",
+       "a\r\nb\r\nc\r\n",
+       [](SourceFile& f) { f.lines().insert(f.lines().begin() + 1, *f.MakeLine(u"' \u8868")); },
+       {"a\r\n", "' \x95\x5C", "\r\n", "b\r\nc\r\n"}},
+      {"lines swapped",
+       "a\nb\nc\n",
+       [](SourceFile& f) { std::swap(f.lines()[0], f.lines()[1]); },
+       {"b\n", "a\n", "c\n"}},
+      {"a last line given a break",
+       "a\r\nb",
+       [](SourceFile& f) {
+         f.lines().push_back(*f.MakeLine(u"c"));
+         f.lines()[1].set_ending({});
+         f.lines().back().set_ending({});
+         f.lines()[1].set_ending("\r\n");
+       },
+       {"a\r\nb", "\r\n", "c", ""}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SourceFile file = MustDecode(row.bytes);
+    row.change(file);
+    Strings pieces;
+    file.WriteTo([&pieces](std::string_view piece) { pieces.emplace_back(piece); });
+    std::string joined;
+    for (const std::string& piece : pieces) joined += piece;
+    EXPECT_EQ(joined, file.Serialize());
+    pieces.erase(std::remove(pieces.begin(), pieces.end(), std::string()), pieces.end());
+    Strings want = row.pieces;
+    want.erase(std::remove(want.begin(), want.end(), std::string()), want.end());
+    EXPECT_EQ(pieces, want);
+  }
 }
 
 }  // namespace
