@@ -1,6 +1,11 @@
 #include "platform/Cp932Decoder.h"
 
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/Text.h"
 
@@ -73,8 +78,20 @@ size_t Cp932Decoder::Check(std::string_view bytes) {
   const size_t n = bytes.size();
   size_t i = 0;
   while (i < n) {
-    // Runs of ASCII, 32 bytes at a time, then 8.
+    // Runs of ASCII: to the first byte of 0x80 or above, 16 bytes at a
+    // time where the processor compares 16 at once, else 32, then 8.
     if (ascii_is_ascii_) {
+#if defined(__SSE2__)
+      while (i + 16 <= n) {
+        const unsigned high = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i))));
+        if (high != 0) {
+          i += static_cast<size_t>(std::countr_zero(high));
+          break;
+        }
+        i += 16;
+      }
+#endif
       while (i + 32 <= n) {
         uint64_t w[4];
         std::memcpy(w, src + i, 32);

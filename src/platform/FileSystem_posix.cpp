@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/FileSystemDetail.h"
+#include "platform/LargePages.h"
 
 namespace tolvan {
 namespace fs_detail {
@@ -49,19 +49,6 @@ FileInfo InfoOf(const struct stat& st) {
 }  // namespace
 
 namespace {
-
-// Asks the kernel to back the whole 2 MiB stretches of a large buffer with
-// large pages: each small page of a fresh buffer costs a fault when first
-// written, which on a 40 MB module is most of the time spent reading it.
-// Only advice: nothing changes when it is not taken.
-void AdviseLargePages(char* data, size_t size) {
-  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLarge - 1);
-#ifdef MADV_HUGEPAGE
-  if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
 
 class LocalWritableFile : public WritableFile {
  public:

@@ -144,10 +144,6 @@ bool StartsWithIgnoreCase(std::u16string_view s, std::u16string_view prefix) {
 
 }  // namespace
 
-char16_t FoldChar(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
-
 std::u16string FoldCase(std::u16string_view text) {
   std::u16string out(text);
   for (char16_t& c : out) c = FoldChar(c);

@@ -20,7 +20,9 @@ namespace tolvan::host {
 // Identifiers compare without regard to the case of ASCII letters only: a
 // real module holds both `γa` and `Γa`, two different functions, so no other
 // letter folds.
-char16_t FoldChar(char16_t c);
+inline char16_t FoldChar(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+}
 std::u16string FoldCase(std::u16string_view text);
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
 

@@ -98,6 +98,56 @@ TEST(SourceFileTest, LinesEndWhereEditorsEndThem) {
   }
 }
 
+// The bytes are split 64 at a time, breaks and marks found together: lines
+// of every length, with breaks (a CR LF too) on both sides of a block's
+// edge, split as a byte-by-byte reading splits them.
+TEST(SourceFileTest, SplitsAtEveryPlaceInABlock) {
+  const std::string_view pieces[] = {"a",
+                                     " ",
+                                     "\r",
+                                     "\n",
+                                     "\r\n",
+                                     "_",
+                                     ":",
+                                     "\x95\x5C",
+                                     "\x83\x5F",
+                                     "'",
+                                     "xxxxxxxxxxxxxxxxxxxxxx"};
+  uint32_t seed = 1;
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes;
+    const int length = round % 150;
+    for (int k = 0; k < length; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      bytes += pieces[(seed >> 16) % std::size(pieces)];
+    }
+    SCOPED_TRACE(bytes);
+    SourceFile file = MustDecode(bytes, "CP932");
+    // Byte by byte: CR LF, LF and a lone CR each end a line.
+    std::vector<std::pair<std::string, std::string>> want;
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+      const size_t length =
+          bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n' ? 2 : 1;
+      want.emplace_back(bytes.substr(start, i - start), bytes.substr(i, length));
+      i += length - 1;
+      start = i + 1;
+    }
+    if (start < bytes.size()) want.emplace_back(bytes.substr(start), "");
+    ASSERT_EQ(file.lines().size(), want.size());
+    for (size_t k = 0; k < want.size(); ++k) {
+      const SourceLine& line = file.lines()[k];
+      EXPECT_EQ(line.bytes(), want[k].first) << k;
+      EXPECT_EQ(line.ending(), want[k].second) << k;
+      for (uint8_t mark : {SourceLine::kHighBytes, SourceLine::kUnderscore, SourceLine::kColon}) {
+        EXPECT_EQ(line.holds(mark), (SourceLine::MarksOf(line.bytes()) & mark) != 0) << k;
+      }
+    }
+    EXPECT_EQ(file.Serialize(), bytes);
+  }
+}
+
 TEST(SourceFileTest, NewlineIsTheFirstOneFound) {
   EXPECT_EQ(MustDecode("a\nb\r\n").newline(), "\n");
   EXPECT_EQ(MustDecode("a\r\nb\n").newline(), "\r\n");
