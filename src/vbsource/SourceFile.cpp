@@ -67,20 +67,27 @@ BlockMasks Scan64(const char* p) {
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i underscore = _mm_set1_epi8('_');
   const __m128i colon = _mm_set1_epi8(':');
-  auto bits = [](__m128i v) {
-    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(v)));
+  const __m128i v[4] = {
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)),
+  };
+  // The four 16-bit masks of one test joined into 64 bits, with shifts
+  // the compiler knows.
+  auto join = [&v](auto test) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(test(v[0])))) |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(test(v[1])))) << 16 |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(test(v[2])))) << 32 |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(test(v[3])))) << 48;
   };
   BlockMasks m;
-  for (int k = 0; k < 4; ++k) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    const __m128i is_cr = _mm_cmpeq_epi8(v, cr);
-    const int shift = 16 * k;
-    m.cr |= bits(is_cr) << shift;
-    m.breaks |= bits(_mm_or_si128(is_cr, _mm_cmpeq_epi8(v, lf))) << shift;
-    m.underscore |= bits(_mm_cmpeq_epi8(v, underscore)) << shift;
-    m.colon |= bits(_mm_cmpeq_epi8(v, colon)) << shift;
-    m.high |= bits(v) << shift;
-  }
+  m.cr = join([&](__m128i x) { return _mm_cmpeq_epi8(x, cr); });
+  m.breaks =
+      join([&](__m128i x) { return _mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)); });
+  m.underscore = join([&](__m128i x) { return _mm_cmpeq_epi8(x, underscore); });
+  m.colon = join([&](__m128i x) { return _mm_cmpeq_epi8(x, colon); });
+  m.high = join([](__m128i x) { return x; });
   return m;
 }
 #else
