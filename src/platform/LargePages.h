@@ -13,4 +13,9 @@ namespace tolvan {
 // large pages when they are first written. Call it before writing them.
 void AdviseLargePages(void* data, size_t size);
 
+// Maps the pages of [data, data + size) at once, as one request, rather
+// than a fault for each when first written: for a buffer about to be
+// written whole. Call it after AdviseLargePages.
+void PrefaultPages(void* data, size_t size);
+
 }  // namespace tolvan

@@ -241,6 +241,7 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
   bool continued = false;
   doc.visible_.reserve(n - i + 256);
   AdviseLargePages(doc.visible_.data(), doc.visible_.capacity() * sizeof(uint32_t));
+  PrefaultPages(doc.visible_.data(), doc.visible_.capacity() * sizeof(uint32_t));
   for (size_t k = i; k < n; ++k) {
     // A line continues on the next one only if it holds an underscore.
     if (by_bytes && !(!continued && MayBeAttributeLine(lines[k])) &&
