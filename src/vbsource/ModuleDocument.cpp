@@ -62,41 +62,6 @@ enum class LineClass {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsWordIgnoringCase(std::string_view bytes, std::string_view lower) {
-  if (bytes.size() != lower.size()) return false;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (LowerAscii(bytes[i]) != lower[i]) return false;
-  }
-  return true;
-}
-
-// "End", blanks, then Sub, Function or Property, and nothing after them but
-// blanks and a comment: the bytes of a line (holding no colon or
-// underscore) that ends a procedure. Anything less plain is left to the
-// text.
-bool EndsProcedureByBytes(std::string_view bytes) {
-  size_t i = 0;
-  while (i < bytes.size() && IsBlank(bytes[i])) ++i;
-  if (!IsWordIgnoringCase(bytes.substr(i, 3), "end")) return false;
-  i += 3;
-  if (i == bytes.size() || !IsBlank(bytes[i])) return false;
-  while (i < bytes.size() && IsBlank(bytes[i])) ++i;
-  const size_t word = i;
-  while (i < bytes.size() &&
-         ((bytes[i] >= 'a' && bytes[i] <= 'z') || (bytes[i] >= 'A' && bytes[i] <= 'Z'))) {
-    ++i;
-  }
-  const std::string_view keyword = bytes.substr(word, i - word);
-  if (!IsWordIgnoringCase(keyword, "sub") && !IsWordIgnoringCase(keyword, "function") &&
-      !IsWordIgnoringCase(keyword, "property")) {
-    return false;
-  }
-  while (i < bytes.size() && IsBlank(bytes[i])) ++i;
-  return i == bytes.size() || bytes[i] == '\'';
-}
-
 // A line holds no code when it is blank or starts, after white space, with
 // an apostrophe and holds no underscore (a comment ending in " _" goes on
 // on the next line). A plain statement starts with an ASCII character other
@@ -118,9 +83,9 @@ LineClass ClassOf(const SourceLine& line) {
       return continues ? LineClass::kRead : LineClass::kNoCode;
     case 'E':
     case 'e':
-      return !continues && !line.holds(SourceLine::kColon) && EndsProcedureByBytes(line.bytes())
-                 ? LineClass::kEndOfProcedure
-                 : LineClass::kRead;
+      // Told when the line was read, while its bytes were at hand.
+      return line.holds(SourceLine::kEndsProcedure) ? LineClass::kEndOfProcedure
+                                                    : LineClass::kRead;
     case '#':
     case 'F':
     case 'f':

@@ -14,6 +14,7 @@
 #include "platform/Cp932Decoder.h"
 #include "platform/LargePages.h"
 #include "platform/Text.h"
+#include "vbsource/VbSyntax.h"
 
 namespace tolvan::host {
 namespace {
@@ -275,6 +276,8 @@ Status BreaksNotKept(const std::string& display_name, const std::string& encodin
 }
 
 }  // namespace
+
+bool SourceLine::EndsProcedure(std::string_view bytes) { return EndsProcedureByBytes(bytes); }
 
 uint8_t SourceLine::MarksOf(std::string_view bytes) {
   uint8_t marks = 0;

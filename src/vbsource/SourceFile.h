@@ -45,19 +45,28 @@ class SourceLine {
   static constexpr uint8_t kHighBytes = 1;   // a byte of 0x80 or above
   static constexpr uint8_t kUnderscore = 2;  // '_' (in CP932 also a second byte)
   static constexpr uint8_t kColon = 4;       // ':'
+  // End Sub, End Function or End Property alone, a comment after it at
+  // most (EndsProcedureByBytes): told while the line's bytes are at hand,
+  // since a scan of a large module's procedures would otherwise come back
+  // to the bytes of every End line.
+  static constexpr uint8_t kEndsProcedure = 8;
   static uint8_t MarksOf(std::string_view bytes);
 
   SourceLine() = default;
   // `bytes` must be shorter than 4 GiB; `ending` one of "\r\n", "\n", "\r", "".
   SourceLine(std::string_view bytes, std::string_view ending)
       : SourceLine(bytes, ending, MarksOf(bytes)) {}
-  // The same with the marks of `bytes` (MarksOf) already known.
+  // The same with the marks of `bytes` (MarksOf) already known; the mark
+  // kEndsProcedure is found here.
   SourceLine(std::string_view bytes, std::string_view ending, uint8_t marks)
       : data_(bytes.data()),
         size_(static_cast<uint32_t>(bytes.size())),
         marks_(marks),
         lead_(LeadOf(bytes)) {
     set_ending(ending);
+    if ((lead_ | 0x20) == 'e' && !(marks & (kUnderscore | kColon)) && EndsProcedure(bytes)) {
+      marks_ |= kEndsProcedure;
+    }
   }
   // The line's bytes without its line break.
   std::string_view bytes() const { return {data_, size_}; }
@@ -89,6 +98,7 @@ class SourceLine {
   uint8_t ending_ = kNoBreak;
   uint8_t marks_ = 0;
   uint8_t lead_ = 0;
+  static bool EndsProcedure(std::string_view bytes);
   static uint8_t LeadOf(std::string_view bytes) {
     for (const char c : bytes) {
       if (c != ' ' && c != '\t') return static_cast<uint8_t>(c);
@@ -128,6 +138,9 @@ class SourceFile {
   std::u16string_view Text(const SourceLine& line) const;
   // The same without keeping it: the text already kept, or else decoded into
   // `scratch`, valid until `scratch` changes. For scans over every line.
+  // Peek only reads the file (the CP932 tables every line as read needs
+  // were filled when the file was checked): two threads may peek at once
+  // while nothing changes the file.
   std::u16string_view Peek(const SourceLine& line, std::u16string& scratch) const;
   // Appends the line's text to `out`, without keeping it.
   void AppendText(const SourceLine& line, std::u16string& out) const;

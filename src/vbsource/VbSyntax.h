@@ -29,6 +29,11 @@ bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
 // A line ending in " _" (or a lone "_") continues on the next line; this holds
 // for comments too, which makes the next line part of the comment.
 bool ContinuesOnNextLine(std::u16string_view line);
+// "End", blanks, then Sub, Function or Property, and nothing after them but
+// blanks and a comment: the bytes (CP932 or UTF-8) of a line that holds no
+// colon or underscore and ends a procedure. Anything less plain is left to
+// the text.
+bool EndsProcedureByBytes(std::string_view bytes);
 
 // The code of a (logical) line without its comment (an apostrophe outside a
 // string literal, or a Rem statement) and without surrounding white space.
