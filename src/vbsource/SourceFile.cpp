@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,6 +27,11 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kLf = "\n";
 
 constexpr std::string_view kCr = "\r";
+
+// A module of this many bytes or more is checked for CP932 on a thread of
+// its own while its lines are split: a millisecond or so a few megabytes,
+// against the few dozen microseconds a thread takes to start.
+constexpr size_t kCheckAside = size_t{1} << 20;
 
 // The first CR or LF at or after `pos`, or `end`. Lines are short, so a
 // word of eight bytes is looked at at a time rather than calling memchr
@@ -344,20 +352,37 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
     }
   }
 
-  if (!SplitBytes(body, file.lines_)) return LineTooLong(display_name);
   file.ascii_compatible_ = valid_utf8 || IsCp932Name(file.encoding_);
-  if (valid_utf8) {
-    // Valid as a whole, so each line decodes: nothing to check.
-  } else if (file.ascii_compatible_) {
+  const bool cp932 = !valid_utf8 && file.ascii_compatible_;
+  if (cp932) {
     Result<std::unique_ptr<Cp932Decoder>> made = Cp932Decoder::Create();
     if (!made) return Status::Error(display_name + ": " + made.message());
     file.cp932_ = std::move(*made);
-    // Every line is checked now, so that a bad byte is reported when the
-    // file is read and not in the middle of a command. The bytes are checked
-    // whole (a first byte before a line break is as wrong as one at the end
-    // of a line); only when that fails, line by line, to name the line.
+  }
+  // Every CP932 line is checked now, so that a bad byte is reported when the
+  // file is read and not in the middle of a command. The bytes are checked
+  // whole (a first byte before a line break is as wrong as one at the end
+  // of a line); only when that fails, line by line, to name the line. A
+  // large module is checked on a second thread while its lines are split.
+  bool valid = true;
+  {
+    std::optional<std::thread> checker;
+    if (cp932 && body.size() >= kCheckAside) {
+      try {
+        checker.emplace([&] { valid = file.cp932_->Check(body) == std::string_view::npos; });
+      } catch (const std::system_error&) {
+        // No thread to be had: checked below, on this one.
+      }
+    }
+    const bool split = SplitBytes(body, file.lines_);
+    if (checker) checker->join();
+    if (!split) return LineTooLong(display_name);
+    if (cp932 && !checker) valid = file.cp932_->Check(body) == std::string_view::npos;
+  }
+  if (valid_utf8) {
+    // Valid as a whole, so each line decodes: nothing to check.
+  } else if (cp932) {
     std::u16string scratch;
-    const bool valid = file.cp932_->Check(body) == std::string_view::npos;
     for (size_t i = 0; !valid && i < file.lines_.size(); ++i) {
       const std::string_view bytes = file.lines_[i].bytes();
       if (scratch.size() < bytes.size()) scratch.resize(bytes.size());
