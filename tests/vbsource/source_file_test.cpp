@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "vbsource/SourceFile.h"
+#include "vbsource/VbSyntax.h"
 
 namespace tolvan::host {
 namespace {
@@ -148,6 +149,42 @@ TEST(SourceFileTest, SplitsAtEveryPlaceInABlock) {
   }
 }
 
+// A line is marked as ending a procedure when read, from its bytes alone;
+// the mark agrees with reading its text, and anything less plain than
+// End Sub/Function/Property and a comment is left to the text.
+TEST(SourceFileTest, MarksLinesThatPlainlyEndAProcedure) {
+  const struct {
+    std::string_view bytes;
+    bool marked;
+  } rows[] = {
+      {"End Sub", true},
+      {"  end  FUNCTION ' x", true},
+      {"\tEnd\tProperty", true},
+      {"End Function'x", true},
+      {"End Sub ' \x83\x52\x83\x81\x83\x93\x83\x67", true},
+      {"End If", false},
+      {"End Subx", false},
+      {"Ending Sub", false},
+      {"End", false},
+      {"End Sub x", false},
+      // Left to the text: a colon may start another statement, an
+      // underscore may continue the line.
+      {"End Sub: x = 1", false},
+      {"End Sub _", false},
+  };
+  std::string bytes;
+  for (const auto& row : rows) bytes.append(row.bytes).append("\r\n");
+  SourceFile file = MustDecode(bytes, "CP932");
+  ASSERT_EQ(file.lines().size(), std::size(rows));
+  for (size_t k = 0; k < std::size(rows); ++k) {
+    const SourceLine& line = file.lines()[k];
+    EXPECT_EQ(line.holds(SourceLine::kEndsProcedure), rows[k].marked) << rows[k].bytes;
+    if (!line.holds(SourceLine::kColon) && !line.holds(SourceLine::kUnderscore)) {
+      EXPECT_EQ(rows[k].marked, EndsProcedure(file.Text(line))) << rows[k].bytes;
+    }
+  }
+}
+
 TEST(SourceFileTest, NewlineIsTheFirstOneFound) {
   EXPECT_EQ(MustDecode("a\nb\r\n").newline(), "\n");
   EXPECT_EQ(MustDecode("a\r\nb\n").newline(), "\r\n");
@@ -203,6 +240,14 @@ constexpr const char* kUtf16Refusal =
     "bytes CR LF)";
 #endif
 
+// A module of more than a megabyte, whose bytes are checked while its
+// lines are split, with a bad byte on its last line.
+std::string LargeModuleWithBadByte() {
+  std::string bytes;
+  for (int k = 0; k < 50000; ++k) bytes += "    x = 1 ' \x83\x52\x83\x81\x83\x93\x83\x67\r\n";
+  return bytes + "x\x85\r\n";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, RefusalTest,
     ::testing::Values(
@@ -212,6 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A lead byte whose second byte is the line break.
         RefusalRow{"LeadByteAtLineEnd", "a\x83\r\nb\r\n", "",
                    "m.bas: line 1: the text is not valid CP932 (byte 0x83 at offset 1)"},
+        RefusalRow{"BadByteInALargeModule", LargeModuleWithBadByte(), "",
+                   "m.bas: line 50001: the text is not valid CP932 (byte 0x85 at offset 1)"},
         RefusalRow{"BomButNotUtf8", "\xEF\xBB\xBFok\n\xFFno\n", "",
                    "m.bas: line 2: the file starts with a UTF-8 byte-order mark but this line "
                    "is not valid UTF-8"},
