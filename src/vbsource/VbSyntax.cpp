@@ -193,6 +193,8 @@ CodeScan ScanCode(std::u16string_view line) {
     bool in_string = false;
     for (; i < n; ++i) {
       const char16_t c = line[i];
+      // Letters and most else lie above all three.
+      if (c > u':') continue;
       if (c == u'"') {
         // A doubled quote closes and at once reopens the literal, which is
         // what it means.
