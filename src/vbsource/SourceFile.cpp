@@ -354,22 +354,28 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
 
   file.ascii_compatible_ = valid_utf8 || IsCp932Name(file.encoding_);
   const bool cp932 = !valid_utf8 && file.ascii_compatible_;
-  if (cp932) {
-    Result<std::unique_ptr<Cp932Decoder>> made = Cp932Decoder::Create();
-    if (!made) return Status::Error(display_name + ": " + made.message());
-    file.cp932_ = std::move(*made);
-  }
   // Every CP932 line is checked now, so that a bad byte is reported when the
   // file is read and not in the middle of a command. The bytes are checked
   // whole (a first byte before a line break is as wrong as one at the end
   // of a line); only when that fails, line by line, to name the line. A
-  // large module is checked on a second thread while its lines are split.
+  // large module is checked, the decoder made first, on a second thread
+  // while its lines are split.
   bool valid = true;
+  Status made = Status::Ok();
+  auto check = [&] {
+    Result<std::unique_ptr<Cp932Decoder>> decoder = Cp932Decoder::Create();
+    if (!decoder) {
+      made = Status::Error(display_name + ": " + decoder.message());
+      return;
+    }
+    file.cp932_ = std::move(*decoder);
+    valid = file.cp932_->Check(body) == std::string_view::npos;
+  };
   {
     std::optional<std::thread> checker;
     if (cp932 && body.size() >= kCheckAside) {
       try {
-        checker.emplace([&] { valid = file.cp932_->Check(body) == std::string_view::npos; });
+        checker.emplace(check);
       } catch (const std::system_error&) {
         // No thread to be had: checked below, on this one.
       }
@@ -377,8 +383,9 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
     const bool split = SplitBytes(body, file.lines_);
     if (checker) checker->join();
     if (!split) return LineTooLong(display_name);
-    if (cp932 && !checker) valid = file.cp932_->Check(body) == std::string_view::npos;
+    if (cp932 && !checker) check();
   }
+  if (!made) return made;
   if (valid_utf8) {
     // Valid as a whole, so each line decodes: nothing to check.
   } else if (cp932) {
