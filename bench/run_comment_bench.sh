@@ -54,6 +54,12 @@ for lines in 100000 1000000; do
   cp "$m" "$m.orig"
   $paired --before-a "cp $m.orig $m" "comment (writes the file) vs cat" \
     "$tolvan comment $m --line $line $now" "cat $m.orig"
+  # What writing the file costs by itself: a copy of it written over an
+  # older one and flushed to the disk, as the command's atomic save does
+  # (cat writes no file).
+  $paired --before-a "cp $m.orig $m" --before-b "cp $m.orig $m.copy" \
+    "comment (writes the file) vs dd conv=fsync (a copy flushed)" \
+    "$tolvan comment $m --line $line $now" "dd if=$m.orig of=$m.copy bs=1M conv=fsync status=none"
 done
 
 if [[ " $parts " == *" review "* ]]; then
