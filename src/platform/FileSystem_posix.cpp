@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/FileSystemDetail.h"
+#include "platform/LargePages.h"
 
 namespace tolvan {
 namespace fs_detail {
@@ -49,19 +49,6 @@ FileInfo InfoOf(const struct stat& st) {
 }  // namespace
 
 namespace {
-
-// Asks the kernel to back the whole 2 MiB stretches of a large buffer with
-// large pages: each small page of a fresh buffer costs a fault when first
-// written, which on a 40 MB module is most of the time spent reading it.
-// Only advice: nothing changes when it is not taken.
-void AdviseLargePages(char* data, size_t size) {
-  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLarge - 1);
-#ifdef MADV_HUGEPAGE
-  if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
 
 class LocalWritableFile : public WritableFile {
  public:
@@ -169,18 +156,33 @@ Result<std::string> LocalFileSystem::ReadFile(const std::string& path, size_t li
   Descriptor file;
   Result<size_t> size = OpenRegular(*this, path, limit, file);
   if (!size) return size.status();
+  // Read straight into the string, sized once from the file's size (one
+  // byte more, to see the end without growing it): a large module is then
+  // neither copied from a block buffer nor grown by doubling. A file that
+  // grows while being read (or reports no size, as files of /proc do) grows
+  // the string, bounded by `limit`.
   std::string bytes;
-  // Grown once rather than by doubling: a large module would otherwise be
-  // copied and faulted in several times over.
-  if (*size > 0) {
-    bytes.reserve(*size + 1);
-    AdviseLargePages(bytes.data(), bytes.capacity());
+  // The memory is offered large pages before it is first touched.
+  bytes.reserve(std::max<size_t>(*size + 1, 4096));
+  AdviseLargePages(bytes.data(), bytes.capacity());
+  PrefaultPages(bytes.data(), bytes.capacity());
+  bytes.resize(bytes.capacity());
+  size_t total = 0;
+  while (true) {
+    if (total == bytes.size()) {
+      if (total > limit) return TooLarge(path, limit);
+      bytes.resize(bytes.size() > limit / 2 ? limit + 1 : bytes.size() * 2);
+    }
+    const ssize_t n = ::read(file.fd, bytes.data() + total, bytes.size() - total);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return SysError("read", path, errno);
+    }
+    if (n == 0) break;
+    total += static_cast<size_t>(n);
   }
-  Status s = ReadBlocks(file, path, limit, [&bytes](std::string_view block) {
-    bytes.append(block);
-    return true;
-  });
-  if (!s) return s;
+  if (total > limit) return TooLarge(path, limit);
+  bytes.resize(total);
   return bytes;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "platform/LargePages.h"
 #include "platform/Text.h"
 #include "vbsource/VbSyntax.h"
 
@@ -33,18 +34,78 @@ bool OpensMdiForm(std::u16string_view line) {
 // one starts, after white space, with "Attribute". The first byte of a line
 // is never the second byte of a character, and any non-ASCII byte may be
 // white space (U+3000). Indented code is thus ruled out without decoding.
-bool MayBeAttributeLine(std::string_view bytes) {
-  for (const char b : bytes) {
-    const unsigned char c = static_cast<unsigned char>(b);
-    if (c == ' ' || c == '\t' || c == '\v' || c == '\f') continue;
-    return c >= 0x80 || c == 'A' || c == 'a';
+bool MayBeAttributeLine(const SourceLine& line) {
+  unsigned char c = static_cast<unsigned char>(line.lead());
+  if (c == '\v' || c == '\f') {
+    for (const char b : line.bytes()) {
+      c = static_cast<unsigned char>(b);
+      if (c != ' ' && c != '\t' && c != '\v' && c != '\f') break;
+    }
+    if (c == ' ' || c == '\t' || c == '\v' || c == '\f') return false;
   }
-  return false;
+  return c >= 0x80 || c == 'A' || c == 'a';
 }
 
-// A line continues on the next one only if it holds an underscore; in CP932
-// the byte 0x5F may also be a second byte, which only costs a closer look.
-bool MayContinue(std::string_view bytes) { return bytes.find('_') != std::string_view::npos; }
+// What the procedure index needs to know of a code line, told from its
+// bytes (CP932 or UTF-8) where they suffice.
+enum class LineClass {
+  // Blank, or a comment that does not continue: the line holds no code.
+  kNoCode,
+  // One statement of code that no procedure, Enum or Type starts or ends
+  // with, that is no #-directive and does not continue.
+  kPlainStatement,
+  // End Sub, End Function or End Property alone (a comment may follow).
+  kEndOfProcedure,
+  // Anything else: the text must be read.
+  kRead,
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// A line holds no code when it is blank or starts, after white space, with
+// an apostrophe and holds no underscore (a comment ending in " _" goes on
+// on the next line). A plain statement (IsPlainStatement, told here from
+// the line's lead byte and marks) starts with an ASCII character other
+// than white space, an apostrophe, and the first letters of Rem, End,
+// Public, Private, Friend, Function, Static, Sub and Property, and holds
+// neither a colon nor an underscore. The first byte of a line is never the
+// second byte of a CP932 character, and neither are white space, the
+// apostrophe and the colon; 0x5F may be, which only costs a closer look.
+LineClass ClassOf(const SourceLine& line) {
+  const char lead = line.lead();
+  const bool continues = line.holds(SourceLine::kUnderscore);
+  switch (lead) {
+    case '\0': {
+      const std::string_view bytes = line.bytes();
+      return std::all_of(bytes.begin(), bytes.end(), IsBlank) ? LineClass::kNoCode
+                                                              : LineClass::kRead;
+    }
+    case '\'':
+      return continues ? LineClass::kRead : LineClass::kNoCode;
+    case 'E':
+    case 'e':
+      // Told when the line was read, while its bytes were at hand.
+      return line.holds(SourceLine::kEndsProcedure) ? LineClass::kEndOfProcedure
+                                                    : LineClass::kRead;
+    case '#':
+    case 'F':
+    case 'f':
+    case 'P':
+    case 'p':
+    case 'R':
+    case 'r':
+    case 'S':
+    case 's':
+    case '\v':
+    case '\f':
+      return LineClass::kRead;
+    default:
+      break;
+  }
+  if (static_cast<unsigned char>(lead) >= 0x80) return LineClass::kRead;
+  return continues || line.holds(SourceLine::kColon) ? LineClass::kRead
+                                                     : LineClass::kPlainStatement;
+}
 
 // Splits an inserted text into lines as a module's bytes are split when
 // read: CR LF, LF and a lone CR each end a line, and whatever follows the
@@ -96,6 +157,8 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
   doc.display_name_ = display_name;
   std::vector<SourceLine>& lines = doc.file_.lines();
   const size_t n = lines.size();
+  // Line numbers are kept in 32 bits (a module file is at most 256 MiB).
+  if (n >= UINT32_MAX) return Status::Error(display_name + ": too many lines for a module");
 
   // Lines are looked at through scratch buffers: a scan over the whole
   // module keeps no text.
@@ -143,12 +206,15 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
   const bool by_bytes = source.ascii_compatible();
   bool continued = false;
   doc.visible_.reserve(n - i + 256);
+  AdviseLargePages(doc.visible_.data(), doc.visible_.capacity() * sizeof(uint32_t));
+  PrefaultPages(doc.visible_.data(), doc.visible_.capacity() * sizeof(uint32_t));
   for (size_t k = i; k < n; ++k) {
-    if (by_bytes && !(!continued && MayBeAttributeLine(lines[k].bytes())) &&
-        !MayContinue(lines[k].bytes())) {
+    // A line continues on the next one only if it holds an underscore.
+    if (by_bytes && !(!continued && MayBeAttributeLine(lines[k])) &&
+        !lines[k].holds(SourceLine::kUnderscore)) {
       lines[k].hidden = false;
       continued = false;
-      doc.visible_.push_back(k);
+      doc.visible_.push_back(static_cast<uint32_t>(k));
       continue;
     }
     const std::u16string_view text = source.Peek(lines[k], scratch);
@@ -156,7 +222,7 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
     continued = !lines[k].hidden && ContinuesOnNextLine(text);
     // A module name below some other line (a file edited by hand).
     if (lines[k].hidden && !doc.module_name_) doc.module_name_ = ModuleNameAttribute(text);
-    if (!lines[k].hidden) doc.visible_.push_back(k);
+    if (!lines[k].hidden) doc.visible_.push_back(static_cast<uint32_t>(k));
   }
   return doc;
 }
@@ -244,7 +310,7 @@ void ModuleDocument::RebuildView() {
   visible_.clear();
   visible_.reserve(lines.size() + 256);
   for (size_t k = 0; k < lines.size(); ++k) {
-    if (!lines[k].hidden) visible_.push_back(k);
+    if (!lines[k].hidden) visible_.push_back(static_cast<uint32_t>(k));
   }
   index_.reset();
 }
@@ -299,9 +365,9 @@ Status ModuleDocument::InsertLines(long line, std::u16string_view text) {
   // shifts rather than being rebuilt, which matters in a 100,000-line module.
   file_.FixLineBreaks(at == 0 ? 0 : at - 1, at + fresh.size());
   auto pos = std::lower_bound(visible_.begin(), visible_.end(), at);
-  for (auto it = pos; it != visible_.end(); ++it) *it += fresh.size();
-  std::vector<size_t> added(fresh.size());
-  for (size_t k = 0; k < added.size(); ++k) added[k] = at + k;
+  for (auto it = pos; it != visible_.end(); ++it) *it += static_cast<uint32_t>(fresh.size());
+  std::vector<uint32_t> added(fresh.size());
+  for (size_t k = 0; k < added.size(); ++k) added[k] = static_cast<uint32_t>(at + k);
   visible_.insert(pos, added.begin(), added.end());
   index_.reset();
   ++edit_count_;
@@ -420,16 +486,32 @@ size_t ModuleDocument::AfterDeclaration(long last_code_line) const {
 
 const ProcedureIndex& ModuleDocument::Index() const {
   if (!index_) {
-    // Every code line is scanned once; none is kept as text.
+    // Every code line is scanned once; none is kept as text, and most are
+    // passed over from their bytes without being decoded.
+    const long count = CountOfLines();
+    ProcedureIndex::SkipLines skip;
+    if (file_.ascii_compatible()) {
+      skip = [this, count](long line, bool in_procedure) {
+        ProcedureIndex::Skipped skipped;
+        for (long k = line; k <= count; ++k) {
+          const LineClass c = ClassOf(CodeLine(k));
+          if (c == LineClass::kNoCode) {
+            ++skipped.lines;
+          } else if (c == LineClass::kPlainStatement && in_procedure) {
+            ++skipped.lines;
+            skipped.statements = true;
+          } else {
+            skipped.then_ends = c == LineClass::kEndOfProcedure && in_procedure;
+            break;
+          }
+        }
+        return skipped;
+      };
+    }
     index_ = ProcedureIndex::Build(
-        static_cast<long>(visible_.size()),
-        [this](long line, std::u16string& scratch) {
-          return file_.Peek(file_.lines()[visible_[static_cast<size_t>(line - 1)]], scratch);
-        },
-        [this, by_bytes = file_.ascii_compatible()](long line) {
-          return by_bytes &&
-                 IsPlainStatement(file_.lines()[visible_[static_cast<size_t>(line - 1)]].bytes());
-        });
+        count,
+        [this](long line, std::u16string& scratch) { return file_.Peek(CodeLine(line), scratch); },
+        skip);
   }
   return *index_;
 }

@@ -13,6 +13,7 @@
 // or stay where they were when there is none.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -139,8 +140,10 @@ class ModuleDocument {
 
   SourceFile file_;
   std::string display_name_;
-  size_t header_count_ = 0;      // file lines of the hidden header
-  std::vector<size_t> visible_;  // code line - 1 -> file line index
+  size_t header_count_ = 0;  // file lines of the hidden header
+  // Code line - 1 -> file line index; four bytes a line, as a module of a
+  // million lines holds one for nearly every line.
+  std::vector<uint32_t> visible_;
   std::optional<std::u16string> module_name_;
   bool is_mdi_form_ = false;
   long edit_count_ = 0;

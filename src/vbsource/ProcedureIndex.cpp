@@ -42,8 +42,7 @@ ProcedureIndex ProcedureIndex::Build(const std::vector<std::u16string_view>& lin
   });
 }
 
-ProcedureIndex ProcedureIndex::Build(long count, const LineSource& line_at,
-                                     const PlainLine& plain) {
+ProcedureIndex ProcedureIndex::Build(long count, const LineSource& line_at, const SkipLines& skip) {
   ProcedureIndex index;
   // The line being read lives in `scratch`; the lines looked at besides it
   // (continuations, and back over a procedure without an End) in `other`.
@@ -61,11 +60,21 @@ ProcedureIndex ProcedureIndex::Build(long count, const LineSource& line_at,
   index.procedures_.reserve(static_cast<size_t>(count / 20 + 16));
 
   for (long first = 1; first <= count;) {
-    // Most lines of a procedure change nothing but the #Else just seen.
-    if (open && plain && plain(first)) {
-      after_alternative = false;
-      ++first;
-      continue;
+    // A line without code changes nothing; most lines of a procedure change
+    // nothing but the #Else just seen.
+    if (skip) {
+      const Skipped skipped = skip(first, open);
+      if (skipped.statements) after_alternative = false;
+      first += skipped.lines;
+      if (skipped.then_ends && open && first <= count) {
+        index.procedures_.back().end_line = first;
+        boundary = first;
+        open = false;
+        after_alternative = false;
+        ++first;
+        continue;
+      }
+      if (skipped.lines > 0) continue;
     }
     // Gather one logical line: continuation lines are joined, the space
     // before each " _" kept.
@@ -152,12 +161,6 @@ ProcedureIndex ProcedureIndex::Build(long count, const LineSource& line_at,
     }
     after_alternative = IsConditionalAlternative(code);
   }
-  const std::vector<Procedure>& procs = index.procedures_;
-  index.by_name_.resize(procs.size());
-  for (size_t i = 0; i < procs.size(); ++i) index.by_name_[i] = i;
-  std::stable_sort(index.by_name_.begin(), index.by_name_.end(), [&procs](size_t a, size_t b) {
-    return Compare(procs[a].kind, procs[a].name, procs[b].kind, procs[b].name) < 0;
-  });
   return index;
 }
 
@@ -169,6 +172,25 @@ const Procedure* ProcedureIndex::ProcedureAt(long line) const {
 }
 
 const Procedure* ProcedureIndex::Find(std::u16string_view name, ProcKind kind) const {
+  // The comment command asks for each part of a property at the cursor and
+  // then the procedure's start and declaration: passes over the procedures
+  // for those, sorting them only for a caller that asks more often.
+  constexpr int kLinearFinds = 8;
+  if (by_name_.size() != procedures_.size() && ++finds_ <= kLinearFinds) {
+    for (const Procedure& p : procedures_) {
+      if (p.kind == kind && Compare(p.kind, p.name, kind, name) == 0) return &p;
+    }
+    return nullptr;
+  }
+  if (by_name_.size() != procedures_.size()) {
+    by_name_.resize(procedures_.size());
+    for (size_t i = 0; i < procedures_.size(); ++i) by_name_[i] = i;
+    std::stable_sort(by_name_.begin(), by_name_.end(), [this](size_t a, size_t b) {
+      const Procedure& pa = procedures_[a];
+      const Procedure& pb = procedures_[b];
+      return Compare(pa.kind, pa.name, pb.kind, pb.name) < 0;
+    });
+  }
   auto it = std::lower_bound(by_name_.begin(), by_name_.end(), name, [&](size_t i, auto n) {
     return Compare(procedures_[i].kind, procedures_[i].name, kind, n) < 0;
   });

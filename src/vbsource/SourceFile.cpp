@@ -6,9 +6,18 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "platform/Cp932Decoder.h"
+#include "platform/LargePages.h"
 #include "platform/Text.h"
+#include "vbsource/VbSyntax.h"
 
 namespace tolvan::host {
 namespace {
@@ -18,6 +27,11 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kLf = "\n";
 
 constexpr std::string_view kCr = "\r";
+
+// A module of this many bytes or more is checked for CP932 on a thread of
+// its own while its lines are split: a millisecond or so a few megabytes,
+// against the few dozen microseconds a thread takes to start.
+constexpr size_t kCheckAside = size_t{1} << 20;
 
 // The first CR or LF at or after `pos`, or `end`. Lines are short, so a
 // word of eight bytes is looked at at a time rather than calling memchr
@@ -47,32 +61,209 @@ std::string_view BreakAt(const char* at, const char* end) {
   return at + 1 < end && at[1] == '\n' ? kCrLf : kCr;
 }
 
-// Splits `body` into `lines` (bytes and ending only). CR LF, LF and a lone
-// CR each end a line; 0x85 (NEL in some encodings) stays inside the line.
-// False when a line is 4 GiB long or more (a line holds its length in 32
-// bits).
-bool SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
+// Where the bytes of interest lie in a block of 64: bit i stands for byte i.
+struct BlockMasks {
+  uint64_t breaks = 0;  // CR or LF
+  uint64_t cr = 0;
+  uint64_t underscore = 0;
+  uint64_t colon = 0;
+  uint64_t high = 0;  // 0x80 and above
+};
+
+#if defined(__SSE2__)
+BlockMasks Scan64(const char* p) {
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i underscore = _mm_set1_epi8('_');
+  const __m128i colon = _mm_set1_epi8(':');
+  const __m128i v[4] = {
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)),
+  };
+  // The four 16-bit masks of one test joined into 64 bits, with shifts
+  // the compiler knows.
+  auto join = [&v](auto test) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(test(v[0])))) |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(test(v[1])))) << 16 |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(test(v[2])))) << 32 |
+           static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(test(v[3])))) << 48;
+  };
+  BlockMasks m;
+  m.cr = join([&](__m128i x) { return _mm_cmpeq_epi8(x, cr); });
+  m.breaks =
+      join([&](__m128i x) { return _mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)); });
+  m.underscore = join([&](__m128i x) { return _mm_cmpeq_epi8(x, underscore); });
+  m.colon = join([&](__m128i x) { return _mm_cmpeq_epi8(x, colon); });
+  m.high = join([](__m128i x) { return x; });
+  return m;
+}
+
+#define TOLVAN_SPLIT_AVX2 1
+// The same with 32 bytes a comparison, where the processor has AVX2
+// (chosen when the program runs).
+[[gnu::target("avx2")]] inline uint64_t Join32(int lo, int hi) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(lo)) |
+         static_cast<uint64_t>(static_cast<uint32_t>(hi)) << 32;
+}
+[[gnu::target("avx2")]] inline BlockMasks Scan64Avx2(const char* p) {
+  // (No lambdas here: they would not be compiled for AVX2.)
+  const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  const __m256i cr = _mm256_set1_epi8('\r');
+  const __m256i lf = _mm256_set1_epi8('\n');
+  const __m256i underscore = _mm256_set1_epi8('_');
+  const __m256i colon = _mm256_set1_epi8(':');
+  BlockMasks m;
+  m.cr = Join32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, cr)),
+                _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, cr)));
+  m.breaks = m.cr | Join32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, lf)),
+                           _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, lf)));
+  m.underscore = Join32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, underscore)),
+                        _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, underscore)));
+  m.colon = Join32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, colon)),
+                   _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, colon)));
+  m.high = Join32(_mm256_movemask_epi8(lo), _mm256_movemask_epi8(hi));
+  return m;
+}
+#else
+// Eight bytes a word: the high bit of each byte of `x` that is zero (exact,
+// unlike the shorter test that may also mark the bytes above a zero one).
+uint64_t ZeroBytes(uint64_t x) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+// The high bits of the bytes of a word, one bit a byte, byte 0 first.
+uint64_t ByteBits(uint64_t highs) { return ((highs >> 7) * 0x0102040810204080ull) >> 56; }
+
+BlockMasks Scan64(const char* p) {
+  BlockMasks m;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHighs = 0x8080808080808080ull;
+    for (int k = 0; k < 8; ++k) {
+      uint64_t w;
+      std::memcpy(&w, p + 8 * k, 8);
+      const uint64_t cr = ZeroBytes(w ^ (kOnes * '\r'));
+      const int shift = 8 * k;
+      m.cr |= ByteBits(cr) << shift;
+      m.breaks |= ByteBits(cr | ZeroBytes(w ^ (kOnes * '\n'))) << shift;
+      m.underscore |= ByteBits(ZeroBytes(w ^ (kOnes * '_'))) << shift;
+      m.colon |= ByteBits(ZeroBytes(w ^ (kOnes * ':'))) << shift;
+      m.high |= ByteBits(w & kHighs) << shift;
+    }
+  } else {
+    for (int i = 0; i < 64; ++i) {
+      const uint64_t bit = uint64_t{1} << i;
+      switch (p[i]) {
+        case '\r':
+          m.cr |= bit;
+          m.breaks |= bit;
+          break;
+        case '\n':
+          m.breaks |= bit;
+          break;
+        case '_':
+          m.underscore |= bit;
+          break;
+        case ':':
+          m.colon |= bit;
+          break;
+        default:
+          if (static_cast<unsigned char>(p[i]) >= 0x80) m.high |= bit;
+      }
+    }
+  }
+  return m;
+}
+#endif
+
+// The bits from..to-1 of a block (0 <= from, to <= 64; none when from >= to).
+uint64_t BitRange(size_t from, size_t to) {
+  if (from >= to) return 0;
+  const uint64_t below_to = to >= 64 ? ~uint64_t{0} : (uint64_t{1} << to) - 1;
+  return below_to & ~((uint64_t{1} << from) - 1);
+}
+
+// Splits `body` into `lines`, each with its bytes, its ending and its marks
+// (SourceLine::kHighBytes...). CR LF, LF and a lone CR each end a line; 0x85
+// (NEL in some encodings) stays inside the line. The bytes are looked at 64
+// at a time, breaks and marks found together, so that a module of a million
+// lines is split in one pass with no call per line. False when a line is
+// 4 GiB long or more (a line holds its length in 32 bits).
+template <BlockMasks (*Scan)(const char*)>
+[[gnu::always_inline]] inline bool SplitBytesWith(std::string_view body,
+                                                  std::vector<SourceLine>& lines) {
   lines.clear();
   // One pass: room for lines of some forty bytes, and for what a command
   // inserts, so that a typical module is split without growing the vector.
   lines.reserve(body.size() / 40 + 256);
+  AdviseLargePages(lines.data(), lines.capacity() * sizeof(SourceLine));
   constexpr size_t kLongest = UINT32_MAX;
-  const char* const begin = body.data();
-  const char* const end = begin + body.size();
-  const char* pos = begin;
-  while (pos < end) {
-    const char* at = NextBreak(pos, end);
-    if (at == end) {
-      if (static_cast<size_t>(end - pos) > kLongest) return false;
-      lines.emplace_back(std::string_view(pos, static_cast<size_t>(end - pos)), std::string_view());
-      break;
+  const char* const data = body.data();
+  const size_t n = body.size();
+  size_t line_start = 0;
+  uint8_t marks = 0;
+  uint64_t cr_carried = 0;  // the previous block ended in CR
+  char tail[64];
+  for (size_t base = 0; base < n; base += 64) {
+    const char* block = data + base;
+    if (n - base < 64) {
+      // Zeros are none of the bytes looked for.
+      std::memset(tail, 0, sizeof tail);
+      std::memcpy(tail, block, n - base);
+      block = tail;
     }
-    if (static_cast<size_t>(at - pos) > kLongest) return false;
-    const std::string_view ending = BreakAt(at, end);
-    lines.emplace_back(std::string_view(pos, static_cast<size_t>(at - pos)), ending);
-    pos = at + ending.size();
+    const BlockMasks m = Scan(block);
+    // An LF right after a CR is part of that CR's break.
+    const uint64_t lf = m.breaks & ~m.cr;
+    uint64_t breaks = m.breaks & ~(lf & (m.cr << 1 | cr_carried));
+    cr_carried = m.cr >> 63;
+    auto mark = [&m](uint64_t range) -> uint8_t {
+      return ((m.high & range) ? SourceLine::kHighBytes : 0) |
+             ((m.underscore & range) ? SourceLine::kUnderscore : 0) |
+             ((m.colon & range) ? SourceLine::kColon : 0);
+    };
+    // Where the open line's bytes go on in this block (it may have started
+    // in an earlier one, or start only after a CR LF split between two).
+    size_t from = line_start > base ? line_start - base : 0;
+    while (breaks != 0) {
+      const size_t at = static_cast<size_t>(std::countr_zero(breaks));
+      breaks &= breaks - 1;
+      marks |= mark(BitRange(from, at));
+      const size_t end = base + at;
+      if (end - line_start > kLongest) return false;
+      const std::string_view ending =
+          data[end] == '\n' ? kLf : (end + 1 < n && data[end + 1] == '\n' ? kCrLf : kCr);
+      lines.emplace_back(std::string_view(data + line_start, end - line_start), ending, marks);
+      marks = 0;
+      line_start = end + ending.size();
+      from = at + ending.size();
+    }
+    marks |= mark(BitRange(from, 64));
+  }
+  if (line_start < n) {
+    if (n - line_start > kLongest) return false;
+    lines.emplace_back(std::string_view(data + line_start, n - line_start), std::string_view(),
+                       marks);
   }
   return true;
+}
+
+#if defined(TOLVAN_SPLIT_AVX2)
+[[gnu::target("avx2")]] bool SplitBytesAvx2(std::string_view body,
+                                            std::vector<SourceLine>& lines) {
+  return SplitBytesWith<Scan64Avx2>(body, lines);
+}
+#endif
+
+bool SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
+#if defined(TOLVAN_SPLIT_AVX2)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return SplitBytesAvx2(body, lines);
+#endif
+  return SplitBytesWith<Scan64>(body, lines);
 }
 
 Status LineTooLong(const std::string& display_name) {
@@ -139,6 +330,18 @@ Status BreaksNotKept(const std::string& display_name, const std::string& encodin
 
 }  // namespace
 
+bool SourceLine::EndsProcedure(std::string_view bytes) { return EndsProcedureByBytes(bytes); }
+
+uint8_t SourceLine::MarksOf(std::string_view bytes) {
+  uint8_t marks = 0;
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) marks |= kHighBytes;
+    if (c == '_') marks |= kUnderscore;
+    if (c == ':') marks |= kColon;
+  }
+  return marks;
+}
+
 bool IsUtf8EncodingName(std::string_view name) {
   std::string folded;
   for (char c : name) {
@@ -194,20 +397,44 @@ Result<SourceFile> SourceFile::Decode(std::string bytes, const std::string& enco
     }
   }
 
-  if (!SplitBytes(body, file.lines_)) return LineTooLong(display_name);
   file.ascii_compatible_ = valid_utf8 || IsCp932Name(file.encoding_);
+  const bool cp932 = !valid_utf8 && file.ascii_compatible_;
+  // Every CP932 line is checked now, so that a bad byte is reported when the
+  // file is read and not in the middle of a command. The bytes are checked
+  // whole (a first byte before a line break is as wrong as one at the end
+  // of a line); only when that fails, line by line, to name the line. A
+  // large module is checked, the decoder made first, on a second thread
+  // while its lines are split.
+  bool valid = true;
+  Status made = Status::Ok();
+  auto check = [&] {
+    Result<std::unique_ptr<Cp932Decoder>> decoder = Cp932Decoder::Create();
+    if (!decoder) {
+      made = Status::Error(display_name + ": " + decoder.message());
+      return;
+    }
+    file.cp932_ = std::move(*decoder);
+    valid = file.cp932_->Check(body) == std::string_view::npos;
+  };
+  {
+    std::optional<std::thread> checker;
+    if (cp932 && body.size() >= kCheckAside) {
+      try {
+        checker.emplace(check);
+      } catch (const std::system_error&) {
+        // No thread to be had: checked below, on this one.
+      }
+    }
+    const bool split = SplitBytes(body, file.lines_);
+    if (checker) checker->join();
+    if (!split) return LineTooLong(display_name);
+    if (cp932 && !checker) check();
+  }
+  if (!made) return made;
   if (valid_utf8) {
     // Valid as a whole, so each line decodes: nothing to check.
-  } else if (file.ascii_compatible_) {
-    Result<std::unique_ptr<Cp932Decoder>> made = Cp932Decoder::Create();
-    if (!made) return Status::Error(display_name + ": " + made.message());
-    file.cp932_ = std::move(*made);
-    // Every line is checked now, so that a bad byte is reported when the
-    // file is read and not in the middle of a command. The bytes are checked
-    // whole (a first byte before a line break is as wrong as one at the end
-    // of a line); only when that fails, line by line, to name the line.
+  } else if (cp932) {
     std::u16string scratch;
-    const bool valid = file.cp932_->Check(body) == std::string_view::npos;
     for (size_t i = 0; !valid && i < file.lines_.size(); ++i) {
       const std::string_view bytes = file.lines_[i].bytes();
       if (scratch.size() < bytes.size()) scratch.resize(bytes.size());
@@ -339,13 +566,6 @@ Result<SourceLine> SourceFile::MakeLineWithin(std::u16string_view text, const So
   SourceLine line(added_bytes_.back(), source.ending());
   if (!line.bytes().empty()) texts_.Keep(line.bytes().data(), text);
   return line;
-}
-
-bool SourceFile::IsOriginal(const SourceLine& line) const {
-  if (!bytes_) return false;
-  const std::less_equal<const char*> le;
-  const char* p = line.bytes().data();
-  return le(bytes_->data(), p) && le(p, bytes_->data() + bytes_->size());
 }
 
 std::vector<size_t> SourceFile::OriginalLineStarts() const {

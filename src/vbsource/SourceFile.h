@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -39,11 +40,33 @@ namespace tolvan::host {
 
 class SourceLine {
  public:
+  // What a line's bytes hold, found when the line is made, so that a scan
+  // over a large module can rule lines out without reading them again.
+  static constexpr uint8_t kHighBytes = 1;   // a byte of 0x80 or above
+  static constexpr uint8_t kUnderscore = 2;  // '_' (in CP932 also a second byte)
+  static constexpr uint8_t kColon = 4;       // ':'
+  // End Sub, End Function or End Property alone, a comment after it at
+  // most (EndsProcedureByBytes): told while the line's bytes are at hand,
+  // since a scan of a large module's procedures would otherwise come back
+  // to the bytes of every End line.
+  static constexpr uint8_t kEndsProcedure = 8;
+  static uint8_t MarksOf(std::string_view bytes);
+
   SourceLine() = default;
   // `bytes` must be shorter than 4 GiB; `ending` one of "\r\n", "\n", "\r", "".
   SourceLine(std::string_view bytes, std::string_view ending)
-      : data_(bytes.data()), size_(static_cast<uint32_t>(bytes.size())) {
+      : SourceLine(bytes, ending, MarksOf(bytes)) {}
+  // The same with the marks of `bytes` (MarksOf) already known; the mark
+  // kEndsProcedure is found here.
+  SourceLine(std::string_view bytes, std::string_view ending, uint8_t marks)
+      : data_(bytes.data()),
+        size_(static_cast<uint32_t>(bytes.size())),
+        marks_(marks),
+        lead_(LeadOf(bytes)) {
     set_ending(ending);
+    if ((lead_ | 0x20) == 'e' && !(marks & (kUnderscore | kColon)) && EndsProcedure(bytes)) {
+      marks_ |= kEndsProcedure;
+    }
   }
   // The line's bytes without its line break.
   std::string_view bytes() const { return {data_, size_}; }
@@ -54,6 +77,12 @@ class SourceLine {
            : ending_ == kCrBreak ? std::string_view("\r")
                                  : std::string_view();
   }
+  // Whether the bytes hold any of `marks` (kHighBytes...).
+  bool holds(uint8_t marks) const { return (marks_ & marks) != 0; }
+  // The first byte that is neither a space nor a tab; 0 when there is none
+  // (or when that byte is 0). Kept with the line, so that telling blank,
+  // comment and indented code lines apart need not touch their bytes.
+  char lead() const { return static_cast<char>(lead_); }
   // A break is one of the four.
   void set_ending(std::string_view ending) {
     ending_ = ending.size() == 2  ? kCrLfBreak
@@ -67,6 +96,15 @@ class SourceLine {
   const char* data_ = "";
   uint32_t size_ = 0;
   uint8_t ending_ = kNoBreak;
+  uint8_t marks_ = 0;
+  uint8_t lead_ = 0;
+  static bool EndsProcedure(std::string_view bytes);
+  static uint8_t LeadOf(std::string_view bytes) {
+    for (const char c : bytes) {
+      if (c != ' ' && c != '\t') return static_cast<uint8_t>(c);
+    }
+    return 0;
+  }
 
  public:
   // Declared last, so that it shares the last word with the break: a line
@@ -100,6 +138,9 @@ class SourceFile {
   std::u16string_view Text(const SourceLine& line) const;
   // The same without keeping it: the text already kept, or else decoded into
   // `scratch`, valid until `scratch` changes. For scans over every line.
+  // Peek only reads the file (the CP932 tables every line as read needs
+  // were filled when the file was checked): two threads may peek at once
+  // while nothing changes the file.
   std::u16string_view Peek(const SourceLine& line, std::u16string& scratch) const;
   // Appends the line's text to `out`, without keeping it.
   void AppendText(const SourceLine& line, std::u16string& out) const;
@@ -124,7 +165,12 @@ class SourceFile {
 
   // Whether the line is one of the file as read (not a new one), and then
   // where its bytes start in original_bytes() and the line break it had.
-  bool IsOriginal(const SourceLine& line) const;
+  bool IsOriginal(const SourceLine& line) const {
+    if (!bytes_) return false;
+    const std::less_equal<const char*> le;
+    const char* p = line.bytes().data();
+    return le(bytes_->data(), p) && le(p, bytes_->data() + bytes_->size());
+  }
   size_t OriginalOffset(const SourceLine& line) const {
     return static_cast<size_t>(line.bytes().data() - bytes_->data());
   }
@@ -135,8 +181,12 @@ class SourceFile {
     if (!IsOriginal(line)) return false;
     const std::string_view ending = line.ending();
     const char* end = line.bytes().data() + line.bytes().size();
-    return static_cast<size_t>(bytes_->data() + bytes_->size() - end) >= ending.size() &&
-           std::string_view(end, ending.size()) == ending;
+    if (static_cast<size_t>(bytes_->data() + bytes_->size() - end) < ending.size()) return false;
+    // At most two bytes: compared here rather than through memcmp.
+    for (size_t i = 0; i < ending.size(); ++i) {
+      if (end[i] != ending[i]) return false;
+    }
+    return true;
   }
   // Where each line of the file as read starts in original_bytes(): found
   // when asked, so that a module that is only read does not pay for it.

@@ -142,11 +142,19 @@ bool StartsWithIgnoreCase(std::u16string_view s, std::u16string_view prefix) {
   return s.size() >= prefix.size() && EqualsIgnoreCase(s.substr(0, prefix.size()), prefix);
 }
 
-}  // namespace
+bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
 
-char16_t FoldChar(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsWordIgnoringCase(std::string_view bytes, std::string_view lower) {
+  if (bytes.size() != lower.size()) return false;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (LowerAscii(bytes[i]) != lower[i]) return false;
+  }
+  return true;
 }
+
+}  // namespace
 
 std::u16string FoldCase(std::u16string_view text) {
   std::u16string out(text);
@@ -185,6 +193,8 @@ CodeScan ScanCode(std::u16string_view line) {
     bool in_string = false;
     for (; i < n; ++i) {
       const char16_t c = line[i];
+      // Letters and most else lie above all three.
+      if (c > u':') continue;
       if (c == u'"') {
         // A doubled quote closes and at once reopens the literal, which is
         // what it means.
@@ -356,6 +366,31 @@ std::optional<std::u16string> ModuleNameAttribute(std::u16string_view line) {
         rest.substr(1, close == std::u16string_view::npos ? rest.size() - 1 : close - 1));
   }
   return std::u16string(rest);
+}
+
+// "End", blanks, then Sub, Function or Property, and nothing after them but
+// blanks and a comment: the bytes of a line (holding no colon or
+// underscore) that ends a procedure. Anything less plain is left to the
+// text.
+bool EndsProcedureByBytes(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size() && IsBlankByte(bytes[i])) ++i;
+  if (!IsWordIgnoringCase(bytes.substr(i, 3), "end")) return false;
+  i += 3;
+  if (i == bytes.size() || !IsBlankByte(bytes[i])) return false;
+  while (i < bytes.size() && IsBlankByte(bytes[i])) ++i;
+  const size_t word = i;
+  while (i < bytes.size() &&
+         ((bytes[i] >= 'a' && bytes[i] <= 'z') || (bytes[i] >= 'A' && bytes[i] <= 'Z'))) {
+    ++i;
+  }
+  const std::string_view keyword = bytes.substr(word, i - word);
+  if (!IsWordIgnoringCase(keyword, "sub") && !IsWordIgnoringCase(keyword, "function") &&
+      !IsWordIgnoringCase(keyword, "property")) {
+    return false;
+  }
+  while (i < bytes.size() && IsBlankByte(bytes[i])) ++i;
+  return i == bytes.size() || bytes[i] == '\'';
 }
 
 }  // namespace tolvan::host

@@ -21,13 +21,20 @@ namespace tolvan::host {
 // Identifiers compare without regard to the case of ASCII letters only: a
 // real module holds both `γa` and `Γa`, two different functions, so no other
 // letter folds.
-char16_t FoldChar(char16_t c);
+inline char16_t FoldChar(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+}
 std::u16string FoldCase(std::u16string_view text);
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
 
 // A line ending in " _" (or a lone "_") continues on the next line; this holds
 // for comments too, which makes the next line part of the comment.
 bool ContinuesOnNextLine(std::u16string_view line);
+// "End", blanks, then Sub, Function or Property, and nothing after them but
+// blanks and a comment: the bytes (CP932 or UTF-8) of a line that holds no
+// colon or underscore and ends a procedure. Anything less plain is left to
+// the text.
+bool EndsProcedureByBytes(std::string_view bytes);
 
 // The code of a (logical) line without its comment (an apostrophe outside a
 // string literal, or a Rem statement) and without surrounding white space.

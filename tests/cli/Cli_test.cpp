@@ -192,6 +192,28 @@ TEST_F(CliTest, StdoutPrintsTheResultAndLeavesTheFile) {
   EXPECT_EQ(printed.out, Bytes("modCalc.bas"));
 }
 
+// A module of a few hundred KiB goes out in blocks: the runs of untouched
+// lines before and after the new header, each longer than a block, arrive
+// whole and in order, as the file gets them.
+TEST_F(CliTest, StdoutOfALargeModuleIsWhatTheFileGets) {
+  std::string module = "Attribute VB_Name = \"modLarge\"\r\nOption Explicit\r\n";
+  for (int i = 0; i < 3000; ++i) {
+    module += "Sub P" + std::to_string(i) + "()\r\n    x = " + std::to_string(i) +
+              "  ' \x83\x52\x83\x81\x83\x93\x83\x67\r\nEnd Sub\r\n";
+  }
+  ASSERT_TRUE(WriteFileAtomically(Path("modLarge.bas"), module).ok());
+  const std::vector<std::string> args = {"comment", Path("modLarge.bas"), "--line", "4500",
+                                         "--now",   "2026-12-08"};
+  std::vector<std::string> to_stdout = args;
+  to_stdout.push_back("--stdout");
+  RunResult printed = Tolvan(to_stdout);
+  ASSERT_EQ(printed.status, 0) << printed.err;
+  EXPECT_EQ(Bytes("modLarge.bas"), module);
+  ASSERT_EQ(Tolvan(args).status, 0);
+  EXPECT_GT(printed.out.size(), module.size());
+  EXPECT_EQ(printed.out, Bytes("modLarge.bas"));
+}
+
 TEST_F(CliTest, PatternZeroRunsAndChangesNothing) {
   const std::string before = Bytes("modCalc.bas");
   RunResult r = Tolvan(

@@ -88,6 +88,27 @@ INSTANTIATE_TEST_SUITE_P(
                 "Sub A()\n  x = 1\n\x81\x40"
                 "End Sub\nSub B()\nEnd Sub\n",
                 {u"Sub A()", u"  x = 1", u"\u3000End Sub", u"Sub B()", u"End Sub"}},
+        // Comment and blank lines are passed over from their bytes, in and
+        // out of procedures, unless a comment goes on on the next line.
+        ScanRow{"CommentsBetweenAlternatives",
+                "#If X Then\nPublic Sub A()\n' note\n\t\n#Else\n  ' other\n"
+                "Public Sub A(ByVal b)\n#End If\n  x = 1\nEnd Sub\n",
+                {u"#If X Then", u"Public Sub A()", u"' note", u"\t", u"#Else", u"  ' other",
+                 u"Public Sub A(ByVal b)", u"#End If", u"  x = 1", u"End Sub"}},
+        ScanRow{"CommentGoingOnOnTheNextLine",
+                "' top _\nSub Z()\nSub A()\n  ' note _\nEnd Sub\n  x = 1\nEnd Sub\n"
+                "Sub B(): x = 1: End Sub\n",
+                {u"' top _", u"Sub Z()", u"Sub A()", u"  ' note _", u"End Sub", u"  x = 1",
+                 u"End Sub", u"Sub B(): x = 1: End Sub"}},
+        // End lines told from their bytes, and those that only look alike.
+        ScanRow{"EndLines",
+                "Sub A()\n  x = 1\nend  sub ' done\nFunction B()\n\tEnd\tFunction'x\n"
+                "Property Get C()\nEND PROPERTY\nSub D()\n  End Sub1\n  End\n  End Subs\n"
+                "End Sub: y = 1\nSub F()\nEnd Sub _\n\nSub G()\nEndSub\nEnd Sub\n",
+                {u"Sub A()", u"  x = 1", u"end  sub ' done", u"Function B()", u"\tEnd\tFunction'x",
+                 u"Property Get C()", u"END PROPERTY", u"Sub D()", u"  End Sub1", u"  End",
+                 u"  End Subs", u"End Sub: y = 1", u"Sub F()", u"End Sub _", u"", u"Sub G()",
+                 u"EndSub", u"End Sub"}},
         ScanRow{"RemTabsAndLetterCase",
                 "sub a()\n\tRem x\n\tDim b\n\tfoo\nend sub\nfunction f()\nEND FUNCTION\n",
                 {u"sub a()", u"\tRem x", u"\tDim b", u"\tfoo", u"end sub", u"function f()",

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "vbsource/SourceFile.h"
+#include "vbsource/VbSyntax.h"
 
 namespace tolvan::host {
 namespace {
@@ -98,6 +99,92 @@ TEST(SourceFileTest, LinesEndWhereEditorsEndThem) {
   }
 }
 
+// The bytes are split 64 at a time, breaks and marks found together: lines
+// of every length, with breaks (a CR LF too) on both sides of a block's
+// edge, split as a byte-by-byte reading splits them.
+TEST(SourceFileTest, SplitsAtEveryPlaceInABlock) {
+  const std::string_view pieces[] = {"a",
+                                     " ",
+                                     "\r",
+                                     "\n",
+                                     "\r\n",
+                                     "_",
+                                     ":",
+                                     "\x95\x5C",
+                                     "\x83\x5F",
+                                     "'",
+                                     "xxxxxxxxxxxxxxxxxxxxxx"};
+  uint32_t seed = 1;
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes;
+    const int length = round % 150;
+    for (int k = 0; k < length; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      bytes += pieces[(seed >> 16) % std::size(pieces)];
+    }
+    SCOPED_TRACE(bytes);
+    SourceFile file = MustDecode(bytes, "CP932");
+    // Byte by byte: CR LF, LF and a lone CR each end a line.
+    std::vector<std::pair<std::string, std::string>> want;
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+      const size_t length =
+          bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n' ? 2 : 1;
+      want.emplace_back(bytes.substr(start, i - start), bytes.substr(i, length));
+      i += length - 1;
+      start = i + 1;
+    }
+    if (start < bytes.size()) want.emplace_back(bytes.substr(start), "");
+    ASSERT_EQ(file.lines().size(), want.size());
+    for (size_t k = 0; k < want.size(); ++k) {
+      const SourceLine& line = file.lines()[k];
+      EXPECT_EQ(line.bytes(), want[k].first) << k;
+      EXPECT_EQ(line.ending(), want[k].second) << k;
+      for (uint8_t mark : {SourceLine::kHighBytes, SourceLine::kUnderscore, SourceLine::kColon}) {
+        EXPECT_EQ(line.holds(mark), (SourceLine::MarksOf(line.bytes()) & mark) != 0) << k;
+      }
+    }
+    EXPECT_EQ(file.Serialize(), bytes);
+  }
+}
+
+// A line is marked as ending a procedure when read, from its bytes alone;
+// the mark agrees with reading its text, and anything less plain than
+// End Sub/Function/Property and a comment is left to the text.
+TEST(SourceFileTest, MarksLinesThatPlainlyEndAProcedure) {
+  const struct {
+    std::string_view bytes;
+    bool marked;
+  } rows[] = {
+      {"End Sub", true},
+      {"  end  FUNCTION ' x", true},
+      {"\tEnd\tProperty", true},
+      {"End Function'x", true},
+      {"End Sub ' \x83\x52\x83\x81\x83\x93\x83\x67", true},
+      {"End If", false},
+      {"End Subx", false},
+      {"Ending Sub", false},
+      {"End", false},
+      {"End Sub x", false},
+      // Left to the text: a colon may start another statement, an
+      // underscore may continue the line.
+      {"End Sub: x = 1", false},
+      {"End Sub _", false},
+  };
+  std::string bytes;
+  for (const auto& row : rows) bytes.append(row.bytes).append("\r\n");
+  SourceFile file = MustDecode(bytes, "CP932");
+  ASSERT_EQ(file.lines().size(), std::size(rows));
+  for (size_t k = 0; k < std::size(rows); ++k) {
+    const SourceLine& line = file.lines()[k];
+    EXPECT_EQ(line.holds(SourceLine::kEndsProcedure), rows[k].marked) << rows[k].bytes;
+    if (!line.holds(SourceLine::kColon) && !line.holds(SourceLine::kUnderscore)) {
+      EXPECT_EQ(rows[k].marked, EndsProcedure(file.Text(line))) << rows[k].bytes;
+    }
+  }
+}
+
 TEST(SourceFileTest, NewlineIsTheFirstOneFound) {
   EXPECT_EQ(MustDecode("a\nb\r\n").newline(), "\n");
   EXPECT_EQ(MustDecode("a\r\nb\n").newline(), "\r\n");
@@ -153,6 +240,14 @@ constexpr const char* kUtf16Refusal =
     "bytes CR LF)";
 #endif
 
+// A module of more than a megabyte, whose bytes are checked while its
+// lines are split, with a bad byte on its last line.
+std::string LargeModuleWithBadByte() {
+  std::string bytes;
+  for (int k = 0; k < 50000; ++k) bytes += "    x = 1 ' \x83\x52\x83\x81\x83\x93\x83\x67\r\n";
+  return bytes + "x\x85\r\n";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, RefusalTest,
     ::testing::Values(
@@ -162,6 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A lead byte whose second byte is the line break.
         RefusalRow{"LeadByteAtLineEnd", "a\x83\r\nb\r\n", "",
                    "m.bas: line 1: the text is not valid CP932 (byte 0x83 at offset 1)"},
+        RefusalRow{"BadByteInALargeModule", LargeModuleWithBadByte(), "",
+                   "m.bas: line 50001: the text is not valid CP932 (byte 0x85 at offset 1)"},
         RefusalRow{"BomButNotUtf8", "\xEF\xBB\xBFok\n\xFFno\n", "",
                    "m.bas: line 2: the file starts with a UTF-8 byte-order mark but this line "
                    "is not valid UTF-8"},

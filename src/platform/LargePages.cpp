@@ -1,0 +1,37 @@
+#include "platform/LargePages.h"
+
+#include <cstdint>
+
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#endif
+
+namespace tolvan {
+
+void AdviseLargePages(void* data, size_t size) {
+#if defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLarge - 1);
+  if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
+void PrefaultPages(void* data, size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+  if (size == 0) return;
+  const uintptr_t page = 4096;
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(data) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size + page - 1) & ~(page - 1);
+  // An older system refuses it (EINVAL): the pages then fault one by one.
+  (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
+}  // namespace tolvan
