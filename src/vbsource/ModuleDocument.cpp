@@ -85,8 +85,7 @@ LineClass ClassOf(const SourceLine& line) {
     case 'E':
     case 'e':
       // Told when the line was read, while its bytes were at hand.
-      return line.holds(SourceLine::kEndsProcedure) ? LineClass::kEndOfProcedure
-                                                    : LineClass::kRead;
+      return line.holds(SourceLine::kEndsProcedure) ? LineClass::kEndOfProcedure : LineClass::kRead;
     case '#':
     case 'F':
     case 'f':

@@ -252,8 +252,7 @@ template <BlockMasks (*Scan)(const char*)>
 }
 
 #if defined(TOLVAN_SPLIT_AVX2)
-[[gnu::target("avx2")]] bool SplitBytesAvx2(std::string_view body,
-                                            std::vector<SourceLine>& lines) {
+[[gnu::target("avx2")]] bool SplitBytesAvx2(std::string_view body, std::vector<SourceLine>& lines) {
   return SplitBytesWith<Scan64Avx2>(body, lines);
 }
 #endif
