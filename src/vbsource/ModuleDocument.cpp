@@ -64,13 +64,11 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // A line holds no code when it is blank or starts, after white space, with
 // an apostrophe and holds no underscore (a comment ending in " _" goes on
-// on the next line). A plain statement (IsPlainStatement, told here from
-// the line's lead byte and marks) starts with an ASCII character other
-// than white space, an apostrophe, and the first letters of Rem, End,
-// Public, Private, Friend, Function, Static, Sub and Property, and holds
-// neither a colon nor an underscore. The first byte of a line is never the
-// second byte of a CP932 character, and neither are white space, the
-// apostrophe and the colon; 0x5F may be, which only costs a closer look.
+// on the next line). A plain statement (IsPlainStatement) is told from the
+// line's lead byte (MayStartPlainStatement) and its marks: neither a colon
+// nor an underscore. The first byte of a line is never the second byte of a
+// CP932 character, and neither are white space, the apostrophe and the
+// colon; 0x5F may be, which only costs a closer look.
 LineClass ClassOf(const SourceLine& line) {
   const char lead = line.lead();
   const bool continues = line.holds(SourceLine::kUnderscore);
@@ -86,22 +84,10 @@ LineClass ClassOf(const SourceLine& line) {
     case 'e':
       // Told when the line was read, while its bytes were at hand.
       return line.holds(SourceLine::kEndsProcedure) ? LineClass::kEndOfProcedure : LineClass::kRead;
-    case '#':
-    case 'F':
-    case 'f':
-    case 'P':
-    case 'p':
-    case 'R':
-    case 'r':
-    case 'S':
-    case 's':
-    case '\v':
-    case '\f':
-      return LineClass::kRead;
     default:
       break;
   }
-  if (static_cast<unsigned char>(lead) >= 0x80) return LineClass::kRead;
+  if (!MayStartPlainStatement(lead)) return LineClass::kRead;
   return continues || line.holds(SourceLine::kColon) ? LineClass::kRead
                                                      : LineClass::kPlainStatement;
 }

@@ -55,12 +55,13 @@ CodeScan ScanCode(std::u16string_view line);
 // Property, and holds neither a colon nor an underscore (0x3A is never the
 // second byte of a CP932 character; 0x5F may be, which only costs a closer
 // look).
+// Whether a plain statement (below) may start with `c`, the line's first
+// character after white space: an ASCII character other than an apostrophe,
+// '#', and the first letters of Rem, End, Public, Private, Friend, Function,
+// Static, Sub and Property.
 template <class Char>
-bool IsPlainStatement(std::basic_string_view<Char> line) {
-  size_t i = 0;
-  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-  if (i == line.size()) return false;
-  switch (line[i]) {
+constexpr bool MayStartPlainStatement(Char c) {
+  switch (c) {
     case '\'':
     case '#':
     case 'E':
@@ -77,9 +78,15 @@ bool IsPlainStatement(std::basic_string_view<Char> line) {
     case '\f':
       return false;
     default:
-      break;
+      return static_cast<std::make_unsigned_t<Char>>(c) < 0x80;
   }
-  if (static_cast<std::make_unsigned_t<Char>>(line[i]) >= 0x80) return false;
+}
+
+template <class Char>
+bool IsPlainStatement(std::basic_string_view<Char> line) {
+  size_t i = 0;
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  if (i == line.size() || !MayStartPlainStatement(line[i])) return false;
   const std::basic_string_view<Char> rest = line.substr(i);
   return rest.find(Char(':')) == rest.npos && rest.find(Char('_')) == rest.npos;
 }
