@@ -11,6 +11,7 @@
 #include "app/Application.h"
 #include "cli/ChangesCommand.h"
 #include "cli/NowOption.h"
+#include "cli/ProgramStreams.h"
 #include "cli/ProjectCommands.h"
 #include "host/Session.h"
 #include "lsp/Server.h"
@@ -147,6 +148,7 @@ int RunComment(const CommentOptions& o, FileSystem& fs, std::ostream& out, std::
   std::optional<BlockPrinter> printer;
   app::ModuleFile file{o.file, o.encoding, nullptr};
   if (o.to_stdout) {
+    WidenOutputPipe();
     printer.emplace(out);
     file.print = [&printer](std::string_view piece) { (*printer)(piece); };
   }

@@ -24,6 +24,12 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 //   Files and pipes get the UTF-8 bytes.
 void PrepareStandardStreams();
 
+// Before a whole module is printed (comment --stdout): a standard output
+// that is a pipe is asked for a larger buffer than its first 64 KiB, so that
+// the printing runs ahead of the reader instead of waiting for it every
+// 64 KiB. Nothing on Windows.
+void WidenOutputPipe();
+
 // The encoding a terminal of the user's shows text in: on POSIX systems the
 // character set of the user's locale (LC_ALL, LC_CTYPE, LANG), asked of it
 // without making it the program's; "ANSI_X3.4-1968" (ASCII) under the C

@@ -88,6 +88,8 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 
 std::string TerminalEncoding() { return "UTF-8"; }
 
+void WidenOutputPipe() {}
+
 void PrepareStandardStreams() {
   std::fflush(stdout);
   ::_setmode(::_fileno(stdout), _O_BINARY);

@@ -22,7 +22,8 @@ void AdviseLargePages(void* data, size_t size) {
 
 void PrefaultPages(void* data, size_t size) {
 #if defined(MADV_POPULATE_WRITE)
-  if (size == 0) return;
+  // A small buffer takes a few faults, fewer than the request costs.
+  if (size < (size_t{256} << 10)) return;
   const uintptr_t page = 4096;
   const uintptr_t begin = reinterpret_cast<uintptr_t>(data) & ~(page - 1);
   const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size + page - 1) & ~(page - 1);

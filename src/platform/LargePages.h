@@ -15,7 +15,7 @@ void AdviseLargePages(void* data, size_t size);
 
 // Maps the pages of [data, data + size) at once, as one request, rather
 // than a fault for each when first written: for a buffer about to be
-// written whole. Call it after AdviseLargePages.
+// written whole; below 256 KiB, nothing. Call it after AdviseLargePages.
 void PrefaultPages(void* data, size_t size);
 
 }  // namespace tolvan

@@ -138,9 +138,6 @@ class SourceFile {
   std::u16string_view Text(const SourceLine& line) const;
   // The same without keeping it: the text already kept, or else decoded into
   // `scratch`, valid until `scratch` changes. For scans over every line.
-  // Peek only reads the file (the CP932 tables every line as read needs
-  // were filled when the file was checked): two threads may peek at once
-  // while nothing changes the file.
   std::u16string_view Peek(const SourceLine& line, std::u16string& scratch) const;
   // Appends the line's text to `out`, without keeping it.
   void AppendText(const SourceLine& line, std::u16string& out) const;
