@@ -196,10 +196,11 @@ template <BlockMasks (*Scan)(const char*)>
 [[gnu::always_inline]] inline bool SplitBytesWith(std::string_view body,
                                                   std::vector<SourceLine>& lines) {
   lines.clear();
-  // One pass: room for lines of some forty bytes, and for what a command
-  // inserts, so that a typical module is split without growing the vector.
-  lines.reserve(body.size() / 40 + 256);
-  AdviseLargePages(lines.data(), lines.capacity() * sizeof(SourceLine));
+  // One pass: room for lines of sixteen bytes or more, and for what a
+  // command inserts, so that a module of short lines is split without
+  // growing the vector (which would copy it, and hold the old and the new
+  // copy at once). Room never written costs no memory.
+  lines.reserve(body.size() / 16 + 256);
   constexpr size_t kLongest = UINT32_MAX;
   const char* const data = body.data();
   const size_t n = body.size();
