@@ -50,12 +50,15 @@ export XDG_CONFIG_HOME=$work/config
 now="--now 2026-12-08"
 paired="python3 bench/paired.py -n $pairs"
 
-for lines in 100000 1000000; do
+# 100,000 lines with a Japanese comment on each (4.1 MiB), the same with
+# short lines (2.2 MiB, where each line's cost weighs more), and a million.
+for shape in "100000" "100000 --short" "1000000"; do
   [[ " $parts " == *" comment "* ]] || break
-  m=$work/m$lines.bas
-  line=$(python3 bench/gen_module.py "$m" "$lines" $((lines / 20)))
+  read -r lines short <<<"$shape"
+  m=$work/m$lines${short:+-short}.bas
+  line=$(python3 bench/gen_module.py "$m" "$lines" $((lines / 20)) $short)
   size=$(stat -c %s "$m")
-  echo "== comment, $lines lines, $size bytes ($((size / 1024)) KiB; 3 times: $((3 * size / 1048576)) MiB)"
+  echo "== comment, $lines lines${short:+ (short ones)}, $size bytes ($((size / 1024)) KiB; 3 times: $((3 * size / 1048576)) MiB)"
   $paired "comment --stdout vs cat" "$tolvan comment $m --line $line $now --stdout" "cat $m"
   cp "$m" "$m.orig"
   $paired --before-a "cp $m.orig $m" "comment (writes the file) vs cat" \

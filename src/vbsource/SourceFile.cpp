@@ -199,8 +199,11 @@ template <BlockMasks (*Scan)(const char*)>
   // One pass: room for lines of sixteen bytes or more, and for what a
   // command inserts, so that a module of short lines is split without
   // growing the vector (which would copy it, and hold the old and the new
-  // copy at once). Room never written costs no memory.
+  // copy at once). Room never written costs no memory. Large pages are
+  // asked for only as far as lines of forty bytes would fill: a large page
+  // written in part costs the whole of it.
   lines.reserve(body.size() / 16 + 256);
+  AdviseLargePages(lines.data(), body.size() / 40 * sizeof(SourceLine));
   constexpr size_t kLongest = UINT32_MAX;
   const char* const data = body.data();
   const size_t n = body.size();
