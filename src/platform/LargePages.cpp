@@ -8,9 +8,22 @@
 
 namespace tolvan {
 
+namespace {
+thread_local bool large_pages_requested = false;
+}  // namespace
+
+LargePagesForNextBuffer::LargePagesForNextBuffer() { large_pages_requested = true; }
+LargePagesForNextBuffer::~LargePagesForNextBuffer() { large_pages_requested = false; }
+
+bool TakeLargePagesRequest() {
+  const bool requested = large_pages_requested;
+  large_pages_requested = false;
+  return requested;
+}
+
 void AdviseLargePages(void* data, size_t size) {
 #if defined(MADV_HUGEPAGE)
-  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
+  constexpr uintptr_t kLarge = kLargePageSize;
   const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
   const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLarge - 1);
   if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);

@@ -18,4 +18,26 @@ void AdviseLargePages(void* data, size_t size);
 // written whole; below 256 KiB, nothing. Call it after AdviseLargePages.
 void PrefaultPages(void* data, size_t size);
 
+// While one is alive, the next buffer of 2 MiB or more made on this thread
+// starts on a 2 MiB boundary, with its whole 2 MiB stretches advised for
+// large pages before anything is written to it. A string writes its
+// terminator into its first page as it is made, which would keep the first
+// stretch on small pages; a buffer that starts anywhere loses its first
+// and last part-stretches to them. Only the command-line program, whose
+// operator new asks TakeLargePagesRequest(), honours it; elsewhere nothing
+// changes.
+class LargePagesForNextBuffer {
+ public:
+  LargePagesForNextBuffer();
+  ~LargePagesForNextBuffer();
+  LargePagesForNextBuffer(const LargePagesForNextBuffer&) = delete;
+  LargePagesForNextBuffer& operator=(const LargePagesForNextBuffer&) = delete;
+};
+
+// Whether a LargePagesForNextBuffer is waiting on this thread; the first
+// call that says so takes the request.
+bool TakeLargePagesRequest();
+
+inline constexpr size_t kLargePageSize = size_t{2} << 20;
+
 }  // namespace tolvan
