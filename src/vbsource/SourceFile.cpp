@@ -13,6 +13,9 @@
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
+#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
 
 #include "platform/Cp932Decoder.h"
 #include "platform/LargePages.h"
@@ -261,9 +264,23 @@ template <BlockMasks (*Scan)(const char*)>
 }
 #endif
 
+#if defined(TOLVAN_SPLIT_AVX2)
+// Whether the processor and the system let AVX2 be used. The C library has
+// asked the processor already; the compiler's own test would ask again, at
+// every start, a dozen questions that in a virtual machine each cost a trip
+// to the host.
+bool HasAvx2() {
+#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+  return CPU_FEATURE_ACTIVE(AVX2);
+#else
+  return __builtin_cpu_supports("avx2");
+#endif
+}
+#endif
+
 bool SplitBytes(std::string_view body, std::vector<SourceLine>& lines) {
 #if defined(TOLVAN_SPLIT_AVX2)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx2 = HasAvx2();
   if (avx2) return SplitBytesAvx2(body, lines);
 #endif
   return SplitBytesWith<Scan64>(body, lines);
