@@ -186,20 +186,17 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
   for (size_t k = 0; k < i; ++k) lines[k].hidden = true;
 
   // Attribute lines of members; a line continuing the one above is code.
-  // Most lines are ruled out from their bytes, without decoding them.
-  // The code-line view is filled on the way.
+  // Most lines are ruled out from their bytes, without decoding them. The
+  // code lines are listed only from the first attribute line among them on.
   const bool by_bytes = source.ascii_compatible();
   bool continued = false;
-  doc.visible_.reserve(n - i + 256);
-  AdviseLargePages(doc.visible_.data(), doc.visible_.capacity() * sizeof(uint32_t));
-  PrefaultPages(doc.visible_.data(), doc.visible_.capacity() * sizeof(uint32_t));
   for (size_t k = i; k < n; ++k) {
     // A line continues on the next one only if it holds an underscore.
     if (by_bytes && !(!continued && MayBeAttributeLine(lines[k])) &&
         !lines[k].holds(SourceLine::kUnderscore)) {
       lines[k].hidden = false;
       continued = false;
-      doc.visible_.push_back(static_cast<uint32_t>(k));
+      if (doc.listed_) doc.visible_.push_back(static_cast<uint32_t>(k));
       continue;
     }
     const std::u16string_view text = source.Peek(lines[k], scratch);
@@ -207,7 +204,8 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
     continued = !lines[k].hidden && ContinuesOnNextLine(text);
     // A module name below some other line (a file edited by hand).
     if (lines[k].hidden && !doc.module_name_) doc.module_name_ = ModuleNameAttribute(text);
-    if (!lines[k].hidden) doc.visible_.push_back(static_cast<uint32_t>(k));
+    if (lines[k].hidden && !doc.listed_) doc.ListCodeLines(k);
+    if (!lines[k].hidden && doc.listed_) doc.visible_.push_back(static_cast<uint32_t>(k));
   }
   return doc;
 }
@@ -290,13 +288,27 @@ std::vector<ByteEdit> ModuleDocument::ByteEdits() const {
   return edits;
 }
 
-void ModuleDocument::RebuildView() {
+void ModuleDocument::ListCodeLines(size_t end) {
   const std::vector<SourceLine>& lines = file_.lines();
+  listed_ = true;
   visible_.clear();
-  visible_.reserve(lines.size() + 256);
-  for (size_t k = 0; k < lines.size(); ++k) {
+  visible_.reserve(lines.size() - std::min(header_count_, lines.size()) + 256);
+  AdviseLargePages(visible_.data(), visible_.capacity() * sizeof(uint32_t));
+  PrefaultPages(visible_.data(), visible_.capacity() * sizeof(uint32_t));
+  for (size_t k = 0; k < end; ++k) {
     if (!lines[k].hidden) visible_.push_back(static_cast<uint32_t>(k));
   }
+}
+
+void ModuleDocument::RebuildView() {
+  const std::vector<SourceLine>& lines = file_.lines();
+  listed_ = false;
+  visible_.clear();
+  bool plain = header_count_ <= lines.size();
+  for (size_t k = 0; plain && k < lines.size(); ++k) {
+    plain = lines[k].hidden == (k < header_count_);
+  }
+  if (!plain) ListCodeLines(lines.size());
   index_.reset();
 }
 
@@ -343,17 +355,19 @@ Status ModuleDocument::InsertLines(long line, std::u16string_view text) {
     fresh.push_back(std::move(*made));
   }
   std::vector<SourceLine>& lines = file_.lines();
-  size_t at = line == 1 ? header_count_
-                        : (line <= n ? visible_[static_cast<size_t>(line - 1)] : lines.size());
+  size_t at = line == 1 ? header_count_ : (line <= n ? FileIndexOf(line) : lines.size());
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), fresh.begin(), fresh.end());
   // Only the lines next to the new ones can need a line break; the view
   // shifts rather than being rebuilt, which matters in a 100,000-line module.
   file_.FixLineBreaks(at == 0 ? 0 : at - 1, at + fresh.size());
-  auto pos = std::lower_bound(visible_.begin(), visible_.end(), at);
-  for (auto it = pos; it != visible_.end(); ++it) *it += static_cast<uint32_t>(fresh.size());
-  std::vector<uint32_t> added(fresh.size());
-  for (size_t k = 0; k < added.size(); ++k) added[k] = static_cast<uint32_t>(at + k);
-  visible_.insert(pos, added.begin(), added.end());
+  // Lines after the header stay all code, or the list shifts.
+  if (listed_) {
+    auto pos = std::lower_bound(visible_.begin(), visible_.end(), at);
+    for (auto it = pos; it != visible_.end(); ++it) *it += static_cast<uint32_t>(fresh.size());
+    std::vector<uint32_t> added(fresh.size());
+    for (size_t k = 0; k < added.size(); ++k) added[k] = static_cast<uint32_t>(at + k);
+    visible_.insert(pos, added.begin(), added.end());
+  }
   index_.reset();
   ++edit_count_;
   return Status::Ok();
@@ -368,9 +382,8 @@ Status ModuleDocument::DeleteLines(long start, long count) {
                          LinesPhrase(n));
   }
   std::vector<SourceLine>& lines = file_.lines();
-  const size_t from = visible_[static_cast<size_t>(start - 1)];
-  const size_t to =
-      start - 1 + count < n ? visible_[static_cast<size_t>(start - 1 + count)] : lines.size();
+  const size_t from = FileIndexOf(start);
+  const size_t to = start - 1 + count < n ? FileIndexOf(start + count) : lines.size();
   // Attribute lines under a deleted line go with it for now.
   std::vector<SourceLine> carried;
   for (size_t k = from; k < to; ++k) {
@@ -459,12 +472,12 @@ void ModuleDocument::ReattachAttributes(std::vector<SourceLine> carried, size_t 
 const SourceLine* ModuleDocument::CodeLineNear(long line, long offset) const {
   const long at = line + offset;
   if (at < 1 || at > CountOfLines()) return nullptr;
-  return &file_.lines()[visible_[static_cast<size_t>(at - 1)]];
+  return &file_.lines()[FileIndexOf(at)];
 }
 
 size_t ModuleDocument::AfterDeclaration(long last_code_line) const {
   const std::vector<SourceLine>& lines = file_.lines();
-  size_t at = visible_[static_cast<size_t>(last_code_line - 1)] + 1;
+  size_t at = FileIndexOf(last_code_line) + 1;
   while (at < lines.size() && lines[at].hidden) ++at;
   return at;
 }
@@ -517,15 +530,24 @@ Result<CodePosition> ModuleDocument::CodePositionOf(long file_line, long file_co
                          std::to_string(file_line) + " of " + display_name_ + ", which has " +
                          (length == 1 ? "1 character" : std::to_string(length) + " characters"));
   }
-  auto it = std::lower_bound(visible_.begin(), visible_.end(), at);
-  long above = static_cast<long>(it - visible_.begin());
-  if (it != visible_.end() && *it == at) return CodePosition{above + 1, file_column};
+  // The code lines above the position's line, and whether it is one.
+  long above = 0;
+  bool code = false;
+  if (listed_) {
+    auto it = std::lower_bound(visible_.begin(), visible_.end(), at);
+    above = static_cast<long>(it - visible_.begin());
+    code = it != visible_.end() && *it == at;
+  } else if (at >= header_count_) {
+    above = static_cast<long>(std::min(at, lines.size()) - header_count_);
+    code = at < lines.size();
+  }
+  if (code) return CodePosition{above + 1, file_column};
   if (above == 0) return CodePosition{1, 1};
   return CodePosition{above, static_cast<long>(Line(above).size()) + 1};
 }
 
 long ModuleDocument::FileLineOf(long code_line) const {
-  return static_cast<long>(visible_[static_cast<size_t>(code_line - 1)]) + 1;
+  return static_cast<long>(FileIndexOf(code_line)) + 1;
 }
 
 }  // namespace tolvan::host

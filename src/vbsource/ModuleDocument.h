@@ -71,7 +71,10 @@ class ModuleDocument {
   bool is_mdi_form() const { return is_mdi_form_; }
   const std::string& encoding() const { return file_.encoding(); }
 
-  long CountOfLines() const { return static_cast<long>(visible_.size()); }
+  long CountOfLines() const {
+    return listed_ ? static_cast<long>(visible_.size())
+                   : static_cast<long>(file_.lines().size() - header_count_);
+  }
   // One code line, 1 <= line <= CountOfLines().
   std::u16string_view Line(long line) const;
   Result<std::u16string> Lines(long start, long count) const;
@@ -126,9 +129,16 @@ class ModuleDocument {
   template <class Change>
   void ForEachChange(Change&& change) const;
   // The file line that holds a code line (1 <= line <= CountOfLines()).
-  const SourceLine& CodeLine(long line) const {
-    return file_.lines()[visible_[static_cast<size_t>(line - 1)]];
+  const SourceLine& CodeLine(long line) const { return file_.lines()[FileIndexOf(line)]; }
+  // Where code line `line` (1 <= line <= CountOfLines()) is in the file.
+  size_t FileIndexOf(long line) const {
+    return listed_ ? visible_[static_cast<size_t>(line - 1)]
+                   : header_count_ + static_cast<size_t>(line - 1);
   }
+  // Lists the code lines among the first `end` lines in visible_, from now
+  // on kept up to date.
+  void ListCodeLines(size_t end);
+  // Works out the code lines again after lines were removed or replaced.
   void RebuildView();
   void ReattachAttributes(std::vector<SourceLine> carried, size_t where, long near_line);
   // The line that a new line standing `offset` lines into an insertion before
@@ -141,8 +151,12 @@ class ModuleDocument {
   SourceFile file_;
   std::string display_name_;
   size_t header_count_ = 0;  // file lines of the hidden header
-  // Code line - 1 -> file line index; four bytes a line, as a module of a
-  // million lines holds one for nearly every line.
+  // Which file lines are code lines. In most modules every line after the
+  // hidden header is one, and nothing more is kept. Only where an attribute
+  // line stands among them (a member's Attribute line, or a file edited
+  // into another shape) are they `listed_`: code line - 1 -> file line
+  // index, four bytes a line.
+  bool listed_ = false;
   std::vector<uint32_t> visible_;
   std::optional<std::u16string> module_name_;
   bool is_mdi_form_ = false;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/Text.h"
 #include "vbsource/ModuleDocument.h"
 
@@ -378,6 +380,65 @@ TEST(ModuleDocumentTest, IndexFollowsEdits) {
   EXPECT_EQ(doc.Index().Find(u"A", ProcKind::Proc)->start_line, 2);
   ASSERT_TRUE(doc.DeleteLines(1, 3).ok());
   EXPECT_EQ(doc.Index().Find(u"A", ProcKind::Proc)->body_line, 1);
+}
+
+// The code lines are not listed while every line after the header is one:
+// after each edit, code line k must still be the k-th line of the file that
+// is not an Attribute line, for a module kept plain and for ones that have
+// or gain attribute lines among the code (or a line above the header).
+TEST(ModuleDocumentTest, CodeLinesFollowEditsWithAndWithoutAttributeLines) {
+  using Step = std::function<bool(ModuleDocument&)>;
+  const std::string plain = CrLf("Attribute VB_Name = \"m\"\nOption Explicit\nSub A()\nEnd Sub\n");
+  const std::string member = CrLf(
+      "Attribute VB_Name = \"c\"\nPublic Count As Long\nAttribute Count.VB_VarUserMemId = 0\n"
+      "Sub A()\nEnd Sub\n");
+  struct Row {
+    const char* what;
+    std::string bytes;
+    std::vector<Step> steps;
+  };
+  const std::vector<Row> rows = {
+      {"plain: inserted at 1, in the middle, at the end; deleted",
+       plain,
+       {[](ModuleDocument& d) { return d.InsertLines(1, u"' top").ok(); },
+        [](ModuleDocument& d) { return d.InsertLines(3, u"' a\r\n' b").ok(); },
+        [](ModuleDocument& d) { return d.InsertLines(d.CountOfLines() + 1, u"' end").ok(); },
+        [](ModuleDocument& d) { return d.DeleteLines(2, 3).ok(); }}},
+      {"a member's attribute: inserted above it, then the member deleted",
+       member,
+       {[](ModuleDocument& d) { return d.InsertLines(1, u"' top").ok(); },
+        [](ModuleDocument& d) { return d.DeleteLines(2, 1).ok(); }}},
+      {"a member's attribute removed from the file, then lines inserted",
+       member,
+       {[](ModuleDocument& d) {
+          return d.ApplyFileEdits({{3, 1, {}}}).ok();
+        },
+        [](ModuleDocument& d) { return d.InsertLines(2, u"' x").ok(); }}},
+      {"a line written above the header",
+       plain,
+       {[](ModuleDocument& d) {
+          return d.ApplyFileEdits({{1, 0, {u"' above the name"}}}).ok();
+        },
+        [](ModuleDocument& d) { return d.InsertLines(2, u"' y").ok(); }}},
+  };
+  for (const Row& row : rows) {
+    ModuleDocument doc = MustParse(row.bytes);
+    for (size_t step = 0; step <= row.steps.size(); ++step) {
+      if (step > 0) ASSERT_TRUE(row.steps[step - 1](doc)) << row.what << ", step " << step;
+      SCOPED_TRACE(std::string(row.what) + ", after step " + std::to_string(step));
+      const std::vector<std::u16string> file = doc.FileLineTexts();
+      std::vector<long> code;  // file lines (1-based) that must be code lines
+      for (size_t k = 0; k < file.size(); ++k) {
+        if (!file[k].starts_with(u"Attribute ")) code.push_back(static_cast<long>(k + 1));
+      }
+      ASSERT_EQ(doc.CountOfLines(), static_cast<long>(code.size()));
+      for (long k = 1; k <= doc.CountOfLines(); ++k) {
+        EXPECT_EQ(doc.FileLineOf(k), code[k - 1]) << "code line " << k;
+        EXPECT_EQ(doc.Line(k), file[code[k - 1] - 1]) << "code line " << k;
+        EXPECT_EQ(*doc.CodePositionOf(code[k - 1], 1), (CodePosition{k, 1})) << "code line " << k;
+      }
+    }
+  }
 }
 
 }  // namespace
