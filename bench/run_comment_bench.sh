@@ -16,23 +16,29 @@
 # Usage: bench/run_comment_bench.sh [build dir] [pairs] [parts]
 #   (default build/release, 11 pairs, parts "comment review document")
 #
-# Figures of 2026-12-10 (release build, two cores, load under 1; 21 pairs
-# a row, five runs of the script for the first rows):
-#   comment --stdout, 100,000 lines (4.1 MiB): 9.0-11.7 ms vs cat 3.1-3.7 ms,
-#     2.79x, 2.95x, 3.02x, 3.07x, 3.19x: at the 3x line, not under it with
-#     room. Peak 11.4 MiB (2.7x the file). Of the ~7 ms over cat's: reading
-#     the file 1.5 ms (most of it mapping 4 MiB of fresh pages), splitting
-#     its lines 1.9 ms, the procedure index 1.8 ms (5,000 declarations
-#     decoded and read), printing 1.5 ms (as fast as the reader takes it).
-#   comment writing the file: 13-16 ms; 2.0-2.2x a flushed copy of the file
-#     (dd conv=fsync over an older copy), 3.8-4.3x cat, which writes no file:
-#     the atomic save's own costs are the new file (1.3 ms), flushing it
-#     (about 2 ms) and the check that the file did not change (0.6 ms).
-#   comment --stdout, 1,000,000 lines (41 MiB): 75 ms (7x the time for 10x
-#     the lines: linear); peak 72 MiB (1.7x the file).
-#   review, 100,000 procedures: 0.54 s.
+# Figures of 2026-12-10, second session (release build, two cores; the
+# machine's speed drifted through the day, so each row is read against its
+# own yardstick; 21 pairs a row, several runs of the script):
+#   comment --stdout, 100,000 lines (4.1 MiB): 2.24x-2.65x cat (7.6-10.5 ms
+#     against 3.2-4.6 ms). Peak 11.2-11.6 MiB: 2.8x the file.
+#   comment --stdout, 100,000 short lines (2.2 MiB): 2.39x-2.85x cat. Peak
+#     9.3-9.6 MiB: 5.0 MiB of it any run takes (a 3-line module peaks at
+#     4.9 MiB, most of it the program's code and the C library as mapped),
+#     4.4 MiB more: 2.0x the file.
+#   Where the time goes (short lines, 6.6 ms): starting the program to main
+#     0.7 ms, arguments and settings 0.2, reading the file 0.7 (half of it
+#     the kernel zeroing the fresh large page), splitting its lines 1.0 (the
+#     CP932 check beside it on a second thread), the procedure index 1.3-1.5
+#     (5,000 declarations decoded and read), printing 0.3-0.6.
+#   comment writing the file: 3.3-3.8x cat, which writes no file; 1.8-2.0x
+#     a flushed copy of the file (dd conv=fsync over an older copy): the
+#     atomic save's own costs are the new file, flushing it, and the check
+#     that the file did not change meanwhile.
+#   comment --stdout, 1,000,000 lines (41 MiB): 65-80 ms (7-8.6x the time
+#     for 10x the lines: linear); peak 66 MiB (1.6x the file).
+#   review, 100,000 procedures: 0.57 s.
 #   document --dry-run vs document, 4,000 procedures: 21 ms vs 24 ms
-#     (0.89x), peak 15.6 vs 15.6 MiB (1.00x).
+#     (0.89x), peak 15.5 vs 15.5 MiB (1.00x).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
