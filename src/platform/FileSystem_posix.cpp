@@ -162,13 +162,14 @@ Result<std::string> LocalFileSystem::ReadFile(const std::string& path, size_t li
   // grows while being read (or reports no size, as files of /proc do) grows
   // the string, bounded by `limit`.
   std::string bytes;
-  // The memory is offered large pages before it is first touched: mapping
-  // a few megabytes of fresh small pages costs more than reading them.
+  // The memory is offered large pages before it is first touched (by the
+  // program's allocator, which does it before the string writes its first
+  // byte): mapping a few megabytes of fresh small pages costs more than
+  // reading them.
   {
     LargePagesForNextBuffer large;
     bytes.reserve(std::max<size_t>(*size + 1, 4096));
   }
-  AdviseLargePages(bytes.data(), bytes.capacity());
   PrefaultPages(bytes.data(), bytes.capacity());
   bytes.resize(bytes.capacity());
   size_t total = 0;
