@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -106,13 +105,25 @@ std::optional<double> ParseNumber(std::u16string_view text) {
   return std::strtod(s.c_str(), nullptr);
 }
 
-// CInt and CLng: round half to even, then the value must fit.
+// CInt and CLng: round half to even, then the value must fit (`low` and
+// `high` within 32 bits). Worked out in whole numbers rather than by
+// nearbyint, the one function the program would load the maths library for.
 std::optional<int64_t> RoundInto(double value, int64_t low, int64_t high) {
-  if (!std::isfinite(value)) return std::nullopt;
-  double rounded = std::nearbyint(value);
-  if (rounded < static_cast<double>(low) || rounded > static_cast<double>(high))
+  // Also false for NaN; a value further out than one cannot round into range.
+  if (!(value > static_cast<double>(low) - 1.0 && value < static_cast<double>(high) + 1.0)) {
     return std::nullopt;
-  return static_cast<int64_t>(rounded);
+  }
+  int64_t whole = static_cast<int64_t>(value);  // toward zero
+  // Exact, as |value| is far below 2^52.
+  const double rest = value - static_cast<double>(whole);
+  const bool odd = (whole & 1) != 0;
+  if (rest > 0.5 || (rest == 0.5 && odd)) {
+    ++whole;
+  } else if (rest < -0.5 || (rest == -0.5 && odd)) {
+    --whole;
+  }
+  if (whole < low || whole > high) return std::nullopt;
+  return whole;
 }
 
 struct IniNames {

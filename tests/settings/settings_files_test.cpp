@@ -390,7 +390,7 @@ TEST_F(SettingsFilesTest, NumbersAsVisualBasicConvertsThem) {
   }
 }
 
-TEST_F(SettingsFilesTest, HexadecimalAndOctalNumbers) {
+TEST_F(SettingsFilesTest, NumbersInEachNotationRoundAndFit) {
   struct Row {
     const char* text;
     std::optional<int16_t> pattern;  // nullopt: the value does not fit
@@ -413,6 +413,15 @@ TEST_F(SettingsFilesTest, HexadecimalAndOctalNumbers) {
       {"&H123456789", 1},
       {"&H10000", std::nullopt},
       {"&O200000", std::nullopt},
+      // Decimals round half to even, then must fit.
+      {"-2.5", -2},
+      {"-1.5", -2},
+      {"-0.5", 0},
+      {"2.4999999999999996", 2},
+      {"32767.49", 32767},
+      {"-32768.5", -32768},
+      {"-32768.51", std::nullopt},
+      {"1e300", std::nullopt},
   };
   file("/set/Team.dat") = Block(17, 18, 'T') + Block(8, 9, 'L');
   for (const auto& row : rows) {
