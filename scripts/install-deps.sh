@@ -16,6 +16,9 @@ packages=(
   fonts-urw-base35
   # The fuzz targets of fuzz/ (scripts/fuzz.sh): clang and its libFuzzer.
   clang-14 libfuzzer-14-dev
+  # The linker that lays the functions a command runs side by side
+  # (src/cli/hot-functions.txt); without it the program links as before.
+  lld
   # Qt's own texts in the dialog (file chooser, prompts, buttons) in Japanese.
   qt6-translations-l10n
   # Emacs with Debian's eglot runs the editor test of the README's Emacs set-up.
