@@ -1,8 +1,8 @@
 // Advice to the system on large buffers. Each small page of a fresh buffer
 // costs a fault when it is first written, which on a module of a million
-// lines (its bytes, a line table of 16 bytes a line) is a good part of the
-// time spent reading it; backed by large pages, such a buffer takes a few
-// dozen faults. Only advice: nothing changes where it is not taken.
+// lines (its bytes) is a good part of the time spent reading it; backed by
+// large pages, such a buffer takes a few dozen faults. Only advice:
+// nothing changes where it is not taken.
 #pragma once
 
 #include <cstddef>

@@ -183,7 +183,7 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
     }
   }
   doc.header_count_ = i;
-  for (size_t k = 0; k < i; ++k) lines[k].hidden = true;
+  for (size_t k = 0; k < i; ++k) lines[k].set_hidden(true);
 
   // Attribute lines of members; a line continuing the one above is code.
   // Most lines are ruled out from their bytes, without decoding them. The
@@ -194,18 +194,18 @@ Result<ModuleDocument> ModuleDocument::Parse(std::string bytes, const std::strin
     // A line continues on the next one only if it holds an underscore.
     if (by_bytes && !(!continued && MayBeAttributeLine(lines[k])) &&
         !lines[k].holds(SourceLine::kUnderscore)) {
-      lines[k].hidden = false;
+      lines[k].set_hidden(false);
       continued = false;
       if (doc.listed_) doc.visible_.push_back(static_cast<uint32_t>(k));
       continue;
     }
     const std::u16string_view text = source.Peek(lines[k], scratch);
-    lines[k].hidden = !continued && IsAttributeLine(text);
-    continued = !lines[k].hidden && ContinuesOnNextLine(text);
+    lines[k].set_hidden(!continued && IsAttributeLine(text));
+    continued = !lines[k].hidden() && ContinuesOnNextLine(text);
     // A module name below some other line (a file edited by hand).
-    if (lines[k].hidden && !doc.module_name_) doc.module_name_ = ModuleNameAttribute(text);
-    if (lines[k].hidden && !doc.listed_) doc.ListCodeLines(k);
-    if (!lines[k].hidden && doc.listed_) doc.visible_.push_back(static_cast<uint32_t>(k));
+    if (lines[k].hidden() && !doc.module_name_) doc.module_name_ = ModuleNameAttribute(text);
+    if (lines[k].hidden() && !doc.listed_) doc.ListCodeLines(k);
+    if (!lines[k].hidden() && doc.listed_) doc.visible_.push_back(static_cast<uint32_t>(k));
   }
   return doc;
 }
@@ -296,7 +296,7 @@ void ModuleDocument::ListCodeLines(size_t end) {
   AdviseLargePages(visible_.data(), visible_.capacity() * sizeof(uint32_t));
   PrefaultPages(visible_.data(), visible_.capacity() * sizeof(uint32_t));
   for (size_t k = 0; k < end; ++k) {
-    if (!lines[k].hidden) visible_.push_back(static_cast<uint32_t>(k));
+    if (!lines[k].hidden()) visible_.push_back(static_cast<uint32_t>(k));
   }
 }
 
@@ -306,7 +306,7 @@ void ModuleDocument::RebuildView() {
   visible_.clear();
   bool plain = header_count_ <= lines.size();
   for (size_t k = 0; plain && k < lines.size(); ++k) {
-    plain = lines[k].hidden == (k < header_count_);
+    plain = lines[k].hidden() == (k < header_count_);
   }
   if (!plain) ListCodeLines(lines.size());
   index_.reset();
@@ -387,7 +387,7 @@ Status ModuleDocument::DeleteLines(long start, long count) {
   // Attribute lines under a deleted line go with it for now.
   std::vector<SourceLine> carried;
   for (size_t k = from; k < to; ++k) {
-    if (lines[k].hidden) carried.push_back(std::move(lines[k]));
+    if (lines[k].hidden()) carried.push_back(std::move(lines[k]));
   }
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(from),
               lines.begin() + static_cast<std::ptrdiff_t>(to));
@@ -478,7 +478,7 @@ const SourceLine* ModuleDocument::CodeLineNear(long line, long offset) const {
 size_t ModuleDocument::AfterDeclaration(long last_code_line) const {
   const std::vector<SourceLine>& lines = file_.lines();
   size_t at = FileIndexOf(last_code_line) + 1;
-  while (at < lines.size() && lines[at].hidden) ++at;
+  while (at < lines.size() && lines[at].hidden()) ++at;
   return at;
 }
 

@@ -63,7 +63,8 @@ Status ModuleDocument::ApplyFileEdits(const std::vector<LineEdit>& edits) {
       if (!line) {
         return Status::Error("cannot write into " + display_name_ + ": " + line.message());
       }
-      if (static_cast<long>(j) < e.removed) line->hidden = lines[static_cast<size_t>(old)].hidden;
+      if (static_cast<long>(j) < e.removed)
+        line->set_hidden(lines[static_cast<size_t>(old)].hidden());
       made[k].push_back(*line);
     }
   }

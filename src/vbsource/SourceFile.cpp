@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -18,7 +19,6 @@
 #endif
 
 #include "platform/Cp932Decoder.h"
-#include "platform/LargePages.h"
 #include "platform/Text.h"
 #include "vbsource/VbSyntax.h"
 
@@ -202,14 +202,10 @@ template <BlockMasks (*Scan)(const char*)>
   // One pass: room for lines of sixteen bytes or more, and for what a
   // command inserts, so that a module of short lines is split without
   // growing the vector (which would copy it, and hold the old and the new
-  // copy at once). Room never written costs no memory, except in the last
-  // large page written: the table is offered large pages, as faulting in
-  // 1.6 MB of small pages for 100,000 lines cost more (5% of reading a
-  // module) than zeroing the rest of a 2 MiB page does.
-  {
-    LargePagesForNextBuffer large;
-    lines.reserve(body.size() / 16 + 256);
-  }
+  // copy at once). Room never written costs no memory. (Not on large pages:
+  // they saved 5% of reading a module of 100,000 lines, but the table's
+  // last one is in memory whole, 0.5 MiB more than the lines took.)
+  lines.reserve(body.size() / 16 + 256);
   constexpr size_t kLongest = UINT32_MAX;
   const char* const data = body.data();
   const size_t n = body.size();
@@ -363,6 +359,10 @@ Status BreaksNotKept(const std::string& display_name, const std::string& encodin
 }  // namespace
 
 bool SourceLine::EndsProcedure(std::string_view bytes) { return EndsProcedureByBytes(bytes); }
+
+void SourceLine::AddressTooHigh() {
+  throw std::length_error("a line's bytes lie above the 256 TiB a line's address can hold");
+}
 
 uint8_t SourceLine::MarksOf(std::string_view bytes) {
   uint8_t marks = 0;

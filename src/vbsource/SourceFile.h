@@ -10,7 +10,7 @@
 // UTF-8 and hold something beyond ASCII, or start with a byte-order mark (which is kept); otherwise
 // the system's ANSI code page (CP932), unless the caller names one.
 //
-// A line is a 16-byte view into buffers that the file owns (the bytes as read,
+// A line is a 12-byte view into buffers that the file owns (the bytes as read,
 // and one buffer per new line), so that a module of 100,000 lines costs a few
 // allocations rather than 200,000, and moving lines around is cheap. Text is
 // decoded when asked for: every line is checked to decode when the file is
@@ -52,52 +52,76 @@ class SourceLine {
   static constexpr uint8_t kEndsProcedure = 8;
   static uint8_t MarksOf(std::string_view bytes);
 
-  SourceLine() = default;
+  SourceLine() { set_data(""); }
   // `bytes` must be shorter than 4 GiB; `ending` one of "\r\n", "\n", "\r", "".
   SourceLine(std::string_view bytes, std::string_view ending)
       : SourceLine(bytes, ending, MarksOf(bytes)) {}
   // The same with the marks of `bytes` (MarksOf) already known; the mark
   // kEndsProcedure is found here.
   SourceLine(std::string_view bytes, std::string_view ending, uint8_t marks)
-      : data_(bytes.data()),
-        size_(static_cast<uint32_t>(bytes.size())),
-        marks_(marks),
-        lead_(LeadOf(bytes)) {
-    set_ending(ending);
-    if ((lead_ | 0x20) == 'e' && !(marks & (kUnderscore | kColon)) && EndsProcedure(bytes)) {
-      marks_ |= kEndsProcedure;
+      : size_(static_cast<uint32_t>(bytes.size())) {
+    set_data(bytes.data());
+    const uint8_t lead = LeadOf(bytes);
+    if ((lead | 0x20) == 'e' && !(marks & (kUnderscore | kColon)) && EndsProcedure(bytes)) {
+      marks |= kEndsProcedure;
     }
+    high_ |= (uint32_t{marks} & 0xF) << kMarksShift | uint32_t{lead} << kLeadShift;
+    set_ending(ending);
   }
   // The line's bytes without its line break.
-  std::string_view bytes() const { return {data_, size_}; }
+  std::string_view bytes() const {
+    const uint64_t address = low_ | uint64_t{high_ & kAddressBits} << 32;
+    return {reinterpret_cast<const char*>(static_cast<uintptr_t>(address)), size_};
+  }
   // "\r\n", "\n", "\r", or "" for a last line without one.
   std::string_view ending() const {
-    return ending_ == kCrLfBreak ? std::string_view("\r\n")
-           : ending_ == kLfBreak ? std::string_view("\n")
-           : ending_ == kCrBreak ? std::string_view("\r")
-                                 : std::string_view();
+    const uint32_t ending = (high_ >> kEndingShift) & 3;
+    return ending == kCrLfBreak ? std::string_view("\r\n")
+           : ending == kLfBreak ? std::string_view("\n")
+           : ending == kCrBreak ? std::string_view("\r")
+                                : std::string_view();
   }
   // Whether the bytes hold any of `marks` (kHighBytes...).
-  bool holds(uint8_t marks) const { return (marks_ & marks) != 0; }
+  bool holds(uint8_t marks) const { return ((high_ >> kMarksShift) & marks) != 0; }
   // The first byte that is neither a space nor a tab; 0 when there is none
   // (or when that byte is 0). Kept with the line, so that telling blank,
   // comment and indented code lines apart need not touch their bytes.
-  char lead() const { return static_cast<char>(lead_); }
+  char lead() const { return static_cast<char>(high_ >> kLeadShift); }
   // A break is one of the four.
   void set_ending(std::string_view ending) {
-    ending_ = ending.size() == 2  ? kCrLfBreak
-              : ending.empty()    ? kNoBreak
-              : ending[0] == '\r' ? kCrBreak
-                                  : kLfBreak;
+    const uint32_t code = ending.size() == 2  ? kCrLfBreak
+                          : ending.empty()    ? kNoBreak
+                          : ending[0] == '\r' ? kCrBreak
+                                              : kLfBreak;
+    high_ = (high_ & ~(uint32_t{3} << kEndingShift)) | code << kEndingShift;
   }
+  // Kept in the file but not shown by the IDE (an attribute line).
+  bool hidden() const { return (high_ & kHiddenBit) != 0; }
+  void set_hidden(bool hidden) { high_ = hidden ? high_ | kHiddenBit : high_ & ~kHiddenBit; }
 
  private:
-  static constexpr uint8_t kNoBreak = 0, kLfBreak = 1, kCrLfBreak = 2, kCrBreak = 3;
-  const char* data_ = "";
+  static constexpr uint32_t kNoBreak = 0, kLfBreak = 1, kCrLfBreak = 2, kCrBreak = 3;
+  // A line takes 12 bytes, as a module of 100,000 lines holds one a line:
+  // the address of its bytes in two halves, the upper one sharing its word
+  // with the rest, then the length. Addresses of a program's memory are
+  // below 2^48 on every system it runs on (user space ends at 2^47 on
+  // 64-bit Linux and Windows), so 16 bits hold the upper half.
+  static constexpr uint32_t kAddressBits = 0xFFFF;
+  static constexpr int kEndingShift = 16;  // 2 bits
+  static constexpr int kMarksShift = 18;   // 4 bits
+  static constexpr uint32_t kHiddenBit = uint32_t{1} << 22;
+  static constexpr int kLeadShift = 24;  // 8 bits
+  uint32_t low_ = 0;
+  uint32_t high_ = 0;
   uint32_t size_ = 0;
-  uint8_t ending_ = kNoBreak;
-  uint8_t marks_ = 0;
-  uint8_t lead_ = 0;
+
+  void set_data(const char* data) {
+    const uint64_t address = reinterpret_cast<uintptr_t>(data);
+    if ((address >> 48) != 0) AddressTooHigh();
+    low_ = static_cast<uint32_t>(address);
+    high_ = (high_ & ~kAddressBits) | static_cast<uint32_t>(address >> 32);
+  }
+  [[noreturn]] static void AddressTooHigh();
   static bool EndsProcedure(std::string_view bytes);
   static uint8_t LeadOf(std::string_view bytes) {
     for (const char c : bytes) {
@@ -105,11 +129,6 @@ class SourceLine {
     }
     return 0;
   }
-
- public:
-  // Declared last, so that it shares the last word with the break: a line
-  // takes 16 bytes.
-  bool hidden = false;  // kept in the file but not shown by the IDE
 };
 
 class SourceFile {

@@ -123,9 +123,9 @@ INSTANTIATE_TEST_SUITE_P(
             {u"Dim a _", u"Attribute A.VB_VarUserMemId = 0", u"Dim b"}}),
     [](const ::testing::TestParamInfo<ScanRow>& info) { return info.param.test_name; });
 
-TEST(SourceFileMemoryTest, ALineCostsSixteenBytesAndItsTextStaysPut) {
+TEST(SourceFileMemoryTest, ALineCostsTwelveBytesAndItsTextStaysPut) {
   // A 100,000-line module holds one of these per line.
-  EXPECT_LE(sizeof(SourceLine), 16u);
+  EXPECT_LE(sizeof(SourceLine), 12u);
 
   std::string bytes;
   for (int i = 0; i < 2000; ++i) bytes += "x" + std::to_string(i) + " = \"\x95\x5C\"\r\n";
@@ -139,6 +139,46 @@ TEST(SourceFileMemoryTest, ALineCostsSixteenBytesAndItsTextStaysPut) {
   // Views handed out earlier still read the same text after many more lines
   // were decoded and kept.
   EXPECT_EQ(first, u"x0 = \"表\"");
+}
+
+TEST(SourceFileMemoryTest, ALinesPackedFieldsLeaveEachOtherAlone) {
+  // A line keeps its address, break, marks, first byte and hidden flag in
+  // twelve bytes: setting one must not disturb another.
+  struct Row {
+    std::string bytes;
+    uint8_t marks;  // what MarksOf and the End test find
+    char lead;
+  };
+  const Row rows[] = {
+      {"  End Sub ' \x95\x5C", SourceLine::kHighBytes | SourceLine::kEndsProcedure, 'E'},
+      {"\tx = 1: y = a_b", SourceLine::kColon | SourceLine::kUnderscore, 'x'},
+      {"", 0, 0},
+  };
+  const std::string_view endings[] = {"\r\n", "\n", "\r", ""};
+  for (const Row& row : rows) {
+    for (std::string_view ending : endings) {
+      SourceLine line(row.bytes, ending);
+      auto same = [&](bool hidden, std::string_view end) {
+        EXPECT_EQ(line.bytes().data(), row.bytes.data()) << row.bytes;
+        EXPECT_EQ(line.bytes().size(), row.bytes.size()) << row.bytes;
+        EXPECT_EQ(line.ending(), end) << row.bytes;
+        EXPECT_EQ(line.lead(), row.lead) << row.bytes;
+        EXPECT_EQ(line.hidden(), hidden) << row.bytes;
+        for (uint8_t mark : {SourceLine::kHighBytes, SourceLine::kUnderscore, SourceLine::kColon,
+                             SourceLine::kEndsProcedure}) {
+          EXPECT_EQ(line.holds(mark), (row.marks & mark) != 0) << row.bytes << " mark " << +mark;
+        }
+      };
+      same(false, ending);
+      line.set_hidden(true);
+      same(true, ending);
+      line.set_ending("\r");
+      same(true, "\r");
+      line.set_hidden(false);
+      line.set_ending(ending);
+      same(false, ending);
+    }
+  }
 }
 
 }  // namespace
