@@ -16,29 +16,26 @@
 # Usage: bench/run_comment_bench.sh [build dir] [pairs] [parts]
 #   (default build/release, 11 pairs, parts "comment review document")
 #
-# Figures of 2026-12-10, second session (release build, two cores; the
-# machine's speed drifted through the day, so each row is read against its
-# own yardstick; 21 pairs a row, several runs of the script):
-#   comment --stdout, 100,000 lines (4.1 MiB): 2.24x-2.65x cat (7.6-10.5 ms
-#     against 3.2-4.6 ms). Peak 11.2-11.6 MiB: 2.8x the file.
-#   comment --stdout, 100,000 short lines (2.2 MiB): 2.39x-2.85x cat. Peak
-#     9.3-9.6 MiB: 5.0 MiB of it any run takes (a 3-line module peaks at
-#     4.9 MiB, most of it the program's code and the C library as mapped),
-#     4.4 MiB more: 2.0x the file.
-#   Where the time goes (short lines, 6.6 ms): starting the program to main
-#     0.7 ms, arguments and settings 0.2, reading the file 0.7 (half of it
-#     the kernel zeroing the fresh large page), splitting its lines 1.0 (the
-#     CP932 check beside it on a second thread), the procedure index 1.3-1.5
-#     (5,000 declarations decoded and read), printing 0.3-0.6.
-#   comment writing the file: 3.3-3.8x cat, which writes no file; 1.8-2.0x
-#     a flushed copy of the file (dd conv=fsync over an older copy): the
+# Figures of 2026-12-10, third session (release build, two cores; each row
+# read against its own yardstick, 21 pairs a row):
+#   comment --stdout, 100,000 lines (4.1 MiB): 2.75x-2.81x cat. Peak
+#     8.1-8.2 MiB: 2.0x the file.
+#   comment --stdout, 100,000 short lines (2.2 MiB): 2.57x-2.74x cat. Peak
+#     6.3 MiB: 2.9x the file (3x is 6.5 MiB). Of it, about 2.6 MiB any run takes
+#     (the program's code and the C library as mapped: the system maps code
+#     64 KiB at a time around each first call, which is why the functions a
+#     command runs are laid side by side, src/cli/hot-functions.txt), the
+#     file's bytes 2.2 MiB, its line table 1.1 MiB (12 bytes a line), the
+#     procedure index 0.4 MiB.
+#   comment writing the file: 3.5-4.2x cat, which writes no file; 2.2x a
+#     flushed copy of the file (dd conv=fsync over an older copy): the
 #     atomic save's own costs are the new file, flushing it, and the check
 #     that the file did not change meanwhile.
-#   comment --stdout, 1,000,000 lines (41 MiB): 65-80 ms (7-8.6x the time
-#     for 10x the lines: linear); peak 66 MiB (1.6x the file).
-#   review, 100,000 procedures: 0.57 s.
-#   document --dry-run vs document, 4,000 procedures: 21 ms vs 24 ms
-#     (0.89x), peak 15.5 vs 15.5 MiB (1.00x).
+#   comment --stdout, 1,000,000 lines (41 MiB): 75-81 ms (9.3x the time
+#     for 10x the lines: linear); peak 60 MiB (1.4x the file).
+#   review, 100,000 procedures: 0.50 s.
+#   document --dry-run vs document, 4,000 procedures: 19-20 ms vs 21-22 ms
+#     (0.90x-0.92x), peak 13.4 vs 13.4 MiB (1.00x-1.01x).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
@@ -64,7 +61,8 @@ for shape in "100000" "100000 --short" "1000000"; do
   m=$work/m$lines${short:+-short}.bas
   line=$(python3 bench/gen_module.py "$m" "$lines" $((lines / 20)) $short)
   size=$(stat -c %s "$m")
-  echo "== comment, $lines lines${short:+ (short ones)}, $size bytes ($((size / 1024)) KiB; 3 times: $((3 * size / 1048576)) MiB)"
+  three=$(awk -v s="$size" 'BEGIN { printf "%.1f", 3 * s / 1048576 }')
+  echo "== comment, $lines lines${short:+ (short ones)}, $size bytes ($((size / 1024)) KiB; 3 times: $three MiB)"
   $paired "comment --stdout vs cat" "$tolvan comment $m --line $line $now --stdout" "cat $m"
   cp "$m" "$m.orig"
   $paired --before-a "cp $m.orig $m" "comment (writes the file) vs cat" \
