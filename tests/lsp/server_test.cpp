@@ -687,8 +687,8 @@ TEST_F(LspServer, AModuleOpenedInAnotherEncodingIsWarnedOfAndGetsNoEdits) {
 
 TEST_F(LspServer, ReviewIsDebouncedAndOffersItsFixes) {
   MakeServer(review_);
-  review_->findings = {{4, HeaderFinding::Kind::kStale, u"Add", u"引数 b"},
-                       {8, HeaderFinding::Kind::kMissing, u"Show", u""}};
+  review_->findings = {{4, HeaderFinding::Kind::kStale, u"Add", u"引数 b", {}},
+                       {8, HeaderFinding::Kind::kMissing, u"Show", u"", {}}};
   Initialize({{"review", true}});
   Open(kModule);
   auto diagnostics = [&] {
@@ -834,9 +834,9 @@ TEST_F(LspServer, AMissingSettingsFileIsShownAndFailsTheRequests) {
 
 TEST_F(LspServer, QuickFixesForManyDiagnosticsAreThoseForEachAlone) {
   MakeServer(review_);
-  review_->findings = {{4, HeaderFinding::Kind::kMissing, u"Add", u""},
-                       {8, HeaderFinding::Kind::kMissing, u"Show", u""},
-                       {8, HeaderFinding::Kind::kStale, u"Show", u"引数 s"}};
+  review_->findings = {{4, HeaderFinding::Kind::kMissing, u"Add", u"", {}},
+                       {8, HeaderFinding::Kind::kMissing, u"Show", u"", {}},
+                       {8, HeaderFinding::Kind::kStale, u"Show", u"引数 s", {}}};
   Initialize({{"review", true}});
   Open(kModule);
   server_->RunDue(now_ + 1s);
