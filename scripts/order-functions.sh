@@ -39,9 +39,17 @@ runs=(
 n=0
 for run in "${runs[@]}"; do
   n=$((n + 1))
+  status=0
   # shellcheck disable=SC2086  # each run is a command line
   valgrind --tool=callgrind --demangle=no --callgrind-out-file="$work/run$n.out" \
-    "$tolvan" $run >/dev/null 2>>"$work/valgrind.log" || true
+    "$tolvan" $run >/dev/null 2>"$work/valgrind.log" || status=$?
+  # review exits 1 when it has something to report; anything more is a run
+  # whose functions would be missing from the list.
+  if [ "$status" -gt 1 ]; then
+    echo "order-functions.sh: tolvan $run failed (exit status $status):" >&2
+    tail -5 "$work/valgrind.log" >&2
+    exit 1
+  fi
 done
 
 nm --defined-only "$tolvan" >"$work/symbols"

@@ -139,9 +139,9 @@ class Server {
                                       std::optional<bool>* missing_header = nullptr,
                                       const std::vector<UserMacro>& macros = {});
   host::BufferModuleInfo ModuleInfoOf(const Document& doc, const host::ProjectInfo& project) const;
-  // The document as lines with its outline (read first when there is none).
   // The outline of the procedures of a module's buffer, read from its text.
   void ReadOutline(Document& doc);
+  // The document as lines with its outline (read first when there is none).
   app::BufferLines LinesOf(Document& doc, const host::BufferModuleInfo& info);
   // The review of the document as it is now, kept for its version.
   const Result<std::vector<HeaderFinding>>& Review(Document& doc, const SettingsRecord& settings);

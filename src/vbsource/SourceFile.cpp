@@ -210,11 +210,10 @@ template <BlockMasks (*Scan)(const char*)>
   // (on large ones, 100,000 lines took 0.5 MiB more than they fill, for 5%
   // of reading the module), a larger one is offered large pages (a million
   // lines took 15% longer on small ones, faulting in 12 MB a page at a time).
-  const size_t room = body.size() / 16 + 256;
-  if (room * sizeof(SourceLine) >= 4 * kLargePageSize) {
-    LargePagesForNextBuffer large;
-    lines.reserve(room);
-  } else {
+  {
+    const size_t room = body.size() / 16 + 256;
+    std::optional<LargePagesForNextBuffer> large;
+    if (room * sizeof(SourceLine) >= 4 * kLargePageSize) large.emplace();
     lines.reserve(room);
   }
   constexpr size_t kLongest = UINT32_MAX;

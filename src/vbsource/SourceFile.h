@@ -115,11 +115,12 @@ class SourceLine {
   uint32_t high_ = 0;
   uint32_t size_ = 0;
 
+  // For the constructors: the rest of high_ is set after it.
   void set_data(const char* data) {
     const uint64_t address = reinterpret_cast<uintptr_t>(data);
     if ((address >> 48) != 0) AddressTooHigh();
     low_ = static_cast<uint32_t>(address);
-    high_ = (high_ & ~kAddressBits) | static_cast<uint32_t>(address >> 32);
+    high_ = static_cast<uint32_t>(address >> 32);
   }
   [[noreturn]] static void AddressTooHigh();
   static bool EndsProcedure(std::string_view bytes);
