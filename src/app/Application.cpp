@@ -167,8 +167,7 @@ Outcome Application::Comment(const ModuleFile& file, const FileRange& at, const 
     out.status = opened.status();
     return out;
   }
-  host::CommentRun run{keys.shift, keys.ctrl, values.now};
-  run.macros = values.macros;
+  host::CommentRun run{keys.shift, keys.ctrl, values.now, values.macros};
   Take(out, session->RunComment(opened->vbe, run));
   if (out.ok()) out.status = PrintOrSave(file, *opened->vbe);
   return out;
